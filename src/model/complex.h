@@ -1,0 +1,84 @@
+// Double-precision complex numbers and the exact arithmetic the kernel is built on.
+//
+// Every operation here is spelled out so that results are the same bit for bit on every
+// compiler: products are (ar*br - ai*bi, ar*bi + ai*br), the quotient uses Smith's scaling,
+// and modulus, square root and exponential follow the classic f2c runtime algorithms.
+// A real operand must be turned into a complex one explicitly with cx(d), so that
+// every mixed operation is the full complex operation.
+#pragma once
+
+#include <cmath>
+
+namespace lg {
+
+struct Cx {
+  double re = 0.0;
+  double im = 0.0;
+};
+
+// A real number as a complex number with zero imaginary part.
+constexpr Cx cx(double d) { return Cx{d, 0.0}; }
+constexpr Cx cx(double re, double im) { return Cx{re, im}; }
+
+constexpr Cx operator+(Cx a, Cx b) { return Cx{a.re + b.re, a.im + b.im}; }
+constexpr Cx operator-(Cx a, Cx b) { return Cx{a.re - b.re, a.im - b.im}; }
+constexpr Cx operator-(Cx a) { return Cx{-a.re, -a.im}; }
+constexpr Cx operator*(Cx a, Cx b) {
+  return Cx{a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
+}
+
+// Smith's quotient a/b. A zero divisor gives infinities or NaN, never a trap.
+inline Cx operator/(Cx a, Cx b) {
+  const double abr = std::fabs(b.re);
+  const double abi = std::fabs(b.im);
+  if (abr <= abi) {
+    const double ratio = b.re / b.im;
+    const double den = b.im * (1.0 + ratio * ratio);
+    return Cx{(a.re * ratio + a.im) / den, (a.im * ratio - a.re) / den};
+  }
+  const double ratio = b.im / b.re;
+  const double den = b.re * (1.0 + ratio * ratio);
+  return Cx{(a.re + a.im * ratio) / den, (a.im - a.re * ratio) / den};
+}
+
+inline Cx& operator+=(Cx& a, Cx b) { return a = a + b; }
+
+// Modulus without needless overflow: x*sqrt(1 + (y/x)^2) with x >= y.
+inline double cabs(Cx z) {
+  double x = std::fabs(z.re);
+  double y = std::fabs(z.im);
+  if (y > x) {
+    const double t = x;
+    x = y;
+    y = t;
+  }
+  if (x + y == x) return x;
+  const double t = y / x;
+  return x * std::sqrt(1.0 + t * t);
+}
+
+// Principal square root (real part >= 0).
+inline Cx csqrt(Cx z) {
+  const double m = cabs(z);
+  if (m == 0.0) return Cx{0.0, 0.0};
+  if (z.re > 0.0) {
+    const double t = std::sqrt(0.5 * (m + z.re));
+    return Cx{t, 0.5 * (z.im / t)};
+  }
+  double t = std::sqrt(0.5 * (m - z.re));
+  if (z.im < 0.0) t = -t;
+  return Cx{0.5 * (z.im / t), t};
+}
+
+inline Cx cexp(Cx z) {
+  const double e = std::exp(z.re);
+  return Cx{e * std::cos(z.im), e * std::sin(z.im)};
+}
+
+// Rounds both parts to single precision and widens them back.
+inline Cx round_to_float(Cx z) {
+  return Cx{static_cast<double>(static_cast<float>(z.re)),
+            static_cast<double>(static_cast<float>(z.im))};
+}
+
+}  // namespace lg
