@@ -7,8 +7,13 @@ namespace lg {
 namespace {
 std::string compose(const std::string& file, int line, const std::string& detail) {
   std::string s = file;
-  if (line > 0) s += ":" + std::to_string(line);
-  return s + ": " + detail;
+  if (line > 0) {
+    s.push_back(':');
+    s.append(std::to_string(line));
+  }
+  s.append(": ");
+  s.append(detail);
+  return s;
 }
 }  // namespace
 

@@ -27,15 +27,24 @@ class ListRead {
   void read(std::string& v, std::size_t len);
 
  private:
+  struct Token {
+    std::string text;
+    bool quoted = false;  // was written between apostrophes (or quotes)
+    bool null = false;    // a null value: the item keeps its value
+  };
+  // The next value of the read into tok; false once a slash has ended the read.
+  bool next_value(Token& tok);
+  // Scans the next value or separator from the lines.
+  bool scan(Token& tok);
+  std::string describe(const Token& tok) const;
+
   LineSource& src_;
-  // tokenizer state, private to the implementation
   std::string line_;
   std::size_t col_ = 0;
+  bool need_sep_ = false;  // a value was taken and its separator not yet passed
+  bool ended_ = false;     // a slash was met
   int repeat_left_ = 0;
-  std::string repeat_value_;
-  bool repeat_null_ = false;
-  bool ended_ = false;  // a slash was met
-  bool next_token(std::string& tok, bool& is_null);
+  Token repeat_;
 };
 
 // A free-format read of no values: skips exactly one line.

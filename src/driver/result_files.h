@@ -1,0 +1,52 @@
+// The result files of one data set, written safely: each is created under a temporary name in
+// its own folder and renamed into place only when the data set is complete, so that a run
+// that stops early never leaves a truncated file under a result name nor destroys the
+// complete file of an earlier run.
+#pragma once
+
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace lg {
+
+// A result file that cannot be created or written.
+class OutputError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class ResultFiles {
+ public:
+  ResultFiles() = default;
+  ResultFiles(const ResultFiles&) = delete;
+  ResultFiles& operator=(const ResultFiles&) = delete;
+  // Removes every temporary file that has not been committed.
+  ~ResultFiles();
+
+  // Creates the temporary file of each final name (in the same folder). Throws OutputError
+  // naming the file when one cannot be created (for example a missing station folder).
+  void create(const std::vector<std::string>& final_names);
+
+  std::size_t size() const { return files_.size(); }
+  // Appends text to file n (0-based). Throws OutputError when the write fails.
+  void write(std::size_t n, const std::string& text);
+  // Closes every file and renames it to its final name.
+  void commit();
+  // Closes and removes every temporary file.
+  void discard();
+
+  // The temporary name used for a final name.
+  static std::string temporary_name(const std::string& final_name);
+
+ private:
+  struct File {
+    std::string final_name;
+    std::string temp_name;
+    std::FILE* fp = nullptr;
+  };
+  std::vector<File> files_;
+};
+
+}  // namespace lg

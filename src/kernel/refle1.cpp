@@ -1,0 +1,108 @@
+#include "kernel/refle1.h"
+
+#include <cmath>
+
+namespace lg {
+
+Cx layer_phase(Cx ai, Cx kz, double h) {
+  const Cx cdeph = cexp(-(ai * kz) * cx(h));
+  double rdeph = cdeph.re;
+  const double adeph = cdeph.im;
+  if (std::fabs(rdeph) < 1e-50) rdeph = 0.0;
+  return round_to_float(Cx{rdeph, adeph});
+}
+
+void refle1(Context& c) {
+  const Cx ai = c.dim1a.ai;
+  const Cx k = cx(c.dim1a.ak2);
+  const int nc = c.dim1d.NC;
+  const Dim1e& m = c.dim1e;
+  const Dim2a& w = c.dim2a;
+  Dim2c& o = c.dim2c;
+  const Cx one = cx(1.0);
+  const Cx two = cx(2.0);
+  const Cx four = cx(4.0);
+  const Cx two_i = two * ai;
+  const Cx four_i = four * ai;
+
+  // Free surface.
+  {
+    const Cx b = w.ckb2[1];
+    const Cx nu = w.cnu[1];
+    const Cx gam = w.cgam[1];
+    const Cx cf1 = b - two * k;
+    const Cx cf2 = cf1 * cf1;
+    const Cx cf3 = four * nu * k * gam;
+    const Cx cdd = cf2 + cf3;
+    M2& ru = o.ru[1];
+    ru.m11 = (cf3 - cf2) / cdd;
+    ru.m21 = four_i * nu * cf1 / cdd;
+    ru.m22 = (cf3 - cf2) / cdd;
+    ru.m12 = four_i * k * gam * cf1 / cdd;
+    o.tu[1] = M2{};
+    o.rush[1] = one;
+    o.tush[1] = Cx{};
+  }
+
+  for (int ik = 2; ik <= nc; ++ik) {
+    const Cx r1 = cx(m.rho[ik - 1]);
+    const Cx r2 = cx(m.rho[ik]);
+    const Cx b1 = w.ckb2[ik - 1];
+    const Cx b2 = w.ckb2[ik];
+    const Cx nu1 = w.cnu[ik - 1];
+    const Cx nu2 = w.cnu[ik];
+    const Cx g1 = w.cgam[ik - 1];
+    const Cx g2 = w.cgam[ik];
+
+    const Cx cb1 = k / b1;
+    const Cx cb2 = k / b2;
+    const Cx ca1d = r1 * (one - two * cb1);
+    const Cx ca2d = r2 * (one - two * cb2);
+    const Cx ca = ca2d - ca1d;
+    const Cx cb = two * r1 * cb1 + ca2d;
+    const Cx cc = two * r2 * cb2 + ca1d;
+    const Cx cd = two * (r2 / b2 - r1 / b1);
+    const Cx ce = cb * nu1 + cc * nu2;
+    const Cx cf = cb * g1 + cc * g2;
+    const Cx cg = ca - cd * nu1 * g2;
+    const Cx ch = ca - cd * nu2 * g1;
+    const Cx cdd = ce * cf + cg * ch * k;
+
+    M2& rd = o.rd[ik];
+    rd.m11 = (cf * (cb * nu1 - cc * nu2) - ch * k * (ca + cd * nu1 * g2)) / cdd;
+    rd.m21 = two_i * nu1 * (ca * cb + cc * cd * nu2 * g2) / cdd;
+    rd.m12 = two_i * k * g1 * (ca * cb + cc * cd * nu2 * g2) / cdd;
+    rd.m22 = (ce * (cb * g1 - cc * g2) - cg * k * (ca + cd * nu2 * g1)) / cdd;
+    M2& td = o.td[ik];
+    td.m11 = two * r1 * nu1 * cf / cdd;
+    td.m21 = two_i * r1 * nu1 * ch / cdd;
+    td.m12 = two_i * r1 * g1 * cg * k / cdd;
+    td.m22 = two * r1 * g1 * ce / cdd;
+    M2& ru = o.ru[ik];
+    ru.m11 = -(cf * (cb * nu1 - cc * nu2) + cg * k * (ca + cd * nu2 * g1)) / cdd;
+    ru.m21 = two_i * nu2 * (ca * cc + cb * cd * nu1 * g1) / cdd;
+    ru.m12 = two_i * k * g2 * (ca * cc + cb * cd * nu1 * g1) / cdd;
+    ru.m22 = -(ce * (cb * g1 - cc * g2) + ch * k * (ca + cd * nu1 * g2)) / cdd;
+    M2& tu = o.tu[ik];
+    tu.m11 = two * r2 * nu2 * cf / cdd;
+    tu.m21 = two_i * r2 * nu2 * cg / cdd;
+    tu.m12 = two_i * r2 * g2 * ch * k / cdd;
+    tu.m22 = two * r2 * g2 * ce / cdd;
+
+    // Phase factors of the layer above this interface.
+    const int j = ik - 1;
+    o.enuh[j] = layer_phase(ai, nu1, m.hc[j]);
+    o.egamh[j] = layer_phase(ai, g1, m.hc[j]);
+
+    // SH.
+    const Cx cs1 = (r1 / b1) * g1;
+    const Cx cs2 = (r2 / b2) * g2;
+    const Cx cdelt = cs1 + cs2;
+    o.rush[ik] = (cs2 - cs1) / cdelt;
+    o.rdsh[ik] = -o.rush[ik];
+    o.tush[ik] = two * cs2 / cdelt;
+    o.tdsh[ik] = two * cs1 / cdelt;
+  }
+}
+
+}  // namespace lg
