@@ -75,7 +75,8 @@ Values standard(double x) {
           std::cyl_neumann(1.0, x)};
 }
 
-// x, J0, Y0, J1, Y1 at the double nearest to x, from mpmath at 40 significant digits.
+// x, J0, Y0, J1, Y1 at the double nearest to x, computed with mpmath at 40 digits and
+// rounded to 20.
 // The points cover tiny arguments, both branches, both sides of 8 and the first zeros of
 // J0 and J1.
 struct Reference {

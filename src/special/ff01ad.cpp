@@ -60,7 +60,7 @@ void ff01ad(double& vj0, double& vy0, double xd, int n) {
   const double t = (y * 4.0) * y - 2.0;
   vj0 = chebyshev_sum(table.subspan(0, 18), t);
   if (n <= 0) return;
-  // Y = (2/pi) ln(x) J + regular series (for order 1 also the -(2/pi)/x pole).
+  // Y0 = (2/pi) ln(x) J0 + regular series.
   vy0 = 0.6366197723675813 * std::log(x) * vj0 + chebyshev_sum(table.subspan(18, 19), t);
 }
 

@@ -60,7 +60,7 @@ void ff02ad(double& vj1, double& vy1, double xd, int n) {
   const double t = (y * 4.0) * y - 2.0;
   vj1 = y * chebyshev_sum(table.subspan(0, 18), t);
   if (n <= 0) return;
-  // Y = (2/pi) ln(x) J + regular series (for order 1 also the -(2/pi)/x pole).
+  // Y1 = (x/8) regular series + (2/pi) (ln(x) J1 - 1/x).
   vy1 = y * chebyshev_sum(table.subspan(18, 18), t) +
         0.6366197723675813 * (std::log(x) * vj1 - 1.0 / x);
 }
