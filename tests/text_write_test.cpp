@@ -72,8 +72,7 @@ TEST(FreeLine, IntegersAndTexts) {
   EXPECT_EQ(FreeLine().i(5).i(2).t("   total area grid number").str(),
             " 5 2   total area grid number\n");
   EXPECT_EQ(FreeLine().i(-3).i(0).i(1234567890123LL).str(), " -3 0 1234567890123\n");
-  EXPECT_EQ(FreeLine().i(std::numeric_limits<long long>::min()).str(),
-            " -9223372036854775808\n");
+  EXPECT_EQ(FreeLine().i(std::numeric_limits<long long>::min()).str(), " -9223372036854775808\n");
 }
 
 TEST(FreeLine, RealsStartWithBlankAndSignPosition) {
@@ -89,7 +88,9 @@ TEST(FreeLine, TextGetsLeadingBlankOnlyWhenFirst) {
   EXPECT_EQ(FreeLine().t("  x  ").i(1).str(), "   x   1\n");
 }
 
-TEST(FreeLine, EmptyStatementWritesOneBlankLine) { EXPECT_EQ(FreeLine().str(), " \n"); }
+TEST(FreeLine, EmptyStatementWritesOneBlankLine) {
+  EXPECT_EQ(FreeLine().str(), " \n");
+}
 
 TEST(FreeLine, LineMayReachColumn79ButNot80) {
   const std::string t75(75, 'x');
@@ -111,8 +112,9 @@ TEST(FreeLine, ManyNumbersWrapOntoFurtherLines) {
   // Each "  0.123456789" is 13 columns: six fill 78 columns, a seventh would pass 80.
   FreeLine line;
   for (int k = 0; k < 8; ++k) line.r(0.123456789);
-  const std::string six = "  0.123456789  0.123456789  0.123456789  0.123456789"
-                          "  0.123456789  0.123456789";
+  const std::string six =
+      "  0.123456789  0.123456789  0.123456789  0.123456789"
+      "  0.123456789  0.123456789";
   ASSERT_EQ(six.size(), 78u);
   EXPECT_EQ(line.str(), six + "\n  0.123456789  0.123456789\n");
 

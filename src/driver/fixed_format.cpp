@@ -41,7 +41,9 @@ std::string without_blanks(std::string_view field) {
 
 }  // namespace
 
-std::string fixed_i(long long v, int w) { return justify(std::to_string(v), w); }
+std::string fixed_i(long long v, int w) {
+  return justify(std::to_string(v), w);
+}
 
 std::string fixed_f(double v, int w, int d) {
   if (!std::isfinite(v)) return justify(special(v), w);
@@ -49,7 +51,7 @@ std::string fixed_f(double v, int w, int d) {
   std::string s = format("%.*f", d, std::fabs(v));
   if (d == 0) s += '.';
   // A value that rounds to zero in the field carries no minus sign.
-  if (v < 0 && s.find_first_not_of("0.") != std::string::npos) s.insert(0, "-");
+  if (v < 0 && s.find_first_not_of("0.") != std::string::npos) s.insert(s.begin(), '-');
   return justify(s, w);
 }
 

@@ -22,13 +22,15 @@ std::string free_real(double v) {
   std::string mag = buf;
   if (mag.find('.') == std::string::npos) {
     const std::size_t e = mag.find('E');
-    mag.insert(e == std::string::npos ? mag.size() : e, ".");
+    mag.insert(e == std::string::npos ? mag.size() : e, 1, '.');
   }
   return s + mag;
 }
 
 FreeLine& FreeLine::i(long long v) {
-  put(" " + std::to_string(v), false);
+  std::string item(1, ' ');
+  item += std::to_string(v);
+  put(item, false);
   return *this;
 }
 
@@ -50,10 +52,12 @@ void FreeLine::put(const std::string& item, bool is_text) {
     done_ += '\n';
     line_.clear();
   }
-  if (line_.empty() && is_text) line_ = " ";
+  if (line_.empty() && is_text) line_.push_back(' ');
   line_ += item;
 }
 
-std::string FreeLine::str() const { return done_ + (line_.empty() ? " " : line_) + "\n"; }
+std::string FreeLine::str() const {
+  return done_ + (line_.empty() ? " " : line_) + "\n";
+}
 
 }  // namespace lg

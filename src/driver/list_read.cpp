@@ -9,9 +9,13 @@ namespace lg {
 
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
 
-bool is_separator(char c) { return c == ' ' || c == ',' || c == '/'; }
+bool is_separator(char c) {
+  return c == ' ' || c == ',' || c == '/';
+}
 
 // s without its leading and trailing blanks.
 std::string trimmed(const std::string& s) {
@@ -100,7 +104,9 @@ bool parse_real(const std::string& s, double& v) {
   return true;
 }
 
-ListRead::ListRead(LineSource& src) : src_(src) { line_ = src_.next(); }
+ListRead::ListRead(LineSource& src) : src_(src) {
+  line_ = src_.next();
+}
 
 bool ListRead::next_value(Token& tok) {
   if (ended_) return false;
@@ -208,7 +214,8 @@ void ListRead::read(double& v) {
   Token tok;
   if (!next_value(tok) || tok.null) return;
   double x = 0.0;
-  if (tok.quoted || !parse_real(tok.text, x)) src_.fail("cannot read " + describe(tok) + " as a real");
+  if (tok.quoted || !parse_real(tok.text, x))
+    src_.fail("cannot read " + describe(tok) + " as a real");
   v = x;
 }
 
@@ -219,6 +226,8 @@ void ListRead::read(std::string& v, std::size_t len) {
   v.resize(len, ' ');
 }
 
-void skip_line(LineSource& src) { src.next(); }
+void skip_line(LineSource& src) {
+  src.next();
+}
 
 }  // namespace lg
