@@ -27,21 +27,34 @@ constexpr Cx operator*(Cx a, Cx b) {
   return Cx{a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
 }
 
-// Smith's quotient a/b. A zero divisor gives infinities or NaN, never a trap.
-inline Cx operator/(Cx a, Cx b) {
-  const double abr = std::fabs(b.re);
-  const double abi = std::fabs(b.im);
-  if (abr <= abi) {
-    const double ratio = b.re / b.im;
-    const double den = b.im * (1.0 + ratio * ratio);
-    return Cx{(a.re * ratio + a.im) / den, (a.im * ratio - a.re) / den};
-  }
-  const double ratio = b.im / b.re;
-  const double den = b.re * (1.0 + ratio * ratio);
-  return Cx{(a.re + a.im * ratio) / den, (a.im - a.re * ratio) / den};
-}
 
 inline Cx& operator+=(Cx& a, Cx b) { return a = a + b; }
+
+// The divisor's part of Smith's quotient, for many quotients by the same divisor:
+// a / Divisor(b) gives exactly a / b.
+struct Divisor {
+  explicit Divisor(Cx b) {
+    by_im = std::fabs(b.re) <= std::fabs(b.im);
+    if (by_im) {
+      ratio = b.re / b.im;
+      den = b.im * (1.0 + ratio * ratio);
+    } else {
+      ratio = b.im / b.re;
+      den = b.re * (1.0 + ratio * ratio);
+    }
+  }
+  double ratio;
+  double den;
+  bool by_im;
+};
+
+inline Cx operator/(Cx a, const Divisor& d) {
+  if (d.by_im) return Cx{(a.re * d.ratio + a.im) / d.den, (a.im * d.ratio - a.re) / d.den};
+  return Cx{(a.re + a.im * d.ratio) / d.den, (a.im - a.re * d.ratio) / d.den};
+}
+
+// Smith's quotient a/b. A zero divisor gives infinities or NaN, never a trap.
+inline Cx operator/(Cx a, Cx b) { return a / Divisor(b); }
 
 // Modulus without needless overflow: x*sqrt(1 + (y/x)^2) with x >= y.
 inline double cabs(Cx z) {
@@ -75,10 +88,15 @@ inline Cx cexp(Cx z) {
   return Cx{e * std::cos(z.im), e * std::sin(z.im)};
 }
 
-// Rounds both parts to single precision and widens them back.
-inline Cx round_to_float(Cx z) {
-  return Cx{static_cast<double>(static_cast<float>(z.re)),
-            static_cast<double>(static_cast<float>(z.im))};
+// Rounds to single precision and widens back. The rounding goes through a volatile so that
+// no optimiser can fold the narrowing and widening pair away (GCC 12's vectoriser does so
+// for two such casts stored side by side).
+inline double round_to_float(double x) {
+  volatile float f = static_cast<float>(x);
+  return static_cast<double>(f);
 }
+
+// Rounds both parts to single precision and widens them back.
+inline Cx round_to_float(Cx z) { return Cx{round_to_float(z.re), round_to_float(z.im)}; }
 
 }  // namespace lg
