@@ -2,7 +2,9 @@
 // reflection, transfer and source amplitudes must satisfy.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <complex>
+#include <cstdint>
 
 #include "kernel/refle1.h"
 #include "kernel/refle2.h"
@@ -81,7 +83,10 @@ TEST(MediumConstants, VelocityDispersionAndVerticalWavenumbers) {
       set_wavenumber(*c, ik, s);
       refle0(*c);
       const std::complex<double> w(c->dim1a.omega.re, c->dim1a.omega.im);
-      const double xlnw = std::log(std::abs(w)) / 3.14159265359;
+      // The dispersion term is taken from the unrounded angular frequency.
+      const double xlnw =
+          std::log(std::abs(std::complex<double>(6.28318530718 * freq, s.aw))) / 3.14159265359;
+      EXPECT_NEAR(c->dim1a.xlnw, xlnw, 1e-15);
       // With equal quality factors the velocity is v / ((1 - i/(2q)) (1 - xlnw/q)).
       const std::complex<double> cv =
           5.0 / ((1.0 - std::complex<double>(0, 1) / (2 * q)) * (1.0 - xlnw / q));
@@ -272,6 +277,35 @@ TEST(SourceAmplitudes, SolveTheSourceLayerSystem) {
         }
       }
     }
+  }
+}
+
+}  // namespace
+}  // namespace lg
+
+namespace lg {
+namespace {
+
+// True when x is a single-precision value: the low 29 bits of its significand are zero.
+bool is_single(double x) {
+  return (std::bit_cast<std::uint64_t>(x) & ((std::uint64_t{1} << 29) - 1)) == 0;
+}
+
+TEST(FrequencyStep, OmegaIsRoundedToSinglePrecision) {
+  auto c = testing::make_context(testing::crust(), {{5, 0, 0}}, 3.0);
+  const Sampling s = testing::sampling(25.6, 2.0, 400, 100);
+  for (double freq : {0.0, 0.1, 0.25, 1.0 / 3.0, 7.77}) {
+    set_frequency(*c, freq, s);
+    EXPECT_TRUE(is_single(c->dim1a.omega.re)) << freq;
+    EXPECT_TRUE(is_single(c->dim1a.omega.im)) << freq;
+    EXPECT_NEAR(c->dim1a.omega.re, 6.28318530718 * freq, 1e-7 * (1 + freq * 6.3));
+    EXPECT_NEAR(c->dim1a.omega.im, s.aw, 1e-7);
+  }
+  // The layer phase factors too.
+  compute_frequency(*c, 0.3, s);
+  for (int k = 1; k < c->dim1d.NC; ++k) {
+    EXPECT_TRUE(is_single(c->dim2c.enuh[k].re) && is_single(c->dim2c.enuh[k].im)) << k;
+    EXPECT_TRUE(is_single(c->dim2c.egamh[k].re) && is_single(c->dim2c.egamh[k].im)) << k;
   }
 }
 
