@@ -11,6 +11,14 @@
 
 namespace lg {
 
+BesselTable::BesselTable(const Context& c, const Sampling& s, int rows)
+    : rows_(rows), stride_(2 * c.dim1d.NR) {
+  values_.resize(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(stride_));
+  for (int ik = 0; ik < rows_; ++ik) {
+    bessel_row(c, wavenumber(ik, s.pil), values_.data() + static_cast<std::size_t>(ik) * stride_);
+  }
+}
+
 void set_frequency(Context& c, double freq, const Sampling& s) {
   Dim1a& a = c.dim1a;
   const double rw = a.pi2 * freq;
@@ -21,20 +29,28 @@ void set_frequency(Context& c, double freq, const Sampling& s) {
   a.xlnw = std::log(zom) / a.pi;
 }
 
-FrequencyOutcome compute_frequency(Context& c, double freq, const Sampling& s) {
+FrequencyOutcome compute_frequency(Context& c, double freq, const Sampling& s,
+                                   const BesselTable* table) {
   set_frequency(c, freq, s);
   for (auto& row : c.dim2g.usum) row.fill(Cx{});
+  // The velocities and total wavenumbers depend on the frequency only.
+  refle0_frequency(c);
 
-  // The offset of the wavenumber grid is held in single precision.
-  const double offset = static_cast<double>(0.258f);
   Dim1a& a = c.dim1a;
   int ik = 0;
   bool broke = false;
   for (ik = 0; ik <= s.ikmax; ++ik) {
-    a.ak = (static_cast<double>(ik) + offset) * s.pil;
+    a.ak = wavenumber(ik, s.pil);
     a.ak2 = a.ak * a.ak;
     a.iconv = true;
-    refle0(c);
+    // The flag is looked at only above kIkMin (and for the last step, to report it).
+    c.test_convergence = ik > kIkMin || ik == s.ikmax;
+    if (table != nullptr && ik < table->rows()) {
+      refle0_bessel(c, table->row(ik));
+    } else {
+      refle0_bessel(c);
+    }
+    refle0_wavenumber(c);
     refle1(c);
     refle2(c);
     refle3(c);
@@ -44,6 +60,7 @@ FrequencyOutcome compute_frequency(Context& c, double freq, const Sampling& s) {
       break;
     }
   }
+  c.test_convergence = true;
   refle5(c);
   return FrequencyOutcome{ik, broke || a.iconv};
 }

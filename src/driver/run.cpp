@@ -22,6 +22,8 @@ namespace {
 
 class HeaderMismatch {};
 
+constexpr double kMaxBesselTableBytes = 64.0 * 1024 * 1024;
+
 struct Station {
   std::string code;
   std::string filin;   // 80 characters
@@ -125,12 +127,20 @@ class Runner {
                   receiver_block(c.dim1b.xr[slot], c.dim1b.yr[slot], c.dim1b.zr[slot]));
     }
 
+    // Every frequency walks the same wavenumber grid: tabulate its Bessel values once, unless
+    // the table would be large (then each step evaluates them).
+    BesselTable table;
+    const double cells = (static_cast<double>(s.ikmax) + 1.0) * 2.0 * n;
+    if (params_.NFREQ > 1 && cells * sizeof(double) <= kMaxBesselTableBytes) {
+      table = BesselTable(c, s, s.ikmax + 1);
+    }
+
     int unconverged = 0;
     double highest = 0.0;
     double freq = -dfreq;
     for (int f = 1; f <= params_.NFREQ; ++f) {
       freq = freq + dfreq;
-      const FrequencyOutcome o = compute_frequency(c, freq, s);
+      const FrequencyOutcome o = compute_frequency(c, freq, s, &table);
       if (!o.converged) {
         ++unconverged;
         highest = freq;

@@ -14,8 +14,25 @@ struct SourceLayerTerms {
 
 SourceLayerTerms source_layer_terms(const Context& c);
 
-// Adds the increments of receiver ir to usum[ir][1..11] and clears dim1a.iconv when an
-// increment is not small against its sum.
-void add_receiver_sums(Context& c, int ir, const ReceiverWaves& w, const SourceLayerTerms& s);
+// The terms of the increments that depend on the receiver's depth but not on its distance:
+// receivers at the same depth share them.
+struct DepthTerms {
+  Cx cu;   // group A
+  Cx cu2;  // group B
+  Cx cu3;  // group C
+  Cx c9;   // cs9*cz3b - (2*cs4)*cz2b
+  Cx c10;  // ak2*cz4 + cs7*cz1
+  Cx c11;  // cs8*cz1b + cz4b
+  Cx s5;   // SH potentials
+  Cx s6;
+};
+
+// Potentials at the depth of receiver ir from the amplitudes at the top of its layer.
+DepthTerms depth_terms(const Context& c, int ir, const ReceiverWaves& w,
+                       const SourceLayerTerms& s);
+
+// Adds the increments of receiver ir to usum[ir][1..11] and, when c.test_convergence is set,
+// clears dim1a.iconv when an increment is not small against its sum.
+void add_receiver_sums(Context& c, int ir, const DepthTerms& d, const SourceLayerTerms& s);
 
 }  // namespace lg

@@ -33,7 +33,7 @@ void refle1(Context& c) {
     const Cx cf1 = b - two * k;
     const Cx cf2 = cf1 * cf1;
     const Cx cf3 = four * nu * k * gam;
-    const Cx cdd = cf2 + cf3;
+    const Divisor cdd(cf2 + cf3);
     M2& ru = o.ru[1];
     ru.m11 = (cf3 - cf2) / cdd;
     ru.m21 = four_i * nu * cf1 / cdd;
@@ -66,7 +66,7 @@ void refle1(Context& c) {
     const Cx cf = cb * g1 + cc * g2;
     const Cx cg = ca - cd * nu1 * g2;
     const Cx ch = ca - cd * nu2 * g1;
-    const Cx cdd = ce * cf + cg * ch * k;
+    const Divisor cdd(ce * cf + cg * ch * k);
 
     M2& rd = o.rd[ik];
     rd.m11 = (cf * (cb * nu1 - cc * nu2) - ch * k * (ca + cd * nu1 * g2)) / cdd;
@@ -97,7 +97,7 @@ void refle1(Context& c) {
     // SH.
     const Cx cs1 = (r1 / b1) * g1;
     const Cx cs2 = (r2 / b2) * g2;
-    const Cx cdelt = cs1 + cs2;
+    const Divisor cdelt(cs1 + cs2);
     o.rush[ik] = (cs2 - cs1) / cdelt;
     o.rdsh[ik] = -o.rush[ik];
     o.tush[ik] = two * cs2 / cdelt;

@@ -11,7 +11,7 @@ struct Inv2 {
 
 Inv2 inverse_i_minus(Cx r1, Cx r2, Cx r3, Cx r4) {
   const Cx one = cx(1.0);
-  const Cx cdet = (one - r1) * (one - r4) - r2 * r3;
+  const Divisor cdet((one - r1) * (one - r4) - r2 * r3);
   return Inv2{(one - r4) / cdet, r2 / cdet, r3 / cdet, (one - r1) / cdet};
 }
 
@@ -49,23 +49,25 @@ void refle3(Context& c) {
   // Phase factors over the source depth within its layer.
   const Cx egam = cexp(-((ai * c.dim2a.cgam[ls]) * zsl));
   const Cx enu = cexp(-((ai * c.dim2a.cnu[ls]) * zsl));
+  const Divisor by_egam(egam);
+  const Divisor by_enu(enu);
 
   Arr<Cx, 20>& cud = c.dim2f.cud;
   // Case 1: P jump, equal parts; case 2: P jump, opposite parts.
-  store(cud, 1, tud, rup.m11 / enu + enu, rup.m21 / enu);
-  store(cud, 3, tdu, one / enu + enu * rdo.m11, enu * rdo.m21);
-  store(cud, 5, tud, rup.m11 / enu - enu, rup.m21 / enu);
-  store(cud, 7, tdu, one / enu - enu * rdo.m11, -(enu * rdo.m21));
+  store(cud, 1, tud, rup.m11 / by_enu + enu, rup.m21 / by_enu);
+  store(cud, 3, tdu, one / by_enu + enu * rdo.m11, enu * rdo.m21);
+  store(cud, 5, tud, rup.m11 / by_enu - enu, rup.m21 / by_enu);
+  store(cud, 7, tdu, one / by_enu - enu * rdo.m11, -(enu * rdo.m21));
   // Case 3: SV jump, equal parts; case 4: SV jump, opposite parts.
-  store(cud, 9, tud, rup.m12 / egam, rup.m22 / egam + egam);
-  store(cud, 11, tdu, egam * rdo.m12, one / egam + egam * rdo.m22);
-  store(cud, 13, tud, rup.m12 / egam, rup.m22 / egam - egam);
-  store(cud, 15, tdu, -(egam * rdo.m12), one / egam - egam * rdo.m22);
+  store(cud, 9, tud, rup.m12 / by_egam, rup.m22 / by_egam + egam);
+  store(cud, 11, tdu, egam * rdo.m12, one / by_egam + egam * rdo.m22);
+  store(cud, 13, tud, rup.m12 / by_egam, rup.m22 / by_egam - egam);
+  store(cud, 15, tdu, -(egam * rdo.m12), one / by_egam - egam * rdo.m22);
   // SH cases 1 and 2.
-  cud[17] = (rupsh / egam + egam) * tsh;
-  cud[18] = (one / egam + egam * rdosh) * tsh;
-  cud[19] = (rupsh / egam - egam) * tsh;
-  cud[20] = (one / egam - egam * rdosh) * tsh;
+  cud[17] = (rupsh / by_egam + egam) * tsh;
+  cud[18] = (one / by_egam + egam * rdosh) * tsh;
+  cud[19] = (rupsh / by_egam - egam) * tsh;
+  cud[20] = (one / by_egam - egam * rdosh) * tsh;
 }
 
 }  // namespace lg

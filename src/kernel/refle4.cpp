@@ -43,7 +43,14 @@ void refle4(Context& c) {
 
   const SourceLayerTerms terms = source_layer_terms(c);
   ReceiverWaves w;
+  DepthTerms depth;
   for (int ir = 1; ir <= d.NR; ++ir) {
+    // Receivers at the same depth (adjacent once ordered) share everything but their
+    // distance: their waves and potentials are computed once.
+    if (ir > 1 && c.dim1b.zr[ir] == c.dim1b.zr[ir - 1]) {
+      add_receiver_sums(c, ir, depth, terms);
+      continue;
+    }
     const int k = d.lr[ir];
     if (ir <= d.nrup) {
       // Above the source: the upgoing wave arrives, the stack above reflects it down.
@@ -66,7 +73,8 @@ void refle4(Context& c) {
       w.pdsh[2] = ftdosh[k] * cud[20];
       w.push[2] = st.crupsh[k] * w.pdsh[2];
     }
-    add_receiver_sums(c, ir, w, terms);
+    depth = depth_terms(c, ir, w, terms);
+    add_receiver_sums(c, ir, depth, terms);
   }
 }
 
