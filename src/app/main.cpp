@@ -1,16 +1,21 @@
 // layergreen: Green's functions of a layered half-space for the subfaults of a fault.
-#include <cstring>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "driver/run.h"
+#include "driver/thread_count.h"
 
 namespace {
 
-constexpr const char* kUsage = "usage: layergreen [--help] [--version]\n";
+constexpr const char* kUsage =
+    "usage: layergreen [--threads N] [--progress] [--help] [--version]\n";
 
 constexpr const char* kHelp =
-    "usage: layergreen [--help] [--version]\n"
+    "usage: layergreen [--threads N] [--progress] [--help] [--version]\n"
     "\n"
     "Computes frequency-domain Green's functions of a horizontally layered, anelastic\n"
     "half-space for the grid of subfaults of a rectangular fault, at many stations.\n"
@@ -20,16 +25,28 @@ constexpr const char* kHelp =
     "result files, which are written into one existing folder per station. The inputs are\n"
     "echoed on standard output; messages go to standard error.\n"
     "\n"
-    "Exit status: 0 on success, 1 when a subfault-file header does not match the control\n"
-    "file, 2 on bad input, a result file that cannot be written, or a usage error.\n"
-    "\n"
     "Options:\n"
-    "  --help      show this help and exit\n"
-    "  --version   show the version and exit\n";
+    "  --threads N   compute the frequencies of a data set on N threads (default: the\n"
+    "                value of OMP_NUM_THREADS, else every hardware thread); the results\n"
+    "                are the same for every N\n"
+    "  --progress    show a progress line on standard error (shown anyway when standard\n"
+    "                error is a terminal)\n"
+    "  --help        show this help and exit\n"
+    "  --version     show the version and exit\n"
+    "\n"
+    "Exit status: 0 on success, 1 when a subfault-file header does not match the control\n"
+    "file, 2 on bad input, a result file that cannot be written, or a usage error.\n";
+
+int usage_error(const std::string& what) {
+  std::cerr << "layergreen: " << what << '\n' << kUsage;
+  return 2;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::optional<int> threads;
+  bool progress = ::isatty(STDERR_FILENO) != 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -40,9 +57,29 @@ int main(int argc, char** argv) {
       std::cout << "layergreen " << LAYERGREEN_VERSION << '\n';
       return 0;
     }
-    std::cerr << "layergreen: unknown option or argument '" << arg << "'\n" << kUsage;
-    return 2;
+    if (arg == "--progress") {
+      progress = true;
+      continue;
+    }
+    if (arg == "--threads" || arg.rfind("--threads=", 0) == 0) {
+      std::string value;
+      if (arg == "--threads") {
+        if (i + 1 >= argc) return usage_error("--threads needs a value");
+        value = argv[++i];
+      } else {
+        value = arg.substr(10);
+      }
+      threads = lg::parse_thread_count(value);
+      if (!threads) {
+        return usage_error("--threads takes a whole number from 1 to 1024, not '" + value + "'");
+      }
+      continue;
+    }
+    return usage_error("unknown option or argument '" + arg + "'");
   }
   std::ios::sync_with_stdio(false);
-  return lg::run(lg::RunOptions{}, std::cout, std::cerr);
+  lg::RunOptions options;
+  options.threads = lg::choose_thread_count(threads, std::getenv("OMP_NUM_THREADS"), std::cerr);
+  options.progress = progress;
+  return lg::run(options, std::cout, std::cerr);
 }

@@ -1,6 +1,8 @@
 #include "driver/frequency_step.h"
 
+#include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "kernel/refle1.h"
 #include "kernel/refle2.h"
@@ -11,12 +13,20 @@
 
 namespace lg {
 
-BesselTable::BesselTable(const Context& c, const Sampling& s, int rows)
+BesselTable::BesselTable(const Context& c, const Sampling& s, int rows, int threads)
     : rows_(rows), stride_(2 * c.dim1d.NR) {
   values_.resize(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(stride_));
-  for (int ik = 0; ik < rows_; ++ik) {
-    bessel_row(c, wavenumber(ik, s.pil), values_.data() + static_cast<std::size_t>(ik) * stride_);
-  }
+  auto fill = [&](int first, int step) {
+    for (int ik = first; ik < rows_; ik += step) {
+      bessel_row(c, wavenumber(ik, s.pil),
+                 values_.data() + static_cast<std::size_t>(ik) * static_cast<std::size_t>(stride_));
+    }
+  };
+  const int workers = std::max(1, std::min(threads, rows_ / 64));
+  std::vector<std::thread> pool;
+  for (int t = 1; t < workers; ++t) pool.emplace_back(fill, t, workers);
+  fill(0, workers);
+  for (std::thread& t : pool) t.join();
 }
 
 void set_frequency(Context& c, double freq, const Sampling& s) {

@@ -29,8 +29,9 @@ inline double wavenumber(int ik, double pil) {
 class BesselTable {
  public:
   BesselTable() = default;
-  // Tabulates rows 0 .. rows-1 for the receivers of c (distances from initda).
-  BesselTable(const Context& c, const Sampling& s, int rows);
+  // Tabulates rows 0 .. rows-1 for the receivers of c (distances from initda), sharing the
+  // rows out among `threads` threads.
+  BesselTable(const Context& c, const Sampling& s, int rows, int threads = 1);
   int rows() const { return rows_; }
   const double* row(int ik) const {
     return values_.data() + static_cast<std::size_t>(ik) * static_cast<std::size_t>(stride_);

@@ -7,7 +7,9 @@
 #include "driver/control_file.h"
 #include "driver/file_names.h"
 #include "driver/free_write.h"
+#include "driver/frequency_loop.h"
 #include "driver/frequency_step.h"
+#include "driver/progress.h"
 #include "driver/input_error.h"
 #include "driver/model_file.h"
 #include "driver/result_files.h"
@@ -34,10 +36,11 @@ struct Station {
 
 class Runner {
  public:
-  Runner(std::ostream& out, std::ostream& err) : out_(out), err_(err), c_(new Context) {}
+  Runner(const RunOptions& options, std::ostream& out, std::ostream& err)
+      : options_(options), out_(out), err_(err), c_(new Context) {}
 
-  void run(const RunOptions& options) {
-    LineSource ctl_src = LineSource::open(options.control_file);
+  void run() {
+    LineSource ctl_src = LineSource::open(options_.control_file);
     ctl_ = read_control(ctl_src, out_);
     markers_ = find_markers(ctl_, ctl_src.name());
     for (int istat = 1; istat <= ctl_.nstat; ++istat) station(ctl_.stname[istat - 1]);
@@ -132,23 +135,29 @@ class Runner {
     BesselTable table;
     const double cells = (static_cast<double>(s.ikmax) + 1.0) * 2.0 * n;
     if (params_.NFREQ > 1 && cells * sizeof(double) <= kMaxBesselTableBytes) {
-      table = BesselTable(c, s, s.ikmax + 1);
+      table = BesselTable(c, s, s.ikmax + 1, options_.threads);
     }
+
+    // The frequencies, by repeated addition from zero.
+    std::vector<double> freqs(static_cast<std::size_t>(params_.NFREQ));
+    double freq = -dfreq;
+    for (double& f : freqs) f = freq = freq + dfreq;
 
     int unconverged = 0;
     double highest = 0.0;
-    double freq = -dfreq;
-    for (int f = 1; f <= params_.NFREQ; ++f) {
-      freq = freq + dfreq;
-      const FrequencyOutcome o = compute_frequency(c, freq, s, &table);
-      if (!o.converged) {
-        ++unconverged;
-        highest = freq;
-      }
-      for (int slot = 1; slot <= n; ++slot) {
-        files.write(static_cast<std::size_t>(slot - 1), frequency_group(freq, o.ik, c.dim1f.ug[slot]));
-      }
-    }
+    Progress progress(err_, options_.progress, trimmed(st.code), i, ctl_.ndatas, params_.NFREQ);
+    run_frequencies(c, s, &table, freqs, options_.threads,
+                    [&](std::size_t f, FrequencyResult& r) {
+                      if (!r.converged) {
+                        ++unconverged;
+                        highest = freqs[f];
+                      }
+                      for (std::size_t slot = 0; slot < r.groups.size(); ++slot) {
+                        files.write(slot, r.groups[slot]);
+                      }
+                      progress.update(static_cast<int>(f) + 1);
+                    });
+    progress.finish();
     files.commit();
 
     if (params_.UCONV > 0.0 && unconverged > 0) {
@@ -159,6 +168,7 @@ class Runner {
     }
   }
 
+  RunOptions options_;
   std::ostream& out_;
   std::ostream& err_;
   std::unique_ptr<Context> c_;
@@ -170,9 +180,9 @@ class Runner {
 }  // namespace
 
 int run(const RunOptions& options, std::ostream& out, std::ostream& err) {
-  Runner runner(out, err);
+  Runner runner(options, out, err);
   try {
-    runner.run(options);
+    runner.run();
   } catch (const HeaderMismatch&) {
     out.flush();
     return kExitHeaderMismatch;

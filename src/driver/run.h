@@ -9,6 +9,8 @@ namespace lg {
 
 struct RunOptions {
   std::string control_file = "quenta4.ctl";
+  int threads = 1;        // worker threads for the frequencies of a data set
+  bool progress = false;  // a progress line on the error stream
 };
 
 // Exit status of a run.
