@@ -2,6 +2,7 @@
 // standard output, standard error, exit status and result files are compared byte for byte
 // with the reviewed outputs in the case's expected/ folder (see data/regression/README.md).
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -20,16 +21,14 @@ std::string slurp(const fs::path& p) {
   return s.str();
 }
 
-class Regression : public ::testing::TestWithParam<std::string> {};
-
-TEST_P(Regression, OutputsAreByteIdentical) {
-  const fs::path src = fs::path(LAYERGREEN_TEST_DATA) / "regression" / GetParam();
+// Runs case `name` with the given program options and compares everything it wrote.
+void run_case(const std::string& name, const std::string& options) {
+  SCOPED_TRACE(name + " " + options);
+  const fs::path src = fs::path(LAYERGREEN_TEST_DATA) / "regression" / name;
   const fs::path expected = src / "expected";
   ASSERT_TRUE(fs::is_directory(expected)) << expected;
   const fs::path work = fs::temp_directory_path() /
-                        ("layergreen-regression-" + GetParam() + "-" +
-                         std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                         std::to_string(std::rand()));
+                        ("layergreen-regression-" + name + "-" + std::to_string(::getpid()));
   fs::remove_all(work);
   fs::create_directories(work);
   for (const auto& e : fs::directory_iterator(src)) {
@@ -39,12 +38,12 @@ TEST_P(Regression, OutputsAreByteIdentical) {
   for (const auto& e : fs::recursive_directory_iterator(work)) {
     if (e.path().filename() == ".keep") fs::remove(e.path());
   }
-  const std::string cmd = "cd '" + work.string() + "' && '" + LAYERGREEN_EXE +
-                          "' >stdout.txt 2>stderr.txt; echo $? >status.txt";
+  const std::string cmd = "cd '" + work.string() + "' && '" + LAYERGREEN_EXE + "' " + options +
+                          " >stdout.txt 2>stderr.txt; echo $? >status.txt";
   ASSERT_EQ(std::system(cmd.c_str()), 0);
 
   for (const char* f : {"stdout.txt", "stderr.txt", "status.txt"}) {
-    EXPECT_EQ(slurp(work / f), slurp(expected / f)) << GetParam() << ": " << f;
+    EXPECT_EQ(slurp(work / f), slurp(expected / f)) << name << ": " << f;
   }
   // Every expected result file is there and identical, and nothing else was written.
   int compared = 0;
@@ -53,7 +52,7 @@ TEST_P(Regression, OutputsAreByteIdentical) {
     const fs::path rel = fs::relative(e.path(), expected);
     if (rel.parent_path().empty()) continue;  // the three stream files
     ASSERT_TRUE(fs::exists(work / rel)) << "missing " << rel;
-    EXPECT_TRUE(slurp(work / rel) == slurp(e.path())) << GetParam() << ": " << rel << " differs";
+    EXPECT_TRUE(slurp(work / rel) == slurp(e.path())) << name << ": " << rel << " differs";
     ++compared;
   }
   EXPECT_GT(compared, 0);
@@ -64,6 +63,17 @@ TEST_P(Regression, OutputsAreByteIdentical) {
     EXPECT_TRUE(fs::exists(expected / rel)) << "unexpected file " << rel;
   }
   fs::remove_all(work);
+}
+
+class Regression : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Regression, OutputsAreByteIdentical) { run_case(GetParam(), ""); }
+
+// The frequencies of a data set run on several threads; the files must not depend on how many.
+TEST(RegressionThreads, ExampleIsIdenticalForEveryThreadCount) {
+  for (const char* threads : {"--threads 1", "--threads 2", "--threads 3"}) {
+    run_case("basic", threads);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Regression,
