@@ -63,7 +63,7 @@ Control read_control(LineSource& src, std::ostream& out) {
   c.nstat = read_int_line(src, line);
   check_range(src, line, "number of stations", c.nstat, INT_MIN, kMaxStations);
   for (int i = 0; i < c.nstat; ++i) {
-    std::string code;
+    std::string code(3, ' ');  // a null value leaves a blank code
     ListRead r(src);
     r.read(code, 3);
     c.stname.push_back(code);

@@ -1,5 +1,6 @@
 #include "driver/result_files.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -49,13 +50,43 @@ void ResultFiles::commit() {
       throw OutputError("cannot write result file " + f.final_name + ": " + std::strerror(err));
     }
   }
-  for (File& f : files_) {
-    if (std::rename(f.temp_name.c_str(), f.final_name.c_str()) != 0) {
-      const int err = errno;
-      throw OutputError("cannot move result file into place as " + f.final_name + ": " +
-                        std::strerror(err));
+  // All or nothing: earlier files under the final names are first moved aside, and put back
+  // if any new file cannot take its place.
+  std::vector<std::string> aside(files_.size());
+  std::size_t placed = 0;
+  std::string failure;
+  for (std::size_t n = 0; n < files_.size() && failure.empty(); ++n) {
+    const File& f = files_[n];
+    struct stat st;
+    if (::lstat(f.final_name.c_str(), &st) == 0) {
+      if (!S_ISREG(st.st_mode)) {
+        failure = "cannot put result file in place: " + f.final_name + " exists and is not a file";
+        break;
+      }
+      aside[n] = f.temp_name + ".previous";
+      if (std::rename(f.final_name.c_str(), aside[n].c_str()) != 0) {
+        failure = "cannot replace result file " + f.final_name + ": " + std::strerror(errno);
+        aside[n].clear();
+        break;
+      }
     }
-    f.temp_name.clear();
+    if (std::rename(f.temp_name.c_str(), f.final_name.c_str()) != 0) {
+      failure = "cannot move result file into place as " + f.final_name + ": " +
+                std::strerror(errno);
+      break;
+    }
+    placed = n + 1;
+  }
+  if (!failure.empty()) {
+    for (std::size_t n = 0; n < placed; ++n) std::remove(files_[n].final_name.c_str());
+    for (std::size_t n = 0; n < files_.size(); ++n) {
+      if (!aside[n].empty()) std::rename(aside[n].c_str(), files_[n].final_name.c_str());
+    }
+    throw OutputError(failure);
+  }
+  for (std::size_t n = 0; n < files_.size(); ++n) {
+    if (!aside[n].empty()) std::remove(aside[n].c_str());
+    files_[n].temp_name.clear();
   }
   files_.clear();
 }

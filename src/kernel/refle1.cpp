@@ -44,24 +44,39 @@ void refle1(Context& c) {
     o.tush[1] = Cx{};
   }
 
+  // Terms of one layer that enter both interfaces of the layer, formed once.
+  struct LayerTerms {
+    Cx cb;    // K / B
+    Cx cad;   // rho (1 - 2 K/B)
+    Cx cbr;   // 2 rho K/B
+    Cx rhob;  // rho / B
+  };
+  PerLayer<LayerTerms> lt;
+  for (int ic = 1; ic <= nc; ++ic) {
+    const Cx r = cx(m.rho[ic]);
+    const Divisor b(w.ckb2[ic]);
+    lt[ic].cb = k / b;
+    lt[ic].cad = r * (one - two * lt[ic].cb);
+    lt[ic].cbr = two * r * lt[ic].cb;
+    lt[ic].rhob = r / b;
+  }
+
   for (int ik = 2; ik <= nc; ++ik) {
     const Cx r1 = cx(m.rho[ik - 1]);
     const Cx r2 = cx(m.rho[ik]);
-    const Cx b1 = w.ckb2[ik - 1];
-    const Cx b2 = w.ckb2[ik];
     const Cx nu1 = w.cnu[ik - 1];
     const Cx nu2 = w.cnu[ik];
     const Cx g1 = w.cgam[ik - 1];
     const Cx g2 = w.cgam[ik];
+    const LayerTerms& l1 = lt[ik - 1];
+    const LayerTerms& l2 = lt[ik];
 
-    const Cx cb1 = k / b1;
-    const Cx cb2 = k / b2;
-    const Cx ca1d = r1 * (one - two * cb1);
-    const Cx ca2d = r2 * (one - two * cb2);
+    const Cx ca1d = l1.cad;
+    const Cx ca2d = l2.cad;
     const Cx ca = ca2d - ca1d;
-    const Cx cb = two * r1 * cb1 + ca2d;
-    const Cx cc = two * r2 * cb2 + ca1d;
-    const Cx cd = two * (r2 / b2 - r1 / b1);
+    const Cx cb = l1.cbr + ca2d;
+    const Cx cc = l2.cbr + ca1d;
+    const Cx cd = two * (l2.rhob - l1.rhob);
     const Cx ce = cb * nu1 + cc * nu2;
     const Cx cf = cb * g1 + cc * g2;
     const Cx cg = ca - cd * nu1 * g2;
@@ -95,8 +110,8 @@ void refle1(Context& c) {
     o.egamh[j] = layer_phase(ai, g1, m.hc[j]);
 
     // SH.
-    const Cx cs1 = (r1 / b1) * g1;
-    const Cx cs2 = (r2 / b2) * g2;
+    const Cx cs1 = l1.rhob * g1;
+    const Cx cs2 = l2.rhob * g2;
     const Divisor cdelt(cs1 + cs2);
     o.rush[ik] = (cs2 - cs1) / cdelt;
     o.rdsh[ik] = -o.rush[ik];
