@@ -6,16 +6,18 @@
 #include <optional>
 #include <string>
 
+#include "driver/check_run.h"
+#include "driver/interrupt.h"
 #include "driver/run.h"
 #include "driver/thread_count.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: layergreen [--threads N] [--progress] [--help] [--version]\n";
+    "usage: layergreen [--threads N] [--progress] [--check] [--help] [--version]\n";
 
 constexpr const char* kHelp =
-    "usage: layergreen [--threads N] [--progress] [--help] [--version]\n"
+    "usage: layergreen [--threads N] [--progress] [--check] [--help] [--version]\n"
     "\n"
     "Computes frequency-domain Green's functions of a horizontally layered, anelastic\n"
     "half-space for the grid of subfaults of a rectangular fault, at many stations.\n"
@@ -31,6 +33,10 @@ constexpr const char* kHelp =
     "                are the same for every N\n"
     "  --progress    show a progress line on standard error (shown anyway when standard\n"
     "                error is a terminal)\n"
+    "  --check       read and check every input file and report every problem found,\n"
+    "                with warnings about sampling (XL, IKMAX) that cannot give good\n"
+    "                results; computes and writes nothing. Exit status 0 when all is\n"
+    "                well, 1 with warnings only, 2 with problems\n"
     "  --help        show this help and exit\n"
     "  --version     show the version and exit\n"
     "\n"
@@ -47,6 +53,7 @@ int usage_error(const std::string& what) {
 int main(int argc, char** argv) {
   std::optional<int> threads;
   bool progress = ::isatty(STDERR_FILENO) != 0;
+  bool check = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -56,6 +63,10 @@ int main(int argc, char** argv) {
     if (arg == "--version") {
       std::cout << "layergreen " << LAYERGREEN_VERSION << '\n';
       return 0;
+    }
+    if (arg == "--check") {
+      check = true;
+      continue;
     }
     if (arg == "--progress") {
       progress = true;
@@ -81,5 +92,14 @@ int main(int argc, char** argv) {
   lg::RunOptions options;
   options.threads = lg::choose_thread_count(threads, std::getenv("OMP_NUM_THREADS"), std::cerr);
   options.progress = progress;
-  return lg::run(options, std::cout, std::cerr);
+  if (check) return lg::check_run(options, std::cout, std::cerr);
+  lg::install_interrupt_handlers();
+  try {
+    return lg::run(options, std::cout, std::cerr);
+  } catch (const lg::Interrupted& e) {
+    // The temporaries of the data set in progress are gone; complete files stay.
+    std::cout.flush();
+    std::cerr << "layergreen: interrupted; the data set in progress was not written\n";
+    lg::die_of(e.signal_number());
+  }
 }

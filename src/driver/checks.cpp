@@ -15,8 +15,7 @@ std::string show(double v) {
 }
 }  // namespace
 
-void check_range(const LineSource& src, int line, const std::string& what, int v, int lo,
-                 int hi) {
+void check_range(const LineSource& src, int line, const std::string& what, int v, int lo, int hi) {
   if (v >= lo && v <= hi) return;
   std::string detail = what + " = " + std::to_string(v) + " is out of range: ";
   if (v < lo) {

@@ -44,8 +44,8 @@ Control read_control(LineSource& src, std::ostream& out) {
   check_range(src, line, "ns2 (last along-strike index)", c.ns2, c.ns1, kMaxReceivers);
   if (c.ns2 > c.nstati) {
     throw InputError(src.name(), line,
-                     "ns2 = " + std::to_string(c.ns2) + " exceeds nstati = " +
-                         std::to_string(c.nstati) +
+                     "ns2 = " + std::to_string(c.ns2) +
+                         " exceeds nstati = " + std::to_string(c.nstati) +
                          ": result file numbers would repeat between data sets");
   }
   out << FreeLine().t("ndatas,nstati,nw1,ns1,ns2").str();

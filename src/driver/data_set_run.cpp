@@ -75,24 +75,33 @@ void run_data_set(const DataSetJob& job, const RunOptions& options, std::ostream
 
   int unconverged = 0;
   double highest = 0.0;
-  Progress progress(err, options.progress, trimmed(job.station), job.data_set,
-                    job.header.ndatas, p.NFREQ);
+  int nonfinite = 0;
+  double first_nonfinite = 0.0;
+  Progress progress(err, options.progress, trimmed(job.station), job.data_set, job.header.ndatas,
+                    p.NFREQ);
   run_frequencies(c, s, &table, freqs, options.threads, [&](std::size_t f, FrequencyResult& r) {
     if (!r.converged) {
       ++unconverged;
       highest = freqs[f];
     }
+    if (!r.finite && nonfinite++ == 0) first_nonfinite = freqs[f];
     for (std::size_t slot = 0; slot < r.groups.size(); ++slot) files.write(slot, r.groups[slot]);
     progress.update(static_cast<int>(f) + 1);
   });
   progress.finish();
   files.commit();
 
+  if (nonfinite > 0) {
+    err << "layergreen: warning: station " << trimmed(job.station) << ", data set " << job.data_set
+        << ": the spectra of " << nonfinite << " of " << p.NFREQ
+        << " frequencies are not finite numbers (first at frequency "
+        << free_real(first_nonfinite).substr(2)
+        << "); the model or the sampling leaves the computation without a finite result there\n";
+  }
   if (p.UCONV > 0.0 && unconverged > 0) {
-    err << "layergreen: warning: station " << trimmed(job.station) << ", data set "
-        << job.data_set << ": " << unconverged << " of " << p.NFREQ
-        << " frequencies reached IKMAX = " << p.IKMAX << " without converging (highest frequency "
-        << free_real(highest).substr(2) << ")\n";
+    err << "layergreen: warning: station " << trimmed(job.station) << ", data set " << job.data_set
+        << ": " << unconverged << " of " << p.NFREQ << " frequencies reached IKMAX = " << p.IKMAX
+        << " without converging (highest frequency " << free_real(highest).substr(2) << ")\n";
   }
 }
 

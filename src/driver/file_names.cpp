@@ -51,8 +51,7 @@ std::string model_file_name(const Control& ctl, const NameMarkers& mk, const std
   return pad80(cols(ctl.filin1, 1, mk.lbra - 4) + code);
 }
 
-std::string subfault_file_name(const Control& ctl, const NameMarkers& mk,
-                               const std::string& code) {
+std::string subfault_file_name(const Control& ctl, const NameMarkers& mk, const std::string& code) {
   return pad80(cols(ctl.fzahy1, 1, mk.lbra2 - 8) + code + cols(ctl.fzahy1, mk.lbra2 - 4, 80));
 }
 

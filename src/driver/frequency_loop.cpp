@@ -1,12 +1,14 @@
 #include "driver/frequency_loop.h"
 
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <exception>
 #include <memory>
 #include <mutex>
 #include <thread>
 
+#include "driver/interrupt.h"
 #include "driver/result_format.h"
 
 namespace lg {
@@ -21,6 +23,12 @@ FrequencyResult compute_one(Context& c, double freq, const Sampling& s, const Be
   r.groups.reserve(static_cast<std::size_t>(c.dim1d.NR));
   for (int slot = 1; slot <= c.dim1d.NR; ++slot) {
     r.groups.push_back(frequency_group(freq, o.ik, c.dim1f.ug[slot]));
+    for (int is = 1; is <= kElements; ++is) {
+      for (int k = 1; k <= kComponents; ++k) {
+        const Cx u = c.dim1f.ug[slot][is][k];
+        if (!std::isfinite(u.re) || !std::isfinite(u.im)) r.finite = false;
+      }
+    }
   }
   return r;
 }
@@ -34,6 +42,7 @@ void run_frequencies(const Context& prototype, const Sampling& s, const BesselTa
   if (threads <= 1 || n <= 1) {
     auto c = std::make_unique<Context>(prototype);
     for (std::size_t f = 0; f < n; ++f) {
+      check_interrupt();
       FrequencyResult r = compute_one(*c, freqs[f], s, table);
       sink(f, r);
     }
@@ -66,6 +75,7 @@ void run_frequencies(const Context& prototype, const Sampling& s, const BesselTa
           advanced.wait(lock, [&] { return stop || f < written + window; });
           if (stop) return;
         }
+        check_interrupt();
         FrequencyResult r = compute_one(*c, freqs[f], s, table);
         std::lock_guard<std::mutex> lock(mu);
         results[f] = std::move(r);
@@ -96,6 +106,7 @@ void run_frequencies(const Context& prototype, const Sampling& s, const BesselTa
 
   try {
     for (std::size_t f = 0; f < n; ++f) {
+      check_interrupt();
       FrequencyResult r;
       {
         std::unique_lock<std::mutex> lock(mu);

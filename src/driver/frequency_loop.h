@@ -15,6 +15,7 @@ namespace lg {
 struct FrequencyResult {
   int ik = 0;
   bool converged = false;
+  bool finite = true;               // false when a spectrum of some receiver is not a finite number
   std::vector<std::string> groups;  // the frequency group of each receiver slot 1..NR
 };
 

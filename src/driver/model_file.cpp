@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 #include "driver/checks.h"
 #include "driver/free_write.h"
@@ -66,7 +67,7 @@ void read_model(LineSource& src, int nstati, ModelParams& p, Dim1e& layers, std:
   }
 
   for (int ic = 1; ic <= p.NC; ++ic) {
-    double v[6] = {layers.hc[ic], layers.vp[ic], layers.vs[ic],
+    double v[6] = {layers.hc[ic],  layers.vp[ic], layers.vs[ic],
                    layers.rho[ic], layers.qp[ic], layers.qs[ic]};
     ListRead r(src);
     for (double& x : v) r.read(x);
@@ -79,6 +80,24 @@ void read_model(LineSource& src, int nstati, ModelParams& p, Dim1e& layers, std:
     }
     static const char* const kNames[] = {"hc", "vp", "vs", "rho", "qp", "qs"};
     for (int n = 1; n < 6; ++n) check_positive(src, line, layer + kNames[n], v[n]);
+    // The velocity dispersion factor 1 - ln|w|/(pi q) must stay positive up to the highest
+    // frequency, or the complex velocities are infinite or reversed there.
+    if (p.NFREQ > 1) {
+      const double pi = 3.14159265359;
+      const double rw = 6.28318530718 * (p.NFREQ - 1) / p.TL;
+      const double aw = (pi * p.AW) / p.TL;
+      const double xlnw = std::log(std::sqrt(rw * rw + aw * aw)) / pi;
+      for (int n : {4, 5}) {
+        if (!(1.0 - xlnw / v[n] > 0.0)) {
+          char msg[200];
+          std::snprintf(msg, sizeof msg,
+                        "%s = %.9g is too small for the highest frequency: the velocity "
+                        "dispersion would not be finite (it needs more than %.3g)",
+                        kNames[n], v[n], xlnw);
+          throw InputError(src.name(), line, layer + msg);
+        }
+      }
+    }
     layers.hc[ic] = v[0];
     layers.vp[ic] = v[1];
     layers.vs[ic] = v[2];

@@ -20,8 +20,8 @@ void Progress::update(int done) {
   if (done < total_ && now - last_ < std::chrono::milliseconds(400)) return;
   last_ = now;
   const double elapsed = std::chrono::duration<double>(now - start_).count();
-  std::string line = "layergreen: " + label_ + std::to_string(done) + "/" +
-                     std::to_string(total_) + " frequencies";
+  std::string line = "layergreen: " + label_ + std::to_string(done) + "/" + std::to_string(total_) +
+                     " frequencies";
   if (done > 0 && done < total_) {
     const double left = elapsed / done * (total_ - done);
     char buf[64];

@@ -1,5 +1,7 @@
 #include "driver/result_files.h"
 
+#include <dirent.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,15 +12,50 @@ namespace lg {
 
 std::string ResultFiles::temporary_name(const std::string& final_name) {
   const std::size_t slash = final_name.rfind('/');
-  const std::string dir = slash == std::string::npos ? std::string() : final_name.substr(0, slash + 1);
+  const std::string dir =
+      slash == std::string::npos ? std::string() : final_name.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? final_name : final_name.substr(slash + 1);
   return dir + "." + base + ".partial-" + std::to_string(static_cast<long>(::getpid()));
 }
 
-ResultFiles::~ResultFiles() { discard(); }
+ResultFiles::~ResultFiles() {
+  discard();
+}
+
+namespace {
+
+// Removes temporaries of `final_name` left by a run that was killed (its process is gone).
+void remove_stale_temporaries(const std::string& final_name) {
+  const std::size_t slash = final_name.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : final_name.substr(0, slash);
+  const std::string base = slash == std::string::npos ? final_name : final_name.substr(slash + 1);
+  const std::string prefix = "." + base + ".partial-";
+  DIR* d = ::opendir(dir.c_str());
+  if (d == nullptr) return;
+  std::vector<std::string> stale;
+  while (const dirent* e = ::readdir(d)) {
+    const std::string entry = e->d_name;
+    if (entry.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string rest = entry.substr(prefix.size());
+    std::size_t digits = 0;
+    while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9') ++digits;
+    if (digits == 0 || digits > 9) continue;
+    const std::string tail = rest.substr(digits);
+    if (!tail.empty() && tail != ".previous") continue;
+    const long pid = std::stol(rest.substr(0, digits));
+    if (pid == static_cast<long>(::getpid())) continue;
+    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // still running
+    stale.push_back(dir + "/" + entry);
+  }
+  ::closedir(d);
+  for (const std::string& f : stale) std::remove(f.c_str());
+}
+
+}  // namespace
 
 void ResultFiles::create(const std::vector<std::string>& final_names) {
   discard();
+  for (const std::string& name : final_names) remove_stale_temporaries(name);
   for (const std::string& name : final_names) {
     File f;
     f.final_name = name;
@@ -71,8 +108,8 @@ void ResultFiles::commit() {
       }
     }
     if (std::rename(f.temp_name.c_str(), f.final_name.c_str()) != 0) {
-      failure = "cannot move result file into place as " + f.final_name + ": " +
-                std::strerror(errno);
+      failure =
+          "cannot move result file into place as " + f.final_name + ": " + std::strerror(errno);
       break;
     }
     placed = n + 1;

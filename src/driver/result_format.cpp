@@ -40,8 +40,7 @@ std::string receiver_block(double x, double y, double z) {
   return FreeLine().t("xr,yr,zr").str() + FreeLine().r(x).r(y).r(z).str();
 }
 
-std::string frequency_group(double freq, int ik,
-                            const Arr<Arr<Cx, kComponents>, kElements>& ug) {
+std::string frequency_group(double freq, int ik, const Arr<Arr<Cx, kComponents>, kElements>& ug) {
   std::string s = FreeLine().t("freq =").r(freq).t("iter =").i(ik).str();
   for (int k = 1; k <= kComponents; ++k) {
     for (int half = 0; half < 2; ++half) {

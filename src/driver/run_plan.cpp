@@ -33,8 +33,8 @@ class Planner {
     const std::string fzahyo = subfault_file_name(ctl_, markers_, code);
     out_ << FreeLine().t("filin=").t(filin).str();
     out_ << FreeLine().t("fzahyo=").t(fzahyo).str();
-    std::vector<std::vector<std::string>> filot(
-        static_cast<std::size_t>(std::max(ctl_.ndatas, 0)) + 1);
+    std::vector<std::vector<std::string>> filot(static_cast<std::size_t>(std::max(ctl_.ndatas, 0)) +
+                                                1);
     for (int i = 1; i <= ctl_.ndatas; ++i) {
       for (int j = ctl_.ns1; j <= ctl_.ns2; ++j) {
         filot[i].push_back(result_file_name(ctl_, markers_, code, (i - 1) * ctl_.nstati + j));

@@ -30,8 +30,8 @@ SubfaultHeader read_subfault_header(LineSource& src, std::ostream& out) {
   return h;
 }
 
-void read_subfault_block(LineSource& src, int i, int n, double& zs, double* x, double* y,
-                         double* z, std::ostream& out) {
+void read_subfault_block(LineSource& src, int i, int n, double& zs, double* x, double* y, double* z,
+                         std::ostream& out) {
   const long long skip = static_cast<long long>(i - 1) * (n + 3);
   for (long long l = 0; l < skip; ++l) skip_line(src);
   skip_line(src);

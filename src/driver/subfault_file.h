@@ -20,7 +20,7 @@ SubfaultHeader read_subfault_header(LineSource& src, std::ostream& out);
 
 // Skips to the block of data set `i` (1-based) with n receiver lines per block, reads the
 // source depth and the n receivers into x[0..n-1], y, z, echoing them to out.
-void read_subfault_block(LineSource& src, int i, int n, double& zs, double* x, double* y,
-                         double* z, std::ostream& out);
+void read_subfault_block(LineSource& src, int i, int n, double& zs, double* x, double* y, double* z,
+                         std::ostream& out);
 
 }  // namespace lg

@@ -28,6 +28,8 @@ inline M2 solve_i_minus(const M2& x, const M2& y) {
             (ca1 * y.m21 - ca3 * y.m11) / cadet, (ca1 * y.m22 - ca3 * y.m12) / cadet};
 }
 
-inline constexpr M2 identity2() { return M2{cx(1.0), Cx{}, Cx{}, cx(1.0)}; }
+inline constexpr M2 identity2() {
+  return M2{cx(1.0), Cx{}, Cx{}, cx(1.0)};
+}
 
 }  // namespace lg

@@ -63,8 +63,7 @@ namespace {
 // Adds the increments to their sums, then tests each: the flag survives only when
 // |increment| <= |sum| * UCONV (a NaN fails). Once the flag is down no test can raise it.
 template <int N>
-inline void add_and_test(Context& c, Arr<Cx, kSums>& sum, const int (&m)[N],
-                         const Cx (&inc)[N]) {
+inline void add_and_test(Context& c, Arr<Cx, kSums>& sum, const int (&m)[N], const Cx (&inc)[N]) {
   for (int n = 0; n < N; ++n) sum[m[n]] += inc[n];
   bool& iconv = c.dim1a.iconv;
   if (!iconv || !c.test_convergence) return;
@@ -90,12 +89,12 @@ void add_receiver_sums(Context& c, int ir, const DepthTerms& d, const SourceLaye
   const Cx bj1 = cx(b.bj1[ir]);
 
   add_and_test<2>(c, sum, {1, 2}, {dkj2 * d.cu, bkj2r * d.cu});
-  add_and_test<4>(c, sum, {3, 4, 5, 6},
-                  {cx(b.bkj2[ir]) * d.cu2, bj1r * d.cu2, (s.cs3 * bkj2r) * d.s5,
-                   (s.cs3 * dkj2) * d.s5});
-  add_and_test<3>(c, sum, {7, 8, 9},
-                  {dj1 * d.cu3 - (s.cs6 * bj1r) * d.s6, bj1r * d.cu3 - (s.cs6 * dj1) * d.s6,
-                   bj1 * d.c9});
+  add_and_test<4>(
+      c, sum, {3, 4, 5, 6},
+      {cx(b.bkj2[ir]) * d.cu2, bj1r * d.cu2, (s.cs3 * bkj2r) * d.s5, (s.cs3 * dkj2) * d.s5});
+  add_and_test<3>(
+      c, sum, {7, 8, 9},
+      {dj1 * d.cu3 - (s.cs6 * bj1r) * d.s6, bj1r * d.cu3 - (s.cs6 * dj1) * d.s6, bj1 * d.c9});
   add_and_test<2>(c, sum, {10, 11}, {bj1 * d.c10, cx(b.bkj0[ir]) * d.c11});
 }
 

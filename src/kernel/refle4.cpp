@@ -55,7 +55,8 @@ void refle4(Context& c) {
     if (ir <= d.nrup) {
       // Above the source: the upgoing wave arrives, the stack above reflects it down.
       for (int t = 1; t <= 4; ++t) {
-        for (int j = 1; j <= 2; ++j) w.pu[j][t] = row_times(ftup[k], j, cud[4 * t - 3], cud[4 * t - 2]);
+        for (int j = 1; j <= 2; ++j)
+          w.pu[j][t] = row_times(ftup[k], j, cud[4 * t - 3], cud[4 * t - 2]);
         for (int j = 1; j <= 2; ++j) w.pd[j][t] = row_times(st.crdo[k], j, w.pu[1][t], w.pu[2][t]);
       }
       w.push[1] = ftupsh[k] * cud[17];

@@ -17,18 +17,29 @@ struct Cx {
 };
 
 // A real number as a complex number with zero imaginary part.
-constexpr Cx cx(double d) { return Cx{d, 0.0}; }
-constexpr Cx cx(double re, double im) { return Cx{re, im}; }
+constexpr Cx cx(double d) {
+  return Cx{d, 0.0};
+}
+constexpr Cx cx(double re, double im) {
+  return Cx{re, im};
+}
 
-constexpr Cx operator+(Cx a, Cx b) { return Cx{a.re + b.re, a.im + b.im}; }
-constexpr Cx operator-(Cx a, Cx b) { return Cx{a.re - b.re, a.im - b.im}; }
-constexpr Cx operator-(Cx a) { return Cx{-a.re, -a.im}; }
+constexpr Cx operator+(Cx a, Cx b) {
+  return Cx{a.re + b.re, a.im + b.im};
+}
+constexpr Cx operator-(Cx a, Cx b) {
+  return Cx{a.re - b.re, a.im - b.im};
+}
+constexpr Cx operator-(Cx a) {
+  return Cx{-a.re, -a.im};
+}
 constexpr Cx operator*(Cx a, Cx b) {
   return Cx{a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
 }
 
-
-inline Cx& operator+=(Cx& a, Cx b) { return a = a + b; }
+inline Cx& operator+=(Cx& a, Cx b) {
+  return a = a + b;
+}
 
 // The divisor's part of Smith's quotient, for many quotients by the same divisor:
 // a / Divisor(b) gives exactly a / b.
@@ -54,7 +65,9 @@ inline Cx operator/(Cx a, const Divisor& d) {
 }
 
 // Smith's quotient a/b. A zero divisor gives infinities or NaN, never a trap.
-inline Cx operator/(Cx a, Cx b) { return a / Divisor(b); }
+inline Cx operator/(Cx a, Cx b) {
+  return a / Divisor(b);
+}
 
 // Modulus without needless overflow: x*sqrt(1 + (y/x)^2) with x >= y.
 inline double cabs(Cx z) {
@@ -97,6 +110,8 @@ inline double round_to_float(double x) {
 }
 
 // Rounds both parts to single precision and widens them back.
-inline Cx round_to_float(Cx z) { return Cx{round_to_float(z.re), round_to_float(z.im)}; }
+inline Cx round_to_float(Cx z) {
+  return Cx{round_to_float(z.re), round_to_float(z.im)};
+}
 
 }  // namespace lg
