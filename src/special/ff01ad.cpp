@@ -4,6 +4,7 @@
 #include <span>
 
 #include "special/chebyshev.h"
+#include "special/hankel_asymptotic.h"
 
 namespace lg {
 
@@ -41,15 +42,11 @@ void ff01ad(double& vj0, double& vy0, double xd, int n) {
   double y = x * 0.125;
   if (y > 1.0) {
     y = 1.0 / y;
-    const double t = (y * 4.0) * y - 2.0;
-    const double p = chebyshev_sum(table.subspan(37, 18), t);
-    const double q = chebyshev_sum(table.subspan(55, 18), t) * y;
-    // Phase x - pi/4; amplitude sqrt(2/(pi x)).
-    const double c = std::cos(x - 0.7853981633974483);
-    const double s = std::sin(x - 0.7853981633974483);
-    const double w = 0.7978845608028654 / std::sqrt(x);
-    vj0 = (p * c - q * s) * w;
-    vy0 = (q * c + p * s) * w;
+    // Phase x - pi/4.
+    const BesselPair v =
+        hankel_asymptotic(x, y, table.subspan(37, 18), table.subspan(55, 18), 0.7853981633974483);
+    vj0 = v.j;
+    vy0 = v.y;
     return;
   }
   if (y == 0.0) {

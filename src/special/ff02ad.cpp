@@ -4,6 +4,7 @@
 #include <span>
 
 #include "special/chebyshev.h"
+#include "special/hankel_asymptotic.h"
 
 namespace lg {
 
@@ -41,15 +42,11 @@ void ff02ad(double& vj1, double& vy1, double xd, int n) {
   double y = x * 0.125;
   if (y > 1.0) {
     y = 1.0 / y;
-    const double t = (y * 4.0) * y - 2.0;
-    const double p = chebyshev_sum(table.subspan(36, 18), t);
-    const double q = chebyshev_sum(table.subspan(54, 18), t) * y;
-    // Phase x - 3pi/4; amplitude sqrt(2/(pi x)).
-    const double c = std::cos(x - 2.356194490192345);
-    const double s = std::sin(x - 2.356194490192345);
-    const double w = 0.7978845608028654 / std::sqrt(x);
-    vj1 = (p * c - q * s) * w;
-    vy1 = (q * c + p * s) * w;
+    // Phase x - 3pi/4.
+    const BesselPair v =
+        hankel_asymptotic(x, y, table.subspan(36, 18), table.subspan(54, 18), 2.356194490192345);
+    vj1 = v.j;
+    vy1 = v.y;
     return;
   }
   if (y <= 0.0) {
