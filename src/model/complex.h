@@ -11,9 +11,11 @@
 
 namespace lg {
 
+// Trivially constructible, so that scratch arrays cost nothing to set up; write Cx{} for
+// zero.
 struct Cx {
-  double re = 0.0;
-  double im = 0.0;
+  double re;
+  double im;
 };
 
 // A real number as a complex number with zero imaginary part.

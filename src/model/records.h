@@ -40,9 +40,9 @@ struct Dim1a {
   Cx ai{0.0, 1.0};
   double pi = 3.14159265359;
   double pi2 = 6.28318530718;
-  Cx omega;
-  Cx omega2;
-  Cx cnorm;
+  Cx omega{};
+  Cx omega2{};
+  Cx cnorm{};
   double ak = 0.0;
   double ak2 = 0.0;
   double UCONV = 0.0;
