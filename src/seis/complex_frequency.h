@@ -8,7 +8,9 @@
 namespace lg::seis {
 
 // Imaginary part of every angular frequency of a run (negative for AW > 0).
-inline double damping(double tl, double aw) { return -std::numbers::pi * aw / tl; }
+inline double damping(double tl, double aw) {
+  return -std::numbers::pi * aw / tl;
+}
 
 inline std::complex<double> complex_omega(int k, double tl, double aw) {
   return {2.0 * std::numbers::pi * k / tl, damping(tl, aw)};

@@ -126,7 +126,8 @@ void read_header(LineSource& src, ResultFile& r) {
     y.rho = fixed_real(src, line, 31, 10, "rho");
     y.qp = fixed_real(src, line, 41, 10, "qp");
     y.qs = fixed_real(src, line, 51, 10, "qs");
-    if (!(y.vp > 0.0)) src.fail("the P velocity of layer " + std::to_string(l + 1) + " is not positive");
+    if (!(y.vp > 0.0))
+      src.fail("the P velocity of layer " + std::to_string(l + 1) + " is not positive");
     r.layers.push_back(y);
   }
 
@@ -170,6 +171,12 @@ void read_frequency_line(LineSource& src, int k, ResultFile& r) {
 // 13 columns followed by a blank.
 void read_spectrum_line(LineSource& src, int component, int first_element, FrequencySpectra& g) {
   const std::string& line = src.next();
+  // 81 columns as written; an editor may have dropped the final blank, but a shorter line has
+  // lost digits of its last field.
+  if (line.size() < 80) {
+    src.fail("a spectrum line must have 81 columns, this one is shorter (" +
+             std::to_string(line.size()) + ")");
+  }
   static constexpr const char* kPart[2] = {"real", "imaginary"};
   for (int e = 0; e < 3; ++e) {
     double part[2] = {0.0, 0.0};
@@ -186,7 +193,7 @@ void read_spectrum_line(LineSource& src, int component, int first_element, Frequ
       if (!std::isfinite(part[p])) src.fail("the " + what + " is not a finite number");
     }
     g[static_cast<std::size_t>(first_element + e)][static_cast<std::size_t>(component)] = {part[0],
-                                                                                          part[1]};
+                                                                                           part[1]};
   }
   if (line.size() > 81 && !trimmed(std::string_view(line).substr(81)).empty()) {
     src.fail("unexpected text after column 81 of a spectrum line");
@@ -200,8 +207,6 @@ ResultFile read_result(LineSource& src) {
   r.path = src.name();
   if (src.at_end()) src.fail("the file is empty: it is not a result file");
   read_header(src, r);
-  r.freq.reserve(static_cast<std::size_t>(r.NFREQ));
-  r.groups.reserve(static_cast<std::size_t>(r.NFREQ));
   for (int k = 0; k < r.NFREQ; ++k) {
     read_frequency_line(src, k, r);
     FrequencySpectra g{};

@@ -1,11 +1,10 @@
-// Names of the traces of a result file: element and component labels, station code, output
-// file names, and the receiver's distance and azimuth from the source.
+// Names of the traces of a result file: element and component labels, the trace codes of the
+// output file names, and the station code.
 #pragma once
 
-#include <optional>
 #include <string>
 
-#include "seis/result_file.h"
+#include "seis/result_file.h"  // kElements, kComponents
 
 namespace lg::seis {
 
@@ -22,12 +21,5 @@ std::string station_code(const std::string& path);
 
 // The file name of a path without its folders.
 std::string base_name(const std::string& path);
-
-struct ReceiverGeometry {
-  double distance = 0.0;           // horizontal source-receiver distance
-  std::optional<double> azimuth;   // degrees from x towards y, [0, 360); none at zero distance
-  std::optional<double> back_azimuth;
-};
-ReceiverGeometry receiver_geometry(const ResultFile& r);
 
 }  // namespace lg::seis

@@ -1,0 +1,179 @@
+#include "seis/seis_run.h"
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+#include <numbers>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/input_error.h"
+#include "seis/column_writer.h"
+#include "seis/output_files.h"
+#include "seis/receiver_geometry.h"
+#include "seis/result_reader.h"
+#include "seis/sac_writer.h"
+#include "seis/seismograms.h"
+#include "seis/trace_names.h"
+
+namespace lg::seis {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A failure of one input file, with the whole message.
+struct FileFailure {
+  std::string message;
+};
+
+std::string number(double v) {
+  std::ostringstream s;
+  s.precision(9);
+  s << v;
+  return s.str();
+}
+
+// Component azimuth and inclination as SAC counts them, taking x as north and y as east:
+// x is azimuth 0, y azimuth 90 (both horizontal), the vertical points up (inclination 0).
+constexpr double kCmpaz[kComponents] = {0.0, 90.0, 0.0};
+constexpr double kCmpinc[kComponents] = {90.0, 90.0, 0.0};
+
+std::vector<OutputFile> sac_files(const ResultFile& r, const Seismograms& s, const Processing& p,
+                                  const std::string& stem) {
+  const ReceiverGeometry g = receiver_geometry(r);
+  std::vector<OutputFile> files;
+  for (int e = 0; e < kElements; ++e) {
+    for (int c = 0; c < kComponents; ++c) {
+      SacTrace t;
+      t.delta = s.dt;
+      t.b = 0.0;
+      t.o = 0.0;
+      t.iztype = kSacIo;
+      t.dist = g.distance;
+      t.az = g.azimuth;
+      t.baz = g.back_azimuth;
+      t.cmpaz = kCmpaz[c];
+      t.cmpinc = kCmpinc[c];
+      t.user0 = r.ZS;
+      t.user1 = r.zr;
+      t.idep = p.source.gives_displacement() ? kSacIdisp : kSacIvel;
+      t.kstnm = station_code(r.path);
+      t.kcmpnm = trace_code(e, c);
+      t.kevnm = element_label(e);
+      t.data = s.trace[static_cast<std::size_t>(e)][static_cast<std::size_t>(c)];
+      files.push_back({stem + "." + trace_code(e, c) + ".sac", sac_bytes(t)});
+    }
+  }
+  return files;
+}
+
+std::vector<OutputFile> column_file(const ResultFile& r, const Seismograms& s, const Processing& p,
+                                    const std::string& stem) {
+  const ReceiverGeometry g = receiver_geometry(r);
+  std::vector<std::string> comments = {
+      "layergreen-seis seismograms of " + r.path,
+      "station = " + station_code(r.path),
+      "distance = " + number(g.distance),
+      "azimuth = " + (g.azimuth ? number(*g.azimuth) : std::string("none")),
+      "source = " + number(r.XS) + " " + number(r.YS) + " " + number(r.ZS),
+      "receiver = " + number(r.xr) + " " + number(r.yr) + " " + number(r.zr),
+      "dt = " + number(s.dt),
+      "npts = " + std::to_string(s.npts),
+      "source_time_function = " + p.source.describe(),
+      "lowpass = " + (p.lowpass.active() ? number(p.lowpass.corner) + " Hz, " +
+                                               std::to_string(p.lowpass.poles) + " poles"
+                                         : std::string("none")),
+      std::string("quantity = ") +
+          (p.source.gives_displacement() ? "displacement" : "velocity for a step in moment"),
+  };
+  return {{stem + ".txt", columns_text(s, comments)}};
+}
+
+// Samples must survive the conversion to single precision (SAC) and to text.
+void check_finite(const ResultFile& r, const Seismograms& s) {
+  for (const auto& element : s.trace) {
+    for (const auto& trace : element) {
+      for (const double v : trace) {
+        if (!std::isfinite(v) || std::abs(v) > std::numeric_limits<float>::max()) {
+          throw FileFailure{r.path + ": the time series overflow: AW = " + number(r.AW) +
+                            " makes the damping correction exp(pi*AW) = " +
+                            number(std::exp(std::numbers::pi * r.AW)) + " too large"};
+        }
+      }
+    }
+  }
+}
+
+std::string output_folder(const SeisOptions& o, const std::string& input) {
+  if (o.output_dir) return *o.output_dir;
+  const std::size_t slash = input.rfind('/');
+  return slash == std::string::npos ? std::string(".") : input.substr(0, slash + 1);
+}
+
+void convert(const SeisOptions& o, const std::string& input, std::set<std::string>& stems,
+             std::ostream& err) {
+  ResultFile r;
+  try {
+    r = read_result_file(input);
+  } catch (const InputError& e) {
+    throw FileFailure{e.what()};
+  }
+  int unconverged = 0;
+  for (const int it : r.iter) {
+    if (it > r.IKMAX) ++unconverged;
+  }
+  // Only after step 100 can a sum end early; with UCONV = 0 none is meant to.
+  if (r.UCONV > 0.0 && r.IKMAX > 100 && unconverged > 0) {
+    err << "layergreen-seis: " << input << ": note: " << unconverged << " of " << r.NFREQ
+        << " frequencies ran to IKMAX = " << r.IKMAX << " without converging\n";
+  }
+
+  const Seismograms s = make_seismograms(r, o.processing);
+  check_finite(r, s);
+
+  const std::string folder = output_folder(o, input);
+  std::string stem = folder;
+  if (!stem.empty() && stem.back() != '/') stem += '/';
+  stem += base_name(input);
+  const std::string key = fs::absolute(fs::path(stem)).lexically_normal().string();
+  if (!stems.insert(key).second) {
+    throw FileFailure{input +
+                      ": its outputs would replace those of an earlier file of the same "
+                      "name; convert it into another folder (-o)"};
+  }
+  if (o.output_dir) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) throw FileFailure{"cannot create the output folder " + folder + ": " + ec.message()};
+  }
+
+  const std::vector<OutputFile> files = o.format == OutputFormat::kSac
+                                            ? sac_files(r, s, o.processing, stem)
+                                            : column_file(r, s, o.processing, stem);
+  try {
+    write_all_or_nothing(files);
+  } catch (const WriteError& e) {
+    throw FileFailure{e.what()};
+  }
+}
+
+}  // namespace
+
+int run_seis(const SeisOptions& options, std::ostream& err) {
+  int status = 0;
+  std::set<std::string> stems;
+  for (const std::string& input : options.files) {
+    try {
+      convert(options, input, stems, err);
+    } catch (const FileFailure& f) {
+      err << "layergreen-seis: " << f.message << '\n';
+      status = 2;
+    }
+  }
+  return status;
+}
+
+}  // namespace lg::seis
