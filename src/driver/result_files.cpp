@@ -7,6 +7,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <set>
 
 namespace lg {
 
@@ -24,38 +26,47 @@ ResultFiles::~ResultFiles() {
 
 namespace {
 
-// Removes temporaries of `final_name` left by a run that was killed (its process is gone).
-void remove_stale_temporaries(const std::string& final_name) {
-  const std::size_t slash = final_name.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : final_name.substr(0, slash);
-  const std::string base = slash == std::string::npos ? final_name : final_name.substr(slash + 1);
-  const std::string prefix = "." + base + ".partial-";
-  DIR* d = ::opendir(dir.c_str());
-  if (d == nullptr) return;
-  std::vector<std::string> stale;
-  while (const dirent* e = ::readdir(d)) {
-    const std::string entry = e->d_name;
-    if (entry.compare(0, prefix.size(), prefix) != 0) continue;
-    const std::string rest = entry.substr(prefix.size());
-    std::size_t digits = 0;
-    while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9') ++digits;
-    if (digits == 0 || digits > 9) continue;
-    const std::string tail = rest.substr(digits);
-    if (!tail.empty() && tail != ".previous") continue;
-    const long pid = std::stol(rest.substr(0, digits));
-    if (pid == static_cast<long>(::getpid())) continue;
-    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // still running
-    stale.push_back(dir + "/" + entry);
+// Removes temporaries of the given result files left by runs that were killed (their
+// processes are gone). Each folder is listed once.
+void remove_stale_temporaries(const std::vector<std::string>& final_names) {
+  std::map<std::string, std::set<std::string>> bases_by_dir;
+  for (const std::string& name : final_names) {
+    const std::size_t slash = name.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : name.substr(0, slash);
+    bases_by_dir[dir].insert(slash == std::string::npos ? name : name.substr(slash + 1));
   }
-  ::closedir(d);
-  for (const std::string& f : stale) std::remove(f.c_str());
+  const std::string marker = ".partial-";
+  for (const auto& [dir, bases] : bases_by_dir) {
+    DIR* d = ::opendir(dir.c_str());
+    if (d == nullptr) continue;
+    std::vector<std::string> stale;
+    while (const dirent* e = ::readdir(d)) {
+      const std::string entry = e->d_name;
+      // .BASE.partial-PID or .BASE.partial-PID.previous
+      const std::size_t at = entry.rfind(marker);
+      if (entry.empty() || entry[0] != '.' || at == std::string::npos || at < 2) continue;
+      if (bases.count(entry.substr(1, at - 1)) == 0) continue;
+      const std::string rest = entry.substr(at + marker.size());
+      std::size_t digits = 0;
+      while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9') ++digits;
+      if (digits == 0 || digits > 9) continue;
+      const std::string tail = rest.substr(digits);
+      if (!tail.empty() && tail != ".previous") continue;
+      const long pid = std::stol(rest.substr(0, digits));
+      if (pid == static_cast<long>(::getpid())) continue;
+      if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // still running
+      stale.push_back(dir + "/" + entry);
+    }
+    ::closedir(d);
+    for (const std::string& f : stale) std::remove(f.c_str());
+  }
 }
 
 }  // namespace
 
 void ResultFiles::create(const std::vector<std::string>& final_names) {
   discard();
-  for (const std::string& name : final_names) remove_stale_temporaries(name);
+  remove_stale_temporaries(final_names);
   for (const std::string& name : final_names) {
     File f;
     f.final_name = name;
