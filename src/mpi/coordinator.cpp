@@ -1,0 +1,134 @@
+#include "mpi/coordinator.h"
+
+#include <atomic>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "mpi/abort_run.h"
+#include "mpi/exchange.h"
+#include "mpi/job_codec.h"
+#include "mpi/run_progress.h"
+#include "mpi/unit_schedule.h"
+#include "mpi/unit_work.h"
+
+namespace lg {
+
+namespace {
+
+// What the coordinator and its computing thread share; the mutex guards all of it.
+struct Shared {
+  std::mutex mutex;
+  UnitSchedule schedule;
+  std::string fatal;  // an exception that ended the computing thread
+  explicit Shared(std::size_t units) : schedule(units) {}
+};
+
+// Rank 0's own share of the work: units taken from the same schedule as the other ranks'.
+void compute_locally(const RunPlan& plan, const RunOptions& options, Shared& shared,
+                     std::atomic<bool>& done) {
+  try {
+    for (;;) {
+      std::optional<std::size_t> unit;
+      {
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        unit = shared.schedule.next();
+      }
+      if (!unit) break;
+      const UnitReport report = compute_unit(*unit, plan.jobs[*unit], options);
+      std::lock_guard<std::mutex> lock(shared.mutex);
+      shared.schedule.record(report);
+    }
+  } catch (const std::exception& e) {
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    shared.fatal = e.what();
+  }
+  done = true;
+}
+
+}  // namespace
+
+int coordinate_units(const RunPlan& plan, const RunOptions& options, MPI_Comm comm,
+                     std::ostream& err) {
+  int ranks = 1;
+  MPI_Comm_size(comm, &ranks);
+  Shared shared(plan.jobs.size());
+  RunProgress progress(err, options.progress, plan.jobs.size(), ranks);
+
+  // Prints the text of the units complete so far in run order, and the progress line.
+  auto show = [&] {
+    std::string text;
+    std::size_t complete = 0;
+    {
+      std::lock_guard<std::mutex> lock(shared.mutex);
+      text = shared.schedule.take_printable();
+      complete = shared.schedule.complete();
+    }
+    if (!text.empty()) {
+      progress.clear();
+      err << text << std::flush;
+    }
+    progress.update(complete);
+  };
+
+  std::atomic<bool> local_done{false};
+  std::thread local(compute_locally, std::cref(plan), std::cref(options), std::ref(shared),
+                    std::ref(local_done));
+  try {
+    int serving = ranks - 1;  // ranks still asking for units
+    PollPause pause;
+    while (serving > 0 || !local_done) {
+      MPI_Status status;
+      if (!message_waiting(comm, MPI_ANY_SOURCE, status)) {
+        {
+          std::lock_guard<std::mutex> lock(shared.mutex);
+          if (!shared.fatal.empty()) throw std::runtime_error(shared.fatal);
+        }
+        show();
+        pause.pause();
+        continue;
+      }
+      pause.message();
+      if (status.MPI_TAG != kReportTag) {
+        throw std::logic_error("unexpected message from rank " + std::to_string(status.MPI_SOURCE));
+      }
+      const UnitReport report = decode_report(receive_bytes(comm, status));
+      std::optional<std::size_t> unit;
+      {
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        if (report.unit) shared.schedule.record(report);
+        unit = shared.schedule.next();
+      }
+      if (unit) {
+        send_bytes(comm, status.MPI_SOURCE, kJobTag,
+                   encode_assignment(JobAssignment{*unit, plan.jobs[*unit]}));
+      } else {
+        send_bytes(comm, status.MPI_SOURCE, kStopTag, Bytes{});
+        --serving;
+      }
+    }
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    if (!shared.fatal.empty()) throw std::runtime_error(shared.fatal);
+  } catch (const std::exception& e) {
+    progress.finish();
+    abort_run(comm, err, e.what());
+  }
+  local.join();
+  show();
+  progress.finish();
+
+  // Every unit is complete, or one failed and the units out at that time have ended.
+  err << shared.schedule.take_rest();
+  if (const std::optional<std::string> failure = shared.schedule.failure()) {
+    err << "layergreen: " << *failure << '\n';
+    return kExitInputError;
+  }
+  if (!plan.message.empty()) err << "layergreen: " << plan.message << '\n';
+  return plan.status;
+}
+
+}  // namespace lg

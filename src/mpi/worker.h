@@ -1,0 +1,13 @@
+// Ranks other than 0: ask rank 0 for a data set, compute it with this rank's threads, report
+// it and ask again, until rank 0 has nothing more to hand out.
+#pragma once
+
+#include <mpi.h>
+
+#include "driver/run.h"
+
+namespace lg {
+
+void serve_units(const RunOptions& options, MPI_Comm comm);
+
+}  // namespace lg

@@ -1,0 +1,98 @@
+// The coordinator's bookkeeping: units go out once each in run order, text comes out in run
+// order whatever the order of completion, and a failure stops the hand-out but waits for the
+// units already out.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "mpi/unit_schedule.h"
+
+namespace lg {
+namespace {
+
+UnitReport done(std::size_t unit, std::string warnings = "") {
+  UnitReport r;
+  r.unit = unit;
+  r.warnings = std::move(warnings);
+  return r;
+}
+
+UnitReport failed(std::size_t unit, std::string error) {
+  UnitReport r;
+  r.unit = unit;
+  r.failed = true;
+  r.error = std::move(error);
+  return r;
+}
+
+TEST(UnitSchedule, HandsOutEveryUnitOnceInRunOrder) {
+  UnitSchedule s(3);
+  EXPECT_FALSE(s.finished());
+  EXPECT_EQ(s.next(), 0u);
+  EXPECT_EQ(s.next(), 1u);
+  EXPECT_EQ(s.next(), 2u);
+  EXPECT_EQ(s.next(), std::nullopt);
+  EXPECT_FALSE(s.finished());  // three units still out
+  s.record(done(1));
+  s.record(done(0));
+  EXPECT_FALSE(s.finished());
+  s.record(done(2));
+  EXPECT_TRUE(s.finished());
+  EXPECT_EQ(s.complete(), 3u);
+  EXPECT_EQ(s.failure(), std::nullopt);
+}
+
+TEST(UnitSchedule, NoUnitsIsFinishedAtOnce) {
+  UnitSchedule s(0);
+  EXPECT_EQ(s.next(), std::nullopt);
+  EXPECT_TRUE(s.finished());
+  EXPECT_EQ(s.take_rest(), "");
+}
+
+TEST(UnitSchedule, WarningsComeOutInRunOrder) {
+  UnitSchedule s(4);
+  for (int i = 0; i < 4; ++i) s.next();
+  s.record(done(2, "w2\n"));
+  s.record(done(1, "w1\n"));
+  EXPECT_EQ(s.take_printable(), "");  // unit 0 is still out
+  s.record(done(0, "w0\n"));
+  EXPECT_EQ(s.take_printable(), "w0\nw1\nw2\n");
+  EXPECT_EQ(s.take_printable(), "");  // each text once
+  s.record(done(3, "w3\n"));
+  EXPECT_EQ(s.take_printable(), "w3\n");
+  EXPECT_EQ(s.take_rest(), "");
+}
+
+TEST(UnitSchedule, FailureStopsTheHandOutAndWaitsForUnitsOut) {
+  UnitSchedule s(6);
+  for (int i = 0; i < 4; ++i) s.next();  // units 0..3 out
+  s.record(done(0, "w0\n"));
+  s.record(failed(2, "cannot write result file B"));
+  EXPECT_EQ(s.next(), std::nullopt);  // units 4 and 5 never start
+  EXPECT_FALSE(s.finished());         // 1 and 3 still out
+  EXPECT_THROW(s.take_rest(), std::logic_error);
+  s.record(done(3, "w3\n"));
+  s.record(failed(1, "cannot write result file A"));
+  EXPECT_TRUE(s.finished());
+  // The first failure in run order is the one reported, as the serial run would.
+  EXPECT_EQ(s.failure(), "cannot write result file A");
+  EXPECT_EQ(s.complete(), 2u);
+  EXPECT_EQ(s.take_printable(), "w0\n");
+  EXPECT_EQ(s.take_rest(), "w3\n");
+  EXPECT_EQ(s.take_rest(), "");
+}
+
+TEST(UnitSchedule, ReportsOfUnitsNotOutAreRefused) {
+  UnitSchedule s(2);
+  EXPECT_THROW(s.record(done(0)), std::logic_error);  // never handed out
+  s.next();
+  EXPECT_THROW(s.record(done(5)), std::logic_error);       // no such unit
+  EXPECT_THROW(s.record(UnitReport{}), std::logic_error);  // a request, not a report
+  s.record(done(0));
+  EXPECT_THROW(s.record(done(0)), std::logic_error);  // reported twice
+  EXPECT_EQ(s.complete(), 1u);
+}
+
+}  // namespace
+}  // namespace lg
