@@ -60,42 +60,76 @@ DepthTerms depth_terms(const Context& c, int ir, const ReceiverWaves& w,
 
 namespace {
 
-// Adds the increments to their sums, then tests each: the flag survives only when
-// |increment| <= |sum| * UCONV (a NaN fails). Once the flag is down no test can raise it.
-template <int N>
-inline void add_and_test(Context& c, Arr<Cx, kSums>& sum, const int (&m)[N], const Cx (&inc)[N]) {
-  for (int n = 0; n < N; ++n) sum[m[n]] += inc[n];
-  bool& iconv = c.dim1a.iconv;
-  if (!iconv || !c.test_convergence) return;
-  const double uconv = c.dim1a.UCONV;
-  for (int n = 0; n < N; ++n) {
-    const double bound = cabs(sum[m[n]]) * uconv;
-    if (!(cabs(inc[n]) <= bound)) {
-      iconv = false;
-      return;
-    }
-  }
+// Increments of one wavenumber step for a run of receivers, receiver index fastest, so that
+// the loops below run across receivers (and vectorise: the same IEEE operations per lane).
+struct Increments {
+  double re[kSums + 1][kMaxReceivers];
+  double im[kSums + 1][kMaxReceivers];
+};
+
+// Stores increment m of receiver i.
+inline void put(Increments& inc, int m, int i, Cx v) {
+  inc.re[m][i] = v.re;
+  inc.im[m][i] = v.im;
 }
 
 }  // namespace
 
-void add_receiver_sums(Context& c, int ir, const DepthTerms& d, const SourceLayerTerms& s) {
+void add_receiver_sums(Context& c, int first, int last, const DepthTerms& d,
+                       const SourceLayerTerms& s) {
   const Dim2b& b = c.dim2b;
-  Arr<Cx, kSums>& sum = c.dim2g.usum[ir];
-  const Cx dkj2 = cx(b.dkj2[ir]);
-  const Cx bkj2r = cx(b.bkj2r[ir]);
-  const Cx bj1r = cx(b.bj1r[ir]);
-  const Cx dj1 = cx(b.dj1[ir]);
-  const Cx bj1 = cx(b.bj1[ir]);
+  const int n = last - first + 1;
+  Increments inc;
+  const double* dkj2 = &b.dkj2[first];
+  const double* bkj2r = &b.bkj2r[first];
+  const double* bkj2 = &b.bkj2[first];
+  const double* bj1r = &b.bj1r[first];
+  const double* dj1 = &b.dj1[first];
+  const double* bj1 = &b.bj1[first];
+  const double* bkj0 = &b.bkj0[first];
+  for (int i = 0; i < n; ++i) {
+    put(inc, 1, i, cx(dkj2[i]) * d.cu);
+    put(inc, 2, i, cx(bkj2r[i]) * d.cu);
+    put(inc, 3, i, cx(bkj2[i]) * d.cu2);
+    put(inc, 4, i, cx(bj1r[i]) * d.cu2);
+    put(inc, 9, i, cx(bj1[i]) * d.c9);
+    put(inc, 10, i, cx(bj1[i]) * d.c10);
+    put(inc, 11, i, cx(bkj0[i]) * d.c11);
+  }
+  for (int i = 0; i < n; ++i) {
+    // (cs3 * bkj2r) * s5 and (cs3 * dkj2) * s5
+    const Cx f5 = s.cs3 * cx(bkj2r[i]);
+    const Cx f6 = s.cs3 * cx(dkj2[i]);
+    const Cx i5 = f5 * d.s5;
+    const Cx i6 = f6 * d.s5;
+    put(inc, 5, i, i5);
+    put(inc, 6, i, i6);
+    // dj1 * cu3 - (cs6 * bj1r) * s6 and bj1r * cu3 - (cs6 * dj1) * s6
+    const Cx i7 = cx(dj1[i]) * d.cu3 - (s.cs6 * cx(bj1r[i])) * d.s6;
+    const Cx i8 = cx(bj1r[i]) * d.cu3 - (s.cs6 * cx(dj1[i])) * d.s6;
+    put(inc, 7, i, i7);
+    put(inc, 8, i, i8);
+  }
+  for (int i = 0; i < n; ++i) {
+    Arr<Cx, kSums>& sum = c.dim2g.usum[first + i];
+    for (int m = 1; m <= kSums; ++m) sum[m] += Cx{inc.re[m][i], inc.im[m][i]};
+  }
 
-  add_and_test<2>(c, sum, {1, 2}, {dkj2 * d.cu, bkj2r * d.cu});
-  add_and_test<4>(
-      c, sum, {3, 4, 5, 6},
-      {cx(b.bkj2[ir]) * d.cu2, bj1r * d.cu2, (s.cs3 * bkj2r) * d.s5, (s.cs3 * dkj2) * d.s5});
-  add_and_test<3>(
-      c, sum, {7, 8, 9},
-      {dj1 * d.cu3 - (s.cs6 * bj1r) * d.s6, bj1r * d.cu3 - (s.cs6 * dj1) * d.s6, bj1 * d.c9});
-  add_and_test<2>(c, sum, {10, 11}, {bj1 * d.c10, cx(b.bkj0[ir]) * d.c11});
+  // The flag survives only when |increment| <= |sum| * UCONV for every sum (a NaN fails).
+  // Each test involves only its own sum and increment, so their order does not matter; once
+  // the flag is down no test can raise it.
+  bool& iconv = c.dim1a.iconv;
+  if (!iconv || !c.test_convergence) return;
+  const double uconv = c.dim1a.UCONV;
+  for (int i = 0; i < n; ++i) {
+    const Arr<Cx, kSums>& sum = c.dim2g.usum[first + i];
+    for (int m = 1; m <= kSums; ++m) {
+      if (!(cabs(Cx{inc.re[m][i], inc.im[m][i]}) <= cabs(sum[m]) * uconv)) {
+        iconv = false;
+        return;
+      }
+    }
+  }
 }
 
 }  // namespace lg

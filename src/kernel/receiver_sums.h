@@ -30,8 +30,10 @@ struct DepthTerms {
 // Potentials at the depth of receiver ir from the amplitudes at the top of its layer.
 DepthTerms depth_terms(const Context& c, int ir, const ReceiverWaves& w, const SourceLayerTerms& s);
 
-// Adds the increments of receiver ir to usum[ir][1..11] and, when c.test_convergence is set,
-// clears dim1a.iconv when an increment is not small against its sum.
-void add_receiver_sums(Context& c, int ir, const DepthTerms& d, const SourceLayerTerms& s);
+// Adds the increments of receivers first ... last (all at one depth, sharing d) to their sums
+// usum[ir][1..11] and, when c.test_convergence is set, clears dim1a.iconv when an increment
+// is not small against its sum.
+void add_receiver_sums(Context& c, int first, int last, const DepthTerms& d,
+                       const SourceLayerTerms& s);
 
 }  // namespace lg

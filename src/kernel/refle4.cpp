@@ -44,13 +44,11 @@ void refle4(Context& c) {
   const SourceLayerTerms terms = source_layer_terms(c);
   ReceiverWaves w;
   DepthTerms depth;
-  for (int ir = 1; ir <= d.NR; ++ir) {
+  for (int ir = 1, last = 1; ir <= d.NR; ir = last + 1) {
     // Receivers at the same depth (adjacent once ordered) share everything but their
-    // distance: their waves and potentials are computed once.
-    if (ir > 1 && c.dim1b.zr[ir] == c.dim1b.zr[ir - 1]) {
-      add_receiver_sums(c, ir, depth, terms);
-      continue;
-    }
+    // distance: their waves and potentials are computed once, for ir ... last.
+    last = ir;
+    while (last < d.NR && c.dim1b.zr[last + 1] == c.dim1b.zr[ir]) ++last;
     const int k = d.lr[ir];
     if (ir <= d.nrup) {
       // Above the source: the upgoing wave arrives, the stack above reflects it down.
@@ -75,7 +73,7 @@ void refle4(Context& c) {
       w.push[2] = st.crupsh[k] * w.pdsh[2];
     }
     depth = depth_terms(c, ir, w, terms);
-    add_receiver_sums(c, ir, depth, terms);
+    add_receiver_sums(c, ir, last, depth, terms);
   }
 }
 
