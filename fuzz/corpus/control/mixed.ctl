@@ -1,0 +1,10 @@
+2
+4
+2
+1
+4
+model/strXXX
+out/XXX/XXX.nnn
+zahyo/XXX.dat
+1
+MIX

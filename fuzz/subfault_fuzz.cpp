@@ -1,0 +1,11 @@
+// Fuzz target: the subfault file: header, then one block.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "fuzz_inputs.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  lg::fuzz::feed_subfault(std::string_view(reinterpret_cast<const char*>(data), size));
+  return 0;
+}
