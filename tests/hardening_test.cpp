@@ -76,7 +76,9 @@ void interrupt_second_data_set(int sig) {
   int temporaries = 0;
   for (const std::string& e : w.entries("green/AB1")) temporaries += e[0] == '.' ? 1 : 0;
   // A caught signal removes its temporaries; SIGKILL cannot be caught.
-  if (sig != SIGKILL) EXPECT_EQ(temporaries, 0);
+  if (sig != SIGKILL) {
+    EXPECT_EQ(temporaries, 0);
+  }
   const std::string first = w.read("green/AB1/AB1.1");
 
   // A rerun completes normally and clears what a killed run left.

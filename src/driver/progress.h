@@ -8,6 +8,14 @@
 
 namespace lg {
 
+// ", about 12 s left" (or minutes) for `done` of `total` items finished in `elapsed` seconds;
+// empty when nothing or everything is done.
+std::string time_left(double elapsed, long long done, long long total);
+
+// Rewrites the current terminal line of err with `line`, blanking what a longer previous line
+// (of `width` characters) left; width becomes the new line's length.
+void rewrite_line(std::ostream& err, std::string line, std::size_t& width);
+
 class Progress {
  public:
   // Prints nothing unless `enabled`.

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "driver/progress.h"
+
 namespace lg {
 
 RunProgress::RunProgress(std::ostream& err, bool enabled, std::size_t units, int ranks)
@@ -25,21 +27,10 @@ void RunProgress::update(std::size_t done) {
   last_ = now;
   last_done_ = done;
   const double elapsed = std::chrono::duration<double>(now - start_).count();
-  std::string line = "layergreen: " + std::to_string(done) + "/" + std::to_string(total_) + suffix_;
-  if (done > 0 && done < total_) {
-    const double left = elapsed / static_cast<double>(done) * static_cast<double>(total_ - done);
-    char buf[64];
-    if (left >= 120) {
-      std::snprintf(buf, sizeof buf, ", about %.0f min left", left / 60);
-    } else {
-      std::snprintf(buf, sizeof buf, ", about %.0f s left", left);
-    }
-    line += buf;
-  }
-  const std::size_t width = line.size();
-  if (width < width_) line.append(width_ - width, ' ');
-  width_ = width;
-  err_ << '\r' << line << std::flush;
+  rewrite_line(err_,
+               "layergreen: " + std::to_string(done) + "/" + std::to_string(total_) + suffix_ +
+                   time_left(elapsed, done, total_),
+               width_);
   shown_ = true;
 }
 
