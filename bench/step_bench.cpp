@@ -4,14 +4,14 @@
 
 #include <memory>
 
-#include "driver/frequency_step.h"
-#include "kernel/refle1.h"
-#include "kernel/refle2.h"
-#include "kernel/refle3.h"
-#include "kernel/refle4.h"
-#include "model/records.h"
-#include "prep/initda.h"
-#include "prep/refle0.h"
+#include "kernel/wavenumber_loop.h"
+#include "kernel/interface_coefficients.h"
+#include "kernel/stack_responses.h"
+#include "kernel/source_layer_amplitudes.h"
+#include "kernel/receiver_increments.h"
+#include "kernel/records.h"
+#include "kernel/source_receiver_placement.h"
+#include "kernel/layer_wavenumbers.h"
 
 namespace {
 

@@ -21,16 +21,16 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/control_file.h"
-#include "driver/file_names.h"
-#include "driver/fixed_format.h"
-#include "driver/input_error.h"
-#include "driver/line_source.h"
-#include "driver/list_read.h"
-#include "driver/model_file.h"
-#include "driver/namelist.h"
-#include "driver/subfault_file.h"
-#include "model/records.h"
+#include "inputs/control_file.h"
+#include "inputs/file_names.h"
+#include "textio/fixed_format.h"
+#include "textio/input_error.h"
+#include "textio/line_source.h"
+#include "textio/list_read.h"
+#include "inputs/model_file.h"
+#include "textio/namelist.h"
+#include "inputs/subfault_file.h"
+#include "kernel/records.h"
 
 namespace lg::fuzz {
 

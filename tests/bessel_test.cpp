@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "special/chebyshev.h"
-#include "special/ff01ad.h"
-#include "special/ff02ad.h"
+#include "special/bessel_j0_y0.h"
+#include "special/bessel_j1_y1.h"
 
 namespace lg {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/list_read.h"
+#include "textio/list_read.h"
 #include "test_workdir.h"
 
 namespace lg {

@@ -11,8 +11,8 @@
 #include <sstream>
 #include <thread>
 
-#include "driver/check_run.h"
-#include "driver/thread_count.h"
+#include "inputs/check_run.h"
+#include "run/thread_count.h"
 #include "test_workdir.h"
 
 extern char** environ;

@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "model/records.h"
-#include "prep/initda.h"
+#include "kernel/records.h"
+#include "kernel/source_receiver_placement.h"
 
 namespace lg {
 namespace {

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "driver/control_file.h"
-#include "driver/file_names.h"
-#include "driver/input_error.h"
-#include "driver/line_source.h"
-#include "driver/model_file.h"
-#include "driver/subfault_file.h"
+#include "inputs/control_file.h"
+#include "inputs/file_names.h"
+#include "textio/input_error.h"
+#include "textio/line_source.h"
+#include "inputs/model_file.h"
+#include "inputs/subfault_file.h"
 #include "test_workdir.h"
 
 namespace lg {

@@ -6,11 +6,11 @@
 #include <complex>
 #include <cstdint>
 
-#include "kernel/refle1.h"
-#include "kernel/refle2.h"
-#include "kernel/refle3.h"
+#include "kernel/interface_coefficients.h"
+#include "kernel/stack_responses.h"
+#include "kernel/source_layer_amplitudes.h"
 #include "kernel_fixture.h"
-#include "prep/refle0.h"
+#include "kernel/layer_wavenumbers.h"
 
 namespace lg {
 namespace {

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "driver/input_error.h"
-#include "driver/line_source.h"
-#include "driver/namelist.h"
+#include "textio/input_error.h"
+#include "textio/line_source.h"
+#include "textio/namelist.h"
 
 namespace lg {
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/result_files.h"
-#include "driver/result_format.h"
+#include "output/result_files.h"
+#include "output/result_format.h"
 #include "test_workdir.h"
 
 namespace lg {

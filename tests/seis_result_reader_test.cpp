@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/input_error.h"
-#include "driver/line_source.h"
-#include "driver/result_format.h"
+#include "textio/input_error.h"
+#include "textio/line_source.h"
+#include "output/result_format.h"
 #include "seis/result_reader.h"
 #include "seis_scratch.h"
 

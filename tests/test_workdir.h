@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/run.h"
+#include "run/run.h"
 
 namespace lg::testing {
 

@@ -8,10 +8,10 @@
 #include <limits>
 #include <string>
 
-#include "driver/fixed_format.h"
-#include "driver/input_error.h"
-#include "driver/line_source.h"
-#include "driver/list_read.h"
+#include "textio/fixed_format.h"
+#include "textio/input_error.h"
+#include "textio/line_source.h"
+#include "textio/list_read.h"
 
 namespace lg {
 namespace {

@@ -5,8 +5,8 @@
 #include <limits>
 #include <string>
 
-#include "driver/fixed_format.h"
-#include "driver/free_write.h"
+#include "textio/fixed_format.h"
+#include "textio/free_write.h"
 
 namespace lg {
 namespace {

@@ -26,9 +26,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/frequency_step.h"
-#include "model/records.h"
-#include "prep/initda.h"
+#include "kernel/wavenumber_loop.h"
+#include "kernel/records.h"
+#include "kernel/source_receiver_placement.h"
 #include "wholespace_reference.h"
 
 namespace {

@@ -6,10 +6,10 @@
 #include <optional>
 #include <string>
 
-#include "driver/check_run.h"
-#include "driver/interrupt.h"
-#include "driver/run.h"
-#include "driver/thread_count.h"
+#include "inputs/check_run.h"
+#include "run/interrupt.h"
+#include "run/run.h"
+#include "run/thread_count.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/run.h"
-#include "driver/run_plan.h"
+#include "run/run.h"
+#include "inputs/run_plan.h"
 #include "mpi/abort_run.h"
 #include "mpi/coordinator.h"
 #include "mpi/mpi_options.h"

@@ -1,7 +1,7 @@
 // 2x2 complex matrix operations of the layer recursions, written out element by element.
 #pragma once
 
-#include "model/records.h"
+#include "kernel/records.h"
 
 namespace lg {
 

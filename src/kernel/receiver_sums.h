@@ -3,7 +3,7 @@
 #pragma once
 
 #include "kernel/receiver_waves.h"
-#include "model/records.h"
+#include "kernel/records.h"
 
 namespace lg {
 

@@ -2,7 +2,7 @@
 // cases: what the propagation half of the last kernel stage hands to the receiver sums.
 #pragma once
 
-#include "model/complex.h"
+#include "kernel/complex.h"
 
 namespace lg {
 

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "driver/run.h"
+#include "run/run.h"
 
 namespace lg {
 

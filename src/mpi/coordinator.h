@@ -7,8 +7,8 @@
 
 #include <ostream>
 
-#include "driver/run.h"
-#include "driver/run_plan.h"
+#include "run/run.h"
+#include "inputs/run_plan.h"
 
 namespace lg {
 

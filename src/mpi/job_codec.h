@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "driver/data_set_job.h"
+#include "inputs/data_set_job.h"
 #include "mpi/byte_buffer.h"
 
 namespace lg {

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "driver/thread_count.h"
+#include "run/thread_count.h"
 
 namespace lg {
 

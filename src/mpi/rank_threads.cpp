@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
-#include "driver/thread_count.h"
+#include "run/thread_count.h"
 
 namespace lg {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "driver/progress.h"
+#include "run/progress.h"
 
 namespace lg {
 

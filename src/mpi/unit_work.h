@@ -4,8 +4,8 @@
 
 #include <cstddef>
 
-#include "driver/data_set_job.h"
-#include "driver/run.h"
+#include "inputs/data_set_job.h"
+#include "run/run.h"
 #include "mpi/unit_report.h"
 
 namespace lg {

@@ -4,7 +4,7 @@
 
 #include <mpi.h>
 
-#include "driver/run.h"
+#include "run/run.h"
 
 namespace lg {
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "driver/fixed_format.h"
-#include "driver/input_error.h"
-#include "driver/list_read.h"
+#include "textio/fixed_format.h"
+#include "textio/input_error.h"
+#include "textio/list_read.h"
 
 namespace lg::seis {
 

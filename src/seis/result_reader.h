@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "driver/line_source.h"
+#include "textio/line_source.h"
 #include "seis/result_file.h"
 
 namespace lg::seis {

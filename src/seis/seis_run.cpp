@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/input_error.h"
+#include "textio/input_error.h"
 #include "seis/column_writer.h"
 #include "seis/output_files.h"
 #include "seis/receiver_geometry.h"

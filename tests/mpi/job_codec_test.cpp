@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/run_plan.h"
+#include "inputs/run_plan.h"
 #include "mpi/job_codec.h"
 #include "mpi/unit_report.h"
 

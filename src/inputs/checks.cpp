@@ -1,0 +1,40 @@
+#include "inputs/checks.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "textio/input_error.h"
+
+namespace lg {
+
+namespace {
+std::string show(double v) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.9g", v);
+  return buf;
+}
+}  // namespace
+
+void check_range(const LineSource& src, int line, const std::string& what, int v, int lo, int hi) {
+  if (v >= lo && v <= hi) return;
+  std::string detail = what + " = " + std::to_string(v) + " is out of range: ";
+  if (v < lo) {
+    detail += "it must be at least " + std::to_string(lo);
+  } else {
+    detail += "it must not exceed " + std::to_string(hi);
+  }
+  throw InputError(src.name(), line, detail);
+}
+
+void check_finite(const LineSource& src, int line, const std::string& what, double v) {
+  if (std::isfinite(v)) return;
+  throw InputError(src.name(), line, what + " = " + show(v) + " is not a finite number");
+}
+
+void check_positive(const LineSource& src, int line, const std::string& what, double v) {
+  if (std::isfinite(v) && v > 0.0) return;
+  throw InputError(src.name(), line,
+                   what + " = " + show(v) + " must be a finite number greater than zero");
+}
+
+}  // namespace lg

@@ -1,0 +1,70 @@
+#include "inputs/file_names.h"
+
+#include "textio/fixed_format.h"
+#include "textio/input_error.h"
+
+namespace lg {
+
+namespace {
+
+int first_of(const std::string& s, char ch) {
+  const std::size_t p = s.find(ch);
+  return p == std::string::npos ? 0 : static_cast<int>(p) + 1;
+}
+
+// Characters from..to (1-based, inclusive) of s; empty when to < from.
+std::string cols(const std::string& s, int from, int to) {
+  if (to < from) return std::string();
+  return s.substr(static_cast<std::size_t>(from - 1), static_cast<std::size_t>(to - from + 1));
+}
+
+std::string pad80(std::string s) {
+  s.resize(80, ' ');
+  return s;
+}
+
+}  // namespace
+
+NameMarkers find_markers(const Control& ctl, const std::string& control_name) {
+  NameMarkers mk;
+  mk.lten = first_of(ctl.filo1, '.');
+  mk.lbra = first_of(ctl.filin1, ' ');
+  mk.lbra2 = first_of(ctl.fzahy1, ' ');
+  if (mk.lbra < 4) {
+    throw InputError(control_name, ctl.filin1_line,
+                     "model-file template needs at least 3 characters before its first blank");
+  }
+  if (mk.lbra2 < 8) {
+    throw InputError(control_name, ctl.fzahy1_line,
+                     "subfault-file template needs at least 7 characters before its first blank");
+  }
+  if (mk.lten < 8) {
+    throw InputError(control_name, ctl.filo1_line,
+                     mk.lten == 0 ? "result-file template has no full stop"
+                                  : "result-file template needs at least 7 characters before "
+                                    "its first full stop");
+  }
+  return mk;
+}
+
+std::string model_file_name(const Control& ctl, const NameMarkers& mk, const std::string& code) {
+  return pad80(cols(ctl.filin1, 1, mk.lbra - 4) + code);
+}
+
+std::string subfault_file_name(const Control& ctl, const NameMarkers& mk, const std::string& code) {
+  return pad80(cols(ctl.fzahy1, 1, mk.lbra2 - 8) + code + cols(ctl.fzahy1, mk.lbra2 - 4, 80));
+}
+
+std::string result_file_name(const Control& ctl, const NameMarkers& mk, const std::string& code,
+                             int number) {
+  std::string num = fixed_i(number, 3);
+  num.erase(0, num.find_first_not_of(' '));
+  return pad80(cols(ctl.filo1, 1, mk.lten - 8) + code + "/" + code + "." + num);
+}
+
+std::string trimmed(const std::string& name) {
+  const std::size_t end = name.find_last_not_of(' ');
+  return end == std::string::npos ? std::string() : name.substr(0, end + 1);
+}
+
+}  // namespace lg

@@ -1,0 +1,110 @@
+#include "inputs/model_file.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+
+#include "inputs/checks.h"
+#include "textio/free_write.h"
+#include "textio/input_error.h"
+#include "textio/list_read.h"
+#include "textio/namelist.h"
+
+namespace lg {
+
+namespace {
+
+void check_group(const LineSource& src, const Namelist& nl, const ModelParams& p) {
+  // A member the group omitted is blamed on the line that ends the group.
+  auto line = [&](const char* name) {
+    const int l = nl.line_of(name);
+    return l > 0 ? l : src.line_number();
+  };
+  check_range(src, line("NC"), "NC (number of layers)", p.NC, 1, kMaxLayers);
+  check_range(src, line("NFREQ"), "NFREQ (number of frequencies)", p.NFREQ, 0, INT32_MAX);
+  check_range(src, line("IKMAX"), "IKMAX (largest wavenumber index)", p.IKMAX, 0, INT32_MAX - 2);
+  check_positive(src, line("TL"), "TL (time length)", p.TL);
+  check_positive(src, line("XL"), "XL (periodicity length)", p.XL);
+  check_finite(src, line("AW"), "AW (damping factor)", p.AW);
+  if (p.AW == 0.0) {
+    throw InputError(src.name(), line("AW"),
+                     "AW = 0 gives a zero complex frequency at frequency 0; use a damping "
+                     "factor different from zero");
+  }
+  check_finite(src, line("UCONV"), "UCONV (convergence threshold)", p.UCONV);
+  check_finite(src, line("XS"), "XS (source x)", p.XS);
+  check_finite(src, line("YS"), "YS (source y)", p.YS);
+  // The complex frequency must stay finite and non-zero once rounded to single precision.
+  const double w_im = -(3.14159265359 * p.AW) / p.TL;
+  const float w_rounded = static_cast<float>(w_im);
+  if (!std::isfinite(w_im) || w_rounded == 0.0f || !std::isfinite(w_rounded)) {
+    throw InputError(src.name(), line("AW"),
+                     "AW and TL give a damping that is not representable; choose AW/TL "
+                     "between about 1e-37 and 1e37");
+  }
+}
+
+}  // namespace
+
+void read_model(LineSource& src, int nstati, ModelParams& p, Dim1e& layers, std::ostream& out) {
+  Namelist nl("INPUT");
+  nl.add("NC", &p.NC);
+  nl.add("NFREQ", &p.NFREQ);
+  nl.add("TL", &p.TL);
+  nl.add("AW", &p.AW);
+  nl.add("NR", &p.NR);
+  nl.add("XL", &p.XL);
+  nl.add("IKMAX", &p.IKMAX);
+  nl.add("UCONV", &p.UCONV);
+  nl.add("XS", &p.XS);
+  nl.add("YS", &p.YS);
+  nl.read(src);
+  check_group(src, nl, p);
+
+  if (p.NR != nstati) {
+    out << FreeLine().t("nr.ne.nstati").str();
+    p.NR = nstati;
+  }
+
+  for (int ic = 1; ic <= p.NC; ++ic) {
+    double v[6] = {layers.hc[ic],  layers.vp[ic], layers.vs[ic],
+                   layers.rho[ic], layers.qp[ic], layers.qs[ic]};
+    ListRead r(src);
+    for (double& x : v) r.read(x);
+    const int line = src.line_number();
+    const std::string layer = "layer " + std::to_string(ic) + ": ";
+    check_finite(src, line, layer + "hc", v[0]);
+    if (v[2] == 0.0) {
+      throw InputError(src.name(), line,
+                       layer + "vs = 0: fluid layers are not supported (give vs > 0)");
+    }
+    static const char* const kNames[] = {"hc", "vp", "vs", "rho", "qp", "qs"};
+    for (int n = 1; n < 6; ++n) check_positive(src, line, layer + kNames[n], v[n]);
+    // The velocity dispersion factor 1 - ln|w|/(pi q) must stay positive up to the highest
+    // frequency, or the complex velocities are infinite or reversed there.
+    if (p.NFREQ > 1) {
+      const double pi = 3.14159265359;
+      const double rw = 6.28318530718 * (p.NFREQ - 1) / p.TL;
+      const double aw = (pi * p.AW) / p.TL;
+      const double xlnw = std::log(std::sqrt(rw * rw + aw * aw)) / pi;
+      for (int n : {4, 5}) {
+        if (!(1.0 - xlnw / v[n] > 0.0)) {
+          char msg[200];
+          std::snprintf(msg, sizeof msg,
+                        "%s = %.9g is too small for the highest frequency: the velocity "
+                        "dispersion would not be finite (it needs more than %.3g)",
+                        kNames[n], v[n], xlnw);
+          throw InputError(src.name(), line, layer + msg);
+        }
+      }
+    }
+    layers.hc[ic] = v[0];
+    layers.vp[ic] = v[1];
+    layers.vs[ic] = v[2];
+    layers.rho[ic] = v[3];
+    layers.qp[ic] = v[4];
+    layers.qs[ic] = v[5];
+  }
+}
+
+}  // namespace lg

@@ -1,0 +1,32 @@
+// The per-station model file: the namelist group INPUT (run and sampling parameters) and one
+// line per layer.
+#pragma once
+
+#include <ostream>
+
+#include "textio/line_source.h"
+#include "kernel/records.h"
+
+namespace lg {
+
+// The members of the namelist group. They keep their values from one read to the next, as a
+// member missing from a group keeps the value last read from a file.
+struct ModelParams {
+  int NC = 0;
+  int NFREQ = 0;
+  double TL = 0.0;
+  double AW = 0.0;  // as read; the driver never converts it in place
+  int NR = 0;
+  double XL = 0.0;
+  int IKMAX = 0;
+  double UCONV = 0.0;
+  double XS = 0.0;
+  double YS = 0.0;
+};
+
+// Reads one model file from its start: the group, the receiver-count check against nstati
+// ("nr.ne.nstati" on out, and NR forced to nstati), then NC layer lines into `layers`.
+// Values outside what the computation can use are InputErrors naming their line.
+void read_model(LineSource& src, int nstati, ModelParams& p, Dim1e& layers, std::ostream& out);
+
+}  // namespace lg

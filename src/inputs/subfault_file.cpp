@@ -1,0 +1,58 @@
+#include "inputs/subfault_file.h"
+
+#include "inputs/checks.h"
+#include "textio/fixed_format.h"
+#include "textio/free_write.h"
+#include "textio/list_read.h"
+
+namespace lg {
+
+SubfaultHeader read_subfault_header(LineSource& src, std::ostream& out) {
+  const std::string& line = src.next();
+  SubfaultHeader h;
+  if (!read_fixed_int(fixed_field(line, 1, 4), h.nszahy)) {
+    src.fail("columns 1-4 (nszahy) do not hold an integer");
+  }
+  if (!read_fixed_int(fixed_field(line, 5, 4), h.nwzahy)) {
+    src.fail("columns 5-8 (nwzahy) do not hold an integer");
+  }
+  if (!read_fixed_real(fixed_field(line, 9, 7), 1, h.sazi)) {
+    src.fail("columns 9-15 (sazi) do not hold a number");
+  }
+  if (!read_fixed_real(fixed_field(line, 16, 7), 1, h.dip)) {
+    src.fail("columns 16-22 (dip) do not hold a number");
+  }
+  check_finite(src, src.line_number(), "sazi", h.sazi);
+  check_finite(src, src.line_number(), "dip", h.dip);
+  out << FreeLine().t("nszahy,nwzahy,sazi,dip").str();
+  out << fixed_i(h.nszahy, 4) << fixed_i(h.nwzahy, 4) << fixed_f(h.sazi, 7, 1)
+      << fixed_f(h.dip, 7, 1) << '\n';
+  return h;
+}
+
+void read_subfault_block(LineSource& src, int i, int n, double& zs, double* x, double* y, double* z,
+                         std::ostream& out) {
+  const long long skip = static_cast<long long>(i - 1) * (n + 3);
+  for (long long l = 0; l < skip; ++l) skip_line(src);
+  skip_line(src);
+  {
+    ListRead r(src);
+    r.read(zs);
+  }
+  check_finite(src, src.line_number(), "source depth ZS", zs);
+  out << FreeLine().r(zs).str();
+  skip_line(src);
+  for (int s = 0; s < n; ++s) {
+    ListRead r(src);
+    r.read(x[s]);
+    r.read(y[s]);
+    r.read(z[s]);
+    const int line = src.line_number();
+    check_finite(src, line, "receiver x", x[s]);
+    check_finite(src, line, "receiver y", y[s]);
+    check_finite(src, line, "receiver depth", z[s]);
+    out << FreeLine().r(x[s]).r(y[s]).r(z[s]).str();
+  }
+}
+
+}  // namespace lg

@@ -1,0 +1,26 @@
+// The per-station subfault file: a fixed-column header (grid sizes and fault angles), then one
+// block per grid row with the source depth and the receiver positions.
+#pragma once
+
+#include <ostream>
+
+#include "textio/line_source.h"
+
+namespace lg {
+
+struct SubfaultHeader {
+  int nszahy = 0;
+  int nwzahy = 0;
+  double sazi = 0.0;
+  double dip = 0.0;
+};
+
+// Reads the header line and writes its echo lines to out.
+SubfaultHeader read_subfault_header(LineSource& src, std::ostream& out);
+
+// Skips to the block of data set `i` (1-based) with n receiver lines per block, reads the
+// source depth and the n receivers into x[0..n-1], y, z, echoing them to out.
+void read_subfault_block(LineSource& src, int i, int n, double& zs, double* x, double* y, double* z,
+                         std::ostream& out);
+
+}  // namespace lg

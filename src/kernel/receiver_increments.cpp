@@ -1,0 +1,80 @@
+#include "kernel/receiver_increments.h"
+
+#include "kernel/mat2.h"
+#include "kernel/receiver_sums.h"
+#include "kernel/receiver_waves.h"
+
+namespace lg {
+
+namespace {
+
+// a * (v1, v2) for row j of a.
+inline Cx row_times(const M2& a, int j, Cx v1, Cx v2) {
+  return j == 1 ? a.m11 * v1 + a.m12 * v2 : a.m21 * v1 + a.m22 * v2;
+}
+
+}  // namespace
+
+void refle4(Context& c) {
+  const Dim1d& d = c.dim1d;
+  const int ls = d.ls;
+  const int nc = d.NC;
+  const Dim2d& st = c.dim2d;
+  const Dim2e& tr = c.dim2e;
+  const Arr<Cx, 20>& cud = c.dim2f.cud;
+
+  // Cumulative transfer from the top of the source layer up (ftup) and down (ftdo).
+  PerLayer<M2> ftup;
+  PerLayer<M2> ftdo;
+  PerLayer<Cx> ftupsh;
+  PerLayer<Cx> ftdosh;
+  ftup[ls] = identity2();
+  ftupsh[ls] = cx(1.0);
+  for (int k = ls - 1; k >= 1; --k) {
+    ftup[k] = mul(tr.ctup[k], ftup[k + 1]);
+    ftupsh[k] = tr.ctupsh[k] * ftupsh[k + 1];
+  }
+  ftdo[ls] = identity2();
+  ftdosh[ls] = cx(1.0);
+  for (int k = ls + 1; k <= nc; ++k) {
+    ftdo[k] = mul(tr.ctdo[k], ftdo[k - 1]);
+    ftdosh[k] = tr.ctdosh[k] * ftdosh[k - 1];
+  }
+
+  const SourceLayerTerms terms = source_layer_terms(c);
+  ReceiverWaves w;
+  DepthTerms depth;
+  for (int ir = 1, last = 1; ir <= d.NR; ir = last + 1) {
+    // Receivers at the same depth (adjacent once ordered) share everything but their
+    // distance: their waves and potentials are computed once, for ir ... last.
+    last = ir;
+    while (last < d.NR && c.dim1b.zr[last + 1] == c.dim1b.zr[ir]) ++last;
+    const int k = d.lr[ir];
+    if (ir <= d.nrup) {
+      // Above the source: the upgoing wave arrives, the stack above reflects it down.
+      for (int t = 1; t <= 4; ++t) {
+        for (int j = 1; j <= 2; ++j)
+          w.pu[j][t] = row_times(ftup[k], j, cud[4 * t - 3], cud[4 * t - 2]);
+        for (int j = 1; j <= 2; ++j) w.pd[j][t] = row_times(st.crdo[k], j, w.pu[1][t], w.pu[2][t]);
+      }
+      w.push[1] = ftupsh[k] * cud[17];
+      w.pdsh[1] = st.crdosh[k] * w.push[1];
+      w.push[2] = ftupsh[k] * cud[19];
+      w.pdsh[2] = st.crdosh[k] * w.push[2];
+    } else {
+      // At or below the source: the downgoing wave arrives, the stack below reflects it up.
+      for (int t = 1; t <= 4; ++t) {
+        for (int j = 1; j <= 2; ++j) w.pd[j][t] = row_times(ftdo[k], j, cud[4 * t - 1], cud[4 * t]);
+        for (int j = 1; j <= 2; ++j) w.pu[j][t] = row_times(st.crup[k], j, w.pd[1][t], w.pd[2][t]);
+      }
+      w.pdsh[1] = ftdosh[k] * cud[18];
+      w.push[1] = st.crupsh[k] * w.pdsh[1];
+      w.pdsh[2] = ftdosh[k] * cud[20];
+      w.push[2] = st.crupsh[k] * w.pdsh[2];
+    }
+    depth = depth_terms(c, ir, w, terms);
+    add_receiver_sums(c, ir, last, depth, terms);
+  }
+}
+
+}  // namespace lg

@@ -1,0 +1,34 @@
+// The text of a result file: the header block, the receiver block and one group of seven
+// lines per frequency.
+#pragma once
+
+#include <string>
+
+#include "inputs/model_file.h"
+#include "inputs/subfault_file.h"
+#include "kernel/records.h"
+
+namespace lg {
+
+struct HeaderValues {
+  int nstati = 0;
+  int ndatas = 0;
+  int ns1 = 0;
+  int ns2 = 0;
+  int nw1 = 0;
+  SubfaultHeader fault;
+  ModelParams params;  // as read (AW unconverted, NR forced to nstati)
+  double ZS = 0.0;
+};
+
+// Header block: the run parameters and the layers (hc as read).
+std::string result_header(const HeaderValues& h, const Dim1e& layers);
+
+// Receiver block: the coordinates of the receiver whose spectra follow.
+std::string receiver_block(double x, double y, double z);
+
+// One frequency group: the frequency, the iteration count and the 18 spectra of one receiver
+// (ug[is][k]).
+std::string frequency_group(double freq, int ik, const Arr<Arr<Cx, kComponents>, kElements>& ug);
+
+}  // namespace lg
