@@ -86,11 +86,11 @@ TEST(ResultText, ReceiverBlock) {
 
 TEST(ResultText, FrequencyGroupComponentsAndElementsInOrder) {
   // Element is of component k holds is + 10 k and minus a thousandth of that.
-  Arr<Arr<Cx, kComponents>, kElements> ug{};
+  ReceiverSpectra ug{};
   for (int is = 1; is <= kElements; ++is) {
     for (int k = 1; k <= kComponents; ++k) {
       const double v = is + 10.0 * k;
-      ug[is][k] = Cx{v, -v / 1000.0};
+      ug[is - 1][k - 1] = Cx{v, -v / 1000.0};
     }
   }
   EXPECT_EQ(frequency_group(0.1, 101, ug),
@@ -104,20 +104,21 @@ TEST(ResultText, FrequencyGroupComponentsAndElementsInOrder) {
 }
 
 TEST(ResultText, FrequencyLineAtZeroAndSmallSpectra) {
-  Arr<Arr<Cx, kComponents>, kElements> ug{};
-  ug[1][1] = Cx{12.3456789, -0.0005};
-  ug[6][3] = Cx{-1.0e-120, 5.0e150};
+  ReceiverSpectra ug{};
+  ug[0][0] = Cx{12.3456789, -0.0005};
+  ug[5][2] = Cx{-1.0e-120, 5.0e150};
   const std::vector<std::string> l = split_lines(frequency_group(0.0, 51, ug));
   ASSERT_EQ(l.size(), 7u);
   EXPECT_EQ(l[0], " freq =  0.iter = 51");
   EXPECT_EQ(l[1].substr(0, 27), " 0.123457E+02-0.500000E-03 ");
-  EXPECT_EQ(l[2], " 0.000000E+00 0.000000E+00  0.000000E+00 0.000000E+00  0.000000E+00 "
-                  "0.000000E+00 ");
+  EXPECT_EQ(l[2],
+            " 0.000000E+00 0.000000E+00  0.000000E+00 0.000000E+00  0.000000E+00 "
+            "0.000000E+00 ");
   EXPECT_EQ(l[6].substr(54), "-0.100000-119 0.500000+151 ");
 }
 
 TEST(ResultText, ThreeLayersTwoFrequenciesMakeTwentyFiveLines) {
-  Arr<Arr<Cx, kComponents>, kElements> ug{};
+  ReceiverSpectra ug{};
   const std::string text = result_header(three_layer_header(), three_layers()) +
                            receiver_block(1.0, 2.0, 3.0) + frequency_group(0.0, 4, ug) +
                            frequency_group(0.1, 4, ug);
@@ -190,8 +191,7 @@ TEST_F(ResultFilesInFolder, MissingFolderNamesTheFileAndLeavesNothing) {
     files.create({name("green/AB1/AB1.1"), name("green/XY9/XY9.1")});
     ADD_FAILURE() << "no OutputError";
   } catch (const OutputError& e) {
-    EXPECT_NE(std::string(e.what()).find(name("green/XY9/XY9.1")), std::string::npos)
-        << e.what();
+    EXPECT_NE(std::string(e.what()).find(name("green/XY9/XY9.1")), std::string::npos) << e.what();
   }
   EXPECT_TRUE(w_.entries("green/AB1").empty());
 }

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "textio/input_error.h"
-#include "textio/line_source.h"
 #include "output/result_format.h"
 #include "seis/result_reader.h"
 #include "seis_scratch.h"
+#include "textio/input_error.h"
+#include "textio/line_source.h"
 
 namespace {
 
@@ -73,11 +73,11 @@ std::string result_text(const FileValues& values) {
   }
   std::string s = lg::result_header(h, layers) + lg::receiver_block(12.5, -3.0, 0.25);
   for (int k = 0; k < values.nfreq; ++k) {
-    lg::Arr<lg::Arr<lg::Cx, lg::kComponents>, lg::kElements> ug{};
+    lg::ReceiverSpectra ug{};
     for (int e = 0; e < 6; ++e) {
       for (int c = 0; c < 3; ++c) {
         const std::complex<double> v = slot_value(k, e, c);
-        ug[e + 1][c + 1] = lg::Cx{v.real(), v.imag()};
+        ug[static_cast<std::size_t>(e)][static_cast<std::size_t>(c)] = lg::Cx{v.real(), v.imag()};
       }
     }
     s += lg::frequency_group(k / values.tl, 101 + k, ug);

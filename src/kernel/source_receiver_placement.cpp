@@ -5,10 +5,22 @@
 
 namespace lg {
 
+void depth_form_to_thicknesses(Dim1e& e, int nc) {
+  // A zero first entry means the column holds the depths of the layer tops.
+  if (e.hc[1] == 0.0) {
+    for (int ic = 1; ic <= nc - 1; ++ic) e.hc[ic] = e.hc[ic + 1] - e.hc[ic];
+  }
+}
+
 void initda(Context& c) {
+  depth_form_to_thicknesses(c.dim1e, c.dim1d.NC);
+  place_in_layers(c);
+}
+
+void place_in_layers(Context& c) {
   Dim1b& b = c.dim1b;
   Dim1d& d = c.dim1d;
-  Dim1e& e = c.dim1e;
+  const Dim1e& e = c.dim1e;
   const Dim1c& s = c.dim1c;
   const int nr = d.NR;
   const int nc = d.NC;
@@ -43,11 +55,6 @@ void initda(Context& c) {
       b.caz[ir] = 1.0;
       b.saz[ir] = 0.0;
     }
-  }
-
-  // A zero first entry means the column holds the depths of the layer tops.
-  if (e.hc[1] == 0.0) {
-    for (int ic = 1; ic <= nc - 1; ++ic) e.hc[ic] = e.hc[ic + 1] - e.hc[ic];
   }
 
   // A point on an interface belongs to the layer above it.

@@ -40,13 +40,13 @@ std::string receiver_block(double x, double y, double z) {
   return FreeLine().t("xr,yr,zr").str() + FreeLine().r(x).r(y).r(z).str();
 }
 
-std::string frequency_group(double freq, int ik, const Arr<Arr<Cx, kComponents>, kElements>& ug) {
+std::string frequency_group(double freq, int ik, const ReceiverSpectra& u) {
   std::string s = FreeLine().t("freq =").r(freq).t("iter =").i(ik).str();
-  for (int k = 1; k <= kComponents; ++k) {
-    for (int half = 0; half < 2; ++half) {
-      for (int is = 1 + 3 * half; is <= 3 + 3 * half; ++is) {
-        s += fixed_e(ug[is][k].re, 13, 6);
-        s += fixed_e(ug[is][k].im, 13, 6);
+  for (const auto component : {0, 1, 2}) {
+    for (std::size_t half = 0; half < 2; ++half) {
+      for (std::size_t e = 3 * half; e < 3 + 3 * half; ++e) {
+        s += fixed_e(u[e][component].re, 13, 6);
+        s += fixed_e(u[e][component].im, 13, 6);
         s += ' ';
       }
       s += '\n';

@@ -7,6 +7,7 @@
 #include "inputs/model_file.h"
 #include "inputs/subfault_file.h"
 #include "kernel/records.h"
+#include "run/data_set_spectra.h"
 
 namespace lg {
 
@@ -28,7 +29,7 @@ std::string result_header(const HeaderValues& h, const Dim1e& layers);
 std::string receiver_block(double x, double y, double z);
 
 // One frequency group: the frequency, the iteration count and the 18 spectra of one receiver
-// (ug[is][k]).
-std::string frequency_group(double freq, int ik, const Arr<Arr<Cx, kComponents>, kElements>& ug);
+// (u[element][component]).
+std::string frequency_group(double freq, int ik, const ReceiverSpectra& u);
 
 }  // namespace lg

@@ -4,74 +4,50 @@
 #include <vector>
 
 #include "inputs/file_names.h"
-#include "textio/free_write.h"
-#include "run/frequency_loop.h"
-#include "kernel/wavenumber_loop.h"
-#include "run/progress.h"
+#include "kernel/source_receiver_placement.h"
 #include "output/result_files.h"
 #include "output/result_format.h"
-#include "kernel/source_receiver_placement.h"
+#include "run/data_set_spectra.h"
+#include "run/progress.h"
+#include "textio/free_write.h"
 
 namespace lg {
-
-namespace {
-
-// Above this size the Bessel values are evaluated in every step instead of tabulated.
-constexpr double kMaxBesselTableBytes = 64.0 * 1024 * 1024;
-
-}  // namespace
 
 void run_data_set(const DataSetJob& job, const RunOptions& options, std::ostream& err) {
   const ModelParams& p = job.header.params;
   const int n = static_cast<int>(job.x.size());
-  auto cp = std::make_unique<Context>();
-  Context& c = *cp;
 
   ResultFiles files;
   files.create(job.result_names);
-
-  // The receivers read for this data set, packed into slots 1..n.
-  c.dim1d.NC = p.NC;
-  c.dim1d.NR = n;
-  c.dim1e = job.layers;
-  c.dim1a.UCONV = p.UCONV;
-  c.dim1c.XS = p.XS;
-  c.dim1c.YS = p.YS;
-  c.dim1c.ZS = job.header.ZS;
-  for (int s = 1; s <= n; ++s) {
-    c.dim1b.xr[s] = job.x[s - 1];
-    c.dim1b.yr[s] = job.y[s - 1];
-    c.dim1b.zr[s] = job.z[s - 1];
-  }
-
-  const std::string header = result_header(job.header, c.dim1e);
+  const std::string header = result_header(job.header, job.layers);
   for (std::size_t f = 0; f < files.size(); ++f) files.write(f, header);
 
-  const double dfreq = 1.0 / p.TL;
-  Sampling s;
-  s.aw = -(c.dim1a.pi * p.AW) / p.TL;
-  s.xl = p.XL;
-  s.pil = c.dim1a.pi2 / p.XL;
-  s.ikmax = p.IKMAX;
-
-  initda(c);
-  for (int slot = 1; slot <= n; ++slot) {
-    files.write(static_cast<std::size_t>(slot - 1),
-                receiver_block(c.dim1b.xr[slot], c.dim1b.yr[slot], c.dim1b.zr[slot]));
+  // The request in the kernel's terms: thicknesses, and receivers relative to the source.
+  SpectraRequest q;
+  Dim1e thick = job.layers;
+  depth_form_to_thicknesses(thick, p.NC);
+  for (int ic = 1; ic <= p.NC; ++ic) {
+    q.layers.push_back(LayerRow{thick.hc[ic], thick.vp[ic], thick.vs[ic], thick.rho[ic],
+                                thick.qp[ic], thick.qs[ic]});
   }
-
-  // Every frequency walks the same wavenumber grid: tabulate its Bessel values once, unless
-  // the table would be large (then each step evaluates them).
-  BesselTable table;
-  const double cells = (static_cast<double>(s.ikmax) + 1.0) * 2.0 * n;
-  if (p.NFREQ > 1 && cells * sizeof(double) <= kMaxBesselTableBytes) {
-    table = BesselTable(c, s, s.ikmax + 1, options.threads);
+  q.nfreq = p.NFREQ;
+  q.tl = p.TL;
+  q.aw = p.AW;
+  q.xl = p.XL;
+  q.ikmax = p.IKMAX;
+  q.uconv = p.UCONV;
+  q.source_depth = job.header.ZS;
+  for (int i = 0; i < n; ++i) {
+    q.x.push_back(job.x[static_cast<std::size_t>(i)] - p.XS);
+    q.y.push_back(job.y[static_cast<std::size_t>(i)] - p.YS);
+    q.depth.push_back(job.z[static_cast<std::size_t>(i)]);
   }
-
-  // The frequencies, by repeated addition from zero.
-  std::vector<double> freqs(static_cast<std::size_t>(p.NFREQ));
-  double freq = -dfreq;
-  for (double& f : freqs) f = freq = freq + dfreq;
+  const DataSetSpectra spectra(q, options.threads);
+  const std::vector<int>& order = spectra.slot_receiver();
+  for (std::size_t slot = 0; slot < order.size(); ++slot) {
+    const auto i = static_cast<std::size_t>(order[slot]);
+    files.write(slot, receiver_block(job.x[i], job.y[i], job.z[i]));
+  }
 
   int unconverged = 0;
   double highest = 0.0;
@@ -79,14 +55,19 @@ void run_data_set(const DataSetJob& job, const RunOptions& options, std::ostream
   double first_nonfinite = 0.0;
   Progress progress(err, options.progress, trimmed(job.station), job.data_set, job.header.ndatas,
                     p.NFREQ);
-  run_frequencies(c, s, &table, freqs, options.threads, [&](std::size_t f, FrequencyResult& r) {
+  // The text of each frequency is formed on the worker that computed it.
+  auto format = [](FrequencySpectra& r) {
+    for (const ReceiverSpectra& u : r.spectra)
+      r.text.push_back(frequency_group(r.freq, r.iterations, u));
+  };
+  spectra.run(options.threads, format, [&](FrequencySpectra& r) {
     if (!r.converged) {
       ++unconverged;
-      highest = freqs[f];
+      highest = r.freq;
     }
-    if (!r.finite && nonfinite++ == 0) first_nonfinite = freqs[f];
-    for (std::size_t slot = 0; slot < r.groups.size(); ++slot) files.write(slot, r.groups[slot]);
-    progress.update(static_cast<int>(f) + 1);
+    if (!r.finite && nonfinite++ == 0) first_nonfinite = r.freq;
+    for (std::size_t slot = 0; slot < r.text.size(); ++slot) files.write(slot, r.text[slot]);
+    progress.update(static_cast<int>(r.index) + 1);
   });
   progress.finish();
   files.commit();

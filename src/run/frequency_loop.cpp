@@ -1,62 +1,63 @@
 #include "run/frequency_loop.h"
 
-#include <atomic>
-#include <cmath>
+#include <algorithm>
 #include <condition_variable>
 #include <exception>
-#include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "run/interrupt.h"
-#include "output/result_format.h"
 
 namespace lg {
 
 namespace {
 
-FrequencyResult compute_one(Context& c, double freq, const Sampling& s, const BesselTable* table) {
-  const FrequencyOutcome o = compute_frequency(c, freq, s, table);
-  FrequencyResult r;
-  r.ik = o.ik;
-  r.converged = o.converged;
-  r.groups.reserve(static_cast<std::size_t>(c.dim1d.NR));
-  for (int slot = 1; slot <= c.dim1d.NR; ++slot) {
-    r.groups.push_back(frequency_group(freq, o.ik, c.dim1f.ug[slot]));
-    for (int is = 1; is <= kElements; ++is) {
-      for (int k = 1; k <= kComponents; ++k) {
-        const Cx u = c.dim1f.ug[slot][is][k];
-        if (!std::isfinite(u.re) || !std::isfinite(u.im)) r.finite = false;
-      }
-    }
+// Hands out frequency numbers and values in order; the values by repeated addition, so that
+// they are the same whichever thread takes them.
+class FrequencySequence {
+ public:
+  FrequencySequence(std::size_t n, double dfreq) : n_(n), dfreq_(dfreq), freq_(-dfreq) {}
+  bool next(std::size_t& f, double& freq) {
+    if (f_ >= n_) return false;
+    f = f_++;
+    freq = freq_ = freq_ + dfreq_;
+    return true;
   }
-  return r;
-}
+
+ private:
+  std::size_t n_;
+  double dfreq_;
+  std::size_t f_ = 0;
+  double freq_;
+};
 
 }  // namespace
 
-void run_frequencies(const Context& prototype, const Sampling& s, const BesselTable* table,
-                     const std::vector<double>& freqs, int threads,
-                     const std::function<void(std::size_t, FrequencyResult&)>& sink) {
-  const std::size_t n = freqs.size();
+void run_frequencies(std::size_t n, double dfreq, int threads,
+                     const std::function<FrequencyWorker()>& make_worker,
+                     const std::function<void(FrequencySpectra&)>& sink) {
+  FrequencySequence sequence(n, dfreq);
   if (threads <= 1 || n <= 1) {
-    auto c = std::make_unique<Context>(prototype);
-    for (std::size_t f = 0; f < n; ++f) {
+    const FrequencyWorker worker = make_worker();
+    std::size_t f = 0;
+    double freq = 0.0;
+    FrequencySpectra r;
+    while (sequence.next(f, freq)) {
       check_interrupt();
-      FrequencyResult r = compute_one(*c, freqs[f], s, table);
-      sink(f, r);
+      worker(f, freq, r);
+      sink(r);
     }
     return;
   }
 
-  // Workers take the next frequency from a shared counter; the calling thread hands the
-  // finished ones on in order. A worker runs ahead of the writer by at most `window`
-  // frequencies, which bounds the memory held in finished results.
+  // Workers take the next frequency from the sequence; the calling thread hands the finished
+  // ones on in order. A worker runs ahead of the writer by less than `window` frequencies, so
+  // the finished results fit a ring of `window` slots.
   const std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(threads), n);
   const std::size_t window = 4 * workers;
-  std::vector<FrequencyResult> results(n);
-  std::vector<char> done(n, 0);
-  std::atomic<std::size_t> next{0};
+  std::vector<FrequencySpectra> ring(window);
+  std::vector<char> done(window, 0);
   std::size_t written = 0;  // guarded by mu
   bool stop = false;        // guarded by mu
   std::exception_ptr failure;
@@ -66,20 +67,22 @@ void run_frequencies(const Context& prototype, const Sampling& s, const BesselTa
 
   auto work = [&]() {
     try {
-      auto c = std::make_unique<Context>(prototype);
+      const FrequencyWorker worker = make_worker();
+      FrequencySpectra r;
       for (;;) {
-        const std::size_t f = next.fetch_add(1);
-        if (f >= n) return;
+        std::size_t f = 0;
+        double freq = 0.0;
         {
           std::unique_lock<std::mutex> lock(mu);
+          if (stop || !sequence.next(f, freq)) return;
           advanced.wait(lock, [&] { return stop || f < written + window; });
           if (stop) return;
         }
         check_interrupt();
-        FrequencyResult r = compute_one(*c, freqs[f], s, table);
+        worker(f, freq, r);
         std::lock_guard<std::mutex> lock(mu);
-        results[f] = std::move(r);
-        done[f] = 1;
+        std::swap(ring[f % window], r);
+        done[f % window] = 1;
         finished.notify_one();
       }
     } catch (...) {
@@ -93,8 +96,6 @@ void run_frequencies(const Context& prototype, const Sampling& s, const BesselTa
 
   std::vector<std::thread> pool;
   pool.reserve(workers);
-  for (std::size_t t = 0; t < workers; ++t) pool.emplace_back(work);
-
   auto halt = [&]() {
     {
       std::lock_guard<std::mutex> lock(mu);
@@ -105,16 +106,18 @@ void run_frequencies(const Context& prototype, const Sampling& s, const BesselTa
   };
 
   try {
+    for (std::size_t t = 0; t < workers; ++t) pool.emplace_back(work);
+    FrequencySpectra r;
     for (std::size_t f = 0; f < n; ++f) {
       check_interrupt();
-      FrequencyResult r;
       {
         std::unique_lock<std::mutex> lock(mu);
-        finished.wait(lock, [&] { return done[f] != 0 || failure != nullptr; });
-        if (!done[f]) break;
-        r = std::move(results[f]);
+        finished.wait(lock, [&] { return done[f % window] != 0 || failure != nullptr; });
+        if (!done[f % window]) break;
+        std::swap(r, ring[f % window]);
+        done[f % window] = 0;
       }
-      sink(f, r);
+      sink(r);
       {
         std::lock_guard<std::mutex> lock(mu);
         written = f + 1;

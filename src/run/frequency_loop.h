@@ -1,30 +1,25 @@
 // The frequency loop of a data set, run on several threads: each worker computes whole
-// frequencies with its own copy of the data set's context, and the results are handed on in
-// frequency order, so that the files are the same for every thread count.
+// frequencies with scratch space of its own, and the results are handed on in frequency order,
+// so that the output is the same for every thread count. Memory is bounded by a window of
+// finished frequencies, whatever the number of frequencies.
 #pragma once
 
+#include <cstddef>
 #include <functional>
-#include <string>
-#include <vector>
 
-#include "kernel/wavenumber_loop.h"
-#include "kernel/records.h"
+#include "run/data_set_spectra.h"
 
 namespace lg {
 
-struct FrequencyResult {
-  int ik = 0;
-  bool converged = false;
-  bool finite = true;               // false when a spectrum of some receiver is not a finite number
-  std::vector<std::string> groups;  // the frequency group of each receiver slot 1..NR
-};
+// Computes frequency f (value freq) into out; each worker thread calls its own instance.
+using FrequencyWorker = std::function<void(std::size_t f, double freq, FrequencySpectra& out)>;
 
-// Computes the frequencies freqs[0], freqs[1], ... with `threads` workers, starting each from
-// a copy of `prototype` (a context after initda), and calls sink(f, result) for f = 0, 1, ...
-// in order on the calling thread. An exception thrown by sink stops the workers and is
-// passed on.
-void run_frequencies(const Context& prototype, const Sampling& s, const BesselTable* table,
-                     const std::vector<double>& freqs, int threads,
-                     const std::function<void(std::size_t, FrequencyResult&)>& sink);
+// Computes the frequencies 0, dfreq, 2*dfreq, ... (n of them, by repeated addition from zero)
+// with `threads` workers, each made by make_worker on its own thread, and calls sink for
+// f = 0, 1, ... in order on the calling thread. An exception thrown by a worker or by sink
+// stops the workers and is passed on.
+void run_frequencies(std::size_t n, double dfreq, int threads,
+                     const std::function<FrequencyWorker()>& make_worker,
+                     const std::function<void(FrequencySpectra&)>& sink);
 
 }  // namespace lg

@@ -1,8 +1,8 @@
 #include "run/run.h"
 
-#include "run/data_set_run.h"
-#include "output/result_files.h"
 #include "inputs/run_plan.h"
+#include "output/result_files.h"
+#include "run/data_set_run.h"
 
 namespace lg {
 

@@ -1,0 +1,125 @@
+#include "run/data_set_spectra.h"
+
+#include <cmath>
+#include <numeric>
+#include <stdexcept>
+#include <utility>
+
+#include "kernel/records.h"
+#include "kernel/source_receiver_placement.h"
+#include "kernel/wavenumber_loop.h"
+#include "run/frequency_loop.h"
+
+namespace lg {
+
+namespace {
+
+// Above this size the Bessel values are evaluated in every step instead of tabulated.
+constexpr double kMaxBesselTableBytes = 64.0 * 1024 * 1024;
+
+}  // namespace
+
+struct DataSetState {
+  Context prototype;  // after the placement of source and receivers
+  Sampling sampling;
+  BesselTable table;
+  std::size_t nfreq = 0;
+  double dfreq = 0.0;
+};
+
+DataSetSpectra::DataSetSpectra(const SpectraRequest& q, int threads)
+    : state_(std::make_unique<DataSetState>()) {
+  const int nc = static_cast<int>(q.layers.size());
+  const int nr = static_cast<int>(q.x.size());
+  if (nc < 1 || nc > kMaxLayers) {
+    throw std::invalid_argument("the model needs 1 to " + std::to_string(kMaxLayers) + " layers");
+  }
+  if (nr < 1 || nr > kMaxReceivers || q.y.size() != q.x.size() || q.depth.size() != q.x.size()) {
+    throw std::invalid_argument("a data set needs 1 to " + std::to_string(kMaxReceivers) +
+                                " receivers with x, y and depth each");
+  }
+  if (q.q_law != QLaw::kClassic) {
+    throw std::invalid_argument("the constant-Q law is not available in this build");
+  }
+  Context& c = state_->prototype;
+  c.dim1d.NC = nc;
+  c.dim1d.NR = nr;
+  for (int ic = 1; ic <= nc; ++ic) {
+    const LayerRow& l = q.layers[static_cast<std::size_t>(ic - 1)];
+    c.dim1e.hc[ic] = l.thickness;
+    c.dim1e.vp[ic] = l.vp;
+    c.dim1e.vs[ic] = l.vs;
+    c.dim1e.rho[ic] = l.rho;
+    c.dim1e.qp[ic] = l.qp;
+    c.dim1e.qs[ic] = l.qs;
+  }
+  c.dim1a.UCONV = q.uconv;
+  c.dim1c.ZS = q.source_depth;
+  // The placement orders the receivers by depth with an exchange sort; the same exchanges on
+  // their request numbers give the slot of each.
+  std::vector<double> z = q.depth;
+  slot_receiver_.resize(static_cast<std::size_t>(nr));
+  std::iota(slot_receiver_.begin(), slot_receiver_.end(), 0);
+  for (std::size_t i1 = 0; i1 + 1 < z.size(); ++i1) {
+    for (std::size_t i2 = i1 + 1; i2 < z.size(); ++i2) {
+      if (z[i1] > z[i2]) {
+        std::swap(z[i1], z[i2]);
+        std::swap(slot_receiver_[i1], slot_receiver_[i2]);
+      }
+    }
+  }
+  for (int s = 1; s <= nr; ++s) {
+    c.dim1b.xr[s] = q.x[static_cast<std::size_t>(s - 1)];
+    c.dim1b.yr[s] = q.y[static_cast<std::size_t>(s - 1)];
+    c.dim1b.zr[s] = q.depth[static_cast<std::size_t>(s - 1)];
+  }
+  place_in_layers(c);
+
+  Sampling& s = state_->sampling;
+  s.aw = -(c.dim1a.pi * q.aw) / q.tl;
+  s.xl = q.xl;
+  s.pil = c.dim1a.pi2 / q.xl;
+  s.ikmax = q.ikmax;
+  state_->nfreq = static_cast<std::size_t>(q.nfreq);
+  state_->dfreq = 1.0 / q.tl;
+
+  const double cells = (static_cast<double>(s.ikmax) + 1.0) * 2.0 * nr;
+  if (q.nfreq > 1 && cells * sizeof(double) <= kMaxBesselTableBytes) {
+    state_->table = BesselTable(c, s, s.ikmax + 1, threads);
+  }
+}
+
+DataSetSpectra::~DataSetSpectra() = default;
+
+void DataSetSpectra::run(int threads, const std::function<void(FrequencySpectra&)>& on_worker,
+                         const std::function<void(FrequencySpectra&)>& sink) const {
+  const DataSetState& st = *state_;
+  auto make_worker = [&]() -> FrequencyWorker {
+    auto c = std::make_shared<Context>(st.prototype);
+    return [c, &st, &on_worker](std::size_t f, double freq, FrequencySpectra& out) {
+      const FrequencyOutcome o = compute_frequency(*c, freq, st.sampling, &st.table);
+      out.index = f;
+      out.freq = freq;
+      out.iterations = o.ik;
+      out.converged = o.converged;
+      out.finite = true;
+      const int nr = c->dim1d.NR;
+      out.spectra.resize(static_cast<std::size_t>(nr));
+      for (int slot = 1; slot <= nr; ++slot) {
+        ReceiverSpectra& r = out.spectra[static_cast<std::size_t>(slot - 1)];
+        for (int is = 1; is <= kElements; ++is) {
+          for (int k = 1; k <= kComponents; ++k) {
+            const Cx u = c->dim1f.ug[slot][is][k];
+            r[static_cast<std::size_t>(is - 1)][static_cast<std::size_t>(k - 1)] = u;
+            if (!std::isfinite(u.re) || !std::isfinite(u.im)) out.finite = false;
+          }
+        }
+      }
+      out.text.clear();
+      if (on_worker) on_worker(out);
+    };
+  };
+  run_frequencies(st.nfreq, st.dfreq, threads, make_worker, sink);
+}
+
+}  // namespace lg

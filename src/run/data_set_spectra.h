@@ -1,0 +1,89 @@
+// The spectra of one data set in memory: one source depth, any number of receivers, a layered
+// model and a frequency and wavenumber sampling in, the six elements x three components of
+// every receiver at every frequency out. The classic run, banks and the Python module all
+// compute through this entry point.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kernel/complex.h"
+
+namespace lg {
+
+// One layer of the model; the last layer is the half-space (its thickness is not used).
+struct LayerRow {
+  double thickness = 0.0;  // length units (km with velocities in km/s)
+  double vp = 0.0, vs = 0.0, rho = 0.0, qp = 0.0, qs = 0.0;
+};
+
+// The anelastic law of the complex velocities.
+enum class QLaw {
+  kClassic,    // the result files' law: one damping 1/(qp+qs), dispersion referred to 1 rad/s
+  kConstantQ,  // P with qp, S with qs, v*(1 + (ln(omega/omega_r)/pi + i/2)/Q)
+};
+
+struct SpectraRequest {
+  std::vector<LayerRow> layers;  // top down, at least one (the half-space)
+  int nfreq = 0;                 // frequencies 0, 1/tl, ..., (nfreq-1)/tl
+  double tl = 0.0;               // record length
+  double aw = 0.0;               // damping: imaginary angular frequency -pi*aw/tl
+  double xl = 0.0;               // periodicity length of the wavenumber sum
+  int ikmax = 0;                 // last wavenumber index
+  double uconv = 0.0;            // convergence threshold (0: always run to ikmax)
+  double source_depth = 0.0;     // source at x = y = 0
+  // Receivers: horizontal position (x, y) relative to the source's epicentre and depth.
+  std::vector<double> x, y, depth;
+  QLaw q_law = QLaw::kClassic;
+  double q_reference_hz = 1.0;  // constant-Q only: frequency of the tabulated velocities
+};
+
+// [element][component]: elements xy, xz, -yz, zz-xx, zz-yy, xx+yy+zz; components x, y,
+// z (up).
+using ReceiverSpectra = std::array<std::array<Cx, 3>, 6>;
+
+struct FrequencySpectra {
+  std::size_t index = 0;                 // frequency number from 0
+  double freq = 0.0;                     // frequency (real part, 1/tl steps)
+  int iterations = 0;                    // wavenumber steps taken (the count of the result files)
+  bool converged = true;                 // false when the sum reached ikmax unconverged
+  bool finite = true;                    // false when a spectrum is not a finite number
+  std::vector<ReceiverSpectra> spectra;  // per slot (see DataSetSpectra::slot_receiver)
+  std::vector<std::string> text;         // free for the caller's worker hook
+};
+
+struct DataSetState;
+
+// A data set prepared for computing: source and receivers placed in the layers, receivers
+// ordered by depth, Bessel values tabulated.
+class DataSetSpectra {
+ public:
+  // Throws std::invalid_argument when the request cannot be computed.
+  DataSetSpectra(const SpectraRequest& request, int threads);
+  ~DataSetSpectra();
+  DataSetSpectra(const DataSetSpectra&) = delete;
+  DataSetSpectra& operator=(const DataSetSpectra&) = delete;
+
+  // The receivers in computing order (ascending depth): slot s holds request receiver
+  // slot_receiver()[s]. Spectra come in slot order.
+  const std::vector<int>& slot_receiver() const { return slot_receiver_; }
+  // The frequencies, by repeated addition from zero.
+  double frequency(std::size_t f) const;
+
+  // Computes every frequency on `threads` workers. `on_worker` (may be empty) runs on the
+  // worker thread right after a frequency is computed (for formatting); `sink` gets the
+  // frequencies in order on the calling thread. An exception from either stops the run and
+  // is passed on.
+  void run(int threads, const std::function<void(FrequencySpectra&)>& on_worker,
+           const std::function<void(FrequencySpectra&)>& sink) const;
+
+ private:
+  std::unique_ptr<DataSetState> state_;
+  std::vector<int> slot_receiver_;
+};
+
+}  // namespace lg
