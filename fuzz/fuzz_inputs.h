@@ -267,7 +267,7 @@ inline bool feed_control(std::string_view bytes) {
 // receivers along strike.
 inline bool feed_model(std::string_view bytes) {
   ModelParams p;
-  Dim1e layers;
+  LayerModel layers;
   for (int file = 0; file < 4; ++file) {
     const std::size_t end = std::min(bytes.find('\0'), bytes.size());
     const bool read = with_source(bytes.substr(0, end), [&p, &layers](LineSource& src) {

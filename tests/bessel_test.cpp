@@ -1,4 +1,4 @@
-// Bessel functions J0, Y0 (ff01ad) and J1, Y1 (ff02ad) against independent references.
+// Bessel functions J0, Y0 and J1, Y1 against independent references.
 
 #include <algorithm>
 #include <cmath>
@@ -20,11 +20,10 @@ struct Values {
   double j0, y0, j1, y1;
 };
 
-Values evaluate(double x, int n = 1) {
-  Values v{};
-  ff01ad(v.j0, v.y0, x, n);
-  ff02ad(v.j1, v.y1, x, n);
-  return v;
+Values evaluate(double x) {
+  const BesselPair v0 = bessel_j0_y0(x);
+  const BesselPair v1 = bessel_j1_y1(x);
+  return Values{v0.j, v0.y, v1.j, v1.y};
 }
 
 // Absolute error where the function is bounded by 1, relative error where Y grows
@@ -236,18 +235,16 @@ TEST(Bessel, TabulatedValuesAtOneAndTen) {
   EXPECT_NEAR(at10.y1, 0.24901542420695, kTolerance);
 }
 
-TEST(Bessel, ZeroArgumentGivesFixedValuesForEverySelector) {
+TEST(Bessel, ZeroArgumentGivesFixedValues) {
   for (double x : {0.0, -0.0}) {
-    for (int n : {-5, 0, 1, 2}) {
-      SCOPED_TRACE(testing::Message() << "x = " << x << ", n = " << n);
-      Values v{7.0, 7.0, 7.0, 7.0};
-      ff01ad(v.j0, v.y0, x, n);
-      ff02ad(v.j1, v.y1, x, n);
-      EXPECT_EQ(v.j0, 1.0);
-      EXPECT_EQ(v.y0, -1e70);
-      EXPECT_EQ(v.j1, 0.0);
-      EXPECT_EQ(v.y1, -1e70);
-    }
+    SCOPED_TRACE(testing::Message() << "x = " << x);
+    const Values v = evaluate(x);
+    EXPECT_EQ(v.j0, 1.0);
+    EXPECT_EQ(v.y0, -1e70);
+    EXPECT_EQ(v.j1, 0.0);
+    EXPECT_EQ(v.y1, -1e70);
+    EXPECT_EQ(bessel_j0(x), 1.0);
+    EXPECT_EQ(bessel_j1(x), 0.0);
   }
 }
 
@@ -264,55 +261,20 @@ TEST(Bessel, ContinuousAcrossBranchPoint) {
   EXPECT_NEAR(lo.y1, hi.y1, kTolerance);
 }
 
-TEST(Bessel, NegativeArgumentGivesValuesAtAbsoluteValue) {
+TEST(Bessel, J0IsEvenJ1IsOddAndFirstKindAloneIsThePairsValue) {
   for (double x : {1e-9, 0.3, 1.0, 5.0, 8.0, 8.0000001, 10.0, 42.5, 1e4}) {
     SCOPED_TRACE(testing::Message() << "x = " << x);
     const Values pos = evaluate(x);
     const Values neg = evaluate(-x);
     EXPECT_EQ(neg.j0, pos.j0);
+    EXPECT_EQ(neg.j1, -pos.j1);
+    // The second kind is given at |x|.
     EXPECT_EQ(neg.y0, pos.y0);
-    EXPECT_EQ(neg.j1, pos.j1);  // J1(|x|), not -J1(|x|)
     EXPECT_EQ(neg.y1, pos.y1);
-  }
-}
-
-TEST(Bessel, SelectorLeavesSecondKindUntouchedOnlyUpToEight) {
-  constexpr double kUntouched = 123.25;
-  auto with_selector = [&](double x, int n) {
-    Values v{0.0, kUntouched, 0.0, kUntouched};
-    ff01ad(v.j0, v.y0, x, n);
-    ff02ad(v.j1, v.y1, x, n);
-    return v;
-  };
-  // Up to and including 8 the second kind is computed only on request; the first kind
-  // does not depend on the selector.
-  for (double x : {1e-6, 0.5, 3.0, 7.99, 8.0, -4.0}) {
-    const Values wanted = with_selector(x, 1);
-    for (int n : {0, -1}) {
-      SCOPED_TRACE(testing::Message() << "x = " << x << ", n = " << n);
-      const Values v = with_selector(x, n);
-      EXPECT_EQ(v.y0, kUntouched);
-      EXPECT_EQ(v.y1, kUntouched);
-      EXPECT_EQ(v.j0, wanted.j0);
-      EXPECT_EQ(v.j1, wanted.j1);
+    for (double z : {x, -x}) {
+      EXPECT_EQ(bessel_j0(z), bessel_j0_y0(z).j);
+      EXPECT_EQ(bessel_j1(z), bessel_j1_y1(z).j);
     }
-    EXPECT_NE(wanted.y0, kUntouched);
-    EXPECT_NE(wanted.y1, kUntouched);
-    const Values two = with_selector(x, 2);
-    EXPECT_EQ(two.y0, wanted.y0);
-    EXPECT_EQ(two.y1, wanted.y1);
-  }
-  // Above 8 both kinds are always written.
-  for (double x : {std::nextafter(8.0, 9.0), 10.0, 250.0}) {
-    SCOPED_TRACE(testing::Message() << "x = " << x);
-    const Values wanted = with_selector(x, 1);
-    const Values v = with_selector(x, 0);
-    EXPECT_EQ(v.j0, wanted.j0);
-    EXPECT_EQ(v.y0, wanted.y0);
-    EXPECT_EQ(v.j1, wanted.j1);
-    EXPECT_EQ(v.y1, wanted.y1);
-    EXPECT_NE(v.y0, kUntouched);
-    EXPECT_NE(v.y1, kUntouched);
   }
 }
 

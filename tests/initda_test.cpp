@@ -17,37 +17,43 @@ struct Point {
 
 class Geometry : public ::testing::Test {
  protected:
-  Geometry() : c_(new Context) {}
+  Geometry() : c_(new Workspace) {}
 
   void receivers(const std::vector<Point>& r) {
-    c_->dim1d.NR = static_cast<int>(r.size());
+    given_.nr = static_cast<int>(r.size());
     for (std::size_t i = 0; i < r.size(); ++i) {
-      c_->dim1b.xr[i + 1] = r[i].x;
-      c_->dim1b.yr[i + 1] = r[i].y;
-      c_->dim1b.zr[i + 1] = r[i].z;
+      given_.xr[i + 1] = r[i].x;
+      given_.yr[i + 1] = r[i].y;
+      given_.zr[i + 1] = r[i].z;
     }
   }
   void source(double xs, double ys, double zs) {
-    c_->dim1c.XS = xs;
-    c_->dim1c.YS = ys;
-    c_->dim1c.ZS = zs;
+    c_->source.x = xs;
+    c_->source.y = ys;
+    c_->source.z = zs;
   }
   void layers(const std::vector<double>& hc) {
-    c_->dim1d.NC = static_cast<int>(hc.size());
-    for (std::size_t i = 0; i < hc.size(); ++i) c_->dim1e.hc[i + 1] = hc[i];
+    c_->model.nc = static_cast<int>(hc.size());
+    for (std::size_t i = 0; i < hc.size(); ++i) c_->model.hc[i + 1] = hc[i];
+  }
+  // The layer table as thicknesses, then the placement.
+  void place() {
+    c_->model = layer_thicknesses(c_->model);
+    place_source_and_receivers(c_->model, c_->source, given_, c_->receivers, c_->placement);
   }
   std::vector<Point> ordered() const {
     std::vector<Point> v;
-    for (int ir = 1; ir <= c_->dim1d.NR; ++ir) {
-      v.push_back({c_->dim1b.xr[ir], c_->dim1b.yr[ir], c_->dim1b.zr[ir]});
+    for (int ir = 1; ir <= c_->placement.nr; ++ir) {
+      v.push_back({c_->receivers.xr[ir], c_->receivers.yr[ir], c_->receivers.zr[ir]});
     }
     return v;
   }
 
-  std::unique_ptr<Context> c_;
-  Dim1b& b() { return c_->dim1b; }
-  Dim1d& d() { return c_->dim1d; }
-  Dim1e& e() { return c_->dim1e; }
+  std::unique_ptr<Workspace> c_;
+  ReceiverPositions given_;
+  ReceiverPositions& b() { return c_->receivers; }
+  Placement& d() { return c_->placement; }
+  LayerModel& e() { return c_->model; }
 };
 
 bool operator==(const Point& a, const Point& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
@@ -61,7 +67,7 @@ TEST_F(Geometry, DepthsThreeOneTwoBecomeOneTwoThreeWithTheirCoordinates) {
   layers({10.0, 0.0});
   source(0, 0, 5);
   receivers({{1, 10, 3}, {2, 20, 1}, {3, 30, 2}});
-  initda(*c_);
+  place();
   EXPECT_EQ(ordered(), (std::vector<Point>{{2, 20, 1}, {3, 30, 2}, {1, 10, 3}}));
 }
 
@@ -69,12 +75,12 @@ TEST_F(Geometry, EqualDepthsChangeOrderOnlyThroughAShallowerReceiver) {
   layers({10.0, 0.0});
   source(0, 0, 5);
   receivers({{1, 0, 2}, {2, 0, 2}, {3, 0, 1}});
-  initda(*c_);
+  place();
   EXPECT_EQ(ordered(), (std::vector<Point>{{3, 0, 1}, {2, 0, 2}, {1, 0, 2}}));
 
   // Without a shallower receiver, equal depths keep their order.
   receivers({{1, 0, 2}, {2, 0, 2}, {3, 0, 2}, {4, 0, 3}});
-  initda(*c_);
+  place();
   EXPECT_EQ(ordered(), (std::vector<Point>{{1, 0, 2}, {2, 0, 2}, {3, 0, 2}, {4, 0, 3}}));
 }
 
@@ -83,9 +89,9 @@ TEST_F(Geometry, OrderingUsesOnlyTheFirstNrReceivers) {
   source(0, 0, 5);
   receivers({{1, 0, 4}, {2, 0, 3}});
   // A shallower receiver beyond NR takes no part.
-  b().xr[3] = 9;
-  b().zr[3] = -1;
-  initda(*c_);
+  given_.xr[3] = 9;
+  given_.zr[3] = -1;
+  place();
   EXPECT_EQ(ordered(), (std::vector<Point>{{2, 0, 3}, {1, 0, 4}}));
   EXPECT_EQ(b().xr[3], 9.0);
   EXPECT_EQ(b().zr[3], -1.0);
@@ -95,7 +101,7 @@ TEST_F(Geometry, SingleReceiver) {
   layers({2.0, 3.0, 0.0});
   source(0, 0, 4);
   receivers({{3, 4, 2.5}});
-  initda(*c_);
+  place();
   EXPECT_EQ(ordered(), (std::vector<Point>{{3, 4, 2.5}}));
   EXPECT_EQ(d().nrup, 1);
   EXPECT_EQ(d().rr[1], 5.0);
@@ -109,21 +115,21 @@ TEST_F(Geometry, ReceiversAboveTheSource) {
   layers({10.0, 0.0});
   source(0, 0, 5);
   receivers({{1, 0, 0}, {2, 0, 0}, {3, 0, 0}});
-  initda(*c_);
+  place();
   EXPECT_EQ(d().nrup, 3);
 
   receivers({{1, 0, 6}, {2, 0, 7}});
-  initda(*c_);
+  place();
   EXPECT_EQ(d().nrup, 0);
 
   // A receiver exactly at the source depth counts as below it.
   receivers({{1, 0, 9}, {2, 0, 5}, {3, 0, 4.999}});
-  initda(*c_);
+  place();
   EXPECT_EQ(d().nrup, 1);
   EXPECT_EQ(b().zr[1], 4.999);
 
   receivers({{1, 0, 5}});
-  initda(*c_);
+  place();
   EXPECT_EQ(d().nrup, 0);
 }
 
@@ -133,7 +139,7 @@ TEST_F(Geometry, DistanceAndAzimuthFromTheSource) {
   layers({10.0, 0.0});
   source(10, 20, 5);
   receivers({{7, 24, 1}, {13, 16, 2}, {10, 25, 3}, {8, 20, 4}});
-  initda(*c_);
+  place();
   EXPECT_DOUBLE_EQ(d().rr[1], 5.0);
   EXPECT_DOUBLE_EQ(b().caz[1], -0.6);
   EXPECT_DOUBLE_EQ(b().saz[1], 0.8);
@@ -155,7 +161,7 @@ TEST_F(Geometry, ReceiverStraightAboveOrBelowTheSource) {
   b().caz[1] = b().caz[2] = 0.25;
   b().saz[1] = b().saz[2] = 0.25;
   receivers({{-3.5, 2, 0}, {-3.5, 2, 8}});
-  initda(*c_);
+  place();
   for (int ir = 1; ir <= 2; ++ir) {
     EXPECT_EQ(d().rr[ir], 0.0);
     EXPECT_EQ(b().caz[ir], 1.0);
@@ -167,7 +173,7 @@ TEST_F(Geometry, AzimuthsFollowTheReceiversAfterOrdering) {
   layers({10.0, 0.0});
   source(0, 0, 5);
   receivers({{0, 2, 3}, {-2, 0, 1}});
-  initda(*c_);
+  place();
   EXPECT_EQ(b().caz[1], -1.0);
   EXPECT_EQ(b().saz[1], 0.0);
   EXPECT_EQ(b().caz[2], 0.0);
@@ -181,7 +187,7 @@ TEST_F(Geometry, LayerTopDepthsBecomeThicknesses) {
   e().hc[5] = 77.0;  // beyond NC
   source(0, 0, 1);
   receivers({{0, 0, 0}});
-  initda(*c_);
+  place();
   EXPECT_EQ(e().hc[1], 2.0);
   EXPECT_EQ(e().hc[2], 3.0);
   EXPECT_EQ(e().hc[3], 5.0);
@@ -193,7 +199,7 @@ TEST_F(Geometry, ThicknessesAreLeftAlone) {
   layers({0.5, 2.0, 5.0, 0.0});
   source(0, 0, 1);
   receivers({{0, 0, 0}});
-  initda(*c_);
+  place();
   EXPECT_EQ(e().hc[1], 0.5);
   EXPECT_EQ(e().hc[2], 2.0);
   EXPECT_EQ(e().hc[3], 5.0);
@@ -205,7 +211,7 @@ TEST_F(Geometry, ConvertedDepthsPlaceSourceAndReceivers) {
   layers({0.0, 2.0, 5.0, 10.0});
   source(0, 0, 7);
   receivers({{0, 0, 10.5}, {0, 0, 1}});
-  initda(*c_);
+  place();
   EXPECT_EQ(d().ls, 3);
   EXPECT_EQ(d().zsl, 2.0);
   EXPECT_EQ(d().lr[1], 1);
@@ -233,7 +239,7 @@ TEST_F(Geometry, SourceLayerAndDepthInIt) {
     layers({2.0, 3.0, 5.0, 0.0});
     source(0, 0, k.zs);
     receivers({{0, 0, 0}});
-    initda(*c_);
+    place();
     EXPECT_EQ(d().ls, k.ls);
     EXPECT_EQ(d().zsl, k.zsl);
   }
@@ -244,7 +250,7 @@ TEST_F(Geometry, ReceiverLayersAndDepthsInThem) {
   source(0, 0, 4);
   // After ordering: -1, 0, 2, 2.5, 5, 12.
   receivers({{1, 0, 12}, {2, 0, 2}, {3, 0, 0}, {4, 0, 2.5}, {5, 0, -1}, {6, 0, 5}});
-  initda(*c_);
+  place();
   const double z[] = {-1, 0, 2, 2.5, 5, 12};
   const int lr[] = {1, 1, 1, 2, 2, 4};
   const double zrl[] = {-1, 0, 2, 0.5, 3, 2};
@@ -261,7 +267,7 @@ TEST_F(Geometry, HalfSpaceOnly) {
   layers({0.0});
   source(0, 0, 3);
   receivers({{1, 0, 0}, {2, 0, 7}});
-  initda(*c_);
+  place();
   EXPECT_EQ(e().hc[1], 0.0);
   EXPECT_EQ(d().ls, 1);
   EXPECT_EQ(d().zsl, 3.0);
@@ -274,12 +280,12 @@ TEST_F(Geometry, RepeatedCallsStartFromTheValuesGiven) {
   layers({2.0, 3.0, 0.0});
   source(0, 0, 4);
   receivers({{1, 0, 1}});
-  initda(*c_);
+  place();
   EXPECT_EQ(d().ls, 2);
   EXPECT_EQ(d().lr[1], 1);
   source(0, 0, 1);
   receivers({{1, 0, 4}});
-  initda(*c_);
+  place();
   EXPECT_EQ(d().ls, 1);
   EXPECT_EQ(d().zsl, 1.0);
   EXPECT_EQ(d().lr[1], 2);

@@ -272,7 +272,7 @@ const char* const kModel =
 TEST(ModelFile, GroupAndLayers) {
   LineSource src("model/strAB1", kModel);
   ModelParams p;
-  Dim1e layers;
+  LayerModel layers;
   std::ostringstream out;
   read_model(src, 5, p, layers, out);
   EXPECT_EQ(out.str(), "");
@@ -302,7 +302,7 @@ TEST(ModelFile, GroupAndLayers) {
 TEST(ModelFile, NrDifferentFromNstatiIsForcedWithAMessage) {
   LineSource src("model/strAB1", kModel);
   ModelParams p;
-  Dim1e layers;
+  LayerModel layers;
   std::ostringstream out;
   read_model(src, 8, p, layers, out);
   EXPECT_EQ(out.str(), " nr.ne.nstati\n");
@@ -311,7 +311,7 @@ TEST(ModelFile, NrDifferentFromNstatiIsForcedWithAMessage) {
 
 TEST(ModelFile, OmittedMembersKeepTheirValues) {
   ModelParams p;
-  Dim1e layers;
+  LayerModel layers;
   std::ostringstream out;
   {
     // UCONV omitted on the first read: zero.
@@ -357,7 +357,7 @@ TEST(ModelFile, GroupValuesThatCannotBeUsedNameTheirLine) {
         " 2. 6. 3.5 2.7 400. 200.\n";
     LineSource src("model/strAB1", text);
     ModelParams p;
-    Dim1e layers;
+    LayerModel layers;
     std::ostringstream out;
     const InputError e = input_error([&] { read_model(src, 2, p, layers, out); });
     EXPECT_EQ(e.file(), "model/strAB1");
@@ -373,7 +373,7 @@ TEST(ModelFile, NonZeroAwAloneIsAccepted) {
                  " &INPUT NC=1, NFREQ=0, TL=10., AW=-1., NR=1, XL=100., IKMAX=0, UCONV=0., "
                  "XS=0., YS=0. /\n 0. 6. 3.5 2.7 400. 200.\n");
   ModelParams p;
-  Dim1e layers;
+  LayerModel layers;
   std::ostringstream out;
   read_model(src, 1, p, layers, out);
   EXPECT_EQ(p.AW, -1.0);
@@ -399,7 +399,7 @@ TEST(ModelFile, LayersWithoutPositiveFiniteValuesNameTheirLine) {
         " 2. 6. 3.5 2.7 400. 200.\n" + std::string(k.layer2) + "\n 0. 6. 3.5 2.7 400. 200.\n";
     LineSource src("model/strAB1", text);
     ModelParams p;
-    Dim1e layers;
+    LayerModel layers;
     std::ostringstream out;
     const InputError e = input_error([&] { read_model(src, 2, p, layers, out); });
     EXPECT_EQ(e.file(), "model/strAB1");
@@ -415,7 +415,7 @@ TEST(ModelFile, MissingLayerLines) {
                  " &INPUT NC=3, NFREQ=2, TL=10., AW=1., NR=1, XL=100., IKMAX=3, UCONV=0., XS=0., "
                  "YS=0. /\n 2. 6. 3.5 2.7 400. 200.\n");
   ModelParams p;
-  Dim1e layers;
+  LayerModel layers;
   std::ostringstream out;
   const InputError e = input_error([&] { read_model(src, 1, p, layers, out); });
   EXPECT_NE(e.detail().find("end of file"), std::string::npos) << e.detail();

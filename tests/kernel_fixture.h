@@ -1,4 +1,5 @@
-// Small helpers shared by the kernel tests: a context with a given model and receivers.
+// Small helpers shared by the kernel tests: a workspace with a given model and receivers, and
+// the stages of a step run on it.
 #pragma once
 
 #include <algorithm>
@@ -6,9 +7,14 @@
 #include <memory>
 #include <vector>
 
-#include "kernel/wavenumber_loop.h"
+#include "kernel/bessel_factors.h"
+#include "kernel/interface_coefficients.h"
 #include "kernel/records.h"
+#include "kernel/source_layer_amplitudes.h"
 #include "kernel/source_receiver_placement.h"
+#include "kernel/stack_responses.h"
+#include "kernel/vertical_wavenumbers.h"
+#include "kernel/wavenumber_loop.h"
 
 namespace lg::testing {
 
@@ -20,51 +26,60 @@ struct Receiver {
   double x, y, z;
 };
 
-// A context after initda, ready for set_frequency and the stages.
-inline std::unique_ptr<Context> make_context(const std::vector<Layer>& layers,
-                                             const std::vector<Receiver>& receivers,
-                                             double zs, double uconv = 0.0, double xs = 0.0,
-                                             double ys = 0.0) {
-  auto c = std::make_unique<Context>();
-  c->dim1d.NC = static_cast<int>(layers.size());
+// A workspace after the placement of source and receivers, ready for start_frequency and the
+// stages.
+inline std::unique_ptr<Workspace> make_context(const std::vector<Layer>& layers,
+                                               const std::vector<Receiver>& receivers,
+                                               double zs, double xs = 0.0, double ys = 0.0) {
+  auto c = std::make_unique<Workspace>();
+  LayerModel m;
+  m.nc = static_cast<int>(layers.size());
   for (std::size_t i = 0; i < layers.size(); ++i) {
     const int ic = static_cast<int>(i) + 1;
-    c->dim1e.hc[ic] = layers[i].hc;
-    c->dim1e.vp[ic] = layers[i].vp;
-    c->dim1e.vs[ic] = layers[i].vs;
-    c->dim1e.rho[ic] = layers[i].rho;
-    c->dim1e.qp[ic] = layers[i].qp;
-    c->dim1e.qs[ic] = layers[i].qs;
+    m.hc[ic] = layers[i].hc;
+    m.vp[ic] = layers[i].vp;
+    m.vs[ic] = layers[i].vs;
+    m.rho[ic] = layers[i].rho;
+    m.qp[ic] = layers[i].qp;
+    m.qs[ic] = layers[i].qs;
   }
-  c->dim1d.NR = static_cast<int>(receivers.size());
+  ReceiverPositions given;
+  given.nr = static_cast<int>(receivers.size());
   for (std::size_t i = 0; i < receivers.size(); ++i) {
     const int ir = static_cast<int>(i) + 1;
-    c->dim1b.xr[ir] = receivers[i].x;
-    c->dim1b.yr[ir] = receivers[i].y;
-    c->dim1b.zr[ir] = receivers[i].z;
+    given.xr[ir] = receivers[i].x;
+    given.yr[ir] = receivers[i].y;
+    given.zr[ir] = receivers[i].z;
   }
-  c->dim1c.XS = xs;
-  c->dim1c.YS = ys;
-  c->dim1c.ZS = zs;
-  c->dim1a.UCONV = uconv;
-  initda(*c);
+  c->source = SourcePosition{xs, ys, zs};
+  c->model = layer_thicknesses(m);
+  place_source_and_receivers(c->model, c->source, given, c->receivers, c->placement);
   return c;
 }
 
-inline Sampling sampling(double tl, double aw, double xl, int ikmax) {
-  Sampling s;
-  s.aw = -(3.14159265359 * aw) / tl;
-  s.xl = xl;
-  s.pil = 6.28318530718 / xl;
-  s.ikmax = ikmax;
-  return s;
+inline Sampling sampling(double tl, double aw, double xl, int ikmax, double uconv = 0.0) {
+  return make_sampling(tl, aw, xl, ikmax, uconv);
 }
 
-// Sets the wavenumber of step ik as the driver does.
-inline void set_wavenumber(Context& c, int ik, const Sampling& s) {
-  c.dim1a.ak = (static_cast<double>(ik) + static_cast<double>(0.258f)) * s.pil;
-  c.dim1a.ak2 = c.dim1a.ak * c.dim1a.ak;
-  c.dim1a.iconv = true;
+// Sets the wavenumber of step ik as the wavenumber loop does.
+inline void set_wavenumber(Workspace& c, int ik, const Sampling& s) {
+  c.wavenumber.ak = wavenumber_of_step(ik, s.pil);
+  c.wavenumber.ak2 = c.wavenumber.ak * c.wavenumber.ak;
+}
+
+// The stages of a wavenumber step that depend on the wavenumber: Bessel factors and vertical
+// wavenumbers; then the interface coefficients, the stack responses and the source-layer
+// amplitudes.
+inline void wavenumber_values(Workspace& c) {
+  bessel_factors(c.placement, c.wavenumber, c.bessel);
+  vertical_wavenumbers(c.model.nc, c.wavenumber, c.medium, c.vertical);
+}
+inline void interfaces(Workspace& c) {
+  interface_coefficients(c.model, c.wavenumber, c.medium, c.vertical, c.interfaces);
+}
+inline void stacks(Workspace& c) { stack_responses(c.model.nc, c.interfaces, c.stacks, c.transfers); }
+inline void source_amplitudes(Workspace& c) {
+  source_layer_amplitudes(c.placement, c.vertical, c.stacks, c.source_amplitudes);
 }
 
 inline double dist(Cx a, Cx b) { return cabs(a - b); }

@@ -10,7 +10,6 @@
 #include "kernel/stack_responses.h"
 #include "kernel/source_layer_amplitudes.h"
 #include "kernel_fixture.h"
-#include "kernel/layer_wavenumbers.h"
 
 namespace lg {
 namespace {
@@ -32,24 +31,25 @@ V2 diag(Cx e1, Cx e2, const V2& v) { return {e1 * v[0], e2 * v[1]}; }
 double norm(const V2& v) { return std::max(cabs(v[0]), cabs(v[1])); }
 double gap(const V2& a, const V2& b) { return std::max(dist(a[0], b[0]), dist(a[1], b[1])); }
 
-// Runs refle0 ... refle2 (and refle3) at one frequency and wavenumber index.
-void run_to(Context& c, double freq, int ik, const Sampling& s, bool with_source) {
-  set_frequency(c, freq, s);
+// Runs the stages up to the stack responses (and the source-layer amplitudes) at one
+// frequency and wavenumber index.
+void run_to(Workspace& c, double freq, int ik, const Sampling& s, bool with_source) {
+  start_frequency(c, freq, s);
   set_wavenumber(c, ik, s);
-  refle0(c);
-  refle1(c);
-  refle2(c);
-  if (with_source) refle3(c);
+  testing::wavenumber_values(c);
+  testing::interfaces(c);
+  testing::stacks(c);
+  if (with_source) testing::source_amplitudes(c);
 }
 
 TEST(MediumConstants, ZeroDistanceFactorsAreTheLimits) {
   auto c = make_context(crust(), {{0, 0, 0}, {1e-9, 0, 0}, {3, 4, 0}}, 5.0);
   const Sampling s = sampling(20, 1, 300, 100);
-  set_frequency(*c, 0.3, s);
+  start_frequency(*c, 0.3, s);
   set_wavenumber(*c, 37, s);
-  refle0(*c);
-  const double k = c->dim1a.ak;
-  const Dim2b& b = c->dim2b;
+  testing::wavenumber_values(*c);
+  const double k = c->wavenumber.ak;
+  const BesselFactors& b = c->bessel;
   EXPECT_EQ(b.bj0[1], 1.0);
   EXPECT_EQ(b.bj1[1], 0.0);
   EXPECT_EQ(b.bkj0[1], k);
@@ -78,33 +78,33 @@ TEST(MediumConstants, VelocityDispersionAndVerticalWavenumbers) {
                         2.0);
   const Sampling s = sampling(25.6, 2.0, 400, 100);
   for (double freq : {0.0, 0.15, 1.0, 4.0}) {
-    set_frequency(*c, freq, s);
+    start_frequency(*c, freq, s);
     for (int ik : {0, 10, 200, 2000}) {
       set_wavenumber(*c, ik, s);
-      refle0(*c);
-      const std::complex<double> w(c->dim1a.omega.re, c->dim1a.omega.im);
+      testing::wavenumber_values(*c);
+      const std::complex<double> w(c->frequency.omega.re, c->frequency.omega.im);
       // The dispersion term is taken from the unrounded angular frequency.
       const double xlnw =
           std::log(std::abs(std::complex<double>(6.28318530718 * freq, s.aw))) / 3.14159265359;
-      EXPECT_NEAR(c->dim1a.xlnw, xlnw, 1e-15);
+      EXPECT_NEAR(c->frequency.xlnw, xlnw, 1e-15);
       // With equal quality factors the velocity is v / ((1 - i/(2q)) (1 - xlnw/q)).
       const std::complex<double> cv =
           5.0 / ((1.0 - std::complex<double>(0, 1) / (2 * q)) * (1.0 - xlnw / q));
-      const Cx cka = c->dim2a.cka[1];
+      const Cx cka = c->medium.cka[1];
       const std::complex<double> expect = w / cv;
       EXPECT_NEAR(cka.re, expect.real(), 1e-13 * std::abs(expect));
       EXPECT_NEAR(cka.im, expect.imag(), 1e-13 * std::abs(expect));
       for (int ic = 1; ic <= 2; ++ic) {
-        const Cx nu = c->dim2a.cnu[ic];
-        const Cx gam = c->dim2a.cgam[ic];
+        const Cx nu = c->vertical.cnu[ic];
+        const Cx gam = c->vertical.cgam[ic];
         EXPECT_LE(nu.im, 0.0);
         EXPECT_LE(gam.im, 0.0);
-        const Cx nu2 = c->dim2a.cka2[ic] - cx(c->dim1a.ak2);
+        const Cx nu2 = c->medium.cka2[ic] - cx(c->wavenumber.ak2);
         EXPECT_LE(dist(nu * nu, nu2), 1e-13 * cabs(nu2) + 1e-300);
         // ckig = -i k^2 / nu
-        const Cx ckig = c->dim2a.ckig[ic] * nu;
-        EXPECT_NEAR(ckig.re, 0.0, 1e-13 * c->dim1a.ak2 + 1e-300);
-        EXPECT_NEAR(ckig.im, -c->dim1a.ak2, 1e-13 * c->dim1a.ak2 + 1e-300);
+        const Cx ckig = c->vertical.ckig[ic] * nu;
+        EXPECT_NEAR(ckig.re, 0.0, 1e-13 * c->wavenumber.ak2 + 1e-300);
+        EXPECT_NEAR(ckig.im, -c->wavenumber.ak2, 1e-13 * c->wavenumber.ak2 + 1e-300);
       }
     }
   }
@@ -115,15 +115,15 @@ TEST(MediumConstants, NoDispersionAtUnitAngularFrequency) {
   auto c = make_context({{0, 6.0, 3.5, 2.8, 50, 25}}, {{1, 0, 0}}, 1.0);
   Sampling s = sampling(1.0, 1.0, 100, 10);
   s.aw = -1.0;
-  set_frequency(*c, 0.0, s);
-  EXPECT_EQ(c->dim1a.xlnw, 0.0);
+  start_frequency(*c, 0.0, s);
+  EXPECT_EQ(c->frequency.xlnw, 0.0);
   set_wavenumber(*c, 0, s);
-  refle0(*c);
+  testing::wavenumber_values(*c);
   // cvp = vp (1 + i/(qp+qs)) / (1 + 0.25/qp^2)
   const std::complex<double> cv = 6.0 * std::complex<double>(1.0, 1.0 / 75.0) / (1.0 + 0.25 / 2500.0);
   const std::complex<double> cka = std::complex<double>(0.0, -1.0) / cv;
-  EXPECT_NEAR(c->dim2a.cka[1].re, cka.real(), 1e-15);
-  EXPECT_NEAR(c->dim2a.cka[1].im, cka.imag(), 1e-15);
+  EXPECT_NEAR(c->medium.cka[1].re, cka.real(), 1e-15);
+  EXPECT_NEAR(c->medium.cka[1].im, cka.imag(), 1e-15);
 }
 
 TEST(InterfaceCoefficients, IdenticalLayersNeitherReflectNorConvert) {
@@ -135,7 +135,7 @@ TEST(InterfaceCoefficients, IdenticalLayersNeitherReflectNorConvert) {
   for (int ik : {0, 30, 300}) {
     run_to(*c, 0.4, ik, s, false);
     for (int k = 3; k <= 4; ++k) {
-      const Dim2c& o = c->dim2c;
+      const InterfaceCoefficients& o = c->interfaces;
       for (const M2* m : {&o.rd[k], &o.ru[k]}) {
         EXPECT_LT(cabs(m->m11) + cabs(m->m12) + cabs(m->m21) + cabs(m->m22), 1e-13);
       }
@@ -153,7 +153,7 @@ TEST(InterfaceCoefficients, FreeSurfaceAtSmallWavenumber) {
   auto c = make_context(crust(), {{5, 0, 0}}, 3.0);
   Sampling s = sampling(20, 1.0, 1e7, 10);  // a tiny wavenumber step
   run_to(*c, 1.0, 0, s, false);
-  const Dim2c& o = c->dim2c;
+  const InterfaceCoefficients& o = c->interfaces;
   EXPECT_NEAR(o.ru[1].m11.re, -1.0, 1e-9);
   EXPECT_NEAR(o.ru[1].m22.re, -1.0, 1e-9);
   // Amplitudes are potentials, so only the product of the two conversions is dimensionless:
@@ -171,22 +171,22 @@ TEST(InterfaceCoefficients, FreeSurfaceAtSmallWavenumber) {
 TEST(InterfaceCoefficients, HalfSpaceWritesOnlyTheSurface) {
   auto c = make_context({{0, 6.0, 3.5, 2.8, 300, 150}}, {{5, 0, 1}}, 3.0);
   const Cx mark{7.0, 7.0};
-  c->dim2c.rd[2].m11 = mark;
-  c->dim2c.enuh[1] = mark;
-  c->dim2d.crdo[2].m11 = mark;
-  c->dim2e.ctup[1].m11 = mark;
-  c->dim2e.ctdo[1].m11 = mark;
+  c->interfaces.rd[2].m11 = mark;
+  c->interfaces.enuh[1] = mark;
+  c->stacks.crdo[2].m11 = mark;
+  c->transfers.ctup[1].m11 = mark;
+  c->transfers.ctdo[1].m11 = mark;
   const Sampling s = sampling(20, 1.0, 300, 10);
   run_to(*c, 0.5, 5, s, true);
-  EXPECT_EQ(c->dim2c.rd[2].m11.re, mark.re);
-  EXPECT_EQ(c->dim2c.enuh[1].re, mark.re);
-  EXPECT_EQ(c->dim2d.crdo[2].m11.re, mark.re);
-  EXPECT_EQ(c->dim2e.ctup[1].m11.re, mark.re);
-  EXPECT_EQ(c->dim2e.ctdo[1].m11.re, mark.re);
+  EXPECT_EQ(c->interfaces.rd[2].m11.re, mark.re);
+  EXPECT_EQ(c->interfaces.enuh[1].re, mark.re);
+  EXPECT_EQ(c->stacks.crdo[2].m11.re, mark.re);
+  EXPECT_EQ(c->transfers.ctup[1].m11.re, mark.re);
+  EXPECT_EQ(c->transfers.ctdo[1].m11.re, mark.re);
   // Half-space only: the stack above is the free surface, below there is nothing.
-  EXPECT_EQ(dist(c->dim2d.crdo[1].m11, c->dim2c.ru[1].m11), 0.0);
-  EXPECT_EQ(cabs(c->dim2d.crup[1].m11) + cabs(c->dim2d.crupsh[1]), 0.0);
-  EXPECT_EQ(c->dim2d.crdosh[1].re, 1.0);
+  EXPECT_EQ(dist(c->stacks.crdo[1].m11, c->interfaces.ru[1].m11), 0.0);
+  EXPECT_EQ(cabs(c->stacks.crup[1].m11) + cabs(c->stacks.crupsh[1]), 0.0);
+  EXPECT_EQ(c->stacks.crdosh[1].re, 1.0);
 }
 
 // The stack responses and transfer matrices satisfy the wave equations at every interface:
@@ -198,10 +198,10 @@ TEST(StackResponses, SatisfyTheInterfaceEquations) {
   for (double freq : {0.0, 0.5, 2.0}) {
     for (int ik : {0, 40, 160}) {
       run_to(*c, freq, ik, s, false);
-      const Dim2c& in = c->dim2c;
-      const Dim2d& st = c->dim2d;
-      const Dim2e& tr = c->dim2e;
-      for (int k = 1; k < c->dim1d.NC; ++k) {
+      const InterfaceCoefficients& in = c->interfaces;
+      const StackResponses& st = c->stacks;
+      const LayerTransfers& tr = c->transfers;
+      for (int k = 1; k < c->placement.nc; ++k) {
         const Cx en = in.enuh[k];
         const Cx eg = in.egamh[k];
         if (cabs(en) < 1e-30 || cabs(eg) < 1e-30) continue;
@@ -243,18 +243,18 @@ TEST(SourceAmplitudes, SolveTheSourceLayerSystem) {
     for (double freq : {0.0, 0.7}) {
       for (int ik : {0, 25, 120}) {
         run_to(*c, freq, ik, s, true);
-        const int ls = c->dim1d.ls;
+        const int ls = c->placement.ls;
         const std::complex<double> minus_i(0, -1);
         auto phase = [&](Cx kz) {
           const std::complex<double> e =
-              std::exp(minus_i * std::complex<double>(kz.re, kz.im) * c->dim1d.zsl);
+              std::exp(minus_i * std::complex<double>(kz.re, kz.im) * c->placement.zsl);
           return Cx{e.real(), e.imag()};
         };
-        const Cx enu = phase(c->dim2a.cnu[ls]);
-        const Cx egam = phase(c->dim2a.cgam[ls]);
-        const M2& rup = c->dim2d.crup[ls];
-        const M2& rdo = c->dim2d.crdo[ls];
-        const Arr<Cx, 20>& cud = c->dim2f.cud;
+        const Cx enu = phase(c->vertical.cnu[ls]);
+        const Cx egam = phase(c->vertical.cgam[ls]);
+        const M2& rup = c->stacks.crup[ls];
+        const M2& rdo = c->stacks.crdo[ls];
+        const Arr<Cx, 20>& cud = c->source_amplitudes.cud;
         const V2 su[4] = {{cx(1), Cx{}}, {cx(-1), Cx{}}, {Cx{}, cx(1)}, {Cx{}, cx(-1)}};
         const V2 sd[4] = {{cx(1), Cx{}}, {cx(1), Cx{}}, {Cx{}, cx(1)}, {Cx{}, cx(1)}};
         for (int t = 0; t < 4; ++t) {
@@ -272,8 +272,8 @@ TEST(SourceAmplitudes, SolveTheSourceLayerSystem) {
           const Cx srcu = t == 0 ? egam : -egam;
           const Cx srcd = cx(1) / egam;
           const double scale = cabs(u) + cabs(d) + cabs(srcu) + cabs(srcd);
-          EXPECT_LT(dist(u, c->dim2d.crupsh[ls] * d + srcu), 1e-11 * scale);
-          EXPECT_LT(dist(d, c->dim2d.crdosh[ls] * u + srcd), 1e-11 * scale);
+          EXPECT_LT(dist(u, c->stacks.crupsh[ls] * d + srcu), 1e-11 * scale);
+          EXPECT_LT(dist(d, c->stacks.crdosh[ls] * u + srcd), 1e-11 * scale);
         }
       }
     }
@@ -295,17 +295,17 @@ TEST(FrequencyStep, OmegaIsRoundedToSinglePrecision) {
   auto c = testing::make_context(testing::crust(), {{5, 0, 0}}, 3.0);
   const Sampling s = testing::sampling(25.6, 2.0, 400, 100);
   for (double freq : {0.0, 0.1, 0.25, 1.0 / 3.0, 7.77}) {
-    set_frequency(*c, freq, s);
-    EXPECT_TRUE(is_single(c->dim1a.omega.re)) << freq;
-    EXPECT_TRUE(is_single(c->dim1a.omega.im)) << freq;
-    EXPECT_NEAR(c->dim1a.omega.re, 6.28318530718 * freq, 1e-7 * (1 + freq * 6.3));
-    EXPECT_NEAR(c->dim1a.omega.im, s.aw, 1e-7);
+    start_frequency(*c, freq, s);
+    EXPECT_TRUE(is_single(c->frequency.omega.re)) << freq;
+    EXPECT_TRUE(is_single(c->frequency.omega.im)) << freq;
+    EXPECT_NEAR(c->frequency.omega.re, 6.28318530718 * freq, 1e-7 * (1 + freq * 6.3));
+    EXPECT_NEAR(c->frequency.omega.im, s.aw, 1e-7);
   }
   // The layer phase factors too.
   compute_frequency(*c, 0.3, s);
-  for (int k = 1; k < c->dim1d.NC; ++k) {
-    EXPECT_TRUE(is_single(c->dim2c.enuh[k].re) && is_single(c->dim2c.enuh[k].im)) << k;
-    EXPECT_TRUE(is_single(c->dim2c.egamh[k].re) && is_single(c->dim2c.egamh[k].im)) << k;
+  for (int k = 1; k < c->placement.nc; ++k) {
+    EXPECT_TRUE(is_single(c->interfaces.enuh[k].re) && is_single(c->interfaces.enuh[k].im)) << k;
+    EXPECT_TRUE(is_single(c->interfaces.egamh[k].re) && is_single(c->interfaces.egamh[k].im)) << k;
   }
 }
 

@@ -39,8 +39,8 @@ HeaderValues three_layer_header() {
   return h;
 }
 
-Dim1e three_layers() {
-  Dim1e e;
+LayerModel three_layers() {
+  LayerModel e;
   const double rows[3][6] = {{0.0, 3.8, 2.1, 2.3, 150.0, 75.0},
                              {3.0, 6.0, 3.35, 2.7, 300.0, 150.0},
                              {16.0, 7.9, 4.5, 3.3, 800.0, 400.0}};

@@ -59,7 +59,7 @@ std::string result_text(const FileValues& values) {
   h.params.XS = values.xs;
   h.params.YS = values.ys;
   h.ZS = values.zs;
-  lg::Dim1e layers{};
+  lg::LayerModel layers{};
   const double table[3][6] = {{2.0, 4.5, 2.6, 2.4, 200.0, 100.0},
                               {10.0, 6.0, 3.45, 2.7, 400.0, 200.0},
                               {0.0, 7.9, 4.5, 3.3, 800.0, 400.0}};

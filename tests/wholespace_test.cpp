@@ -11,7 +11,7 @@
 // 1e-6 of the peak at XL = 2000.
 //
 // Conventions of the spectra: U(w) = integral u(t) exp(-i w t) dt at the complex frequency
-// of the step (c.dim1a.omega after the call), impulsive moment history, the moment tensor
+// of the step (c.frequency.omega after the call), impulsive moment history, the moment tensor
 // referred to x, y and z down, and the vertical component positive upwards.
 
 #include <gtest/gtest.h>
@@ -96,29 +96,27 @@ std::array<Tensor3, 6> element_tensors() {
 
 C to_std(lg::Cx z) { return C(z.re, z.im); }
 
-std::unique_ptr<lg::Context> whole_space_context() {
-  auto c = std::make_unique<lg::Context>();
-  c->dim1d.NC = kLayers;
-  c->dim1d.NR = static_cast<int>(kOffsets.size());
-  c->dim1a.UCONV = kUconv;
-  c->dim1c.XS = kXs;
-  c->dim1c.YS = kYs;
-  c->dim1c.ZS = kZs;
+std::unique_ptr<lg::Workspace> whole_space_context() {
+  auto c = std::make_unique<lg::Workspace>();
+  c->model.nc = kLayers;
+  c->source = lg::SourcePosition{kXs, kYs, kZs};
+  lg::ReceiverPositions given;
+  given.nr = static_cast<int>(kOffsets.size());
   for (std::size_t i = 0; i < kOffsets.size(); ++i) {
     const int slot = static_cast<int>(i) + 1;
-    c->dim1b.xr[slot] = kXs + kOffsets[i][0];
-    c->dim1b.yr[slot] = kYs + kOffsets[i][1];
-    c->dim1b.zr[slot] = kZs + kOffsets[i][2];
+    given.xr[slot] = kXs + kOffsets[i][0];
+    given.yr[slot] = kYs + kOffsets[i][1];
+    given.zr[slot] = kZs + kOffsets[i][2];
   }
   for (int l = 1; l <= kLayers; ++l) {
-    c->dim1e.hc[l] = kLayerThickness;  // the last one, the half-space's, is not used
-    c->dim1e.vp[l] = kVp;
-    c->dim1e.vs[l] = kVs;
-    c->dim1e.rho[l] = kRho;
-    c->dim1e.qp[l] = kQp;
-    c->dim1e.qs[l] = kQs;
+    c->model.hc[l] = kLayerThickness;  // the last one, the half-space's, is not used
+    c->model.vp[l] = kVp;
+    c->model.vs[l] = kVs;
+    c->model.rho[l] = kRho;
+    c->model.qp[l] = kQp;
+    c->model.qs[l] = kQs;
   }
-  lg::initda(*c);
+  lg::place_source_and_receivers(c->model, c->source, given, c->receivers, c->placement);
   return c;
 }
 
@@ -129,16 +127,12 @@ C program_component(const std::array<C, 3>& u_down, int k) {
 
 TEST(WholeSpace, MomentTensorSpectraMatchAnalyticSolution) {
   auto c = whole_space_context();
-  const int nr = c->dim1d.NR;
+  const int nr = c->placement.nr;
   ASSERT_EQ(nr, static_cast<int>(kOffsets.size()));
   // Source and receivers lie deep in the stack, each a few units below the top of its layer.
-  ASSERT_GT(c->dim1d.ls, 1);
+  ASSERT_GT(c->placement.ls, 1);
 
-  lg::Sampling s;
-  s.aw = -(kModelPi * kAW) / kTL;
-  s.xl = kXL;
-  s.pil = 6.28318530718 / kXL;
-  s.ikmax = kIkMax;
+  const lg::Sampling s = lg::make_sampling(kTL, kAW, kXL, kIkMax, kUconv);
 
   const std::array<Tensor3, 6> tensors = element_tensors();
   // Worst relative error per element and component over receivers and frequencies.
@@ -151,7 +145,7 @@ TEST(WholeSpace, MomentTensorSpectraMatchAnalyticSolution) {
     const lg::FrequencyOutcome outcome = lg::compute_frequency(*c, freq, s);
     ASSERT_TRUE(outcome.converged) << "frequency " << freq << " stopped at ik " << outcome.ik;
 
-    const C omega = to_std(c->dim1a.omega);
+    const C omega = to_std(c->frequency.omega);
     // The step's frequency, up to the single-precision rounding of omega.
     ASSERT_NEAR(omega.real(), 2.0 * kModelPi * freq, 1e-6);
     ASSERT_NEAR(omega.imag(), s.aw, 1e-6);
@@ -161,14 +155,14 @@ TEST(WholeSpace, MomentTensorSpectraMatchAnalyticSolution) {
     const C beta = wholespace::complex_velocity(kVs, kQs, kQp + kQs, omega, kModelPi);
     const wholespace::Medium medium{omega, omega / alpha, omega / beta, kRho};
     // They are the ones the step used in the source layer.
-    const int ls = c->dim1d.ls;
-    EXPECT_LT(std::abs(to_std(c->dim2a.cka[ls]) - medium.ka), 1e-9 * std::abs(medium.ka));
-    EXPECT_LT(std::abs(to_std(c->dim2a.ckb[ls]) - medium.kb), 1e-9 * std::abs(medium.kb));
+    const int ls = c->placement.ls;
+    EXPECT_LT(std::abs(to_std(c->medium.cka[ls]) - medium.ka), 1e-9 * std::abs(medium.ka));
+    EXPECT_LT(std::abs(to_std(c->medium.ckb[ls]) - medium.kb), 1e-9 * std::abs(medium.kb));
 
-    // Reference spectra of every receiver slot (the slots are in depth order after initda).
+    // Reference spectra of every receiver slot (the slots are in depth order after the placement).
     std::vector<std::array<std::array<C, 3>, 6>> ref(static_cast<std::size_t>(nr) + 1);
     for (int ir = 1; ir <= nr; ++ir) {
-      const Vec3 d{c->dim1b.xr[ir] - kXs, c->dim1b.yr[ir] - kYs, c->dim1b.zr[ir] - kZs};
+      const Vec3 d{c->receivers.xr[ir] - kXs, c->receivers.yr[ir] - kYs, c->receivers.zr[ir] - kZs};
       for (int is = 1; is <= 6; ++is) {
         const auto u = wholespace::moment_displacement(medium, d, tensors[is - 1]);
         for (int k = 1; k <= 3; ++k) ref[ir][is - 1][k - 1] = program_component(u, k);
@@ -181,13 +175,13 @@ TEST(WholeSpace, MomentTensorSpectraMatchAnalyticSolution) {
         for (int ir = 1; ir <= nr; ++ir) peak = std::max(peak, std::abs(ref[ir][is - 1][k - 1]));
         ASSERT_GT(peak, 0.0) << "element " << is << " component " << k;
         for (int ir = 1; ir <= nr; ++ir) {
-          const C got = to_std(c->dim1f.ug[ir][is][k]);
+          const C got = to_std(c->spectra.ug[ir][is][k]);
           const C want = ref[ir][is - 1][k - 1];
           if (!std::isfinite(got.real()) || !std::isfinite(got.imag())) all_finite = false;
           const double rel = std::abs(got - want) / peak;
           EXPECT_LE(rel, kTolerance)
-              << "frequency " << freq << ", receiver at (" << c->dim1b.xr[ir] << ", "
-              << c->dim1b.yr[ir] << ", " << c->dim1b.zr[ir] << "), element " << is
+              << "frequency " << freq << ", receiver at (" << c->receivers.xr[ir] << ", "
+              << c->receivers.yr[ir] << ", " << c->receivers.zr[ir] << "), element " << is
               << ", component " << k << ": got " << got << ", analytic " << want
               << ", peak " << peak;
           // A NaN makes the worst case NaN too.

@@ -55,7 +55,7 @@ class Checker {
     const std::string label = "station " + trimmed(code);
     // The model file is read again for every data set; its members keep their values from
     // one read to the next, so one read per station tells its problems.
-    Dim1e layers;
+    LayerModel layers;
     bool model_ok = false;
     try {
       LineSource src = LineSource::open(filin);
@@ -101,7 +101,7 @@ class Checker {
   }
 
   // Warnings about sampling that cannot represent the requested record.
-  void sampling(const std::string& where, const Dim1e& layers, const std::vector<double>& x,
+  void sampling(const std::string& where, const LayerModel& layers, const std::vector<double>& x,
                 const std::vector<double>& y) {
     const ModelParams& p = params_;
     double vp_max = 0.0;

@@ -46,7 +46,7 @@ void check_group(const LineSource& src, const Namelist& nl, const ModelParams& p
 
 }  // namespace
 
-void read_model(LineSource& src, int nstati, ModelParams& p, Dim1e& layers, std::ostream& out) {
+void read_model(LineSource& src, int nstati, ModelParams& p, LayerModel& layers, std::ostream& out) {
   Namelist nl("INPUT");
   nl.add("NC", &p.NC);
   nl.add("NFREQ", &p.NFREQ);

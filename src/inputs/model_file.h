@@ -27,6 +27,6 @@ struct ModelParams {
 // Reads one model file from its start: the group, the receiver-count check against nstati
 // ("nr.ne.nstati" on out, and NR forced to nstati), then NC layer lines into `layers`.
 // Values outside what the computation can use are InputErrors naming their line.
-void read_model(LineSource& src, int nstati, ModelParams& p, Dim1e& layers, std::ostream& out);
+void read_model(LineSource& src, int nstati, ModelParams& p, LayerModel& layers, std::ostream& out);
 
 }  // namespace lg

@@ -97,7 +97,7 @@ class Planner {
   Control ctl_;
   NameMarkers markers_;
   ModelParams params_;  // members keep their values from one model file to the next
-  Dim1e layers_;        // so do layer entries
+  LayerModel layers_;        // so do layer entries
 };
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "kernel/constants.h"
+
 namespace lg {
 
 Cx layer_phase(Cx ai, Cx kz, double h) {
@@ -12,13 +14,11 @@ Cx layer_phase(Cx ai, Cx kz, double h) {
   return round_to_float(Cx{rdeph, adeph});
 }
 
-void refle1(Context& c) {
-  const Cx ai = c.dim1a.ai;
-  const Cx k = cx(c.dim1a.ak2);
-  const int nc = c.dim1d.NC;
-  const Dim1e& m = c.dim1e;
-  const Dim2a& w = c.dim2a;
-  Dim2c& o = c.dim2c;
+void interface_coefficients(const LayerModel& m, const Wavenumber& wk, const LayerMedium& med,
+                            const LayerWavenumbers& w, InterfaceCoefficients& o) {
+  const Cx ai = kI;
+  const Cx k = cx(wk.ak2);
+  const int nc = m.nc;
   const Cx one = cx(1.0);
   const Cx two = cx(2.0);
   const Cx four = cx(4.0);
@@ -27,7 +27,7 @@ void refle1(Context& c) {
 
   // Free surface.
   {
-    const Cx b = w.ckb2[1];
+    const Cx b = med.ckb2[1];
     const Cx nu = w.cnu[1];
     const Cx gam = w.cgam[1];
     const Cx cf1 = b - two * k;
@@ -54,7 +54,7 @@ void refle1(Context& c) {
   PerLayer<LayerTerms> lt;
   for (int ic = 1; ic <= nc; ++ic) {
     const Cx r = cx(m.rho[ic]);
-    const Divisor b(w.ckb2[ic]);
+    const Divisor b(med.ckb2[ic]);
     lt[ic].cb = k / b;
     lt[ic].cad = r * (one - two * lt[ic].cb);
     lt[ic].cbr = two * r * lt[ic].cb;

@@ -1,13 +1,15 @@
-// Second stage of a wavenumber step: plane-wave reflection and transmission coefficients of
-// the free surface and of every interface (P-SV as 2x2 matrices, SH as scalars), and the
-// one-way P and S phase factors across every layer above the half-space.
+// Plane-wave reflection and transmission coefficients of the free surface and of every
+// interface (P-SV as 2x2 matrices, SH as scalars), and the one-way P and S phase factors
+// across every layer above the half-space. Reads the model (thicknesses, densities), the
+// wavenumber, the layer medium and the vertical wavenumbers; writes InterfaceCoefficients.
 #pragma once
 
 #include "kernel/records.h"
 
 namespace lg {
 
-void refle1(Context& c);
+void interface_coefficients(const LayerModel& m, const Wavenumber& k, const LayerMedium& med,
+                            const LayerWavenumbers& w, InterfaceCoefficients& out);
 
 // exp(-i*kz*h) rounded to single precision, with a real part below 1e-50 in magnitude set
 // to zero first. Shared by the layer phase factors.

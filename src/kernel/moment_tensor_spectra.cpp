@@ -10,19 +10,18 @@ struct Field {
 
 }  // namespace
 
-void refle5(Context& c) {
-  const int nr = c.dim1d.NR;
-  const Cx norm = c.dim2a.crho[c.dim1d.ls];
+void moment_tensor_spectra(const Placement& p, const ReceiverPositions& r, const LayerMedium& med,
+                           const WavenumberSums& sums, Spectra& out) {
+  const int nr = p.nr;
+  const Cx norm = med.crho[p.ls];
   const Cx two = cx(2.0);
 
   for (int ir = 1; ir <= nr; ++ir) {
-    for (int m = 1; m <= kSums; ++m) c.dim2g.usum[ir][m] = c.dim2g.usum[ir][m] * norm;
-  }
-
-  for (int ir = 1; ir <= nr; ++ir) {
-    const Arr<Cx, kSums>& s = c.dim2g.usum[ir];
-    const double cor = c.dim1b.caz[ir];
-    const double sir = c.dim1b.saz[ir];
+    // The sums scaled by cnorm / rho of the source layer.
+    Arr<Cx, kSums> s;
+    for (int m = 1; m <= kSums; ++m) s[m] = sums.usum[ir][m] * norm;
+    const double cor = r.caz[ir];
+    const double sir = r.saz[ir];
     const double cor2 = cor * cor;
     const double sir2 = sir * sir;
     const double co2r = cor2 - sir2;
@@ -41,7 +40,7 @@ void refle5(Context& c) {
 
     const Cx co = cx(cor);
     const Cx si = cx(sir);
-    auto& ug = c.dim1f.ug[ir];
+    auto& ug = out.ug[ir];
     auto rotate = [&](int is, Cx r, Cx t, Cx z) {
       ug[is][1] = r * co - t * si;
       ug[is][2] = r * si + t * co;

@@ -15,13 +15,15 @@ inline Cx row_times(const M2& a, int j, Cx v1, Cx v2) {
 
 }  // namespace
 
-void refle4(Context& c) {
-  const Dim1d& d = c.dim1d;
+bool add_receiver_increments(const Placement& d, const ReceiverPositions& rec,
+                             const Wavenumber& wk, const LayerMedium& med,
+                             const LayerWavenumbers& v, const BesselFactors& b,
+                             const StackResponses& st, const LayerTransfers& tr,
+                             const SourceLayerAmplitudes& src, const ConvergenceTest& test,
+                             WavenumberSums& sums) {
   const int ls = d.ls;
-  const int nc = d.NC;
-  const Dim2d& st = c.dim2d;
-  const Dim2e& tr = c.dim2e;
-  const Arr<Cx, 20>& cud = c.dim2f.cud;
+  const int nc = d.nc;
+  const Arr<Cx, 20>& cud = src.cud;
 
   // Cumulative transfer from the top of the source layer up (ftup) and down (ftdo).
   PerLayer<M2> ftup;
@@ -41,14 +43,15 @@ void refle4(Context& c) {
     ftdosh[k] = tr.ctdosh[k] * ftdosh[k - 1];
   }
 
-  const SourceLayerTerms terms = source_layer_terms(c);
+  const SourceLayerTerms terms = source_layer_terms(d, wk, med, v);
+  bool converged = true;
   ReceiverWaves w;
   DepthTerms depth;
-  for (int ir = 1, last = 1; ir <= d.NR; ir = last + 1) {
+  for (int ir = 1, last = 1; ir <= d.nr; ir = last + 1) {
     // Receivers at the same depth (adjacent once ordered) share everything but their
     // distance: their waves and potentials are computed once, for ir ... last.
     last = ir;
-    while (last < d.NR && c.dim1b.zr[last + 1] == c.dim1b.zr[ir]) ++last;
+    while (last < d.nr && rec.zr[last + 1] == rec.zr[ir]) ++last;
     const int k = d.lr[ir];
     if (ir <= d.nrup) {
       // Above the source: the upgoing wave arrives, the stack above reflects it down.
@@ -72,9 +75,13 @@ void refle4(Context& c) {
       w.pdsh[2] = ftdosh[k] * cud[20];
       w.push[2] = st.crupsh[k] * w.pdsh[2];
     }
-    depth = depth_terms(c, ir, w, terms);
-    add_receiver_sums(c, ir, last, depth, terms);
+    depth = depth_terms(d, ir, v, w, terms);
+    // Once one sum has failed the test, the step has not converged and no test is needed.
+    converged = add_receiver_sums(ir, last, b, depth, terms, test.uconv,
+                                  test.wanted && converged, sums) &&
+                converged;
   }
+  return converged;
 }
 
 }  // namespace lg

@@ -1,31 +1,32 @@
 #include "kernel/receiver_sums.h"
 
+#include "kernel/constants.h"
+
 namespace lg {
 
-SourceLayerTerms source_layer_terms(const Context& c) {
-  const Cx ai = c.dim1a.ai;
-  const double ak2 = c.dim1a.ak2;
-  const int ls = c.dim1d.ls;
-  const Dim2a& w = c.dim2a;
+SourceLayerTerms source_layer_terms(const Placement& p, const Wavenumber& k,
+                                    const LayerMedium& m, const LayerWavenumbers& w) {
+  const Cx ai = kI;
+  const double ak2 = k.ak2;
+  const int ls = p.ls;
   SourceLayerTerms s;
   s.cs2 = w.ckig[ls];
   s.cs4 = cx(ak2);
   s.cs5 = ai * w.cgam[ls];
   const Divisor by_cs5(s.cs5);
-  s.cs3 = w.ckb2[ls] / by_cs5;
-  s.cs6 = w.ckb2[ls];
+  s.cs3 = m.ckb2[ls] / by_cs5;
+  s.cs6 = m.ckb2[ls];
   s.cs8 = ai * w.cnu[ls];
   s.cs7 = s.cs8 * cx(ak2);
-  s.cs9 = (w.ckb2[ls] - cx(ak2 + ak2)) / by_cs5;
+  s.cs9 = (m.ckb2[ls] - cx(ak2 + ak2)) / by_cs5;
   return s;
 }
 
-DepthTerms depth_terms(const Context& c, int ir, const ReceiverWaves& w,
-                       const SourceLayerTerms& s) {
-  const Cx ai = c.dim1a.ai;
-  const int k = c.dim1d.lr[ir];
-  const Cx zc = cx(c.dim1d.zrl[ir]);
-  const Dim2a& l = c.dim2a;
+DepthTerms depth_terms(const Placement& p, int ir, const LayerWavenumbers& l,
+                       const ReceiverWaves& w, const SourceLayerTerms& s) {
+  const Cx ai = kI;
+  const int k = p.lr[ir];
+  const Cx zc = cx(p.zrl[ir]);
   const Cx two = cx(2.0);
 
   const Cx egam = cexp(-((ai * l.cgam[k]) * zc));
@@ -75,9 +76,8 @@ inline void put(Increments& inc, int m, int i, Cx v) {
 
 }  // namespace
 
-void add_receiver_sums(Context& c, int first, int last, const DepthTerms& d,
-                       const SourceLayerTerms& s) {
-  const Dim2b& b = c.dim2b;
+bool add_receiver_sums(int first, int last, const BesselFactors& b, const DepthTerms& d,
+                       const SourceLayerTerms& s, double uconv, bool test, WavenumberSums& sums) {
   const int n = last - first + 1;
   Increments inc;
   const double* dkj2 = &b.dkj2[first];
@@ -111,25 +111,20 @@ void add_receiver_sums(Context& c, int first, int last, const DepthTerms& d,
     put(inc, 8, i, i8);
   }
   for (int i = 0; i < n; ++i) {
-    Arr<Cx, kSums>& sum = c.dim2g.usum[first + i];
+    Arr<Cx, kSums>& sum = sums.usum[first + i];
     for (int m = 1; m <= kSums; ++m) sum[m] += Cx{inc.re[m][i], inc.im[m][i]};
   }
 
-  // The flag survives only when |increment| <= |sum| * UCONV for every sum (a NaN fails).
-  // Each test involves only its own sum and increment, so their order does not matter; once
-  // the flag is down no test can raise it.
-  bool& iconv = c.dim1a.iconv;
-  if (!iconv || !c.test_convergence) return;
-  const double uconv = c.dim1a.UCONV;
+  // Converged only when |increment| <= |sum| * UCONV for every sum (a NaN fails). Each test
+  // involves only its own sum and increment, so their order does not matter.
+  if (!test) return true;
   for (int i = 0; i < n; ++i) {
-    const Arr<Cx, kSums>& sum = c.dim2g.usum[first + i];
+    const Arr<Cx, kSums>& sum = sums.usum[first + i];
     for (int m = 1; m <= kSums; ++m) {
-      if (!(cabs(Cx{inc.re[m][i], inc.im[m][i]}) <= cabs(sum[m]) * uconv)) {
-        iconv = false;
-        return;
-      }
+      if (!(cabs(Cx{inc.re[m][i], inc.im[m][i]}) <= cabs(sum[m]) * uconv)) return false;
     }
   }
+  return true;
 }
 
 }  // namespace lg

@@ -1,5 +1,6 @@
 // Receiver kernels and wavenumber sums: turns the wave amplitudes at the top of a receiver's
-// layer into the eleven increments of its wavenumber sums and tests their convergence.
+// layer into the eleven increments of its wavenumber sums and tests their convergence. Reads
+// the placement, wavenumber, layer values and Bessel factors; adds to WavenumberSums.
 #pragma once
 
 #include "kernel/receiver_waves.h"
@@ -12,7 +13,8 @@ struct SourceLayerTerms {
   Cx cs2, cs3, cs4, cs5, cs6, cs7, cs8, cs9;
 };
 
-SourceLayerTerms source_layer_terms(const Context& c);
+SourceLayerTerms source_layer_terms(const Placement& p, const Wavenumber& k,
+                                    const LayerMedium& m, const LayerWavenumbers& w);
 
 // The terms of the increments that depend on the receiver's depth but not on its distance:
 // receivers at the same depth share them.
@@ -28,12 +30,13 @@ struct DepthTerms {
 };
 
 // Potentials at the depth of receiver ir from the amplitudes at the top of its layer.
-DepthTerms depth_terms(const Context& c, int ir, const ReceiverWaves& w, const SourceLayerTerms& s);
+DepthTerms depth_terms(const Placement& p, int ir, const LayerWavenumbers& l,
+                       const ReceiverWaves& w, const SourceLayerTerms& s);
 
 // Adds the increments of receivers first ... last (all at one depth, sharing d) to their sums
-// usum[ir][1..11] and, when c.test_convergence is set, clears dim1a.iconv when an increment
-// is not small against its sum.
-void add_receiver_sums(Context& c, int first, int last, const DepthTerms& d,
-                       const SourceLayerTerms& s);
+// usum[ir][1..11]. With `test` set, returns whether every increment is small against its sum
+// (|increment| <= |sum| * uconv); without it, returns true.
+bool add_receiver_sums(int first, int last, const BesselFactors& b, const DepthTerms& d,
+                       const SourceLayerTerms& s, double uconv, bool test, WavenumberSums& sums);
 
 }  // namespace lg

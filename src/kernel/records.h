@@ -1,9 +1,10 @@
-// The records through which the driver and the computing stages exchange every value.
+// The records the stages of the kernel read and write, and the workspace that holds one of
+// each for one worker.
 //
-// One Context holds all of them; each stage receives the context and reads what earlier
-// stages of the same step left there. Arrays are sized one past their bound and indexed from
-// 1, as everywhere in the model's notation (element 0 is never used). Receivers are the
-// along-strike slots 1 ... NR, layers 1 ... NC with layer NC the half-space.
+// Arrays are sized one past their bound and indexed from 1, as in the notation of the method
+// (element 0 is never used). Receivers are slots 1 ... nr in order of depth; layers are
+// 1 ... nc with layer nc the half-space. Short names inside the records are the usual symbols
+// of the method and are explained where they are declared.
 #pragma once
 
 #include <array>
@@ -35,110 +36,128 @@ struct M2 {
   Cx m11, m12, m21, m22;
 };
 
-// Constants and the current frequency and wavenumber.
-struct Dim1a {
-  Cx ai{0.0, 1.0};
-  double pi = 3.14159265359;
-  double pi2 = 6.28318530718;
-  Cx omega{};
-  Cx omega2{};
-  Cx cnorm{};
-  double ak = 0.0;
-  double ak2 = 0.0;
-  double UCONV = 0.0;
-  double xlnw = 0.0;
-  bool iconv = false;
-};
-
-// Receiver positions and azimuths.
-struct Dim1b {
-  PerReceiver<double> xr{}, yr{}, zr{}, caz{}, saz{};
-};
-
-// Source position.
-struct Dim1c {
-  double XS = 0.0, YS = 0.0, ZS = 0.0;
-};
-
-// Model size and the placement of source and receivers in the layers.
-struct Dim1d {
-  PerReceiver<double> zrl{}, rr{};
-  int NC = 0;
-  int NR = 0;
-  int nrup = 0;
-  int ls = 0;
-  double zsl = 0.0;
-  PerReceiver<int> lr{};
-};
-
-// The layered model.
-struct Dim1e {
+// The layered model: hc the thickness of each layer (or, as read, the depth of its top when
+// hc[1] is zero), P and S velocities, density and quality factors.
+struct LayerModel {
+  int nc = 0;  // layers, the half-space included
   PerLayer<double> hc{}, vp{}, vs{}, rho{}, qp{}, qs{};
 };
 
-// Spectra of the current frequency: ug[ir][is][k], element is = 1..6, component k = 1..3.
-struct Dim1f {
-  PerReceiver<Arr<Arr<Cx, kComponents>, kElements>> ug{};
+// Source position.
+struct SourcePosition {
+  double x = 0.0, y = 0.0, z = 0.0;
 };
 
-// Per-layer wavenumbers of the current step.
-struct Dim2a {
-  PerLayer<Cx> cka{}, ckb{}, cka2{}, ckb2{}, cnu{}, cgam{}, ckig{}, crho{};
+// Receiver positions (z positive down) and the cosine and sine of each receiver's azimuth
+// from the source, counted from x towards y.
+struct ReceiverPositions {
+  int nr = 0;
+  PerReceiver<double> xr{}, yr{}, zr{}, caz{}, saz{};
 };
 
-// Bessel-function factors of each receiver at the current wavenumber.
-struct Dim2b {
+// Where source and receivers sit in the layers.
+struct Placement {
+  int nc = 0;             // layers
+  int nr = 0;             // receivers
+  int nrup = 0;           // receivers 1 ... nrup lie strictly above the source
+  int ls = 0;             // layer of the source
+  double zsl = 0.0;       // depth of the source below the top of its layer
+  PerReceiver<int> lr{};  // layer of each receiver
+  PerReceiver<double> zrl{}, rr{};  // depth below the top of its layer; horizontal distance
+};
+
+// The complex angular frequency and the values that follow from it alone.
+struct FrequencyTerms {
+  Cx omega{};   // 2 pi f + i omega_I, rounded to single precision
+  Cx omega2{};  // omega^2
+  Cx cnorm{};   // 1 / (2 omega^2 XL): the scale of the wavenumber sums
+  double xlnw = 0.0;  // ln|omega| / pi, the argument of the velocity dispersion
+};
+
+// The horizontal wavenumber of the current step.
+struct Wavenumber {
+  double ak = 0.0;   // k
+  double ak2 = 0.0;  // k^2
+};
+
+// Per-layer values of the current frequency: P and S wavenumbers omega/alpha and
+// omega/beta (cka, ckb) and their squares, and crho = cnorm / rho.
+struct LayerMedium {
+  PerLayer<Cx> cka{}, ckb{}, cka2{}, ckb2{}, crho{};
+};
+
+// Per-layer vertical wavenumbers of the current step: cnu for P, cgam for S (imaginary
+// part <= 0), and ckig = k^2 / (i cnu).
+struct LayerWavenumbers {
+  PerLayer<Cx> cnu{}, cgam{}, ckig{};
+};
+
+// Bessel-function factors of each receiver at the current wavenumber (r its distance):
+// bj0 = J0(kr), bj1 = J1(kr), bkj0 = k J0, bj1r = J1 / r, bkj2 = k J0 - 2 J1/r (= -k J2),
+// bkj2r = bkj2 / r, dkj2 = -(k^2 J1 + 2 bkj2r), dj1 = k J0 - J1/r (= dJ1/dr).
+struct BesselFactors {
   PerReceiver<double> bj0{}, bj1{}, bkj0{}, bkj2{}, bj1r{}, dkj2{}, bkj2r{}, dj1{};
 };
 
-// Interface coefficients (interface k is the top of layer k) and layer phase factors.
-struct Dim2c {
+// Plane-wave coefficients of interface k (the top of layer k; 1 is the free surface):
+// reflection rd/ru and transmission td/tu for waves arriving from above (d) and from below
+// (u), P-SV as matrices and SH as scalars; enuh/egamh the one-way P and S phase factors
+// across layer k.
+struct InterfaceCoefficients {
   PerLayer<M2> rd{}, ru{}, td{}, tu{};
   PerLayer<Cx> rdsh{}, rush{}, tdsh{}, tush{};
   PerLayer<Cx> enuh{}, egamh{};
 };
 
-// Reflection responses of the stack above and below the top of each layer.
-struct Dim2d {
+// Reflection responses at the top of each layer: crdo of everything above it (for waves
+// going up), crup of the layer and everything below it (for waves going down).
+struct StackResponses {
   PerLayer<M2> crdo{}, crup{};
   PerLayer<Cx> crdosh{}, crupsh{};
 };
 
-// Layer transfer matrices.
-struct Dim2e {
+// Transfer of waves across each layer with all reverberations: ctup from the top of layer
+// k + 1 to the top of layer k, ctdo from the top of layer k - 1 to the top of layer k.
+struct LayerTransfers {
   PerLayer<M2> ctdo{}, ctup{};
   PerLayer<Cx> ctupsh{}, ctdosh{};
 };
 
-// Unit-source amplitudes at the top of the source layer (20 entries).
-struct Dim2f {
+// Up- and downgoing amplitudes at the top of the source layer for the four P-SV and two SH
+// elementary sources: cud[4t-3 .. 4t] for P-SV case t (up P, up SV, down P, down SV),
+// cud[17 .. 20] for the SH cases (up, down of case 1, then of case 2).
+struct SourceLayerAmplitudes {
   Arr<Cx, 20> cud{};
 };
 
-// Wavenumber sums of the current frequency: usum[ir][m], m = 1..11.
-struct Dim2g {
+// The eleven wavenumber sums of each receiver: usum[ir][m], m = 1 .. 11.
+struct WavenumberSums {
   PerReceiver<Arr<Cx, kSums>> usum{};
 };
 
-// Everything one computation sees. Independent contexts can run on separate threads.
-struct Context {
-  Dim1a dim1a;
-  Dim1b dim1b;
-  Dim1c dim1c;
-  Dim1d dim1d;
-  Dim1e dim1e;
-  Dim1f dim1f;
-  Dim2a dim2a;
-  Dim2b dim2b;
-  Dim2c dim2c;
-  Dim2d dim2d;
-  Dim2e dim2e;
-  Dim2f dim2f;
-  Dim2g dim2g;
+// Spectra of one frequency: ug[ir][is][k], element is = 1 .. 6, component k = 1 .. 3.
+struct Spectra {
+  PerReceiver<Arr<Arr<Cx, kComponents>, kElements>> ug{};
+};
 
-  // Not part of the records: false tells the last kernel stage that the driver will ignore the
-  // convergence flag of this step, so the tests need not be made.
-  bool test_convergence = true;
+// One worker's records: the data set's model and geometry, and the values of the current
+// frequency and wavenumber. Independent workspaces can run on separate threads.
+struct Workspace {
+  LayerModel model;
+  SourcePosition source;
+  ReceiverPositions receivers;
+  Placement placement;
+  FrequencyTerms frequency;
+  Wavenumber wavenumber;
+  LayerMedium medium;
+  LayerWavenumbers vertical;
+  BesselFactors bessel;
+  InterfaceCoefficients interfaces;
+  StackResponses stacks;
+  LayerTransfers transfers;
+  SourceLayerAmplitudes source_amplitudes;
+  WavenumberSums sums;
+  Spectra spectra;
 };
 
 }  // namespace lg

@@ -1,5 +1,7 @@
 #include "kernel/source_layer_amplitudes.h"
 
+#include "kernel/constants.h"
+
 namespace lg {
 
 namespace {
@@ -23,14 +25,15 @@ void store(Arr<Cx, 20>& cud, int at, const Inv2& t, Cx v1, Cx v2) {
 
 }  // namespace
 
-void refle3(Context& c) {
-  const int ls = c.dim1d.ls;
-  const Cx ai = c.dim1a.ai;
-  const Cx zsl = cx(c.dim1d.zsl);
-  const M2 rdo = c.dim2d.crdo[ls];
-  const Cx rdosh = c.dim2d.crdosh[ls];
-  const M2 rup = c.dim2d.crup[ls];
-  const Cx rupsh = c.dim2d.crupsh[ls];
+void source_layer_amplitudes(const Placement& p, const LayerWavenumbers& v,
+                             const StackResponses& st, SourceLayerAmplitudes& out) {
+  const int ls = p.ls;
+  const Cx ai = kI;
+  const Cx zsl = cx(p.zsl);
+  const M2 rdo = st.crdo[ls];
+  const Cx rdosh = st.crdosh[ls];
+  const M2 rup = st.crup[ls];
+  const Cx rupsh = st.crupsh[ls];
   const Cx one = cx(1.0);
 
   // Two-way reflections: up and back down (Rud) and down and back up (Rdu).
@@ -47,12 +50,12 @@ void refle3(Context& c) {
   const Cx tsh = one / (one - rdosh * rupsh);
 
   // Phase factors over the source depth within its layer.
-  const Cx egam = cexp(-((ai * c.dim2a.cgam[ls]) * zsl));
-  const Cx enu = cexp(-((ai * c.dim2a.cnu[ls]) * zsl));
+  const Cx egam = cexp(-((ai * v.cgam[ls]) * zsl));
+  const Cx enu = cexp(-((ai * v.cnu[ls]) * zsl));
   const Divisor by_egam(egam);
   const Divisor by_enu(enu);
 
-  Arr<Cx, 20>& cud = c.dim2f.cud;
+  Arr<Cx, 20>& cud = out.cud;
   // Case 1: P jump, equal parts; case 2: P jump, opposite parts.
   store(cud, 1, tud, rup.m11 / by_enu + enu, rup.m21 / by_enu);
   store(cud, 3, tdu, one / by_enu + enu * rdo.m11, enu * rdo.m21);

@@ -1,12 +1,14 @@
-// Fourth stage of a wavenumber step: the upgoing and downgoing wave amplitudes at the top of
-// the source layer for the six elementary source cases, all reverberations between the stacks
-// above and below the source included.
+// The upgoing and downgoing wave amplitudes at the top of the source layer for the six
+// elementary source cases, all reverberations between the stacks above and below the source
+// included. Reads the placement, the vertical wavenumbers and the stack responses; writes
+// SourceLayerAmplitudes.
 #pragma once
 
 #include "kernel/records.h"
 
 namespace lg {
 
-void refle3(Context& c);
+void source_layer_amplitudes(const Placement& p, const LayerWavenumbers& v,
+                             const StackResponses& st, SourceLayerAmplitudes& out);
 
 }  // namespace lg

@@ -15,11 +15,8 @@ M2 phase_both(Cx e1, Cx e2, const M2& a) {
 
 }  // namespace
 
-void refle2(Context& c) {
-  const int nc = c.dim1d.NC;
-  const Dim2c& in = c.dim2c;
-  Dim2d& st = c.dim2d;
-  Dim2e& tr = c.dim2e;
+void stack_responses(int nc, const InterfaceCoefficients& in, StackResponses& st,
+                     LayerTransfers& tr) {
   const Cx one = cx(1.0);
 
   // From the free surface down: reflection of everything above the top of each layer.

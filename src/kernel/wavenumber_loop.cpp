@@ -1,24 +1,26 @@
 #include "kernel/wavenumber_loop.h"
 
 #include <algorithm>
-#include <cmath>
 #include <thread>
 
+#include "kernel/bessel_factors.h"
+#include "kernel/frequency_terms.h"
 #include "kernel/interface_coefficients.h"
-#include "kernel/stack_responses.h"
-#include "kernel/source_layer_amplitudes.h"
-#include "kernel/receiver_increments.h"
+#include "kernel/layer_medium.h"
 #include "kernel/moment_tensor_spectra.h"
-#include "kernel/layer_wavenumbers.h"
+#include "kernel/receiver_increments.h"
+#include "kernel/source_layer_amplitudes.h"
+#include "kernel/stack_responses.h"
+#include "kernel/vertical_wavenumbers.h"
 
 namespace lg {
 
-BesselTable::BesselTable(const Context& c, const Sampling& s, int rows, int threads)
-    : rows_(rows), stride_(2 * c.dim1d.NR) {
+BesselTable::BesselTable(const Placement& p, const Sampling& s, int rows, int threads)
+    : rows_(rows), stride_(2 * p.nr) {
   values_.resize(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(stride_));
   auto fill = [&](int first, int step) {
     for (int ik = first; ik < rows_; ik += step) {
-      bessel_row(c, wavenumber(ik, s.pil),
+      bessel_row(p, wavenumber_of_step(ik, s.pil),
                  values_.data() + static_cast<std::size_t>(ik) * static_cast<std::size_t>(stride_));
     }
   };
@@ -29,50 +31,48 @@ BesselTable::BesselTable(const Context& c, const Sampling& s, int rows, int thre
   for (std::thread& t : pool) t.join();
 }
 
-void set_frequency(Context& c, double freq, const Sampling& s) {
-  Dim1a& a = c.dim1a;
-  const double rw = a.pi2 * freq;
-  a.omega = round_to_float(Cx{rw, s.aw});
-  a.omega2 = a.omega * a.omega;
-  a.cnorm = (cx(0.5) / a.omega2) / cx(s.xl);
-  const double zom = std::sqrt(rw * rw + s.aw * s.aw);
-  a.xlnw = std::log(zom) / a.pi;
+void start_frequency(Workspace& w, double freq, const Sampling& s) {
+  w.frequency = frequency_terms(freq, s.aw, s.xl);
+  // The velocities and total wavenumbers depend on the frequency only.
+  layer_medium(w.model, w.frequency, w.medium);
+  for (auto& row : w.sums.usum) row.fill(Cx{});
 }
 
-FrequencyOutcome compute_frequency(Context& c, double freq, const Sampling& s,
-                                   const BesselTable* table) {
-  set_frequency(c, freq, s);
-  for (auto& row : c.dim2g.usum) row.fill(Cx{});
-  // The velocities and total wavenumbers depend on the frequency only.
-  refle0_frequency(c);
+bool wavenumber_step(Workspace& w, int ik, const Sampling& s, const double* j01, bool test) {
+  w.wavenumber.ak = wavenumber_of_step(ik, s.pil);
+  w.wavenumber.ak2 = w.wavenumber.ak * w.wavenumber.ak;
+  if (j01 != nullptr) {
+    bessel_factors(w.placement, w.wavenumber, j01, w.bessel);
+  } else {
+    bessel_factors(w.placement, w.wavenumber, w.bessel);
+  }
+  vertical_wavenumbers(w.model.nc, w.wavenumber, w.medium, w.vertical);
+  interface_coefficients(w.model, w.wavenumber, w.medium, w.vertical, w.interfaces);
+  stack_responses(w.model.nc, w.interfaces, w.stacks, w.transfers);
+  source_layer_amplitudes(w.placement, w.vertical, w.stacks, w.source_amplitudes);
+  return add_receiver_increments(w.placement, w.receivers, w.wavenumber, w.medium, w.vertical,
+                                 w.bessel, w.stacks, w.transfers, w.source_amplitudes,
+                                 ConvergenceTest{test, s.uconv}, w.sums);
+}
 
-  Dim1a& a = c.dim1a;
+FrequencyOutcome compute_frequency(Workspace& w, double freq, const Sampling& s,
+                                   const BesselTable* table) {
+  start_frequency(w, freq, s);
   int ik = 0;
-  bool broke = false;
+  bool converged = false;
+  bool ended = false;
   for (ik = 0; ik <= s.ikmax; ++ik) {
-    a.ak = wavenumber(ik, s.pil);
-    a.ak2 = a.ak * a.ak;
-    a.iconv = true;
-    // The flag is looked at only above kIkMin (and for the last step, to report it).
-    c.test_convergence = ik > kIkMin || ik == s.ikmax;
-    if (table != nullptr && ik < table->rows()) {
-      refle0_bessel(c, table->row(ik));
-    } else {
-      refle0_bessel(c);
-    }
-    refle0_wavenumber(c);
-    refle1(c);
-    refle2(c);
-    refle3(c);
-    refle4(c);
-    if (a.iconv && ik > kIkMin) {
-      broke = true;
+    // The outcome is looked at only above kIkMin, and for the last step to report it.
+    const bool test = ik > kIkMin || ik == s.ikmax;
+    const double* row = table != nullptr && ik < table->rows() ? table->row(ik) : nullptr;
+    converged = wavenumber_step(w, ik, s, row, test);
+    if (converged && ik > kIkMin) {
+      ended = true;
       break;
     }
   }
-  c.test_convergence = true;
-  refle5(c);
-  return FrequencyOutcome{ik, broke || a.iconv};
+  moment_tensor_spectra(w.placement, w.receivers, w.medium, w.sums, w.spectra);
+  return FrequencyOutcome{ik, ended || converged};
 }
 
 }  // namespace lg

@@ -1,37 +1,49 @@
-// One frequency of a data set: sets the complex frequency, runs the wavenumber summation to
-// convergence (or to its last index) and expands the sums into the spectra.
+// One frequency of a data set: the complex frequency and the layer medium, the wavenumber
+// summation to convergence (or to its last index) and the spectra from the sums. Reads the
+// workspace's model, placement and receivers and the sampling; writes the workspace's
+// per-frequency records and spectra.
 #pragma once
 
 #include <vector>
 
+#include "kernel/constants.h"
 #include "kernel/records.h"
 
 namespace lg {
 
 // Frequency and wavenumber sampling of a data set.
 struct Sampling {
-  double aw = 0.0;   // imaginary part of the angular frequency, -(pi*AW)/TL
-  double xl = 0.0;   // periodicity length XL
-  double pil = 0.0;  // wavenumber step 2*pi/XL
-  int ikmax = 0;
+  double aw = 0.0;     // imaginary part of the angular frequency, -(pi*AW)/TL
+  double xl = 0.0;     // periodicity length XL
+  double pil = 0.0;    // wavenumber step 2*pi/XL
+  int ikmax = 0;       // last wavenumber index
+  double uconv = 0.0;  // convergence threshold UCONV
 };
 
-// The wavenumber index at which convergence may first end the summation is above this.
-inline constexpr int kIkMin = 100;
-
-// The wavenumber of step ik, with the grid offset 0.258 held in single precision.
-inline double wavenumber(int ik, double pil) {
-  return (static_cast<double>(ik) + static_cast<double>(0.258f)) * pil;
+// The sampling of record length tl, damping aw, periodicity length xl.
+inline Sampling make_sampling(double tl, double aw, double xl, int ikmax, double uconv) {
+  Sampling s;
+  s.aw = damping(aw, tl);
+  s.xl = xl;
+  s.pil = kTwoPi / xl;
+  s.ikmax = ikmax;
+  s.uconv = uconv;
+  return s;
 }
+
+// The convergence rule: the summation may end at the first step above kIkMin whose increments
+// are all small against their sums; the count reported is that step's index, or ikmax + 1
+// when no step ended it.
+inline constexpr int kIkMin = 100;
 
 // J0 and J1 of every receiver at every wavenumber of the grid. The grid does not depend on
 // the frequency, so a data set computes them once and every frequency reads them.
 class BesselTable {
  public:
   BesselTable() = default;
-  // Tabulates rows 0 .. rows-1 for the receivers of c (distances from initda), sharing the
-  // rows out among `threads` threads.
-  BesselTable(const Context& c, const Sampling& s, int rows, int threads = 1);
+  // Tabulates rows 0 .. rows-1 for the receivers of p, sharing the rows out among `threads`
+  // threads.
+  BesselTable(const Placement& p, const Sampling& s, int rows, int threads = 1);
   int rows() const { return rows_; }
   const double* row(int ik) const {
     return values_.data() + static_cast<std::size_t>(ik) * static_cast<std::size_t>(stride_);
@@ -48,13 +60,18 @@ struct FrequencyOutcome {
   bool converged = false;  // false when the summation ran out of indices unconverged
 };
 
-// Sets omega, omega2, cnorm and xlnw of the context for frequency `freq`.
-void set_frequency(Context& c, double freq, const Sampling& s);
+// Sets the frequency terms and the layer medium of frequency `freq` and clears the sums.
+void start_frequency(Workspace& w, double freq, const Sampling& s);
 
-// Runs the wavenumber loop for frequency `freq` (usum cleared first) and refle5, leaving the
-// spectra of receivers 1..NR in c.dim1f.ug. Rows of `table`, where given, replace the Bessel
-// evaluations; the results are the same either way.
-FrequencyOutcome compute_frequency(Context& c, double freq, const Sampling& s,
+// One wavenumber step ik: Bessel factors (from `j01`, a tabulated row, when given), vertical
+// wavenumbers, interface coefficients, stack responses, source-layer amplitudes and the
+// receiver increments. Returns whether the step converged (true when `test` is false).
+bool wavenumber_step(Workspace& w, int ik, const Sampling& s, const double* j01, bool test);
+
+// Runs the wavenumber loop for frequency `freq` and the spectra, leaving them for receivers
+// 1..nr in w.spectra. Rows of `table`, where given, replace the Bessel evaluations; the
+// results are the same either way.
+FrequencyOutcome compute_frequency(Workspace& w, double freq, const Sampling& s,
                                    const BesselTable* table = nullptr);
 
 }  // namespace lg

@@ -51,7 +51,7 @@ Bytes encode_assignment(const JobAssignment& a) {
   w.put_double(p.YS);
   w.put_double(h.ZS);
 
-  const Dim1e& l = job.layers;
+  const LayerModel& l = job.layers;
   put_layer_column(w, l.hc);
   put_layer_column(w, l.vp);
   put_layer_column(w, l.vs);
@@ -101,7 +101,7 @@ JobAssignment decode_assignment(const Bytes& bytes) {
   p.YS = r.get_double();
   h.ZS = r.get_double();
 
-  Dim1e& l = job.layers;
+  LayerModel& l = job.layers;
   get_layer_column(r, l.hc);
   get_layer_column(r, l.vp);
   get_layer_column(r, l.vs);

@@ -5,7 +5,7 @@
 
 namespace lg {
 
-std::string result_header(const HeaderValues& h, const Dim1e& layers) {
+std::string result_header(const HeaderValues& h, const LayerModel& layers) {
   const ModelParams& p = h.params;
   std::string s;
   s += FreeLine().i(h.nstati).i(h.ndatas).t("   total area grid number").str();

@@ -23,7 +23,7 @@ struct HeaderValues {
 };
 
 // Header block: the run parameters and the layers (hc as read).
-std::string result_header(const HeaderValues& h, const Dim1e& layers);
+std::string result_header(const HeaderValues& h, const LayerModel& layers);
 
 // Receiver block: the coordinates of the receiver whose spectra follow.
 std::string receiver_block(double x, double y, double z);

@@ -24,8 +24,9 @@ void run_data_set(const DataSetJob& job, const RunOptions& options, std::ostream
 
   // The request in the kernel's terms: thicknesses, and receivers relative to the source.
   SpectraRequest q;
-  Dim1e thick = job.layers;
-  depth_form_to_thicknesses(thick, p.NC);
+  LayerModel as_read = job.layers;
+  as_read.nc = p.NC;
+  const LayerModel thick = layer_thicknesses(as_read);
   for (int ic = 1; ic <= p.NC; ++ic) {
     q.layers.push_back(LayerRow{thick.hc[ic], thick.vp[ic], thick.vs[ic], thick.rho[ic],
                                 thick.qp[ic], thick.qs[ic]});

@@ -20,7 +20,7 @@ constexpr double kMaxBesselTableBytes = 64.0 * 1024 * 1024;
 }  // namespace
 
 struct DataSetState {
-  Context prototype;  // after the placement of source and receivers
+  Workspace prototype;  // after the placement of source and receivers
   Sampling sampling;
   BesselTable table;
   std::size_t nfreq = 0;
@@ -41,20 +41,24 @@ DataSetSpectra::DataSetSpectra(const SpectraRequest& q, int threads)
   if (q.q_law != QLaw::kClassic) {
     throw std::invalid_argument("the constant-Q law is not available in this build");
   }
-  Context& c = state_->prototype;
-  c.dim1d.NC = nc;
-  c.dim1d.NR = nr;
+  LayerModel model;
+  model.nc = nc;
   for (int ic = 1; ic <= nc; ++ic) {
     const LayerRow& l = q.layers[static_cast<std::size_t>(ic - 1)];
-    c.dim1e.hc[ic] = l.thickness;
-    c.dim1e.vp[ic] = l.vp;
-    c.dim1e.vs[ic] = l.vs;
-    c.dim1e.rho[ic] = l.rho;
-    c.dim1e.qp[ic] = l.qp;
-    c.dim1e.qs[ic] = l.qs;
+    model.hc[ic] = l.thickness;
+    model.vp[ic] = l.vp;
+    model.vs[ic] = l.vs;
+    model.rho[ic] = l.rho;
+    model.qp[ic] = l.qp;
+    model.qs[ic] = l.qs;
   }
-  c.dim1a.UCONV = q.uconv;
-  c.dim1c.ZS = q.source_depth;
+  ReceiverPositions given;
+  given.nr = nr;
+  for (int s = 1; s <= nr; ++s) {
+    given.xr[s] = q.x[static_cast<std::size_t>(s - 1)];
+    given.yr[s] = q.y[static_cast<std::size_t>(s - 1)];
+    given.zr[s] = q.depth[static_cast<std::size_t>(s - 1)];
+  }
   // The placement orders the receivers by depth with an exchange sort; the same exchanges on
   // their request numbers give the slot of each.
   std::vector<double> z = q.depth;
@@ -68,24 +72,18 @@ DataSetSpectra::DataSetSpectra(const SpectraRequest& q, int threads)
       }
     }
   }
-  for (int s = 1; s <= nr; ++s) {
-    c.dim1b.xr[s] = q.x[static_cast<std::size_t>(s - 1)];
-    c.dim1b.yr[s] = q.y[static_cast<std::size_t>(s - 1)];
-    c.dim1b.zr[s] = q.depth[static_cast<std::size_t>(s - 1)];
-  }
-  place_in_layers(c);
+  Workspace& w = state_->prototype;
+  w.model = model;
+  w.source = SourcePosition{0.0, 0.0, q.source_depth};
+  place_source_and_receivers(w.model, w.source, given, w.receivers, w.placement);
 
-  Sampling& s = state_->sampling;
-  s.aw = -(c.dim1a.pi * q.aw) / q.tl;
-  s.xl = q.xl;
-  s.pil = c.dim1a.pi2 / q.xl;
-  s.ikmax = q.ikmax;
+  const Sampling& s = state_->sampling = make_sampling(q.tl, q.aw, q.xl, q.ikmax, q.uconv);
   state_->nfreq = static_cast<std::size_t>(q.nfreq);
   state_->dfreq = 1.0 / q.tl;
 
   const double cells = (static_cast<double>(s.ikmax) + 1.0) * 2.0 * nr;
   if (q.nfreq > 1 && cells * sizeof(double) <= kMaxBesselTableBytes) {
-    state_->table = BesselTable(c, s, s.ikmax + 1, threads);
+    state_->table = BesselTable(w.placement, s, s.ikmax + 1, threads);
   }
 }
 
@@ -95,7 +93,7 @@ void DataSetSpectra::run(int threads, const std::function<void(FrequencySpectra&
                          const std::function<void(FrequencySpectra&)>& sink) const {
   const DataSetState& st = *state_;
   auto make_worker = [&]() -> FrequencyWorker {
-    auto c = std::make_shared<Context>(st.prototype);
+    auto c = std::make_shared<Workspace>(st.prototype);
     return [c, &st, &on_worker](std::size_t f, double freq, FrequencySpectra& out) {
       const FrequencyOutcome o = compute_frequency(*c, freq, st.sampling, &st.table);
       out.index = f;
@@ -103,13 +101,13 @@ void DataSetSpectra::run(int threads, const std::function<void(FrequencySpectra&
       out.iterations = o.ik;
       out.converged = o.converged;
       out.finite = true;
-      const int nr = c->dim1d.NR;
+      const int nr = c->placement.nr;
       out.spectra.resize(static_cast<std::size_t>(nr));
       for (int slot = 1; slot <= nr; ++slot) {
         ReceiverSpectra& r = out.spectra[static_cast<std::size_t>(slot - 1)];
         for (int is = 1; is <= kElements; ++is) {
           for (int k = 1; k <= kComponents; ++k) {
-            const Cx u = c->dim1f.ug[slot][is][k];
+            const Cx u = c->spectra.ug[slot][is][k];
             r[static_cast<std::size_t>(is - 1)][static_cast<std::size_t>(k - 1)] = u;
             if (!std::isfinite(u.re) || !std::isfinite(u.im)) out.finite = false;
           }

@@ -36,7 +36,10 @@ static constexpr double a[73] = {
 // Stands in for the infinite Y0(0).
 static constexpr double xlg = 1e70;
 
-void ff01ad(double& vj0, double& vy0, double xd, int n) {
+namespace {
+
+// J0 and, when with_y, Y0 of |xd| (y is 0 when not asked for, up to 8).
+BesselPair evaluate(double xd, bool with_y) {
   const std::span<const double> table(a);
   const double x = std::abs(xd);
   double y = x * 0.125;
@@ -45,20 +48,23 @@ void ff01ad(double& vj0, double& vy0, double xd, int n) {
     // Phase x - pi/4.
     const BesselPair v =
         hankel_asymptotic(x, y, table.subspan(37, 18), table.subspan(55, 18), 0.7853981633974483);
-    vj0 = v.j;
-    vy0 = v.y;
-    return;
+    return v;
   }
   if (y == 0.0) {
-    vj0 = 1.0;
-    vy0 = -xlg;
-    return;
+    return BesselPair{1.0, -xlg};
   }
   const double t = (y * 4.0) * y - 2.0;
-  vj0 = chebyshev_sum(table.subspan(0, 18), t);
-  if (n <= 0) return;
+  const double j0 = chebyshev_sum(table.subspan(0, 18), t);
+  if (!with_y) return BesselPair{j0, 0.0};
   // Y0 = (2/pi) ln(x) J0 + regular series.
-  vy0 = 0.6366197723675813 * std::log(x) * vj0 + chebyshev_sum(table.subspan(18, 19), t);
+  return BesselPair{j0, 0.6366197723675813 * std::log(x) * j0 +
+                            chebyshev_sum(table.subspan(18, 19), t)};
 }
+
+}  // namespace
+
+double bessel_j0(double x) { return evaluate(x, false).j; }
+
+BesselPair bessel_j0_y0(double x) { return evaluate(x, true); }
 
 }  // namespace lg

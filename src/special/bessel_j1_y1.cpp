@@ -36,7 +36,10 @@ static constexpr double a[72] = {
 // Stands in for the infinite Y1(0).
 static constexpr double xlg = 1e70;
 
-void ff02ad(double& vj1, double& vy1, double xd, int n) {
+namespace {
+
+// J1 and, when with_y, Y1 of |xd| (y is 0 when not asked for, up to 8).
+BesselPair evaluate(double xd, bool with_y) {
   const std::span<const double> table(a);
   const double x = std::abs(xd);
   double y = x * 0.125;
@@ -45,21 +48,30 @@ void ff02ad(double& vj1, double& vy1, double xd, int n) {
     // Phase x - 3pi/4.
     const BesselPair v =
         hankel_asymptotic(x, y, table.subspan(36, 18), table.subspan(54, 18), 2.356194490192345);
-    vj1 = v.j;
-    vy1 = v.y;
-    return;
+    return v;
   }
   if (y <= 0.0) {
-    vj1 = 0.0;
-    vy1 = -xlg;
-    return;
+    return BesselPair{0.0, -xlg};
   }
   const double t = (y * 4.0) * y - 2.0;
-  vj1 = y * chebyshev_sum(table.subspan(0, 18), t);
-  if (n <= 0) return;
+  const double j1 = y * chebyshev_sum(table.subspan(0, 18), t);
+  if (!with_y) return BesselPair{j1, 0.0};
   // Y1 = (x/8) regular series + (2/pi) (ln(x) J1 - 1/x).
-  vy1 = y * chebyshev_sum(table.subspan(18, 18), t) +
-        0.6366197723675813 * (std::log(x) * vj1 - 1.0 / x);
+  return BesselPair{j1, y * chebyshev_sum(table.subspan(18, 18), t) +
+                            0.6366197723675813 * (std::log(x) * j1 - 1.0 / x)};
+}
+
+// J1 is odd: the value at -x is -J1(x).
+double odd(double xd, double j1) { return xd < 0.0 ? -j1 : j1; }
+
+}  // namespace
+
+double bessel_j1(double x) { return odd(x, evaluate(x, false).j); }
+
+BesselPair bessel_j1_y1(double x) {
+  BesselPair v = evaluate(x, true);
+  v.j = odd(x, v.j);
+  return v;
 }
 
 }  // namespace lg

@@ -1,12 +1,15 @@
-// Bessel functions J1 and Y1 of a real argument (Chebyshev series for x <= 8, asymptotic
+// Bessel functions J1 and Y1 of a real argument (Chebyshev series for |x| <= 8, asymptotic
 // Hankel form with Chebyshev corrections above).
 #pragma once
 
+#include "special/hankel_asymptotic.h"
+
 namespace lg {
 
-// vj1 = J1(|xd|) (the sign of xd is ignored). The second-kind value vy1 = Y1(|xd|) is
-// computed when n >= 1; for 0 < |xd| <= 8 and n <= 0 it is left untouched. At x = 0,
-// vy1 = -1e70; above 8 both are set.
-void ff02ad(double& vj1, double& vy1, double xd, int n);
+// J1(x), an odd function.
+double bessel_j1(double x);
+
+// J1(x) and Y1(|x|); at x = 0, Y1 is given as -1e70.
+BesselPair bessel_j1_y1(double x);
 
 }  // namespace lg

@@ -133,10 +133,10 @@ TEST(JobCodec, JobLayoutIsTheOneTheCodecKnows) {
   EXPECT_EQ(sizeof(SubfaultHeader), 24u) << "SubfaultHeader changed: update the job codec";
   EXPECT_EQ(sizeof(ModelParams), 72u) << "ModelParams changed: update the job codec";
   EXPECT_EQ(sizeof(HeaderValues), 128u) << "HeaderValues changed: update the job codec";
-  EXPECT_EQ(sizeof(Dim1e), 6 * (kMaxLayers + 1) * sizeof(double))
-      << "Dim1e changed: update the job codec";
+  EXPECT_EQ(sizeof(LayerModel), 6 * (kMaxLayers + 1) * sizeof(double))
+      << "LayerModel changed: update the job codec";
   EXPECT_EQ(sizeof(DataSetJob), sizeof(std::string) + 8 + 4 * sizeof(std::vector<double>) +
-                                    sizeof(HeaderValues) + sizeof(Dim1e))
+                                    sizeof(HeaderValues) + sizeof(LayerModel))
       << "DataSetJob changed: update the job codec";
 }
 

@@ -1,0 +1,25 @@
+#include "kernel/layer_medium.h"
+
+#include "kernel/constants.h"
+
+namespace lg {
+
+void layer_medium(const LayerModel& m, const FrequencyTerms& f, LayerMedium& out) {
+  const Cx one = cx(1.0);
+  for (int ic = 1; ic <= m.nc; ++ic) {
+    const double qp = m.qp[ic];
+    const double qs = m.qs[ic];
+    // One damping factor, from the sum of the two quality factors, serves both wave types;
+    // the last factor is the logarithmic dispersion referred to 1 rad per time unit.
+    const Cx ccv = one + kI / cx(qp + qs);
+    const Cx cvp = cx(m.vp[ic]) * ccv / cx(1.0 + 0.25 / (qp * qp)) / cx(1.0 - f.xlnw / qp);
+    const Cx cvs = cx(m.vs[ic]) * ccv / cx(1.0 + 0.25 / (qs * qs)) / cx(1.0 - f.xlnw / qs);
+    out.cka[ic] = f.omega / cvp;
+    out.ckb[ic] = f.omega / cvs;
+    out.ckb2[ic] = out.ckb[ic] * out.ckb[ic];
+    out.cka2[ic] = out.cka[ic] * out.cka[ic];
+    out.crho[ic] = f.cnorm / cx(m.rho[ic]);
+  }
+}
+
+}  // namespace lg
