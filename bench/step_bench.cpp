@@ -12,7 +12,7 @@ namespace {
 
 std::unique_ptr<lg::Workspace> workload_context(int receivers) {
   auto c = std::make_unique<lg::Workspace>();
-  const double layers[6][6] = {{1.5, 3.8, 2.1, 2.3, 150, 75},  {3.5, 5.5, 3.15, 2.6, 300, 150},
+  const double layers[6][6] = {{1.5, 3.8, 2.1, 2.3, 150, 75},   {3.5, 5.5, 3.15, 2.6, 300, 150},
                                {6.0, 6.0, 3.45, 2.7, 400, 200}, {10.0, 6.4, 3.65, 2.8, 500, 250},
                                {9.0, 6.8, 3.9, 2.95, 550, 275}, {0.0, 7.9, 4.5, 3.3, 800, 400}};
   c->model.nc = 6;
@@ -24,8 +24,7 @@ std::unique_ptr<lg::Workspace> workload_context(int receivers) {
     c->model.qp[ic] = layers[ic - 1][4];
     c->model.qs[ic] = layers[ic - 1][5];
   }
-  lg::ReceiverPositions given;
-  given.nr = receivers;
+  lg::ReceiverPositions given(receivers);
   for (int ir = 1; ir <= receivers; ++ir) {
     const double d = 5.0 + (ir - 1) * (95.0 / 29);
     given.xr[ir] = d;
@@ -37,7 +36,9 @@ std::unique_ptr<lg::Workspace> workload_context(int receivers) {
   return c;
 }
 
-lg::Sampling workload_sampling() { return lg::make_sampling(51.2, 2.0, 800.0, 2000, 0.0); }
+lg::Sampling workload_sampling() {
+  return lg::make_sampling(51.2, 2.0, 800.0, 2000, 0.0);
+}
 
 // One wavenumber step as the wavenumber loop runs it, cycling through the wavenumbers
 // 0 ... 2000 at one frequency; with the Bessel values from the table, or evaluated in the
@@ -56,15 +57,19 @@ void step(benchmark::State& state, bool tabulated) {
     ik = ik == s.ikmax ? 0 : ik + 1;
   }
   state.SetItemsProcessed(state.iterations());
-  state.counters["ns_per_step_receiver"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * receivers,
-      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["ns_per_step_receiver"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * receivers,
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void WavenumberStep(benchmark::State& state) { step(state, true); }
+void WavenumberStep(benchmark::State& state) {
+  step(state, true);
+}
 BENCHMARK(WavenumberStep)->Arg(1)->Arg(30);
 
-void WavenumberStepUntabulated(benchmark::State& state) { step(state, false); }
+void WavenumberStepUntabulated(benchmark::State& state) {
+  step(state, false);
+}
 BENCHMARK(WavenumberStepUntabulated)->Arg(1)->Arg(30);
 
 }  // namespace

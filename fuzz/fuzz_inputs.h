@@ -21,16 +21,17 @@
 #include <string_view>
 #include <vector>
 
+#include "inputs/classic_limits.h"
 #include "inputs/control_file.h"
 #include "inputs/file_names.h"
+#include "inputs/model_file.h"
+#include "inputs/subfault_file.h"
+#include "kernel/records.h"
 #include "textio/fixed_format.h"
 #include "textio/input_error.h"
 #include "textio/line_source.h"
 #include "textio/list_read.h"
-#include "inputs/model_file.h"
 #include "textio/namelist.h"
-#include "inputs/subfault_file.h"
-#include "kernel/records.h"
 
 namespace lg::fuzz {
 
@@ -167,14 +168,15 @@ inline bool feed_list_read(std::string_view bytes) {
   });
 }
 
-// Fixed fields of the first 16 lines: the columns of the subfault header and one more field chosen by
-// the first byte, which also gives the number of implied decimal digits (0 to 7).
+// Fixed fields of the first 16 lines: the columns of the subfault header and one more field chosen
+// by the first byte, which also gives the number of implied decimal digits (0 to 7).
 inline bool feed_fixed_fields(std::string_view bytes) {
   if (bytes.empty()) return false;
   const unsigned k = static_cast<unsigned char>(bytes[0]);
   const int implied = static_cast<int>(k % 8);
-  const int fields[][2] = {{1, 4}, {5, 4}, {9, 7}, {16, 7}, {1, 80},
-                           {1 + static_cast<int>(k / 8), 1 + static_cast<int>(k % 13)}};
+  const int fields[][2] = {{1, 4},  {5, 4},
+                           {9, 7},  {16, 7},
+                           {1, 80}, {1 + static_cast<int>(k / 8), 1 + static_cast<int>(k % 13)}};
   const std::string_view text = bytes.substr(1);
   bool all = true;
   std::size_t start = 0;
@@ -273,7 +275,7 @@ inline bool feed_model(std::string_view bytes) {
     const bool read = with_source(bytes.substr(0, end), [&p, &layers](LineSource& src) {
       std::ostringstream echo;
       read_model(src, 5, p, layers, echo);
-      require(p.NC >= 1 && p.NC <= kMaxLayers && p.NR == 5, "layer and receiver counts");
+      require(p.NC >= 1 && p.NC <= kClassicMaxLayers && p.NR == 5, "layer and receiver counts");
       for (int ic = 1; ic <= p.NC; ++ic) {
         require(layers.vs[ic] > 0.0 && std::isfinite(layers.hc[ic]), "layer values");
       }

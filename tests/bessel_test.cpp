@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include "special/chebyshev.h"
 #include "special/bessel_j0_y0.h"
 #include "special/bessel_j1_y1.h"
+#include "special/chebyshev.h"
 
 namespace lg {
 namespace {

@@ -20,7 +20,7 @@ class Geometry : public ::testing::Test {
   Geometry() : c_(new Workspace) {}
 
   void receivers(const std::vector<Point>& r) {
-    given_.nr = static_cast<int>(r.size());
+    given_ = ReceiverPositions(static_cast<int>(r.size()));
     for (std::size_t i = 0; i < r.size(); ++i) {
       given_.xr[i + 1] = r[i].x;
       given_.yr[i + 1] = r[i].y;
@@ -56,7 +56,9 @@ class Geometry : public ::testing::Test {
   LayerModel& e() { return c_->model; }
 };
 
-bool operator==(const Point& a, const Point& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+bool operator==(const Point& a, const Point& b) {
+  return a.x == b.x && a.y == b.y && a.z == b.z;
+}
 std::ostream& operator<<(std::ostream& os, const Point& p) {
   return os << "(" << p.x << ", " << p.y << ", " << p.z << ")";
 }
@@ -89,6 +91,7 @@ TEST_F(Geometry, OrderingUsesOnlyTheFirstNrReceivers) {
   source(0, 0, 5);
   receivers({{1, 0, 4}, {2, 0, 3}});
   // A shallower receiver beyond NR takes no part.
+  for (auto* v : {&given_.xr, &given_.yr, &given_.zr, &given_.caz, &given_.saz}) v->resize(4);
   given_.xr[3] = 9;
   given_.zr[3] = -1;
   place();
@@ -230,9 +233,9 @@ TEST_F(Geometry, SourceLayerAndDepthInIt) {
   };
   // Thicknesses 2, 3, 5 over the half-space.
   const Case cases[] = {
-      {2.0, 1, 2.0},   // on the interface: bottom of the layer above
-      {2.5, 2, 0.5},   {12.0, 4, 2.0},  {5.0, 2, 3.0}, {10.0, 3, 5.0},
-      {0.0, 1, 0.0},   {-1.5, 1, -1.5}, {1.0, 1, 1.0}, {1000.0, 4, 990.0},
+      {2.0, 1, 2.0},  // on the interface: bottom of the layer above
+      {2.5, 2, 0.5}, {12.0, 4, 2.0},  {5.0, 2, 3.0}, {10.0, 3, 5.0},
+      {0.0, 1, 0.0}, {-1.5, 1, -1.5}, {1.0, 1, 1.0}, {1000.0, 4, 990.0},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.zs);

@@ -9,11 +9,11 @@
 
 #include "inputs/control_file.h"
 #include "inputs/file_names.h"
-#include "textio/input_error.h"
-#include "textio/line_source.h"
 #include "inputs/model_file.h"
 #include "inputs/subfault_file.h"
 #include "test_workdir.h"
+#include "textio/input_error.h"
+#include "textio/line_source.h"
 
 namespace lg {
 namespace {
@@ -99,7 +99,8 @@ TEST(ControlFile, LimitsOfTheDataModelAreAccepted) {
 }
 
 TEST(ControlFile, NoDataSetsOrStationsIsNotAnError) {
-  LineSource src("quenta4.ctl", "0\n2\n1\n1\n2\nmodel/strXXX\ngreen/XXX/XXX.nnn\nzahyo/XXX.dat\n0\n");
+  LineSource src("quenta4.ctl",
+                 "0\n2\n1\n1\n2\nmodel/strXXX\ngreen/XXX/XXX.nnn\nzahyo/XXX.dat\n0\n");
   std::ostringstream out;
   const Control c = read_control(src, out);
   EXPECT_EQ(c.ndatas, 0);
@@ -114,10 +115,10 @@ TEST(ControlFile, ValuesOutsideTheLimitsNameTheirLineBeforeTheEcho) {
     const char* what;
   };
   const Case cases[] = {
-      {"21\n2\n1\n1\n2\n", 1, "ndatas"},   {"1\n0\n1\n1\n2\n", 2, "nstati"},
-      {"1\n31\n1\n1\n2\n", 2, "nstati"},   {"1\n2\n1\n0\n2\n", 4, "ns1"},
-      {"1\n2\n1\n2\n1\n", 5, "ns2"},       {"1\n30\n1\n1\n31\n", 5, "ns2"},
-      {"1\n2\n1\n1\n3\n", 5, "nstati"},    {"1\n-1\n1\n1\n2\n", 2, "nstati"},
+      {"21\n2\n1\n1\n2\n", 1, "ndatas"}, {"1\n0\n1\n1\n2\n", 2, "nstati"},
+      {"1\n31\n1\n1\n2\n", 2, "nstati"}, {"1\n2\n1\n0\n2\n", 4, "ns1"},
+      {"1\n2\n1\n2\n1\n", 5, "ns2"},     {"1\n30\n1\n1\n31\n", 5, "ns2"},
+      {"1\n2\n1\n1\n3\n", 5, "nstati"},  {"1\n-1\n1\n1\n2\n", 2, "nstati"},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.counts);
@@ -341,11 +342,10 @@ TEST(ModelFile, GroupValuesThatCannotBeUsedNameTheirLine) {
     const char* what;
   };
   const Case cases[] = {
-      {"NC=21", "NC"},       {"NC=0", "NC"},          {"NFREQ=-1", "NFREQ"},
-      {"IKMAX=-1", "IKMAX"}, {"TL=0.", "TL"},         {"TL=-10.", "TL"},
-      {"XL=0.", "XL"},       {"XL=-1.", "XL"},        {"AW=0.", "AW"},
-      {"AW=NaN", "AW"},      {"TL=Inf", "TL"},        {"UCONV=Inf", "UCONV"},
-      {"XS=NaN", "XS"},      {"YS=-Inf", "YS"},
+      {"NC=21", "NC"},  {"NC=0", "NC"},    {"NFREQ=-1", "NFREQ"}, {"IKMAX=-1", "IKMAX"},
+      {"TL=0.", "TL"},  {"TL=-10.", "TL"}, {"XL=0.", "XL"},       {"XL=-1.", "XL"},
+      {"AW=0.", "AW"},  {"AW=NaN", "AW"},  {"TL=Inf", "TL"},      {"UCONV=Inf", "UCONV"},
+      {"XS=NaN", "XS"}, {"YS=-Inf", "YS"},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.member);
@@ -353,7 +353,9 @@ TEST(ModelFile, GroupValuesThatCannotBeUsedNameTheirLine) {
     // NR differs from nstati so that a check after the message would show in the output.
     const std::string text =
         " &INPUT NC=1, NFREQ=2, TL=10., AW=1., NR=3, XL=100., IKMAX=3,\n"
-        "  UCONV=0., XS=0., YS=0., " + std::string(k.member) + " /\n"
+        "  UCONV=0., XS=0., YS=0., " +
+        std::string(k.member) +
+        " /\n"
         " 2. 6. 3.5 2.7 400. 200.\n";
     LineSource src("model/strAB1", text);
     ModelParams p;
@@ -386,17 +388,18 @@ TEST(ModelFile, LayersWithoutPositiveFiniteValuesNameTheirLine) {
     const char* what;
   };
   const Case cases[] = {
-      {" 0. 6. 0. 2.7 400. 200.", "fluid"},  {" 0. -6. 3.5 2.7 400. 200.", "vp"},
-      {" 0. 6. -3.5 2.7 400. 200.", "vs"},   {" 0. 6. 3.5 0. 400. 200.", "rho"},
-      {" 0. 6. 3.5 2.7 NaN 200.", "qp"},     {" 0. 6. 3.5 2.7 400. 0.", "qs"},
-      {" 0. Inf 3.5 2.7 400. 200.", "vp"},   {" Inf 6. 3.5 2.7 400. 200.", "hc"},
+      {" 0. 6. 0. 2.7 400. 200.", "fluid"}, {" 0. -6. 3.5 2.7 400. 200.", "vp"},
+      {" 0. 6. -3.5 2.7 400. 200.", "vs"},  {" 0. 6. 3.5 0. 400. 200.", "rho"},
+      {" 0. 6. 3.5 2.7 NaN 200.", "qp"},    {" 0. 6. 3.5 2.7 400. 0.", "qs"},
+      {" 0. Inf 3.5 2.7 400. 200.", "vp"},  {" Inf 6. 3.5 2.7 400. 200.", "hc"},
       {" 0. 6. 3.5 2.7 4x0. 200.", "4x0."},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.layer2);
     const std::string text =
         " &INPUT NC=3, NFREQ=2, TL=10., AW=1., NR=3, XL=100., IKMAX=3, UCONV=0., XS=0., YS=0. /\n"
-        " 2. 6. 3.5 2.7 400. 200.\n" + std::string(k.layer2) + "\n 0. 6. 3.5 2.7 400. 200.\n";
+        " 2. 6. 3.5 2.7 400. 200.\n" +
+        std::string(k.layer2) + "\n 0. 6. 3.5 2.7 400. 200.\n";
     LineSource src("model/strAB1", text);
     ModelParams p;
     LayerModel layers;
@@ -509,8 +512,7 @@ TEST(SubfaultFile, BadBlockValuesNameTheirLineAfterTheEchoOfWhatCameBefore) {
     out.str("");
     double zs = 0.0;
     double x[2] = {}, y[2] = {}, z[2] = {};
-    const InputError e =
-        input_error([&] { read_subfault_block(src, 1, 2, zs, x, y, z, out); });
+    const InputError e = input_error([&] { read_subfault_block(src, 1, 2, zs, x, y, z, out); });
     EXPECT_EQ(e.file(), "zahyo/AB1.dat");
     EXPECT_EQ(e.line(), k.line);
     EXPECT_EQ(out.str(), k.echoed);
@@ -520,8 +522,7 @@ TEST(SubfaultFile, BadBlockValuesNameTheirLineAfterTheEchoOfWhatCameBefore) {
 // Rejected input in a whole run ------------------------------------------------------------
 
 struct Inputs {
-  std::string control =
-      "1\n2\n1\n1\n2\nmodel/strXXX\ngreen/XXX/XXX.nnn\nzahyo/XXX.dat\n1\nAB1\n";
+  std::string control = "1\n2\n1\n1\n2\nmodel/strXXX\ngreen/XXX/XXX.nnn\nzahyo/XXX.dat\n1\nAB1\n";
   std::string model =
       " &INPUT NC=2, NFREQ=2, TL=10., AW=1., NR=2, XL=100., IKMAX=3, UCONV=0., XS=0., YS=0. /\n"
       "  2.0  4.50  2.60  2.40  200.  100.\n"
@@ -561,22 +562,21 @@ std::vector<Rejection> rejections() {
     return [=](Inputs& in) { replace(in.subfault, from, to); };
   };
   return {
-      {"MissingControlFile", [](Inputs& in) { in.write_control = false; }, "quenta4.ctl: ",
-       "cannot open", ""},
+      {"MissingControlFile", [](Inputs& in) { in.write_control = false; },
+       "quenta4.ctl: ", "cannot open", ""},
       {"TooManyDataSets", ctl("1\n2\n1\n", "21\n2\n1\n"), "quenta4.ctl:1:", "ndatas", ""},
       {"UnreadableDataSets", ctl("1\n2\n1\n", "one\n2\n1\n"), "quenta4.ctl:1:", "one", ""},
       {"NoGridPoints", ctl("1\n2\n1\n1\n2\n", "1\n0\n1\n1\n2\n"), "quenta4.ctl:2:", "nstati", ""},
       {"FirstIndexZero", ctl("1\n2\n1\n1\n2\n", "1\n2\n1\n0\n2\n"), "quenta4.ctl:4:", "ns1", ""},
-      {"LastIndexBeyondGrid", ctl("1\n2\n1\n1\n2\n", "1\n2\n1\n1\n3\n"), "quenta4.ctl:5:",
-       "nstati", ""},
-      {"ShortModelTemplate", ctl("model/strXXX", "XX"), "quenta4.ctl:6:", "template",
-       kAfterCounts},
+      {"LastIndexBeyondGrid", ctl("1\n2\n1\n1\n2\n", "1\n2\n1\n1\n3\n"), "quenta4.ctl:5:", "nstati",
+       ""},
+      {"ShortModelTemplate", ctl("model/strXXX", "XX"), "quenta4.ctl:6:", "template", kAfterCounts},
       {"TooManyStations", ctl("\n1\nAB1\n", "\n41\nAB1\n"), "quenta4.ctl:9:", "stations",
        kAfterPrompt},
       {"StationCodeMissing", ctl("\n1\nAB1\n", "\n2\nAB1\n"), "quenta4.ctl:", "end of file",
        kAfterPrompt},
-      {"MissingModelFile", [](Inputs& in) { in.write_model = false; }, "model/strAB1: ",
-       "cannot open", kAfterNames},
+      {"MissingModelFile", [](Inputs& in) { in.write_model = false; },
+       "model/strAB1: ", "cannot open", kAfterNames},
       {"TooManyLayers", mdl("NC=2", "NC=21"), "model/strAB1:1:", "NC", kAfterNames},
       {"LayerCheckBeforeNrMessage",
        [](Inputs& in) {
@@ -600,15 +600,14 @@ std::vector<Rejection> rejections() {
          replace(in.model, "6.00  3.45", "6.00  0.0");
        },
        "model/strAB1:3:", "fluid", " nr.ne.nstati"},
-      {"MissingLayer", mdl("  0.0  6.00  3.45  2.70  400.  200.\n", ""), "model/strAB1:",
-       "end of file", kAfterNames},
+      {"MissingLayer", mdl("  0.0  6.00  3.45  2.70  400.  200.\n", ""),
+       "model/strAB1:", "end of file", kAfterNames},
       {"MissingStationFolder", [](Inputs& in) { in.make_folder = false; }, "green/AB1/AB1.1",
        "No such file", kAfterNames},
-      {"MissingSubfaultFile", [](Inputs& in) { in.write_subfault = false; }, "zahyo/AB1.dat: ",
-       "cannot open", kAfterNames},
+      {"MissingSubfaultFile", [](Inputs& in) { in.write_subfault = false; },
+       "zahyo/AB1.dat: ", "cannot open", kAfterNames},
       {"BadHeaderField", sub("   2   1", "   2   x"), "zahyo/AB1.dat:1:", "nwzahy", kAfterNames},
-      {"UnreadableSourceDepth", sub("  6.\n", "  six\n"), "zahyo/AB1.dat:3:", "six",
-       kAfterHeader},
+      {"UnreadableSourceDepth", sub("  6.\n", "  six\n"), "zahyo/AB1.dat:3:", "six", kAfterHeader},
       {"InfiniteReceiverDepth", sub("18.5 2. 0.", "18.5 2. -Inf"), "zahyo/AB1.dat:6:", "depth",
        "  12. -4.  0."},
       {"FileEndsInReceivers", sub("  18.5 2. 0.\n", ""), "zahyo/AB1.dat:", "end of file",
@@ -616,7 +615,9 @@ std::vector<Rejection> rejections() {
   };
 }
 
-void PrintTo(const Rejection& r, std::ostream* os) { *os << r.name; }
+void PrintTo(const Rejection& r, std::ostream* os) {
+  *os << r.name;
+}
 
 class RejectedInput : public ::testing::TestWithParam<Rejection> {};
 

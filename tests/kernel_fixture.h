@@ -29,8 +29,8 @@ struct Receiver {
 // A workspace after the placement of source and receivers, ready for start_frequency and the
 // stages.
 inline std::unique_ptr<Workspace> make_context(const std::vector<Layer>& layers,
-                                               const std::vector<Receiver>& receivers,
-                                               double zs, double xs = 0.0, double ys = 0.0) {
+                                               const std::vector<Receiver>& receivers, double zs,
+                                               double xs = 0.0, double ys = 0.0) {
   auto c = std::make_unique<Workspace>();
   LayerModel m;
   m.nc = static_cast<int>(layers.size());
@@ -43,8 +43,7 @@ inline std::unique_ptr<Workspace> make_context(const std::vector<Layer>& layers,
     m.qp[ic] = layers[i].qp;
     m.qs[ic] = layers[i].qs;
   }
-  ReceiverPositions given;
-  given.nr = static_cast<int>(receivers.size());
+  ReceiverPositions given(static_cast<int>(receivers.size()));
   for (std::size_t i = 0; i < receivers.size(); ++i) {
     const int ir = static_cast<int>(i) + 1;
     given.xr[ir] = receivers[i].x;
@@ -77,16 +76,20 @@ inline void wavenumber_values(Workspace& c) {
 inline void interfaces(Workspace& c) {
   interface_coefficients(c.model, c.wavenumber, c.medium, c.vertical, c.interfaces);
 }
-inline void stacks(Workspace& c) { stack_responses(c.model.nc, c.interfaces, c.stacks, c.transfers); }
+inline void stacks(Workspace& c) {
+  stack_responses(c.model.nc, c.interfaces, c.stacks, c.transfers);
+}
 inline void source_amplitudes(Workspace& c) {
   source_layer_amplitudes(c.placement, c.vertical, c.stacks, c.source_amplitudes);
 }
 
-inline double dist(Cx a, Cx b) { return cabs(a - b); }
+inline double dist(Cx a, Cx b) {
+  return cabs(a - b);
+}
 
 // A crustal model used by several tests.
 inline std::vector<Layer> crust() {
-  return {{2.0, 4.5, 2.6, 2.4, 200, 100},  {4.0, 5.5, 3.15, 2.6, 300, 150},
+  return {{2.0, 4.5, 2.6, 2.4, 200, 100},   {4.0, 5.5, 3.15, 2.6, 300, 150},
           {10.0, 6.0, 3.45, 2.7, 400, 200}, {12.0, 6.7, 3.85, 2.9, 500, 250},
           {10.0, 7.2, 4.1, 3.1, 600, 300},  {0.0, 7.9, 4.5, 3.3, 800, 400}};
 }

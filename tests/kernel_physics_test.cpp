@@ -76,8 +76,8 @@ double worst_relative(const std::vector<std::vector<ElementSpectra>>& a,
 }
 
 std::vector<std::vector<ElementSpectra>> spectra_of(const std::vector<Layer>& model,
-                                             const std::vector<Receiver>& rec, double zs,
-                                             const std::vector<double>& freqs) {
+                                                    const std::vector<Receiver>& rec, double zs,
+                                                    const std::vector<double>& freqs) {
   auto c = make_context(model, rec, zs);
   const Sampling s = sampling(25.6, 2.0, 400, 600);
   std::vector<std::vector<ElementSpectra>> out(rec.size());
@@ -97,11 +97,11 @@ TEST(LayeredMedium, SplittingALayerLeavesTheSpectraUnchanged) {
   std::vector<Layer> whole = crust();
   std::vector<Layer> split = whole;
   split[2].hc = 4.0;  // layer 3 (10 thick) becomes 4 + 6
-  split.insert(split.begin() + 3, Layer{6.0, whole[2].vp, whole[2].vs, whole[2].rho,
-                                        whole[2].qp, whole[2].qs});
+  split.insert(split.begin() + 3,
+               Layer{6.0, whole[2].vp, whole[2].vs, whole[2].rho, whole[2].qp, whole[2].qs});
   for (double zs : {5.0, 11.0}) {
-    const double worst = worst_relative(spectra_of(whole, rec, zs, freqs),
-                                        spectra_of(split, rec, zs, freqs));
+    const double worst =
+        worst_relative(spectra_of(whole, rec, zs, freqs), spectra_of(split, rec, zs, freqs));
     std::printf("layer split, source depth %g: worst difference %.3g of the trace peak\n", zs,
                 worst);
     // The layer phase factors are held in single precision (relative rounding ~6e-8 per

@@ -7,8 +7,8 @@
 #include <cstdint>
 
 #include "kernel/interface_coefficients.h"
-#include "kernel/stack_responses.h"
 #include "kernel/source_layer_amplitudes.h"
+#include "kernel/stack_responses.h"
 #include "kernel_fixture.h"
 
 namespace lg {
@@ -26,10 +26,18 @@ using V2 = std::array<Cx, 2>;
 V2 times(const M2& m, const V2& v) {
   return {m.m11 * v[0] + m.m12 * v[1], m.m21 * v[0] + m.m22 * v[1]};
 }
-V2 operator+(const V2& a, const V2& b) { return {a[0] + b[0], a[1] + b[1]}; }
-V2 diag(Cx e1, Cx e2, const V2& v) { return {e1 * v[0], e2 * v[1]}; }
-double norm(const V2& v) { return std::max(cabs(v[0]), cabs(v[1])); }
-double gap(const V2& a, const V2& b) { return std::max(dist(a[0], b[0]), dist(a[1], b[1])); }
+V2 operator+(const V2& a, const V2& b) {
+  return {a[0] + b[0], a[1] + b[1]};
+}
+V2 diag(Cx e1, Cx e2, const V2& v) {
+  return {e1 * v[0], e2 * v[1]};
+}
+double norm(const V2& v) {
+  return std::max(cabs(v[0]), cabs(v[1]));
+}
+double gap(const V2& a, const V2& b) {
+  return std::max(dist(a[0], b[0]), dist(a[1], b[1]));
+}
 
 // Runs the stages up to the stack responses (and the source-layer amplitudes) at one
 // frequency and wavenumber index.
@@ -67,15 +75,15 @@ TEST(MediumConstants, ZeroDistanceFactorsAreTheLimits) {
   EXPECT_NEAR(b.bkj2[3], -k * std::cyl_bessel_j(2.0, x), 1e-13);
   EXPECT_NEAR(b.dj1[3], k * 0.5 * (std::cyl_bessel_j(0.0, x) - std::cyl_bessel_j(2.0, x)), 1e-13);
   const double h = 1e-5;
-  const double dbkj2 = (-k * std::cyl_bessel_j(2.0, (5.0 + h) * k) +
-                        k * std::cyl_bessel_j(2.0, (5.0 - h) * k)) / (2 * h);
+  const double dbkj2 =
+      (-k * std::cyl_bessel_j(2.0, (5.0 + h) * k) + k * std::cyl_bessel_j(2.0, (5.0 - h) * k)) /
+      (2 * h);
   EXPECT_NEAR(b.dkj2[3], dbkj2, 1e-8);
 }
 
 TEST(MediumConstants, VelocityDispersionAndVerticalWavenumbers) {
   const double q = 40.0;
-  auto c = make_context({{3, 5.0, 2.9, 2.6, q, q}, {0, 6.5, 3.7, 2.9, 300, 120}}, {{4, 0, 0}},
-                        2.0);
+  auto c = make_context({{3, 5.0, 2.9, 2.6, q, q}, {0, 6.5, 3.7, 2.9, 300, 120}}, {{4, 0, 0}}, 2.0);
   const Sampling s = sampling(25.6, 2.0, 400, 100);
   for (double freq : {0.0, 0.15, 1.0, 4.0}) {
     start_frequency(*c, freq, s);
@@ -120,7 +128,8 @@ TEST(MediumConstants, NoDispersionAtUnitAngularFrequency) {
   set_wavenumber(*c, 0, s);
   testing::wavenumber_values(*c);
   // cvp = vp (1 + i/(qp+qs)) / (1 + 0.25/qp^2)
-  const std::complex<double> cv = 6.0 * std::complex<double>(1.0, 1.0 / 75.0) / (1.0 + 0.25 / 2500.0);
+  const std::complex<double> cv =
+      6.0 * std::complex<double>(1.0, 1.0 / 75.0) / (1.0 + 0.25 / 2500.0);
   const std::complex<double> cka = std::complex<double>(0.0, -1.0) / cv;
   EXPECT_NEAR(c->medium.cka[1].re, cka.real(), 1e-15);
   EXPECT_NEAR(c->medium.cka[1].im, cka.imag(), 1e-15);

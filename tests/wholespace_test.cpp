@@ -26,9 +26,9 @@
 #include <string>
 #include <vector>
 
-#include "kernel/wavenumber_loop.h"
 #include "kernel/records.h"
 #include "kernel/source_receiver_placement.h"
+#include "kernel/wavenumber_loop.h"
 #include "wholespace_reference.h"
 
 namespace {
@@ -61,7 +61,7 @@ constexpr double kXs = 0.3;
 constexpr double kYs = -0.2;
 constexpr double kZs = 60.0;
 const std::vector<Vec3> kOffsets = {
-    {0.0, 0.0, -3.0}, {0.0, 0.0, 4.0},   {5.0, 0.0, -2.0},   {0.0, 7.0, 3.0},
+    {0.0, 0.0, -3.0},  {0.0, 0.0, 4.0},  {5.0, 0.0, -2.0},   {0.0, 7.0, 3.0},
     {-4.0, 3.0, -5.0}, {6.0, -8.0, 2.0}, {-9.0, -12.0, 4.0}, {2.5, 2.5, -4.0},
 };
 
@@ -94,14 +94,15 @@ std::array<Tensor3, 6> element_tensors() {
   return m;
 }
 
-C to_std(lg::Cx z) { return C(z.re, z.im); }
+C to_std(lg::Cx z) {
+  return C(z.re, z.im);
+}
 
 std::unique_ptr<lg::Workspace> whole_space_context() {
   auto c = std::make_unique<lg::Workspace>();
   c->model.nc = kLayers;
   c->source = lg::SourcePosition{kXs, kYs, kZs};
-  lg::ReceiverPositions given;
-  given.nr = static_cast<int>(kOffsets.size());
+  lg::ReceiverPositions given(static_cast<int>(kOffsets.size()));
   for (std::size_t i = 0; i < kOffsets.size(); ++i) {
     const int slot = static_cast<int>(i) + 1;
     given.xr[slot] = kXs + kOffsets[i][0];
@@ -182,8 +183,8 @@ TEST(WholeSpace, MomentTensorSpectraMatchAnalyticSolution) {
           EXPECT_LE(rel, kTolerance)
               << "frequency " << freq << ", receiver at (" << c->receivers.xr[ir] << ", "
               << c->receivers.yr[ir] << ", " << c->receivers.zr[ir] << "), element " << is
-              << ", component " << k << ": got " << got << ", analytic " << want
-              << ", peak " << peak;
+              << ", component " << k << ": got " << got << ", analytic " << want << ", peak "
+              << peak;
           // A NaN makes the worst case NaN too.
           if (!(rel <= worst[is][k])) worst[is][k] = rel;
           if (!(rel <= worst_all)) worst_all = rel;
@@ -194,8 +195,8 @@ TEST(WholeSpace, MomentTensorSpectraMatchAnalyticSolution) {
   EXPECT_TRUE(all_finite);
   EXPECT_LE(worst_all, kTolerance);
 
-  std::cout << "whole space: worst |U - U_ref| / peak over " << kOffsets.size()
-            << " receivers and " << kFrequencyIndices.size() << " frequencies\n";
+  std::cout << "whole space: worst |U - U_ref| / peak over " << kOffsets.size() << " receivers and "
+            << kFrequencyIndices.size() << " frequencies\n";
   for (int is = 1; is <= 6; ++is) {
     char line[128];
     std::snprintf(line, sizeof line, "  element %d:  x %.2e  y %.2e  vertical %.2e\n", is,
@@ -214,8 +215,8 @@ TEST(WholeSpace, MomentTensorSpectraMatchAnalyticSolution) {
 TEST(WholeSpace, ReferenceMatchesDifferentiatedForceGreenFunction) {
   const std::array<Tensor3, 6> tensors = element_tensors();
   const std::array<C, 3> omegas = {C(0.0, -0.98), C(1.57, -0.98), C(5.5, -0.3)};
-  const std::array<Vec3, 4> points = {
-      Vec3{0.0, 0.0, -3.0}, Vec3{5.0, 0.0, -2.0}, Vec3{-4.0, 3.0, -5.0}, Vec3{6.0, -8.0, 2.0}};
+  const std::array<Vec3, 4> points = {Vec3{0.0, 0.0, -3.0}, Vec3{5.0, 0.0, -2.0},
+                                      Vec3{-4.0, 3.0, -5.0}, Vec3{6.0, -8.0, 2.0}};
   const double h = 1e-4;
   double worst = 0.0;
   for (const C omega : omegas) {

@@ -10,9 +10,9 @@
 
 #include "inputs/control_file.h"
 #include "inputs/file_names.h"
-#include "textio/input_error.h"
 #include "inputs/model_file.h"
 #include "inputs/subfault_file.h"
+#include "textio/input_error.h"
 
 namespace lg {
 

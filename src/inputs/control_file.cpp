@@ -1,3 +1,4 @@
+#include "inputs/classic_limits.h"
 #include "inputs/control_file.h"
 
 #include <climits>
@@ -36,12 +37,12 @@ Control read_control(LineSource& src, std::ostream& out) {
   // Zero or fewer data sets (or stations) simply leave nothing to do.
   check_range(src, line, "ndatas (number of data sets)", c.ndatas, INT_MIN, kMaxDataSets);
   c.nstati = read_int_line(src, line);
-  check_range(src, line, "nstati (grid points along strike)", c.nstati, 1, kMaxReceivers);
+  check_range(src, line, "nstati (grid points along strike)", c.nstati, 1, kClassicMaxReceivers);
   c.nw1 = read_int_line(src, line);
   c.ns1 = read_int_line(src, line);
-  check_range(src, line, "ns1 (first along-strike index)", c.ns1, 1, kMaxReceivers);
+  check_range(src, line, "ns1 (first along-strike index)", c.ns1, 1, kClassicMaxReceivers);
   c.ns2 = read_int_line(src, line);
-  check_range(src, line, "ns2 (last along-strike index)", c.ns2, c.ns1, kMaxReceivers);
+  check_range(src, line, "ns2 (last along-strike index)", c.ns2, c.ns1, kClassicMaxReceivers);
   if (c.ns2 > c.nstati) {
     throw InputError(src.name(), line,
                      "ns2 = " + std::to_string(c.ns2) +

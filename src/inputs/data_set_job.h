@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "output/result_format.h"
 #include "kernel/records.h"
+#include "output/result_format.h"
 
 namespace lg {
 
@@ -15,7 +15,7 @@ struct DataSetJob {
   int data_set = 0;                       // row number, from 1
   std::vector<std::string> result_names;  // file of each receiver slot, in slot order
   HeaderValues header;                    // run parameters as read (AW unconverted)
-  LayerModel layers;                           // the model as read (hc not yet converted)
+  LayerModel layers;                      // the model as read (hc not yet converted)
   std::vector<double> x, y, z;            // the receivers read, in index order
 };
 

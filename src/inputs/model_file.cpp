@@ -1,3 +1,4 @@
+#include "inputs/classic_limits.h"
 #include "inputs/model_file.h"
 
 #include <cmath>
@@ -20,7 +21,7 @@ void check_group(const LineSource& src, const Namelist& nl, const ModelParams& p
     const int l = nl.line_of(name);
     return l > 0 ? l : src.line_number();
   };
-  check_range(src, line("NC"), "NC (number of layers)", p.NC, 1, kMaxLayers);
+  check_range(src, line("NC"), "NC (number of layers)", p.NC, 1, kClassicMaxLayers);
   check_range(src, line("NFREQ"), "NFREQ (number of frequencies)", p.NFREQ, 0, INT32_MAX);
   check_range(src, line("IKMAX"), "IKMAX (largest wavenumber index)", p.IKMAX, 0, INT32_MAX - 2);
   check_positive(src, line("TL"), "TL (time length)", p.TL);
@@ -46,7 +47,8 @@ void check_group(const LineSource& src, const Namelist& nl, const ModelParams& p
 
 }  // namespace
 
-void read_model(LineSource& src, int nstati, ModelParams& p, LayerModel& layers, std::ostream& out) {
+void read_model(LineSource& src, int nstati, ModelParams& p, LayerModel& layers,
+                std::ostream& out) {
   Namelist nl("INPUT");
   nl.add("NC", &p.NC);
   nl.add("NFREQ", &p.NFREQ);

@@ -4,8 +4,8 @@
 
 #include <ostream>
 
-#include "textio/line_source.h"
 #include "kernel/records.h"
+#include "textio/line_source.h"
 
 namespace lg {
 

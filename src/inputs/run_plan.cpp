@@ -4,11 +4,11 @@
 
 #include "inputs/control_file.h"
 #include "inputs/file_names.h"
+#include "inputs/model_file.h"
+#include "inputs/subfault_file.h"
+#include "output/result_files.h"
 #include "textio/free_write.h"
 #include "textio/input_error.h"
-#include "inputs/model_file.h"
-#include "output/result_files.h"
-#include "inputs/subfault_file.h"
 
 namespace lg {
 
@@ -97,7 +97,7 @@ class Planner {
   Control ctl_;
   NameMarkers markers_;
   ModelParams params_;  // members keep their values from one model file to the next
-  LayerModel layers_;        // so do layer entries
+  LayerModel layers_;   // so do layer entries
 };
 
 }  // namespace

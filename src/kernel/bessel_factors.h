@@ -10,8 +10,7 @@ namespace lg {
 void bessel_factors(const Placement& p, const Wavenumber& k, BesselFactors& out);
 
 // The same from tabulated values: j01[2*(ir-1)] = J0(k*rr(ir)), j01[2*(ir-1)+1] = J1(...).
-void bessel_factors(const Placement& p, const Wavenumber& k, const double* j01,
-                    BesselFactors& out);
+void bessel_factors(const Placement& p, const Wavenumber& k, const double* j01, BesselFactors& out);
 
 // J0 and J1 of ak*rr for receivers 1..nr into j01 (2*nr values), as tabulated above.
 void bessel_row(const Placement& p, double ak, double* j01);

@@ -16,7 +16,9 @@ inline constexpr double kTwoPi = 6.28318530718;
 inline constexpr Cx kI{0.0, 1.0};
 
 // The imaginary part of the angular frequency: -pi*AW/TL (negative for AW > 0).
-inline double damping(double aw, double tl) { return -(kPi * aw) / tl; }
+inline double damping(double aw, double tl) {
+  return -(kPi * aw) / tl;
+}
 
 // The argument of the velocity dispersion at angular frequency 2 pi f + i w_im:
 // ln|omega| / pi.

@@ -15,12 +15,11 @@ inline Cx row_times(const M2& a, int j, Cx v1, Cx v2) {
 
 }  // namespace
 
-bool add_receiver_increments(const Placement& d, const ReceiverPositions& rec,
-                             const Wavenumber& wk, const LayerMedium& med,
-                             const LayerWavenumbers& v, const BesselFactors& b,
-                             const StackResponses& st, const LayerTransfers& tr,
-                             const SourceLayerAmplitudes& src, const ConvergenceTest& test,
-                             WavenumberSums& sums) {
+bool add_receiver_increments(const Placement& d, const ReceiverPositions& rec, const Wavenumber& wk,
+                             const LayerMedium& med, const LayerWavenumbers& v,
+                             const BesselFactors& b, const StackResponses& st,
+                             const LayerTransfers& tr, const SourceLayerAmplitudes& src,
+                             const ConvergenceTest& test, WavenumberSums& sums) {
   const int ls = d.ls;
   const int nc = d.nc;
   const Arr<Cx, 20>& cud = src.cud;
@@ -77,9 +76,9 @@ bool add_receiver_increments(const Placement& d, const ReceiverPositions& rec,
     }
     depth = depth_terms(d, ir, v, w, terms);
     // Once one sum has failed the test, the step has not converged and no test is needed.
-    converged = add_receiver_sums(ir, last, b, depth, terms, test.uconv,
-                                  test.wanted && converged, sums) &&
-                converged;
+    converged =
+        add_receiver_sums(ir, last, b, depth, terms, test.uconv, test.wanted && converged, sums) &&
+        converged;
   }
   return converged;
 }

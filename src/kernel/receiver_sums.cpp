@@ -1,11 +1,13 @@
 #include "kernel/receiver_sums.h"
 
+#include <algorithm>
+
 #include "kernel/constants.h"
 
 namespace lg {
 
-SourceLayerTerms source_layer_terms(const Placement& p, const Wavenumber& k,
-                                    const LayerMedium& m, const LayerWavenumbers& w) {
+SourceLayerTerms source_layer_terms(const Placement& p, const Wavenumber& k, const LayerMedium& m,
+                                    const LayerWavenumbers& w) {
   const Cx ai = kI;
   const double ak2 = k.ak2;
   const int ls = p.ls;
@@ -63,9 +65,11 @@ namespace {
 
 // Increments of one wavenumber step for a run of receivers, receiver index fastest, so that
 // the loops below run across receivers (and vectorise: the same IEEE operations per lane).
+constexpr int kBlock = 32;  // receivers per block of increments
+
 struct Increments {
-  double re[kSums + 1][kMaxReceivers];
-  double im[kSums + 1][kMaxReceivers];
+  double re[kSums + 1][kBlock];
+  double im[kSums + 1][kBlock];
 };
 
 // Stores increment m of receiver i.
@@ -74,10 +78,9 @@ inline void put(Increments& inc, int m, int i, Cx v) {
   inc.im[m][i] = v.im;
 }
 
-}  // namespace
-
-bool add_receiver_sums(int first, int last, const BesselFactors& b, const DepthTerms& d,
-                       const SourceLayerTerms& s, double uconv, bool test, WavenumberSums& sums) {
+// add_receiver_sums for a block of at most kBlock receivers.
+bool add_block(int first, int last, const BesselFactors& b, const DepthTerms& d,
+               const SourceLayerTerms& s, double uconv, bool test, WavenumberSums& sums) {
   const int n = last - first + 1;
   Increments inc;
   const double* dkj2 = &b.dkj2[first];
@@ -125,6 +128,19 @@ bool add_receiver_sums(int first, int last, const BesselFactors& b, const DepthT
     }
   }
   return true;
+}
+
+}  // namespace
+
+bool add_receiver_sums(int first, int last, const BesselFactors& b, const DepthTerms& d,
+                       const SourceLayerTerms& s, double uconv, bool test, WavenumberSums& sums) {
+  // Every block adds its increments; once one has failed the test, no more tests are made.
+  bool converged = true;
+  for (int start = first; start <= last; start += kBlock) {
+    const int end = std::min(last, start + kBlock - 1);
+    converged = add_block(start, end, b, d, s, uconv, test && converged, sums) && converged;
+  }
+  return converged;
 }
 
 }  // namespace lg

@@ -13,8 +13,8 @@ struct SourceLayerTerms {
   Cx cs2, cs3, cs4, cs5, cs6, cs7, cs8, cs9;
 };
 
-SourceLayerTerms source_layer_terms(const Placement& p, const Wavenumber& k,
-                                    const LayerMedium& m, const LayerWavenumbers& w);
+SourceLayerTerms source_layer_terms(const Placement& p, const Wavenumber& k, const LayerMedium& m,
+                                    const LayerWavenumbers& w);
 
 // The terms of the increments that depend on the receiver's depth but not on its distance:
 // receivers at the same depth share them.

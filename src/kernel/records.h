@@ -8,15 +8,14 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
 #include "kernel/complex.h"
 
 namespace lg {
 
-inline constexpr int kMaxLayers = 20;
-inline constexpr int kMaxReceivers = 30;
-inline constexpr int kMaxStations = 40;
-inline constexpr int kMaxDataSets = 20;
+// Layers a workspace holds, the half-space included. Receivers are not limited.
+inline constexpr int kMaxLayers = 128;
 inline constexpr int kSums = 11;
 inline constexpr int kElements = 6;
 inline constexpr int kComponents = 3;
@@ -27,8 +26,9 @@ using Arr = std::array<T, N + 1>;
 
 template <class T>
 using PerLayer = Arr<T, kMaxLayers>;
+// 1-based array over the receivers of a data set, sized nr + 1 when they are placed.
 template <class T>
-using PerReceiver = Arr<T, kMaxReceivers>;
+using PerReceiver = std::vector<T>;
 
 // 2x2 P-SV matrix; element (i, j) is outgoing wave type i per unit incoming type j
 // (1 = P, 2 = SV).
@@ -52,25 +52,27 @@ struct SourcePosition {
 // from the source, counted from x towards y.
 struct ReceiverPositions {
   int nr = 0;
-  PerReceiver<double> xr{}, yr{}, zr{}, caz{}, saz{};
+  PerReceiver<double> xr, yr, zr, caz, saz;
+
+  explicit ReceiverPositions(int n = 0);
 };
 
 // Where source and receivers sit in the layers.
 struct Placement {
-  int nc = 0;             // layers
-  int nr = 0;             // receivers
-  int nrup = 0;           // receivers 1 ... nrup lie strictly above the source
-  int ls = 0;             // layer of the source
-  double zsl = 0.0;       // depth of the source below the top of its layer
-  PerReceiver<int> lr{};  // layer of each receiver
+  int nc = 0;                       // layers
+  int nr = 0;                       // receivers
+  int nrup = 0;                     // receivers 1 ... nrup lie strictly above the source
+  int ls = 0;                       // layer of the source
+  double zsl = 0.0;                 // depth of the source below the top of its layer
+  PerReceiver<int> lr{};            // layer of each receiver
   PerReceiver<double> zrl{}, rr{};  // depth below the top of its layer; horizontal distance
 };
 
 // The complex angular frequency and the values that follow from it alone.
 struct FrequencyTerms {
-  Cx omega{};   // 2 pi f + i omega_I, rounded to single precision
-  Cx omega2{};  // omega^2
-  Cx cnorm{};   // 1 / (2 omega^2 XL): the scale of the wavenumber sums
+  Cx omega{};         // 2 pi f + i omega_I, rounded to single precision
+  Cx omega2{};        // omega^2
+  Cx cnorm{};         // 1 / (2 omega^2 XL): the scale of the wavenumber sums
   double xlnw = 0.0;  // ln|omega| / pi, the argument of the velocity dispersion
 };
 
@@ -122,6 +124,14 @@ struct LayerTransfers {
   PerLayer<M2> ctdo{}, ctup{};
   PerLayer<Cx> ctupsh{}, ctdosh{};
 };
+
+inline ReceiverPositions::ReceiverPositions(int n)
+    : nr(n),
+      xr(static_cast<std::size_t>(n + 1)),
+      yr(static_cast<std::size_t>(n + 1)),
+      zr(static_cast<std::size_t>(n + 1)),
+      caz(static_cast<std::size_t>(n + 1)),
+      saz(static_cast<std::size_t>(n + 1)) {}
 
 // Up- and downgoing amplitudes at the top of the source layer for the four P-SV and two SH
 // elementary sources: cud[4t-3 .. 4t] for P-SV case t (up P, up SV, down P, down SV),

@@ -21,6 +21,10 @@ void place_source_and_receivers(const LayerModel& e, const SourcePosition& s,
   const int nc = e.nc;
   d.nr = nr;
   d.nc = nc;
+  const auto slots = static_cast<std::size_t>(nr + 1);
+  d.lr.assign(slots, 0);
+  d.zrl.assign(slots, 0.0);
+  d.rr.assign(slots, 0.0);
 
   // Exchange sort into ascending depth; equal depths are never exchanged with each other.
   for (int ir1 = 1; ir1 <= nr - 1; ++ir1) {

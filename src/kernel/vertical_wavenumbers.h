@@ -6,7 +6,6 @@
 
 namespace lg {
 
-void vertical_wavenumbers(int nc, const Wavenumber& k, const LayerMedium& m,
-                          LayerWavenumbers& out);
+void vertical_wavenumbers(int nc, const Wavenumber& k, const LayerMedium& m, LayerWavenumbers& out);
 
 }  // namespace lg

@@ -32,6 +32,17 @@ BesselTable::BesselTable(const Placement& p, const Sampling& s, int rows, int th
 }
 
 void start_frequency(Workspace& w, double freq, const Sampling& s) {
+  // The per-receiver records hold slots 0 .. nr.
+  const auto slots = static_cast<std::size_t>(w.placement.nr + 1);
+  if (w.sums.usum.size() != slots) {
+    for (PerReceiver<double>* v :
+         {&w.bessel.bj0, &w.bessel.bj1, &w.bessel.bkj0, &w.bessel.bkj2, &w.bessel.bj1r,
+          &w.bessel.dkj2, &w.bessel.bkj2r, &w.bessel.dj1}) {
+      v->resize(slots);
+    }
+    w.sums.usum.resize(slots);
+    w.spectra.ug.resize(slots);
+  }
   w.frequency = frequency_terms(freq, s.aw, s.xl);
   // The velocities and total wavenumbers depend on the frequency only.
   layer_medium(w.model, w.frequency, w.medium);

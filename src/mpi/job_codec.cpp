@@ -5,7 +5,7 @@ namespace lg {
 namespace {
 
 // Marks the layout; a buffer from another layout is refused instead of misread.
-constexpr std::int32_t kLayout = 0x4c474a31;  // "LGJ1"
+constexpr std::int32_t kLayout = 0x4c474a32;  // "LGJ2"
 
 void put_layer_column(ByteWriter& w, const PerLayer<double>& column) {
   for (double v : column) w.put_double(v);
@@ -52,6 +52,7 @@ Bytes encode_assignment(const JobAssignment& a) {
   w.put_double(h.ZS);
 
   const LayerModel& l = job.layers;
+  w.put_int(l.nc);
   put_layer_column(w, l.hc);
   put_layer_column(w, l.vp);
   put_layer_column(w, l.vs);
@@ -102,6 +103,7 @@ JobAssignment decode_assignment(const Bytes& bytes) {
   h.ZS = r.get_double();
 
   LayerModel& l = job.layers;
+  l.nc = r.get_int();
   get_layer_column(r, l.hc);
   get_layer_column(r, l.vp);
   get_layer_column(r, l.vs);

@@ -34,9 +34,8 @@ DataSetSpectra::DataSetSpectra(const SpectraRequest& q, int threads)
   if (nc < 1 || nc > kMaxLayers) {
     throw std::invalid_argument("the model needs 1 to " + std::to_string(kMaxLayers) + " layers");
   }
-  if (nr < 1 || nr > kMaxReceivers || q.y.size() != q.x.size() || q.depth.size() != q.x.size()) {
-    throw std::invalid_argument("a data set needs 1 to " + std::to_string(kMaxReceivers) +
-                                " receivers with x, y and depth each");
+  if (nr < 1 || q.y.size() != q.x.size() || q.depth.size() != q.x.size()) {
+    throw std::invalid_argument("a data set needs at least one receiver with x, y and depth");
   }
   if (q.q_law != QLaw::kClassic) {
     throw std::invalid_argument("the constant-Q law is not available in this build");
@@ -52,8 +51,7 @@ DataSetSpectra::DataSetSpectra(const SpectraRequest& q, int threads)
     model.qp[ic] = l.qp;
     model.qs[ic] = l.qs;
   }
-  ReceiverPositions given;
-  given.nr = nr;
+  ReceiverPositions given(nr);
   for (int s = 1; s <= nr; ++s) {
     given.xr[s] = q.x[static_cast<std::size_t>(s - 1)];
     given.yr[s] = q.y[static_cast<std::size_t>(s - 1)];

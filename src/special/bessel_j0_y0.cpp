@@ -57,14 +57,18 @@ BesselPair evaluate(double xd, bool with_y) {
   const double j0 = chebyshev_sum(table.subspan(0, 18), t);
   if (!with_y) return BesselPair{j0, 0.0};
   // Y0 = (2/pi) ln(x) J0 + regular series.
-  return BesselPair{j0, 0.6366197723675813 * std::log(x) * j0 +
-                            chebyshev_sum(table.subspan(18, 19), t)};
+  return BesselPair{
+      j0, 0.6366197723675813 * std::log(x) * j0 + chebyshev_sum(table.subspan(18, 19), t)};
 }
 
 }  // namespace
 
-double bessel_j0(double x) { return evaluate(x, false).j; }
+double bessel_j0(double x) {
+  return evaluate(x, false).j;
+}
 
-BesselPair bessel_j0_y0(double x) { return evaluate(x, true); }
+BesselPair bessel_j0_y0(double x) {
+  return evaluate(x, true);
+}
 
 }  // namespace lg

@@ -62,11 +62,15 @@ BesselPair evaluate(double xd, bool with_y) {
 }
 
 // J1 is odd: the value at -x is -J1(x).
-double odd(double xd, double j1) { return xd < 0.0 ? -j1 : j1; }
+double odd(double xd, double j1) {
+  return xd < 0.0 ? -j1 : j1;
+}
 
 }  // namespace
 
-double bessel_j1(double x) { return odd(x, evaluate(x, false).j); }
+double bessel_j1(double x) {
+  return odd(x, evaluate(x, false).j);
+}
 
 BesselPair bessel_j1_y1(double x) {
   BesselPair v = evaluate(x, true);

@@ -67,6 +67,7 @@ void expect_same_job(const DataSetJob& a, const DataSetJob& b) {
   expect_same_column(a.layers.rho, b.layers.rho, "rho");
   expect_same_column(a.layers.qp, b.layers.qp, "qp");
   expect_same_column(a.layers.qs, b.layers.qs, "qs");
+  EXPECT_EQ(a.layers.nc, b.layers.nc);
   expect_same_doubles(a.x, b.x, "x");
   expect_same_doubles(a.y, b.y, "y");
   expect_same_doubles(a.z, b.z, "z");
@@ -107,6 +108,7 @@ DataSetJob odd_job() {
     j.layers.qs[i] = std::numeric_limits<double>::lowest() / (d + 1.0);
   }
   j.x = {0.0, -0.0, 1.0 / 3.0, nan_payload};
+  j.layers.nc = 7;
   j.y = {std::numeric_limits<double>::epsilon(), 2.0, 3.0, 4.5e300};
   j.z = {};
   return j;
@@ -133,7 +135,7 @@ TEST(JobCodec, JobLayoutIsTheOneTheCodecKnows) {
   EXPECT_EQ(sizeof(SubfaultHeader), 24u) << "SubfaultHeader changed: update the job codec";
   EXPECT_EQ(sizeof(ModelParams), 72u) << "ModelParams changed: update the job codec";
   EXPECT_EQ(sizeof(HeaderValues), 128u) << "HeaderValues changed: update the job codec";
-  EXPECT_EQ(sizeof(LayerModel), 6 * (kMaxLayers + 1) * sizeof(double))
+  EXPECT_EQ(sizeof(LayerModel), sizeof(double) + 6 * (kMaxLayers + 1) * sizeof(double))
       << "LayerModel changed: update the job codec";
   EXPECT_EQ(sizeof(DataSetJob), sizeof(std::string) + 8 + 4 * sizeof(std::vector<double>) +
                                     sizeof(HeaderValues) + sizeof(LayerModel))
