@@ -1,8 +1,10 @@
 // Double-precision complex numbers and the exact arithmetic the kernel is built on.
 //
 // Every operation here is spelled out so that results are the same bit for bit on every
-// compiler: products are (ar*br - ai*bi, ar*bi + ai*br), the quotient uses Smith's scaling,
-// and modulus, square root and exponential follow the classic f2c runtime algorithms.
+// compiler: products are (ar*br - ai*bi, ar*bi + ai*br); the quotient is Smith's (divide by
+// the larger part of the divisor first); the modulus scales by the larger part,
+// |x|*sqrt(1 + (y/x)^2); the square root takes sqrt((|z| + |re|)/2) for one part and half the
+// imaginary part divided by it for the other; the exponential is exp(re)*(cos im, sin im).
 // A real operand must be turned into a complex one explicitly with cx(d), so that
 // every mixed operation is the full complex operation.
 #pragma once
