@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
 #include <vector>
 
 #include "run/data_set_spectra.h"
@@ -123,6 +124,61 @@ TEST_F(DataSetSpectraTest, HundredLayersOfOneMediumApproachTheUnsplitModel) {
   }
   ASSERT_GT(peak, 0.0);
   EXPECT_LT(worst / peak, 1e-4) << "worst " << worst << " of peak " << peak;
+}
+
+TEST_F(DataSetSpectraTest, SharedSweepGivesEachDataSetItsOwnBitsAndSteps) {
+  // Data sets with their own source depths (two equal, one on an interface, one in the
+  // half-space), receivers and convergence: computed in one sweep, each must equal itself
+  // computed alone, for 1 and 2 threads.
+  q_.uconv = 1e-3;
+  q_.ikmax = 400;
+  std::vector<SpectraRequest> group;
+  const double depths[] = {6.0, 2.0, 6.0, 13.5};
+  for (int d = 0; d < 4; ++d) {
+    SpectraRequest r = q_;
+    for (int i = 0; i <= d + 1; ++i) {
+      r.x.push_back(2.0 + 9.0 * i + d);
+      r.y.push_back(1.0 - 3.0 * d);
+      r.depth.push_back(i == 1 ? 0.5 * d : 0.0);
+    }
+    r.source_depth = depths[d];
+    group.push_back(r);
+  }
+  for (int threads : {1, 2}) {
+    const SharedSweep sweep(group, threads);
+    std::vector<Computed> together(group.size());
+    sweep.run(threads, {}, [&](std::vector<FrequencySpectra>& f) {
+      for (std::size_t d = 0; d < f.size(); ++d) {
+        together[d].by_frequency.push_back(f[d].spectra);
+        together[d].iterations.push_back(f[d].iterations);
+      }
+    });
+    std::set<int> counts;
+    for (std::size_t d = 0; d < group.size(); ++d) {
+      const Computed alone = compute(group[d], 1);
+      EXPECT_EQ(sweep.slot_receiver(d), alone.slots);
+      EXPECT_EQ(together[d].iterations, alone.iterations) << "data set " << d;
+      for (std::size_t f = 0; f < alone.by_frequency.size(); ++f) {
+        for (std::size_t s = 0; s < alone.slots.size(); ++s) {
+          EXPECT_TRUE(same(together[d].by_frequency[f][s], alone.by_frequency[f][s]))
+              << "data set " << d << ", frequency " << f << ", slot " << s;
+        }
+      }
+      counts.insert(alone.iterations.begin(), alone.iterations.end());
+    }
+    // The data sets left their loops at different steps.
+    EXPECT_GT(counts.size(), 2u);
+  }
+  // Requests of different models or samplings do not share a sweep.
+  SpectraRequest other = group[0];
+  other.layers[1].qs = 301;
+  EXPECT_FALSE(share_sweep(group[0], other));
+  other = group[0];
+  other.layers.back().thickness = 99.0;  // the half-space's thickness is not used
+  EXPECT_TRUE(share_sweep(group[0], other));
+  group.push_back(q_);
+  group.back().tl = 51.2;
+  EXPECT_THROW(SharedSweep(group, 1), std::invalid_argument);
 }
 
 TEST_F(DataSetSpectraTest, RequestsThatCannotBeComputedAreRefused) {

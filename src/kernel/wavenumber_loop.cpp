@@ -31,8 +31,10 @@ BesselTable::BesselTable(const Placement& p, const Sampling& s, int rows, int th
   for (std::thread& t : pool) t.join();
 }
 
-void start_frequency(Workspace& w, double freq, const Sampling& s) {
-  // The per-receiver records hold slots 0 .. nr.
+namespace {
+
+// Sizes the per-receiver records of w for its receivers (slots 0 .. nr) and clears the sums.
+void clear_sums(Workspace& w) {
   const auto slots = static_cast<std::size_t>(w.placement.nr + 1);
   if (w.sums.usum.size() != slots) {
     for (PerReceiver<double>* v :
@@ -43,10 +45,16 @@ void start_frequency(Workspace& w, double freq, const Sampling& s) {
     w.sums.usum.resize(slots);
     w.spectra.ug.resize(slots);
   }
+  for (auto& row : w.sums.usum) row.fill(Cx{});
+}
+
+}  // namespace
+
+void start_frequency(Workspace& w, double freq, const Sampling& s) {
   w.frequency = frequency_terms(freq, s.aw, s.xl);
   // The velocities and total wavenumbers depend on the frequency only.
   layer_medium(w.model, w.frequency, w.medium);
-  for (auto& row : w.sums.usum) row.fill(Cx{});
+  clear_sums(w);
 }
 
 bool wavenumber_step(Workspace& w, int ik, const Sampling& s, const double* j01, bool test) {
@@ -64,6 +72,71 @@ bool wavenumber_step(Workspace& w, int ik, const Sampling& s, const double* j01,
   return add_receiver_increments(w.placement, w.receivers, w.wavenumber, w.medium, w.vertical,
                                  w.bessel, w.stacks, w.transfers, w.source_amplitudes,
                                  ConvergenceTest{test, s.uconv}, w.sums);
+}
+
+std::vector<FrequencyOutcome> compute_frequency_group(
+    std::vector<Workspace>& ws, double freq, const Sampling& s,
+    const std::vector<const BesselTable*>& tables) {
+  const std::size_t n = ws.size();
+  Workspace& sh = ws[0];
+  start_frequency(sh, freq, s);
+  for (std::size_t d = 1; d < n; ++d) clear_sums(ws[d]);
+  // Data sets whose source sits at the same place in the layers share its amplitudes: each
+  // reads those of its leader, the first such data set.
+  std::vector<std::size_t> leader(n);
+  for (std::size_t d = 0; d < n; ++d) {
+    leader[d] = d;
+    for (std::size_t e = 0; e < d; ++e) {
+      if (ws[e].placement.ls == ws[d].placement.ls && ws[e].placement.zsl == ws[d].placement.zsl) {
+        leader[d] = e;
+        break;
+      }
+    }
+  }
+  std::vector<FrequencyOutcome> out(n);
+  std::vector<char> active(n, 1);
+  std::vector<int> amplitudes_at(n, -1);  // the step whose amplitudes a leader holds
+  std::size_t remaining = n;
+  int ik = 0;
+  for (ik = 0; ik <= s.ikmax && remaining > 0; ++ik) {
+    sh.wavenumber.ak = wavenumber_of_step(ik, s.pil);
+    sh.wavenumber.ak2 = sh.wavenumber.ak * sh.wavenumber.ak;
+    const Wavenumber& k = sh.wavenumber;
+    vertical_wavenumbers(sh.model.nc, k, sh.medium, sh.vertical);
+    interface_coefficients(sh.model, k, sh.medium, sh.vertical, sh.interfaces);
+    stack_responses(sh.model.nc, sh.interfaces, sh.stacks, sh.transfers);
+    // The outcome is looked at only above kIkMin, and for the last step to report it.
+    const ConvergenceTest test{ik > kIkMin || ik == s.ikmax, s.uconv};
+    for (std::size_t d = 0; d < n; ++d) {
+      if (!active[d]) continue;
+      Workspace& w = ws[d];
+      Workspace& lead = ws[leader[d]];
+      if (amplitudes_at[leader[d]] != ik) {
+        source_layer_amplitudes(lead.placement, sh.vertical, sh.stacks, lead.source_amplitudes);
+        amplitudes_at[leader[d]] = ik;
+      }
+      const BesselTable* table = tables[d];
+      if (table != nullptr && ik < table->rows()) {
+        bessel_factors(w.placement, k, table->row(ik), w.bessel);
+      } else {
+        bessel_factors(w.placement, k, w.bessel);
+      }
+      const bool converged =
+          add_receiver_increments(w.placement, w.receivers, k, sh.medium, sh.vertical, w.bessel,
+                                  sh.stacks, sh.transfers, lead.source_amplitudes, test, w.sums);
+      out[d] = FrequencyOutcome{ik, converged};
+      if (converged && ik > kIkMin) {
+        active[d] = 0;
+        --remaining;
+      }
+    }
+  }
+  for (std::size_t d = 0; d < n; ++d) {
+    // A data set that ran to the last index reports ikmax + 1 steps.
+    if (active[d]) out[d].ik = ik;
+    moment_tensor_spectra(ws[d].placement, ws[d].receivers, sh.medium, ws[d].sums, ws[d].spectra);
+  }
+  return out;
 }
 
 FrequencyOutcome compute_frequency(Workspace& w, double freq, const Sampling& s,

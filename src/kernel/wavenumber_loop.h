@@ -74,4 +74,15 @@ bool wavenumber_step(Workspace& w, int ik, const Sampling& s, const double* j01,
 FrequencyOutcome compute_frequency(Workspace& w, double freq, const Sampling& s,
                                    const BesselTable* table = nullptr);
 
+// The same for several data sets that share the model and the sampling (each with its own
+// source depth, receivers and Bessel table, which may be null): the frequency terms, the
+// layer medium, the vertical wavenumbers, the interface coefficients and the stack responses
+// are formed once per step in ws[0] and read by all; the source-layer amplitudes once per
+// distinct source placement; the receiver part per data set. Each data set leaves the loop at
+// the step where it would leave it alone and takes no further increments, so its spectra
+// (in ws[d].spectra) and outcome are those of compute_frequency, bit for bit.
+std::vector<FrequencyOutcome> compute_frequency_group(
+    std::vector<Workspace>& ws, double freq, const Sampling& s,
+    const std::vector<const BesselTable*>& tables);
+
 }  // namespace lg

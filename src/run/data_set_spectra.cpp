@@ -19,16 +19,35 @@ constexpr double kMaxBesselTableBytes = 64.0 * 1024 * 1024;
 
 }  // namespace
 
-struct DataSetState {
-  Workspace prototype;  // after the placement of source and receivers
+bool share_sweep(const SpectraRequest& a, const SpectraRequest& b) {
+  if (a.layers.size() != b.layers.size()) return false;
+  for (std::size_t i = 0; i < a.layers.size(); ++i) {
+    const LayerRow& p = a.layers[i];
+    const LayerRow& q = b.layers[i];
+    // The half-space's thickness is not used.
+    const bool same_thickness = i + 1 == a.layers.size() || p.thickness == q.thickness;
+    if (!same_thickness || p.vp != q.vp || p.vs != q.vs || p.rho != q.rho || p.qp != q.qp ||
+        p.qs != q.qs) {
+      return false;
+    }
+  }
+  return a.nfreq == b.nfreq && a.tl == b.tl && a.aw == b.aw && a.xl == b.xl && a.ikmax == b.ikmax &&
+         a.uconv == b.uconv && a.q_law == b.q_law &&
+         (a.q_law == QLaw::kClassic || a.q_reference_hz == b.q_reference_hz);
+}
+
+struct SweepState {
+  std::vector<Workspace> prototypes;  // after the placement of source and receivers
+  std::vector<BesselTable> tables;
   Sampling sampling;
-  BesselTable table;
   std::size_t nfreq = 0;
   double dfreq = 0.0;
 };
 
-DataSetSpectra::DataSetSpectra(const SpectraRequest& q, int threads)
-    : state_(std::make_unique<DataSetState>()) {
+namespace {
+
+// Checks a request and places its source and receivers in w; returns the slot map.
+std::vector<int> prepare(const SpectraRequest& q, Workspace& w) {
   const int nc = static_cast<int>(q.layers.size());
   const int nr = static_cast<int>(q.x.size());
   if (nc < 1 || nc > kMaxLayers) {
@@ -40,16 +59,15 @@ DataSetSpectra::DataSetSpectra(const SpectraRequest& q, int threads)
   if (q.q_law != QLaw::kClassic) {
     throw std::invalid_argument("the constant-Q law is not available in this build");
   }
-  LayerModel model;
-  model.nc = nc;
+  w.model.nc = nc;
   for (int ic = 1; ic <= nc; ++ic) {
     const LayerRow& l = q.layers[static_cast<std::size_t>(ic - 1)];
-    model.hc[ic] = l.thickness;
-    model.vp[ic] = l.vp;
-    model.vs[ic] = l.vs;
-    model.rho[ic] = l.rho;
-    model.qp[ic] = l.qp;
-    model.qs[ic] = l.qs;
+    w.model.hc[ic] = l.thickness;
+    w.model.vp[ic] = l.vp;
+    w.model.vs[ic] = l.vs;
+    w.model.rho[ic] = l.rho;
+    w.model.qp[ic] = l.qp;
+    w.model.qs[ic] = l.qs;
   }
   ReceiverPositions given(nr);
   for (int s = 1; s <= nr; ++s) {
@@ -60,62 +78,108 @@ DataSetSpectra::DataSetSpectra(const SpectraRequest& q, int threads)
   // The placement orders the receivers by depth with an exchange sort; the same exchanges on
   // their request numbers give the slot of each.
   std::vector<double> z = q.depth;
-  slot_receiver_.resize(static_cast<std::size_t>(nr));
-  std::iota(slot_receiver_.begin(), slot_receiver_.end(), 0);
+  std::vector<int> slots(static_cast<std::size_t>(nr));
+  std::iota(slots.begin(), slots.end(), 0);
   for (std::size_t i1 = 0; i1 + 1 < z.size(); ++i1) {
     for (std::size_t i2 = i1 + 1; i2 < z.size(); ++i2) {
       if (z[i1] > z[i2]) {
         std::swap(z[i1], z[i2]);
-        std::swap(slot_receiver_[i1], slot_receiver_[i2]);
+        std::swap(slots[i1], slots[i2]);
       }
     }
   }
-  Workspace& w = state_->prototype;
-  w.model = model;
   w.source = SourcePosition{0.0, 0.0, q.source_depth};
   place_source_and_receivers(w.model, w.source, given, w.receivers, w.placement);
+  return slots;
+}
 
-  const Sampling& s = state_->sampling = make_sampling(q.tl, q.aw, q.xl, q.ikmax, q.uconv);
-  state_->nfreq = static_cast<std::size_t>(q.nfreq);
-  state_->dfreq = 1.0 / q.tl;
+// Copies the spectra of w's receivers into out and notes whether they are all finite.
+void collect(const Workspace& w, std::size_t f, double freq, const FrequencyOutcome& o,
+             FrequencySpectra& out) {
+  out.index = f;
+  out.freq = freq;
+  out.iterations = o.ik;
+  out.converged = o.converged;
+  out.finite = true;
+  const int nr = w.placement.nr;
+  out.spectra.resize(static_cast<std::size_t>(nr));
+  for (int slot = 1; slot <= nr; ++slot) {
+    ReceiverSpectra& r = out.spectra[static_cast<std::size_t>(slot - 1)];
+    for (int is = 1; is <= kElements; ++is) {
+      for (int k = 1; k <= kComponents; ++k) {
+        const Cx u = w.spectra.ug[static_cast<std::size_t>(slot)][is][k];
+        r[static_cast<std::size_t>(is - 1)][static_cast<std::size_t>(k - 1)] = u;
+        if (!std::isfinite(u.re) || !std::isfinite(u.im)) out.finite = false;
+      }
+    }
+  }
+  out.text.clear();
+}
 
-  const double cells = (static_cast<double>(s.ikmax) + 1.0) * 2.0 * nr;
-  if (q.nfreq > 1 && cells * sizeof(double) <= kMaxBesselTableBytes) {
-    state_->table = BesselTable(w.placement, s, s.ikmax + 1, threads);
+}  // namespace
+
+SharedSweep::SharedSweep(const std::vector<SpectraRequest>& requests, int threads)
+    : state_(std::make_unique<SweepState>()) {
+  if (requests.empty()) throw std::invalid_argument("a sweep needs at least one data set");
+  for (const SpectraRequest& q : requests) {
+    if (!share_sweep(q, requests.front())) {
+      throw std::invalid_argument("data sets of one sweep must share the model and sampling");
+    }
+  }
+  SweepState& st = *state_;
+  st.prototypes.resize(requests.size());
+  st.tables.resize(requests.size());
+  for (std::size_t d = 0; d < requests.size(); ++d) {
+    slot_receiver_.push_back(prepare(requests[d], st.prototypes[d]));
+  }
+  const SpectraRequest& q = requests.front();
+  st.sampling = make_sampling(q.tl, q.aw, q.xl, q.ikmax, q.uconv);
+  st.nfreq = static_cast<std::size_t>(q.nfreq);
+  st.dfreq = 1.0 / q.tl;
+  for (std::size_t d = 0; d < requests.size(); ++d) {
+    const Placement& p = st.prototypes[d].placement;
+    const double cells = (static_cast<double>(st.sampling.ikmax) + 1.0) * 2.0 * p.nr;
+    if (q.nfreq > 1 && cells * sizeof(double) <= kMaxBesselTableBytes) {
+      st.tables[d] = BesselTable(p, st.sampling, st.sampling.ikmax + 1, threads);
+    }
   }
 }
 
-DataSetSpectra::~DataSetSpectra() = default;
+SharedSweep::~SharedSweep() = default;
 
-void DataSetSpectra::run(int threads, const std::function<void(FrequencySpectra&)>& on_worker,
-                         const std::function<void(FrequencySpectra&)>& sink) const {
-  const DataSetState& st = *state_;
+void SharedSweep::run(int threads,
+                      const std::function<void(std::vector<FrequencySpectra>&)>& on_worker,
+                      const std::function<void(std::vector<FrequencySpectra>&)>& sink) const {
+  const SweepState& st = *state_;
+  std::vector<const BesselTable*> tables;
+  for (const BesselTable& t : st.tables) tables.push_back(t.rows() > 0 ? &t : nullptr);
   auto make_worker = [&]() -> FrequencyWorker {
-    auto c = std::make_shared<Workspace>(st.prototype);
-    return [c, &st, &on_worker](std::size_t f, double freq, FrequencySpectra& out) {
-      const FrequencyOutcome o = compute_frequency(*c, freq, st.sampling, &st.table);
-      out.index = f;
-      out.freq = freq;
-      out.iterations = o.ik;
-      out.converged = o.converged;
-      out.finite = true;
-      const int nr = c->placement.nr;
-      out.spectra.resize(static_cast<std::size_t>(nr));
-      for (int slot = 1; slot <= nr; ++slot) {
-        ReceiverSpectra& r = out.spectra[static_cast<std::size_t>(slot - 1)];
-        for (int is = 1; is <= kElements; ++is) {
-          for (int k = 1; k <= kComponents; ++k) {
-            const Cx u = c->spectra.ug[slot][is][k];
-            r[static_cast<std::size_t>(is - 1)][static_cast<std::size_t>(k - 1)] = u;
-            if (!std::isfinite(u.re) || !std::isfinite(u.im)) out.finite = false;
-          }
-        }
+    auto ws = std::make_shared<std::vector<Workspace>>(st.prototypes);
+    return [ws, &st, &tables, &on_worker](std::size_t f, double freq,
+                                          std::vector<FrequencySpectra>& out) {
+      out.resize(ws->size());
+      if (ws->size() == 1) {
+        const FrequencyOutcome o = compute_frequency((*ws)[0], freq, st.sampling, tables[0]);
+        collect((*ws)[0], f, freq, o, out[0]);
+      } else {
+        const std::vector<FrequencyOutcome> o =
+            compute_frequency_group(*ws, freq, st.sampling, tables);
+        for (std::size_t d = 0; d < ws->size(); ++d) collect((*ws)[d], f, freq, o[d], out[d]);
       }
-      out.text.clear();
       if (on_worker) on_worker(out);
     };
   };
   run_frequencies(st.nfreq, st.dfreq, threads, make_worker, sink);
+}
+
+DataSetSpectra::DataSetSpectra(const SpectraRequest& request, int threads)
+    : sweep_(std::vector<SpectraRequest>{request}, threads) {}
+
+void DataSetSpectra::run(int threads, const std::function<void(FrequencySpectra&)>& on_worker,
+                         const std::function<void(FrequencySpectra&)>& sink) const {
+  std::function<void(std::vector<FrequencySpectra>&)> hook;
+  if (on_worker) hook = [&](std::vector<FrequencySpectra>& r) { on_worker(r[0]); };
+  sweep_.run(threads, hook, [&](std::vector<FrequencySpectra>& r) { sink(r[0]); });
 }
 
 }  // namespace lg

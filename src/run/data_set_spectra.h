@@ -56,34 +56,57 @@ struct FrequencySpectra {
   std::vector<std::string> text;         // free for the caller's worker hook
 };
 
-struct DataSetState;
+struct SweepState;
 
-// A data set prepared for computing: source and receivers placed in the layers, receivers
-// ordered by depth, Bessel values tabulated.
+// Whether two requests can be computed in one sweep: the same layers (bit for bit), the same
+// anelastic law and the same frequency and wavenumber sampling.
+bool share_sweep(const SpectraRequest& a, const SpectraRequest& b);
+
+// Data sets that share the model and the sampling, prepared for computing together: the
+// layer recursion of every (frequency, wavenumber) step is formed once for all of them, the
+// source-layer amplitudes once per source depth, the receiver part per data set. Each data
+// set's spectra and step counts are exactly those it gets computed alone.
+class SharedSweep {
+ public:
+  // Throws std::invalid_argument when a request cannot be computed or when the requests do
+  // not share a sweep.
+  SharedSweep(const std::vector<SpectraRequest>& requests, int threads);
+  ~SharedSweep();
+  SharedSweep(const SharedSweep&) = delete;
+  SharedSweep& operator=(const SharedSweep&) = delete;
+
+  std::size_t size() const { return slot_receiver_.size(); }
+  // Data set d's receivers in computing order (ascending depth): slot s holds request
+  // receiver slot_receiver(d)[s]. Spectra come in slot order.
+  const std::vector<int>& slot_receiver(std::size_t d) const { return slot_receiver_[d]; }
+
+  // Computes every frequency on `threads` workers; each call gets one FrequencySpectra per
+  // data set. `on_worker` (may be empty) runs on the worker thread right after a frequency
+  // is computed (for formatting); `sink` gets the frequencies in order on the calling thread.
+  // An exception from either stops the run and is passed on.
+  void run(int threads, const std::function<void(std::vector<FrequencySpectra>&)>& on_worker,
+           const std::function<void(std::vector<FrequencySpectra>&)>& sink) const;
+
+ private:
+  std::unique_ptr<SweepState> state_;
+  std::vector<std::vector<int>> slot_receiver_;
+};
+
+// One data set alone.
 class DataSetSpectra {
  public:
-  // Throws std::invalid_argument when the request cannot be computed.
   DataSetSpectra(const SpectraRequest& request, int threads);
-  ~DataSetSpectra();
-  DataSetSpectra(const DataSetSpectra&) = delete;
-  DataSetSpectra& operator=(const DataSetSpectra&) = delete;
 
   // The receivers in computing order (ascending depth): slot s holds request receiver
   // slot_receiver()[s]. Spectra come in slot order.
-  const std::vector<int>& slot_receiver() const { return slot_receiver_; }
-  // The frequencies, by repeated addition from zero.
-  double frequency(std::size_t f) const;
+  const std::vector<int>& slot_receiver() const { return sweep_.slot_receiver(0); }
 
-  // Computes every frequency on `threads` workers. `on_worker` (may be empty) runs on the
-  // worker thread right after a frequency is computed (for formatting); `sink` gets the
-  // frequencies in order on the calling thread. An exception from either stops the run and
-  // is passed on.
+  // As SharedSweep::run, for the one data set.
   void run(int threads, const std::function<void(FrequencySpectra&)>& on_worker,
            const std::function<void(FrequencySpectra&)>& sink) const;
 
  private:
-  std::unique_ptr<DataSetState> state_;
-  std::vector<int> slot_receiver_;
+  SharedSweep sweep_;
 };
 
 }  // namespace lg

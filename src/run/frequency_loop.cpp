@@ -36,13 +36,13 @@ class FrequencySequence {
 
 void run_frequencies(std::size_t n, double dfreq, int threads,
                      const std::function<FrequencyWorker()>& make_worker,
-                     const std::function<void(FrequencySpectra&)>& sink) {
+                     const std::function<void(FrequencyResults&)>& sink) {
   FrequencySequence sequence(n, dfreq);
   if (threads <= 1 || n <= 1) {
     const FrequencyWorker worker = make_worker();
     std::size_t f = 0;
     double freq = 0.0;
-    FrequencySpectra r;
+    FrequencyResults r;
     while (sequence.next(f, freq)) {
       check_interrupt();
       worker(f, freq, r);
@@ -56,7 +56,7 @@ void run_frequencies(std::size_t n, double dfreq, int threads,
   // the finished results fit a ring of `window` slots.
   const std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(threads), n);
   const std::size_t window = 4 * workers;
-  std::vector<FrequencySpectra> ring(window);
+  std::vector<FrequencyResults> ring(window);
   std::vector<char> done(window, 0);
   std::size_t written = 0;  // guarded by mu
   bool stop = false;        // guarded by mu
@@ -68,7 +68,7 @@ void run_frequencies(std::size_t n, double dfreq, int threads,
   auto work = [&]() {
     try {
       const FrequencyWorker worker = make_worker();
-      FrequencySpectra r;
+      FrequencyResults r;
       for (;;) {
         std::size_t f = 0;
         double freq = 0.0;
@@ -107,7 +107,7 @@ void run_frequencies(std::size_t n, double dfreq, int threads,
 
   try {
     for (std::size_t t = 0; t < workers; ++t) pool.emplace_back(work);
-    FrequencySpectra r;
+    FrequencyResults r;
     for (std::size_t f = 0; f < n; ++f) {
       check_interrupt();
       {

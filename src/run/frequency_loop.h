@@ -6,13 +6,17 @@
 
 #include <cstddef>
 #include <functional>
+#include <vector>
 
 #include "run/data_set_spectra.h"
 
 namespace lg {
 
+// The results of one frequency: one entry per data set computed together.
+using FrequencyResults = std::vector<FrequencySpectra>;
+
 // Computes frequency f (value freq) into out; each worker thread calls its own instance.
-using FrequencyWorker = std::function<void(std::size_t f, double freq, FrequencySpectra& out)>;
+using FrequencyWorker = std::function<void(std::size_t f, double freq, FrequencyResults& out)>;
 
 // Computes the frequencies 0, dfreq, 2*dfreq, ... (n of them, by repeated addition from zero)
 // with `threads` workers, each made by make_worker on its own thread, and calls sink for
@@ -20,6 +24,6 @@ using FrequencyWorker = std::function<void(std::size_t f, double freq, Frequency
 // stops the workers and is passed on.
 void run_frequencies(std::size_t n, double dfreq, int threads,
                      const std::function<FrequencyWorker()>& make_worker,
-                     const std::function<void(FrequencySpectra&)>& sink);
+                     const std::function<void(FrequencyResults&)>& sink);
 
 }  // namespace lg
