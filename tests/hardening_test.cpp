@@ -43,14 +43,15 @@ void write_run(const WorkDir& w, int nfreq, int ikmax) {
 
 pid_t spawn_program(const WorkDir& w) {
   const std::string cmd = "cd '" + w.root().string() + "' && exec '" + LAYERGREEN_EXE +
-                          "' --threads 1 >/dev/null 2>'" + w.root().string() + ".err'";
+                          "' --threads 1 --sweep 1 >/dev/null 2>'" + w.root().string() + ".err'";
   const char* argv[] = {"/bin/sh", "-c", cmd.c_str(), nullptr};
   pid_t pid = 0;
   EXPECT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
   return pid;
 }
 
-// Kills a run with `sig` once the first data set is complete, in the middle of the second.
+// Kills a run with `sig` once the first data set is complete, in the middle of the second
+// (one data set per sweep).
 void interrupt_second_data_set(int sig) {
   WorkDir w;
   write_run(w, 300, 2000);

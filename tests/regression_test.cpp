@@ -69,11 +69,14 @@ class Regression : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(Regression, OutputsAreByteIdentical) { run_case(GetParam(), ""); }
 
-// The frequencies of a data set run on several threads; the files must not depend on how many.
-TEST(RegressionThreads, ExampleIsIdenticalForEveryThreadCount) {
-  for (const char* threads : {"--threads 1", "--threads 2", "--threads 3"}) {
-    run_case("basic", threads);
+// The frequencies of a data set run on several threads, and the data sets of a station in one
+// sweep or one by one; the files must not depend on either.
+TEST(RegressionThreads, ExampleIsIdenticalForEveryThreadCountAndSweep) {
+  for (const char* options : {"--threads 1", "--threads 2", "--threads 3", "--threads 1 --sweep 1",
+                              "--threads 3 --sweep 1", "--threads 2 --sweep 2"}) {
+    run_case("basic", options);
   }
+  run_case("mixed", "--threads 2 --sweep 1");
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Regression,

@@ -14,10 +14,10 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: layergreen [--threads N] [--progress] [--check] [--help] [--version]\n";
+    "usage: layergreen [--threads N] [--sweep N] [--progress] [--check] [--help] [--version]\n";
 
 constexpr const char* kHelp =
-    "usage: layergreen [--threads N] [--progress] [--check] [--help] [--version]\n"
+    "usage: layergreen [--threads N] [--sweep N] [--progress] [--check] [--help] [--version]\n"
     "\n"
     "Computes frequency-domain Green's functions of a horizontally layered, anelastic\n"
     "half-space for the grid of subfaults of a rectangular fault, at many stations.\n"
@@ -31,6 +31,10 @@ constexpr const char* kHelp =
     "  --threads N   compute the frequencies of a data set on N threads (default: the\n"
     "                value of OMP_NUM_THREADS, else every hardware thread); the results\n"
     "                are the same for every N\n"
+    "  --sweep N     compute at most N consecutive data sets that share the model and the\n"
+    "                sampling together (default 32; 1: one after the other). The results\n"
+    "                are the same for every N; a sweep's files are put in place when all\n"
+    "                its data sets are complete\n"
     "  --progress    show a progress line on standard error (shown anyway when standard\n"
     "                error is a terminal)\n"
     "  --check       read and check every input file and report every problem found,\n"
@@ -54,6 +58,7 @@ int main(int argc, char** argv) {
   std::optional<int> threads;
   bool progress = ::isatty(STDERR_FILENO) != 0;
   bool check = false;
+  std::size_t sweep = lg::kMaxSweepDataSets;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -86,12 +91,26 @@ int main(int argc, char** argv) {
       }
       continue;
     }
+    if (arg == "--sweep" || arg.rfind("--sweep=", 0) == 0) {
+      std::string value;
+      if (arg == "--sweep") {
+        if (i + 1 >= argc) return usage_error("--sweep needs a value");
+        value = argv[++i];
+      } else {
+        value = arg.substr(8);
+      }
+      const std::optional<int> n = lg::parse_thread_count(value);
+      if (!n) return usage_error("--sweep takes a whole number from 1 to 1024, not '" + value + "'");
+      sweep = static_cast<std::size_t>(*n);
+      continue;
+    }
     return usage_error("unknown option or argument '" + arg + "'");
   }
   std::ios::sync_with_stdio(false);
   lg::RunOptions options;
   options.threads = lg::choose_thread_count(threads, std::getenv("OMP_NUM_THREADS"), std::cerr);
   options.progress = progress;
+  options.sweep_data_sets = sweep;
   if (check) return lg::check_run(options, std::cout, std::cerr);
   lg::install_interrupt_handlers();
   try {

@@ -1,5 +1,6 @@
 #include "run/data_set_run.h"
 
+#include <exception>
 #include <memory>
 #include <vector>
 
@@ -13,16 +14,8 @@
 
 namespace lg {
 
-void run_data_set(const DataSetJob& job, const RunOptions& options, std::ostream& err) {
+SpectraRequest classic_request(const DataSetJob& job) {
   const ModelParams& p = job.header.params;
-  const int n = static_cast<int>(job.x.size());
-
-  ResultFiles files;
-  files.create(job.result_names);
-  const std::string header = result_header(job.header, job.layers);
-  for (std::size_t f = 0; f < files.size(); ++f) files.write(f, header);
-
-  // The request in the kernel's terms: thicknesses, and receivers relative to the source.
   SpectraRequest q;
   LayerModel as_read = job.layers;
   as_read.nc = p.NC;
@@ -38,53 +31,137 @@ void run_data_set(const DataSetJob& job, const RunOptions& options, std::ostream
   q.ikmax = p.IKMAX;
   q.uconv = p.UCONV;
   q.source_depth = job.header.ZS;
-  for (int i = 0; i < n; ++i) {
-    q.x.push_back(job.x[static_cast<std::size_t>(i)] - p.XS);
-    q.y.push_back(job.y[static_cast<std::size_t>(i)] - p.YS);
-    q.depth.push_back(job.z[static_cast<std::size_t>(i)]);
+  for (std::size_t i = 0; i < job.x.size(); ++i) {
+    q.x.push_back(job.x[i] - p.XS);
+    q.y.push_back(job.y[i] - p.YS);
+    q.depth.push_back(job.z[i]);
   }
-  const DataSetSpectra spectra(q, options.threads);
-  const std::vector<int>& order = spectra.slot_receiver();
-  for (std::size_t slot = 0; slot < order.size(); ++slot) {
-    const auto i = static_cast<std::size_t>(order[slot]);
-    files.write(slot, receiver_block(job.x[i], job.y[i], job.z[i]));
-  }
+  return q;
+}
 
+void run_data_set(const DataSetJob& job, const RunOptions& options, std::ostream& err) {
+  run_data_sets({&job}, options, err);
+}
+
+namespace {
+
+// What a data set met in its frequencies, for the warnings after its files.
+struct Tally {
   int unconverged = 0;
   double highest = 0.0;
   int nonfinite = 0;
   double first_nonfinite = 0.0;
-  Progress progress(err, options.progress, trimmed(job.station), job.data_set, job.header.ndatas,
-                    p.NFREQ);
-  // The text of each frequency is formed on the worker that computed it.
-  auto format = [](FrequencySpectra& r) {
-    for (const ReceiverSpectra& u : r.spectra)
-      r.text.push_back(frequency_group(r.freq, r.iterations, u));
-  };
-  spectra.run(options.threads, format, [&](FrequencySpectra& r) {
-    if (!r.converged) {
-      ++unconverged;
-      highest = r.freq;
-    }
-    if (!r.finite && nonfinite++ == 0) first_nonfinite = r.freq;
-    for (std::size_t slot = 0; slot < r.text.size(); ++slot) files.write(slot, r.text[slot]);
-    progress.update(static_cast<int>(r.index) + 1);
-  });
-  progress.finish();
-  files.commit();
+};
 
-  if (nonfinite > 0) {
+void warn(const DataSetJob& job, const Tally& t, std::ostream& err) {
+  const ModelParams& p = job.header.params;
+  if (t.nonfinite > 0) {
     err << "layergreen: warning: station " << trimmed(job.station) << ", data set " << job.data_set
-        << ": the spectra of " << nonfinite << " of " << p.NFREQ
+        << ": the spectra of " << t.nonfinite << " of " << p.NFREQ
         << " frequencies are not finite numbers (first at frequency "
-        << free_real(first_nonfinite).substr(2)
+        << free_real(t.first_nonfinite).substr(2)
         << "); the model or the sampling leaves the computation without a finite result there\n";
   }
-  if (p.UCONV > 0.0 && unconverged > 0) {
+  if (p.UCONV > 0.0 && t.unconverged > 0) {
     err << "layergreen: warning: station " << trimmed(job.station) << ", data set " << job.data_set
-        << ": " << unconverged << " of " << p.NFREQ << " frequencies reached IKMAX = " << p.IKMAX
-        << " without converging (highest frequency " << free_real(highest).substr(2) << ")\n";
+        << ": " << t.unconverged << " of " << p.NFREQ << " frequencies reached IKMAX = " << p.IKMAX
+        << " without converging (highest frequency " << free_real(t.highest).substr(2) << ")\n";
   }
+}
+
+}  // namespace
+
+void run_data_sets(const std::vector<const DataSetJob*>& all, const RunOptions& options,
+                   std::ostream& err) {
+  // The files of each data set, created and begun in order. A failure ends the list there:
+  // the data sets before it are still computed, and the failure is passed on at the end.
+  std::vector<std::unique_ptr<ResultFiles>> files;
+  std::exception_ptr failure;
+  std::vector<SpectraRequest> requests;
+  for (const DataSetJob* job : all) {
+    try {
+      auto f = std::make_unique<ResultFiles>();
+      f->create(job->result_names);
+      const std::string header = result_header(job->header, job->layers);
+      for (std::size_t n = 0; n < f->size(); ++n) f->write(n, header);
+      files.push_back(std::move(f));
+      requests.push_back(classic_request(*job));
+    } catch (const OutputError&) {
+      failure = std::current_exception();
+      break;
+    }
+  }
+  std::size_t live = files.size();  // data sets 0 .. live-1 are still being written
+  if (live == 0) std::rethrow_exception(failure);
+
+  const SharedSweep sweep(requests, options.threads);
+  // The receiver blocks, in computing order (by depth).
+  auto drop_from = [&](std::size_t d) {
+    for (std::size_t e = d; e < live; ++e) files[e]->discard();
+    live = d;
+  };
+  for (std::size_t d = 0; d < live; ++d) {
+    const DataSetJob& job = *all[d];
+    const std::vector<int>& order = sweep.slot_receiver(d);
+    try {
+      for (std::size_t slot = 0; slot < order.size(); ++slot) {
+        const auto i = static_cast<std::size_t>(order[slot]);
+        files[d]->write(slot, receiver_block(job.x[i], job.y[i], job.z[i]));
+      }
+    } catch (const OutputError&) {
+      failure = std::current_exception();
+      drop_from(d);
+    }
+  }
+
+  std::vector<Tally> tally(live);
+  const DataSetJob& first = *all.front();
+  Progress progress(err, options.progress, trimmed(first.station), first.data_set,
+                    first.header.ndatas, first.header.params.NFREQ);
+  // The text of each frequency is formed on the worker that computed it.
+  auto format = [&](std::vector<FrequencySpectra>& r) {
+    for (std::size_t d = 0; d < r.size(); ++d) {
+      for (const ReceiverSpectra& u : r[d].spectra) {
+        r[d].text.push_back(frequency_group(r[d].freq, r[d].iterations, u));
+      }
+    }
+  };
+  // Thrown from the sink when no data set is left to write, to stop computing.
+  struct NothingLeft {};
+  if (live > 0) try {
+    sweep.run(options.threads, format, [&](std::vector<FrequencySpectra>& r) {
+      for (std::size_t d = 0; d < live; ++d) {
+        const FrequencySpectra& fs = r[d];
+        Tally& t = tally[d];
+        if (!fs.converged) {
+          ++t.unconverged;
+          t.highest = fs.freq;
+        }
+        if (!fs.finite && t.nonfinite++ == 0) t.first_nonfinite = fs.freq;
+        try {
+          for (std::size_t slot = 0; slot < fs.text.size(); ++slot) files[d]->write(slot, fs.text[slot]);
+        } catch (const OutputError&) {
+          failure = std::current_exception();
+          drop_from(d);
+        }
+      }
+      if (live == 0) throw NothingLeft{};
+      progress.update(static_cast<int>(r.front().index) + 1);
+    });
+  } catch (const NothingLeft&) {
+  }
+  progress.finish();
+  for (std::size_t d = 0; d < live; ++d) {
+    try {
+      files[d]->commit();
+    } catch (const OutputError&) {
+      failure = std::current_exception();
+      drop_from(d);
+      break;
+    }
+    warn(*all[d], tally[d], err);
+  }
+  if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace lg

@@ -1,18 +1,51 @@
 #include "run/run.h"
 
+#include <set>
+#include <string>
+
 #include "inputs/run_plan.h"
 #include "output/result_files.h"
 #include "run/data_set_run.h"
 
 namespace lg {
 
+std::vector<std::vector<const DataSetJob*>> sweep_groups(const std::vector<DataSetJob>& jobs,
+                                                         std::size_t max_data_sets) {
+  std::vector<std::vector<const DataSetJob*>> groups;
+  SpectraRequest leader;
+  std::set<std::string> names;  // the result files of the current group
+  std::size_t files = 0;
+  double table_bytes = 0.0;
+  for (const DataSetJob& job : jobs) {
+    const SpectraRequest q = classic_request(job);
+    const double bytes = (q.ikmax + 1.0) * 2.0 * static_cast<double>(q.x.size()) * sizeof(double);
+    bool joins = !groups.empty() && groups.back().size() < max_data_sets &&
+                 files + job.result_names.size() <= kMaxSweepFiles &&
+                 table_bytes + bytes <= kMaxSweepTableBytes && share_sweep(leader, q);
+    // Two data sets writing the same file must run one after the other, as they were read.
+    for (const std::string& n : job.result_names) joins = joins && names.count(n) == 0;
+    if (!joins) {
+      groups.emplace_back();
+      leader = q;
+      names.clear();
+      files = 0;
+      table_bytes = 0.0;
+    }
+    groups.back().push_back(&job);
+    names.insert(job.result_names.begin(), job.result_names.end());
+    files += job.result_names.size();
+    table_bytes += bytes;
+  }
+  return groups;
+}
+
 int run(const RunOptions& options, std::ostream& out, std::ostream& err) {
   // All inputs are read (and echoed) first; the data sets before the first failure are then
   // computed, and the run ends as the failure says.
   const RunPlan plan = plan_run(options, out);
-  for (const DataSetJob& job : plan.jobs) {
+  for (const std::vector<const DataSetJob*>& sweep : sweep_groups(plan.jobs, options.sweep_data_sets)) {
     try {
-      run_data_set(job, options, err);
+      run_data_sets(sweep, options, err);
     } catch (const OutputError& e) {
       err << "layergreen: " << e.what() << '\n';
       return kExitInputError;

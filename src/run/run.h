@@ -4,19 +4,35 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
+
+#include "inputs/data_set_job.h"
 
 namespace lg {
+
+// Consecutive data sets that share the model and the sampling are computed in one sweep: at
+// most `max_data_sets` of them with at most kMaxSweepFiles result files (all open at once)
+// and kMaxSweepTableBytes of tabulated Bessel values, never two that write the same file.
+// This bounds a sweep's memory and open files.
+inline constexpr std::size_t kMaxSweepDataSets = 32;
+inline constexpr std::size_t kMaxSweepFiles = 240;
+inline constexpr double kMaxSweepTableBytes = 64.0 * 1024 * 1024;
 
 struct RunOptions {
   std::string control_file = "quenta4.ctl";
   int threads = 1;        // worker threads for the frequencies of a data set
   bool progress = false;  // a progress line on the error stream
+  std::size_t sweep_data_sets = kMaxSweepDataSets;  // at most this many data sets per sweep
 };
 
 // Exit status of a run.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitHeaderMismatch = 1;
 inline constexpr int kExitInputError = 2;
+
+// The sweeps of a run's data sets, in run order.
+std::vector<std::vector<const DataSetJob*>> sweep_groups(const std::vector<DataSetJob>& jobs,
+                                                         std::size_t max_data_sets);
 
 // Performs the run. The echo lines go to out, messages to err. Returns the exit status:
 // 0 on success, 1 when a subfault-file header does not match the control file, 2 on bad
