@@ -67,7 +67,9 @@ void run_case(const std::string& name, const std::string& options) {
 
 class Regression : public ::testing::TestWithParam<std::string> {};
 
-TEST_P(Regression, OutputsAreByteIdentical) { run_case(GetParam(), ""); }
+TEST_P(Regression, OutputsAreByteIdentical) {
+  run_case(GetParam(), "");
+}
 
 // The frequencies of a data set run on several threads, and the data sets of a station in one
 // sweep or one by one; the files must not depend on either.

@@ -1,6 +1,12 @@
 // Free-format lines and the fixed number layouts of the output files.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+
 #include <cmath>
 #include <limits>
 #include <string>
@@ -230,6 +236,46 @@ TEST(FixedExponent, SpectrumLineIsEightyOneColumns) {
   for (int k = 0; k < 3; ++k) line += fixed_e(1.5e-7, 13, 6) + fixed_e(-2.25e3, 13, 6) + " ";
   EXPECT_EQ(line.size(), 81u);
   EXPECT_EQ(line.substr(0, 27), " 0.150000E-06-0.225000E+04 ");
+}
+
+}  // namespace
+}  // namespace lg
+
+namespace lg {
+namespace {
+
+// The digits of fixed_e come from to_chars; they must be printf's %e digits for every value:
+// random bit patterns (subnormals, huge and tiny values, NaN and infinities among them), exact
+// decimal ties at the sixth digit, and values next to powers of ten. LAYERGREEN_FORMAT_SAMPLES
+// sets the number of random values (300 000 by default; 20 000 000 were checked once).
+TEST(FixedExponent, DigitsAreThoseOfPrintfForManyValues) {
+  const char* env = std::getenv("LAYERGREEN_FORMAT_SAMPLES");
+  const long long samples = env != nullptr ? std::atoll(env) : 300000;
+  std::mt19937_64 bits(20261209);
+  char ref[128];
+  auto check = [&](double v, int precision) {
+    std::snprintf(ref, sizeof ref, "%.*e", precision, v);
+    return scientific_digits(v, precision) == ref;
+  };
+  long long mismatches = 0;
+  for (long long i = 0; i < samples; ++i) {
+    const double v = std::bit_cast<double>(bits());
+    if (!check(v, 5)) ++mismatches;
+  }
+  for (long long i = 0; i < samples / 4; ++i) {
+    // k/2 * 10^e with k odd: a tie at the last printed digit (exact while representable).
+    const double base = static_cast<double>(2 * (bits() % 1000000) + 1) / 2.0;
+    const int e = static_cast<int>(bits() % 40) - 20;
+    const double v = base * std::pow(10.0, e - 5);
+    if (!check(v, 5) || !check(-v, 5) || !check(v, 0) || !check(v, 12)) ++mismatches;
+    const double p = std::pow(10.0, e);
+    if (!check(std::nextafter(p, 0.0), 5) || !check(std::nextafter(p, 1e300), 5)) ++mismatches;
+  }
+  for (double v : {0.0, -0.0, 5e-324, 2.2250738585072014e-308, 1.7976931348623157e308, 0.5, 0.25,
+                   999999.5, 9999995.0, 1.0 / 0.0, std::nan("")}) {
+    if (!check(v, 5)) ++mismatches;
+  }
+  EXPECT_EQ(mismatches, 0);
 }
 
 }  // namespace

@@ -43,7 +43,8 @@ int run(const RunOptions& options, std::ostream& out, std::ostream& err) {
   // All inputs are read (and echoed) first; the data sets before the first failure are then
   // computed, and the run ends as the failure says.
   const RunPlan plan = plan_run(options, out);
-  for (const std::vector<const DataSetJob*>& sweep : sweep_groups(plan.jobs, options.sweep_data_sets)) {
+  for (const std::vector<const DataSetJob*>& sweep :
+       sweep_groups(plan.jobs, options.sweep_data_sets)) {
     try {
       run_data_sets(sweep, options, err);
     } catch (const OutputError& e) {

@@ -1,5 +1,6 @@
 #include "textio/fixed_format.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -55,15 +56,25 @@ std::string fixed_f(double v, int w, int d) {
   return justify(s, w);
 }
 
+std::string scientific_digits(double v, int precision) {
+  char buf[96];
+  if (precision >= 0 && precision <= 60) {
+    const std::to_chars_result r =
+        std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, precision);
+    if (r.ec == std::errc()) return std::string(buf, r.ptr);
+  }
+  return format("%.*e", precision, v);
+}
+
 std::string fixed_e(double v, int w, int d) {
   if (!std::isfinite(v)) return justify(special(v), w);
   if (d < 1) return justify("*", w);
   std::string digits(static_cast<std::size_t>(d), '0');
   int exp = 0;
   if (v != 0.0) {
-    // %e rounds correctly to d significant digits as d.ddddde+xx; shifting the point one place
-    // to the left raises the exponent by one.
-    const std::string m = format("%.*e", d - 1, std::fabs(v));
+    // Rounded correctly to d significant digits as d.ddddde+xx (the same digits as printf's
+    // %e); shifting the point one place to the left raises the exponent by one.
+    const std::string m = scientific_digits(std::fabs(v), d - 1);
     const std::size_t e = m.find('e');
     digits = m.substr(0, 1) + (d > 1 ? m.substr(2, e - 2) : "");
     exp = std::atoi(m.c_str() + e + 1) + 1;

@@ -15,6 +15,10 @@ std::string fixed_i(long long v, int w);
 // right-justified.
 std::string fixed_f(double v, int w, int d);
 
+// v in C's %.{precision}e form (d.ddde+xx), correctly rounded like printf, without printf's
+// cost.
+std::string scientific_digits(double v, int precision);
+
 // A real in w columns as sign position, "0.", d significant digits, E and a signed two-digit
 // exponent: fixed_e(12.3456789, 13, 6) = " 0.123457E+02". A three-digit exponent drops the E
 // (" 0.123457+100"). Zero is " 0.000000E+00" (never with a minus sign).
