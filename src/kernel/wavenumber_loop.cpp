@@ -1,7 +1,8 @@
 #include "kernel/wavenumber_loop.h"
 
 #include <algorithm>
-#include <thread>
+#include <atomic>
+#include <mutex>
 
 #include "kernel/bessel_factors.h"
 #include "kernel/frequency_terms.h"
@@ -15,20 +16,44 @@
 
 namespace lg {
 
-BesselTable::BesselTable(const Placement& p, const Sampling& s, int rows, int threads)
-    : rows_(rows), stride_(2 * p.nr) {
-  values_.resize(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(stride_));
-  auto fill = [&](int first, int step) {
-    for (int ik = first; ik < rows_; ik += step) {
-      bessel_row(p, wavenumber_of_step(ik, s.pil),
-                 values_.data() + static_cast<std::size_t>(ik) * static_cast<std::size_t>(stride_));
-    }
-  };
-  const int workers = std::max(1, std::min(threads, rows_ / 64));
-  std::vector<std::thread> pool;
-  for (int t = 1; t < workers; ++t) pool.emplace_back(fill, t, workers);
-  fill(0, workers);
-  for (std::thread& t : pool) t.join();
+struct BesselTable::Lazy {
+  Placement placement;
+  double pil = 0.0;
+  int stride = 0;
+  std::vector<double> values;
+  std::atomic<int> filled{0};  // rows 0 .. filled-1 are computed
+  std::mutex mu;
+};
+
+BesselTable::BesselTable() = default;
+BesselTable::BesselTable(BesselTable&&) noexcept = default;
+BesselTable& BesselTable::operator=(BesselTable&&) noexcept = default;
+BesselTable::~BesselTable() = default;
+
+BesselTable::BesselTable(const Placement& p, const Sampling& s, int rows)
+    : rows_(rows), lazy_(std::make_unique<Lazy>()) {
+  lazy_->placement = p;
+  lazy_->pil = s.pil;
+  lazy_->stride = 2 * p.nr;
+  lazy_->values.resize(static_cast<std::size_t>(rows_) *
+                       static_cast<std::size_t>(lazy_->stride));
+}
+
+const double* BesselTable::row(int ik) const {
+  Lazy& t = *lazy_;
+  double* at = t.values.data() + static_cast<std::size_t>(ik) * static_cast<std::size_t>(t.stride);
+  if (ik < t.filled.load(std::memory_order_acquire)) return at;
+  std::lock_guard<std::mutex> lock(t.mu);
+  int filled = t.filled.load(std::memory_order_relaxed);
+  if (ik < filled) return at;
+  constexpr int kBlockRows = 64;
+  const int end = std::min(rows_, std::max(ik + 1, filled + kBlockRows));
+  for (int r = filled; r < end; ++r) {
+    bessel_row(t.placement, wavenumber_of_step(r, t.pil),
+               t.values.data() + static_cast<std::size_t>(r) * static_cast<std::size_t>(t.stride));
+  }
+  t.filled.store(end, std::memory_order_release);
+  return at;
 }
 
 namespace {

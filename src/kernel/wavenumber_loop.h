@@ -4,6 +4,7 @@
 // per-frequency records and spectra.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "kernel/constants.h"
@@ -37,22 +38,26 @@ inline Sampling make_sampling(double tl, double aw, double xl, int ikmax, double
 inline constexpr int kIkMin = 100;
 
 // J0 and J1 of every receiver at every wavenumber of the grid. The grid does not depend on
-// the frequency, so a data set computes them once and every frequency reads them.
+// the frequency, so a data set computes them once and every frequency reads them. Rows are
+// computed when first asked for (in blocks, by whichever thread asks first), so that sums
+// that converge early never pay for the wavenumbers they do not reach.
 class BesselTable {
  public:
-  BesselTable() = default;
-  // Tabulates rows 0 .. rows-1 for the receivers of p, sharing the rows out among `threads`
-  // threads.
-  BesselTable(const Placement& p, const Sampling& s, int rows, int threads = 1);
+  BesselTable();
+  // A table of rows 0 .. rows-1 for the receivers of p.
+  BesselTable(const Placement& p, const Sampling& s, int rows);
+  BesselTable(BesselTable&&) noexcept;
+  BesselTable& operator=(BesselTable&&) noexcept;
+  ~BesselTable();
+
   int rows() const { return rows_; }
-  const double* row(int ik) const {
-    return values_.data() + static_cast<std::size_t>(ik) * static_cast<std::size_t>(stride_);
-  }
+  // Row ik: J0(k rr(ir)) at [2*(ir-1)], J1 at [2*(ir-1)+1]. Safe to call from any thread.
+  const double* row(int ik) const;
 
  private:
+  struct Lazy;
   int rows_ = 0;
-  int stride_ = 0;
-  std::vector<double> values_;
+  std::unique_ptr<Lazy> lazy_;
 };
 
 struct FrequencyOutcome {

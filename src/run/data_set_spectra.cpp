@@ -118,7 +118,7 @@ void collect(const Workspace& w, std::size_t f, double freq, const FrequencyOutc
 
 }  // namespace
 
-SharedSweep::SharedSweep(const std::vector<SpectraRequest>& requests, int threads)
+SharedSweep::SharedSweep(const std::vector<SpectraRequest>& requests, int /*threads*/)
     : state_(std::make_unique<SweepState>()) {
   if (requests.empty()) throw std::invalid_argument("a sweep needs at least one data set");
   for (const SpectraRequest& q : requests) {
@@ -140,7 +140,7 @@ SharedSweep::SharedSweep(const std::vector<SpectraRequest>& requests, int thread
     const Placement& p = st.prototypes[d].placement;
     const double cells = (static_cast<double>(st.sampling.ikmax) + 1.0) * 2.0 * p.nr;
     if (q.nfreq > 1 && cells * sizeof(double) <= kMaxBesselTableBytes) {
-      st.tables[d] = BesselTable(p, st.sampling, st.sampling.ikmax + 1, threads);
+      st.tables[d] = BesselTable(p, st.sampling, st.sampling.ikmax + 1);
     }
   }
 }

@@ -69,7 +69,8 @@ bool share_sweep(const SpectraRequest& a, const SpectraRequest& b);
 class SharedSweep {
  public:
   // Throws std::invalid_argument when a request cannot be computed or when the requests do
-  // not share a sweep.
+  // not share a sweep. (`threads` is kept for callers; the preparation is cheap, as the
+  // Bessel values are computed when first needed.)
   SharedSweep(const std::vector<SpectraRequest>& requests, int threads);
   ~SharedSweep();
   SharedSweep(const SharedSweep&) = delete;
