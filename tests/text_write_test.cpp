@@ -257,10 +257,35 @@ TEST(FixedExponent, DigitsAreThoseOfPrintfForManyValues) {
     std::snprintf(ref, sizeof ref, "%.*e", precision, v);
     return scientific_digits(v, precision) == ref;
   };
+  // The E13.6 field built from printf's digits, as the layout defines it.
+  auto field = [&](double v) {
+    if (!std::isfinite(v)) return fixed_e(v, 13, 6);  // not the subject here
+    std::string digits = "000000";
+    int exp = 0;
+    if (v != 0.0) {
+      std::snprintf(ref, sizeof ref, "%.5e", std::fabs(v));
+      digits.assign(1, ref[0]);
+      digits.append(ref + 2, 5);
+      exp = std::atoi(ref + 8) + 1;
+    }
+    std::string t = v < 0 ? "-0." : "0.";
+    t += digits;
+    const int a = std::abs(exp);
+    if (a > 999) return std::string(13, '*');
+    if (a <= 99) {
+      t += exp < 0 ? "E-" : "E+";
+      t += static_cast<char>('0' + a / 10);
+      t += static_cast<char>('0' + a % 10);
+    } else {
+      t += exp < 0 ? '-' : '+';
+      t += std::to_string(a);
+    }
+    return std::string(13 - t.size(), ' ') + t;
+  };
   long long mismatches = 0;
   for (long long i = 0; i < samples; ++i) {
     const double v = std::bit_cast<double>(bits());
-    if (!check(v, 5)) ++mismatches;
+    if (!check(v, 5) || fixed_e(v, 13, 6) != field(v)) ++mismatches;
   }
   for (long long i = 0; i < samples / 4; ++i) {
     // k/2 * 10^e with k odd: a tie at the last printed digit (exact while representable).

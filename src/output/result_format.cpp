@@ -42,11 +42,12 @@ std::string receiver_block(double x, double y, double z) {
 
 std::string frequency_group(double freq, int ik, const ReceiverSpectra& u) {
   std::string s = FreeLine().t("freq =").r(freq).t("iter =").i(ik).str();
+  s.reserve(s.size() + 6 * 82);
   for (const auto component : {0, 1, 2}) {
     for (std::size_t half = 0; half < 2; ++half) {
       for (std::size_t e = 3 * half; e < 3 + 3 * half; ++e) {
-        s += fixed_e(u[e][component].re, 13, 6);
-        s += fixed_e(u[e][component].im, 13, 6);
+        append_fixed_e(s, u[e][component].re, 13, 6);
+        append_fixed_e(s, u[e][component].im, 13, 6);
         s += ' ';
       }
       s += '\n';

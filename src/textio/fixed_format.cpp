@@ -66,7 +66,10 @@ std::string scientific_digits(double v, int precision) {
   return format("%.*e", precision, v);
 }
 
-std::string fixed_e(double v, int w, int d) {
+namespace {
+
+// fixed_e for every case: not finite, no digits, and exponents of three digits or more.
+std::string fixed_e_general(double v, int w, int d) {
   if (!std::isfinite(v)) return justify(special(v), w);
   if (d < 1) return justify("*", w);
   std::string digits(static_cast<std::size_t>(d), '0');
@@ -94,6 +97,71 @@ std::string fixed_e(double v, int w, int d) {
     s += std::to_string(a);
   }
   return justify(s, w);
+}
+
+}  // namespace
+
+void append_fixed_e(std::string& out, double v, int w, int d) {
+  // The common case without strings: a finite value, d digits that fit, an exponent of at
+  // most two digits. The digits are those of scientific_digits.
+  char m[80];
+  if (std::isfinite(v) && d >= 1 && d <= 40 && w >= 0 && w <= 64) {
+    int exp = 0;
+    char* digits_end = nullptr;
+    char digits[48];
+    if (v == 0.0) {
+      for (int k = 0; k < d; ++k) digits[k] = '0';
+      digits_end = digits + d;
+    } else {
+      const std::to_chars_result r =
+          std::to_chars(m, m + sizeof m, std::fabs(v), std::chars_format::scientific, d - 1);
+      if (r.ec != std::errc()) {
+        out += fixed_e_general(v, w, d);
+        return;
+      }
+      // m is D[.DDD]e[+-]XX[X]
+      char* p = m;
+      char* q = digits;
+      *q++ = *p++;
+      if (*p == '.') ++p;
+      while (*p != 'e') *q++ = *p++;
+      digits_end = q;
+      ++p;
+      const bool negative = *p == '-';
+      ++p;
+      int e = 0;
+      while (p < r.ptr) e = 10 * e + (*p++ - '0');
+      exp = (negative ? -e : e) + 1;
+    }
+    const int a = exp < 0 ? -exp : exp;
+    if (a <= 99) {
+      char s[80];
+      char* t = s;
+      if (v < 0) *t++ = '-';
+      *t++ = '0';
+      *t++ = '.';
+      for (const char* c = digits; c < digits_end; ++c) *t++ = *c;
+      *t++ = 'E';
+      *t++ = exp < 0 ? '-' : '+';
+      *t++ = static_cast<char>('0' + a / 10);
+      *t++ = static_cast<char>('0' + a % 10);
+      const auto len = static_cast<int>(t - s);
+      if (len > w) {
+        out.append(static_cast<std::size_t>(w), '*');
+      } else {
+        out.append(static_cast<std::size_t>(w - len), ' ');
+        out.append(s, static_cast<std::size_t>(len));
+      }
+      return;
+    }
+  }
+  out += fixed_e_general(v, w, d);
+}
+
+std::string fixed_e(double v, int w, int d) {
+  std::string s;
+  append_fixed_e(s, v, w, d);
+  return s;
 }
 
 std::string fixed_field(std::string_view line, int col, int width) {

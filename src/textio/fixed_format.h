@@ -23,6 +23,8 @@ std::string scientific_digits(double v, int precision);
 // exponent: fixed_e(12.3456789, 13, 6) = " 0.123457E+02". A three-digit exponent drops the E
 // (" 0.123457+100"). Zero is " 0.000000E+00" (never with a minus sign).
 std::string fixed_e(double v, int w, int d);
+// The same appended to out.
+void append_fixed_e(std::string& out, double v, int w, int d);
 
 // The field of `width` columns starting at column `col` (1-based) of `line`, blank-padded when
 // the line is shorter.
