@@ -32,7 +32,7 @@ constexpr const char* kHelp =
     "                value of OMP_NUM_THREADS, else every hardware thread); the results\n"
     "                are the same for every N\n"
     "  --sweep N     compute at most N consecutive data sets that share the model and the\n"
-    "                sampling together (default 32; 1: one after the other). The results\n"
+    "                sampling together (default 64; 1: one after the other). The results\n"
     "                are the same for every N; a sweep's files are put in place when all\n"
     "                its data sets are complete\n"
     "  --progress    show a progress line on standard error (shown anyway when standard\n"
@@ -100,7 +100,8 @@ int main(int argc, char** argv) {
         value = arg.substr(8);
       }
       const std::optional<int> n = lg::parse_thread_count(value);
-      if (!n) return usage_error("--sweep takes a whole number from 1 to 1024, not '" + value + "'");
+      if (!n)
+        return usage_error("--sweep takes a whole number from 1 to 1024, not '" + value + "'");
       sweep = static_cast<std::size_t>(*n);
       continue;
     }

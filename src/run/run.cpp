@@ -1,5 +1,8 @@
 #include "run/run.h"
 
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <set>
 #include <string>
 
@@ -9,8 +12,25 @@
 
 namespace lg {
 
+namespace {
+
+// The result files a sweep may hold open.
+std::size_t open_file_budget() {
+  rlimit r{};
+  std::size_t limit = 1024;
+  if (::getrlimit(RLIMIT_NOFILE, &r) == 0 && r.rlim_cur != RLIM_INFINITY) {
+    limit = static_cast<std::size_t>(r.rlim_cur);
+  } else if (::getrlimit(RLIMIT_NOFILE, &r) == 0) {
+    limit = 4096 + 64;
+  }
+  return std::clamp<std::size_t>(limit > 64 ? (limit - 64) / 2 : 0, 16, 2048);
+}
+
+}  // namespace
+
 std::vector<std::vector<const DataSetJob*>> sweep_groups(const std::vector<DataSetJob>& jobs,
                                                          std::size_t max_data_sets) {
+  const std::size_t max_files = open_file_budget();
   std::vector<std::vector<const DataSetJob*>> groups;
   SpectraRequest leader;
   std::set<std::string> names;  // the result files of the current group
@@ -20,7 +40,7 @@ std::vector<std::vector<const DataSetJob*>> sweep_groups(const std::vector<DataS
     const SpectraRequest q = classic_request(job);
     const double bytes = (q.ikmax + 1.0) * 2.0 * static_cast<double>(q.x.size()) * sizeof(double);
     bool joins = !groups.empty() && groups.back().size() < max_data_sets &&
-                 files + job.result_names.size() <= kMaxSweepFiles &&
+                 files + job.result_names.size() <= max_files &&
                  table_bytes + bytes <= kMaxSweepTableBytes && share_sweep(leader, q);
     // Two data sets writing the same file must run one after the other, as they were read.
     for (const std::string& n : job.result_names) joins = joins && names.count(n) == 0;
