@@ -1,0 +1,274 @@
+// Static displacements of the six moment-tensor elements (see static_displacements.h): the
+// wavenumber sum of the static kernels with Simpson weights, the large-wavenumber limit taken
+// out analytically for receivers at the source depth, and the expansion into components.
+#include "statics/static_displacements.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+#include <stdexcept>
+#include <string>
+
+#include "statics/static_response.h"
+#include "statics/static_stack.h"
+
+namespace lg {
+
+namespace {
+
+using statics::DepthKernels;
+using statics::DepthPlace;
+
+// More wavenumber samples than this mean receivers far too close in depth to the source for
+// their distance.
+constexpr double kMaxSamples = 2.0e7;
+
+std::string fmt(double v) {
+  char b[32];
+  std::snprintf(b, sizeof b, "%g", v);
+  return b;
+}
+
+// Depth separations below this fraction of the model's length scale count as equal depths.
+constexpr double kSameDepth = 1e-12;
+
+double length_scale(double source_depth, const std::vector<StaticReceiver>& receivers) {
+  double l = source_depth;
+  for (const StaticReceiver& r : receivers) l = std::max({l, std::hypot(r.x, r.y), r.depth});
+  return l;
+}
+
+bool same_depth(double a, double b, double scale) {
+  return std::abs(a - b) <= kSameDepth * scale;
+}
+
+// The distance from depth z to the nearest interface (free surface included) that is not at z.
+double nearest_other_interface(const std::vector<StaticLayer>& layers, double z, double scale) {
+  double best = INFINITY;
+  double top = 0.0;
+  for (std::size_t i = 0; i < layers.size(); ++i) {
+    if (!same_depth(top, z, scale)) best = std::min(best, std::abs(top - z));
+    top += layers[i].thickness;
+  }
+  return best;
+}
+
+void check_receivers(const std::vector<StaticReceiver>& receivers, double source_depth,
+                     double scale) {
+  for (std::size_t i = 0; i < receivers.size(); ++i) {
+    const StaticReceiver& r = receivers[i];
+    const std::string name = "receiver " + std::to_string(i + 1) + ": ";
+    if (!(std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.depth)) || r.depth < 0.0) {
+      throw std::invalid_argument(name + "position (" + fmt(r.x) + ", " + fmt(r.y) + ", " +
+                                  fmt(r.depth) + ") is not finite or lies above the free surface");
+    }
+    if (std::hypot(r.x, r.y) == 0.0 && same_depth(r.depth, source_depth, scale)) {
+      throw std::invalid_argument(name + "lies at the source, where the displacement is infinite");
+    }
+  }
+}
+
+// Integrals over k dk of the kernels times Bessel functions of one receiver.
+//  0 U_u J0   1 U_s J0   2 V_u J0'   3 V_s J0'
+//  4 U_v J1   5 V_v J1'  6 V_v J1/kr 7 W_w J1'  8 W_w J1/kr
+//  9 U_s J2  10 V_s J2' 11 V_s 2J2/kr 12 W_t J2' 13 W_t 2J2/kr
+using Integrals = std::array<double, 14>;
+
+// The terms of the integrands at kr = x, without the factor k.
+Integrals integrand(const DepthKernels& g, double x) {
+  double j0 = 1.0, j1 = 0.0, j1x = 0.5, j2 = 0.0, j2x = 0.0;
+  if (x > 0.0) {
+    j0 = ::j0(x);
+    j1 = ::j1(x);
+    j1x = j1 / x;
+    j2 = ::jn(2, x);
+    j2x = j2 / x;
+  }
+  const double dj0 = -j1;
+  const double dj1 = j0 - j1x;
+  const double dj2 = j1 - 2.0 * j2x;
+  return Integrals{g.u_u * j0,  g.u_s * j0,      g.v_u * dj0, g.v_s * dj0,    g.u_v * j1,
+                   g.v_v * dj1, g.v_v * j1x,     g.w_w * dj1, g.w_w * j1x,    g.u_s * j2,
+                   g.v_s * dj2, 2 * g.v_s * j2x, g.w_t * dj2, 2 * g.w_t * j2x};
+}
+
+// The integrals of the constant large-wavenumber limit g of the kernels, for a receiver at
+// horizontal distance r > 0 at the source depth: over k dk, J_m gives m/r^2, J_m' gives
+// -1/r^2 and m J_m/(kr) gives m/r^2 (limits of the integrals with e^(-epsilon k)).
+Integrals limit_integrals(const DepthKernels& g, double r) {
+  const double c = 1.0 / (r * r);
+  return Integrals{0.0,        0.0,           -g.v_u * c, -g.v_s * c,   g.u_v * c,
+                   -g.v_v * c, g.v_v * c,     -g.w_w * c, g.w_w * c,    2 * g.u_s * c,
+                   -g.v_s * c, 2 * g.v_s * c, -g.w_t * c, 2 * g.w_t * c};
+}
+
+struct Tensor {
+  double xx = 0, yy = 0, zz = 0, xy = 0, xz = 0, yz = 0;
+};
+
+// The elements xy, xz, -yz, zz-xx, zz-yy, xx+yy+zz.
+std::array<Tensor, 6> element_tensors() {
+  std::array<Tensor, 6> t{};
+  t[0].xy = 1.0;
+  t[1].xz = 1.0;
+  t[2].yz = -1.0;
+  t[3].zz = 1.0;
+  t[3].xx = -1.0;
+  t[4].zz = 1.0;
+  t[4].yy = -1.0;
+  t[5].xx = t[5].yy = t[5].zz = 1.0;
+  return t;
+}
+
+// Displacement (x, y, z up) of one receiver at azimuth phi for tensor m, from its integrals.
+// The source's jumps: [U] = Mzz/(2 pi (lambda+2mu)) (m = 0); [V] and [W] = (Mxz, Myz)/(2 pi mu)
+// (m = 1); [S/k] and [T/k] from the horizontal tensor with the lambda Mzz/(lambda+2mu) part
+// of its diagonal removed (m = 0, 2). See docs/statics.md.
+std::array<double, 3> displacement(const Integrals& in, double phi, const Tensor& t,
+                                   const statics::StaticMedium& src) {
+  const double pi = std::numbers::pi;
+  const double l2m = src.lambda + 2.0 * src.mu;
+  const double a = t.xx - src.lambda * t.zz / l2m;
+  const double d = t.yy - src.lambda * t.zz / l2m;
+  const double b = t.xy;
+  // m = 0
+  const double cu0 = t.zz / (2.0 * pi * l2m);
+  const double cs0 = (a + d) / (4.0 * pi);
+  double uz = cu0 * in[0] + cs0 * in[1];
+  double ur = cu0 * in[2] + cs0 * in[3];
+  double uf = 0.0;
+  // m = 1: cos and sin patterns of P-SV and SH
+  const double c1 = std::cos(phi), s1 = std::sin(phi);
+  const double pc1 = t.xz / (2.0 * pi * src.mu), ps1 = t.yz / (2.0 * pi * src.mu);
+  const double wc1 = t.yz / (2.0 * pi * src.mu), ws1 = -t.xz / (2.0 * pi * src.mu);
+  uz += (pc1 * c1 + ps1 * s1) * in[4];
+  ur += (pc1 * c1 + ps1 * s1) * in[5] + (wc1 * s1 - ws1 * c1) * in[8];
+  uf += (ps1 * c1 - pc1 * s1) * in[6] + (wc1 * c1 + ws1 * s1) * in[7];
+  // m = 2
+  const double c2 = std::cos(2.0 * phi), s2 = std::sin(2.0 * phi);
+  const double pc2 = (d - a) / (4.0 * pi), ps2 = -b / (2.0 * pi);
+  const double wc2 = -b / (2.0 * pi), ws2 = (a - d) / (4.0 * pi);
+  uz += (pc2 * c2 + ps2 * s2) * in[9];
+  ur += (pc2 * c2 + ps2 * s2) * in[10] + (wc2 * s2 - ws2 * c2) * in[13];
+  uf += (ps2 * c2 - pc2 * s2) * in[11] + (wc2 * c2 + ws2 * s2) * in[12];
+  return {ur * c1 - uf * s1, ur * s1 + uf * c1, -uz};
+}
+
+}  // namespace
+
+StaticSampling choose_static_sampling(const std::vector<StaticLayer>& layers, double source_depth,
+                                      const std::vector<StaticReceiver>& receivers) {
+  const double scale = length_scale(source_depth, receivers);
+  if (!(scale > 0.0) || !std::isfinite(scale)) {
+    throw std::invalid_argument("source and receivers all at the free surface above the source");
+  }
+  StaticSampling s;
+  s.dk = 2.0 * std::numbers::pi / (60.0 * scale);
+  double kmax = 0.0;
+  for (const StaticReceiver& r : receivers) {
+    if (same_depth(r.depth, source_depth, scale)) {
+      const double d = nearest_other_interface(layers, source_depth, scale);
+      kmax = std::max(kmax, std::isfinite(d) ? 15.0 / d : 30.0 / scale);
+    } else {
+      kmax = std::max(kmax, 30.0 / std::abs(r.depth - source_depth));
+    }
+  }
+  s.kmax = kmax;
+  return s;
+}
+
+std::vector<StaticDisplacement> static_displacements(const std::vector<StaticLayer>& layers,
+                                                     double source_depth,
+                                                     const std::vector<StaticReceiver>& receivers,
+                                                     const StaticSampling& sampling) {
+  const statics::StaticStack stack = statics::static_stack(layers, source_depth);
+  const double scale = length_scale(source_depth, receivers);
+  check_receivers(receivers, source_depth, scale);
+  if (!(sampling.dk > 0.0) || !(sampling.kmax > 0.0) || !std::isfinite(sampling.kmax)) {
+    throw std::invalid_argument("wavenumber sampling dk = " + fmt(sampling.dk) +
+                                ", kmax = " + fmt(sampling.kmax) + " is not usable");
+  }
+  const double steps = std::ceil(sampling.kmax / sampling.dk);
+  if (steps > kMaxSamples) {
+    throw std::invalid_argument("the wavenumber sum would need " + fmt(steps) +
+                                " samples: receivers too close in depth to the source for their "
+                                "distance");
+  }
+  const long nk = 2 * ((static_cast<long>(steps) + 1) / 2);
+
+  // Receivers at one depth share their kernels.
+  std::vector<double> depths;
+  for (const StaticReceiver& r : receivers) {
+    const double z = same_depth(r.depth, source_depth, scale) ? source_depth : r.depth;
+    if (std::find(depths.begin(), depths.end(), z) == depths.end()) depths.push_back(z);
+  }
+  std::vector<DepthPlace> places;
+  for (double z : depths) places.push_back(statics::depth_place(stack, z));
+  std::vector<std::size_t> slot(receivers.size());
+  std::vector<bool> at_source(receivers.size());
+  for (std::size_t i = 0; i < receivers.size(); ++i) {
+    at_source[i] = same_depth(receivers[i].depth, source_depth, scale);
+    const double z = at_source[i] ? source_depth : receivers[i].depth;
+    slot[i] = static_cast<std::size_t>(std::find(depths.begin(), depths.end(), z) - depths.begin());
+  }
+
+  statics::StaticRecursion recursion(stack);
+  std::vector<DepthKernels> g;
+
+  // The kernels at the source depth tend to constants: take them at a wavenumber where every
+  // positive length of the model is thousands of decay lengths.
+  std::vector<DepthKernels> limit(depths.size());
+  if (std::find(at_source.begin(), at_source.end(), true) != at_source.end()) {
+    double shortest = scale;
+    for (const statics::SubLayer& l : stack.layers) {
+      if (l.thickness > 0.0) shortest = std::min(shortest, l.thickness);
+    }
+    for (double z : depths) {
+      if (z != source_depth) shortest = std::min(shortest, std::abs(z - source_depth));
+    }
+    recursion.kernels(1000.0 / shortest, places, g);
+    for (std::size_t i = 0; i < receivers.size(); ++i) {
+      if (at_source[i]) limit[slot[i]] = g[slot[i]];
+    }
+  }
+
+  std::vector<Integrals> sums(receivers.size(), Integrals{});
+  std::vector<double> dist(receivers.size());
+  for (std::size_t i = 0; i < receivers.size(); ++i) {
+    dist[i] = std::hypot(receivers[i].x, receivers[i].y);
+  }
+  for (long n = 1; n <= nk; ++n) {
+    const double k = static_cast<double>(n) * sampling.dk;
+    // Simpson: (4 S(dk) - S(2 dk))/3 with S the plain sums of spacing dk and 2 dk.
+    double w = sampling.dk;
+    if (sampling.simpson) w *= (n == nk) ? 1.0 / 3.0 : (n % 2 == 1 ? 4.0 / 3.0 : 2.0 / 3.0);
+    recursion.kernels(k, places, g);
+    for (std::size_t i = 0; i < receivers.size(); ++i) {
+      DepthKernels gi = g[slot[i]];
+      if (at_source[i]) {
+        const DepthKernels& c = limit[slot[i]];
+        gi.u_u -= c.u_u, gi.v_u -= c.v_u, gi.u_v -= c.u_v, gi.v_v -= c.v_v;
+        gi.u_s -= c.u_s, gi.v_s -= c.v_s, gi.w_w -= c.w_w, gi.w_t -= c.w_t;
+      }
+      const Integrals f = integrand(gi, k * dist[i]);
+      for (std::size_t j = 0; j < f.size(); ++j) sums[i][j] += w * k * f[j];
+    }
+  }
+
+  const std::array<Tensor, 6> tensors = element_tensors();
+  const statics::StaticMedium& src = stack.layers[static_cast<std::size_t>(stack.source)].medium;
+  std::vector<StaticDisplacement> out(receivers.size());
+  for (std::size_t i = 0; i < receivers.size(); ++i) {
+    Integrals in = sums[i];
+    if (at_source[i]) {
+      const Integrals add = limit_integrals(limit[slot[i]], dist[i]);
+      for (std::size_t j = 0; j < in.size(); ++j) in[j] += add[j];
+    }
+    const double phi = dist[i] > 0.0 ? std::atan2(receivers[i].y, receivers[i].x) : 0.0;
+    for (std::size_t e = 0; e < 6; ++e) out[i][e] = displacement(in, phi, tensors[e], src);
+  }
+  return out;
+}
+
+}  // namespace lg

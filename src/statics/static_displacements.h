@@ -1,0 +1,48 @@
+// Static (zero-frequency, elastic) displacements of a layered half-space for the six
+// moment-tensor elements: reads the layers, the source depth and the receivers, returns the
+// displacement of every receiver in the scale and component convention of the spectra.
+#pragma once
+
+#include <array>
+#include <vector>
+
+namespace lg {
+
+// One layer, top layer first; the last one is the half-space (its thickness is ignored).
+// Lengths, velocities and densities in the units of the dynamic model files.
+struct StaticLayer {
+  double thickness = 0.0, vp = 0.0, vs = 0.0, rho = 0.0;
+};
+
+// A receiver: x, y its offset from the source's epicentre (x north, y east), depth below the
+// free surface (positive down).
+struct StaticReceiver {
+  double x = 0.0, y = 0.0, depth = 0.0;
+};
+
+// The wavenumber samples k = n*dk, n = 1 .. ceil(kmax/dk) rounded up to even.
+struct StaticSampling {
+  double dk = 0.0;
+  double kmax = 0.0;
+  bool simpson = true;  // false: the plain sum dk * sum f(n dk) (for checks of the rule)
+};
+
+// Displacement of one receiver: [element][component], elements xy, xz, -yz, zz-xx, zz-yy,
+// xx+yy+zz; components x, y, vertical (positive up).
+using StaticDisplacement = std::array<std::array<double, 3>, 6>;
+
+// Periodicity length XL = 60 times the largest of the receivers' horizontal distances and
+// the source and receiver depths, dk = 2 pi/XL; kmax = 30/|zs - zr| for the receiver nearest
+// the source in depth (receivers at the source depth: 15 over the distance from the source
+// depth to the nearest interface, or 30 over that length when there is none).
+StaticSampling choose_static_sampling(const std::vector<StaticLayer>& layers, double source_depth,
+                                      const std::vector<StaticReceiver>& receivers);
+
+// The static displacements for a unit moment of each element. Throws std::invalid_argument
+// with a one-line reason for unusable layers, depths, receivers or sampling.
+std::vector<StaticDisplacement> static_displacements(const std::vector<StaticLayer>& layers,
+                                                     double source_depth,
+                                                     const std::vector<StaticReceiver>& receivers,
+                                                     const StaticSampling& sampling);
+
+}  // namespace lg
