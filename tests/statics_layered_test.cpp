@@ -109,4 +109,63 @@ TEST_F(StaticLayeredCrust, AgreesWithThePropagatorReference) {
             << worst << "\n";
 }
 
+// Simpson weights at the default spacing against a spacing four times finer: within 1e-5 of
+// each station's largest value, where the plain sum errs by about (2 pi r/XL)^2/12.
+TEST_F(StaticLayeredCrust, SumAccuracyAgainstSpacing) {
+  const std::vector<StaticReceiver> recs{{5.0, 0.0, 0.0}, {12.0, 9.0, 0.0}, {-40.0, 45.0, 0.0}};
+  const lg::StaticSampling base = lg::choose_static_sampling(crust, zs, recs);
+  lg::StaticSampling fine = base, plain = base;
+  fine.dk /= 4.0;
+  plain.simpson = false;
+  const auto u = lg::static_displacements(crust, zs, recs, base);
+  const auto f = lg::static_displacements(crust, zs, recs, fine);
+  const auto q = lg::static_displacements(crust, zs, recs, plain);
+  const double xl = 2.0 * std::acos(-1.0) / base.dk;
+  for (std::size_t i = 0; i < recs.size(); ++i) {
+    const double r = std::hypot(recs[i].x, recs[i].y);
+    const double simpson = relative_difference(f[i], u[i]);
+    const double plain_error = relative_difference(f[i], q[i]);
+    const double predicted = std::pow(2.0 * std::acos(-1.0) * r / xl, 2) / 12.0;
+    EXPECT_LT(simpson, 1e-5) << "receiver " << i;
+    EXPECT_GT(plain_error, 10.0 * simpson) << "receiver " << i;
+    EXPECT_GT(plain_error, 0.2 * predicted) << "receiver " << i;
+    EXPECT_LT(plain_error, 5.0 * predicted) << "receiver " << i;
+    std::cout << "[ spacing ] r = " << r << ", XL = " << xl << ": Simpson " << simpson
+              << ", plain sum " << plain_error << " ((2 pi r/XL)^2/12 = " << predicted << ")\n";
+  }
+}
+
+// Receivers at the source depth (the sum's large-wavenumber limit taken out) lie between
+// receivers just above and below it; a source exactly on an interface belongs to the layer
+// above: it equals a source just above the interface, not one just below.
+TEST_F(StaticLayeredCrust, SourceDepthAndInterfaceConventions) {
+  const double dz = 0.02;
+  const std::vector<StaticReceiver> level{{5.0, 2.0, zs}, {-9.0, 7.0, zs}};
+  std::vector<StaticReceiver> around;
+  for (const StaticReceiver& r : level) {
+    around.push_back({r.x, r.y, zs - dz});
+    around.push_back({r.x, r.y, zs + dz});
+  }
+  const auto at = compute(level);
+  const auto near = compute(around);
+  for (std::size_t i = 0; i < level.size(); ++i) {
+    StaticDisplacement mid{};
+    for (std::size_t e = 0; e < 6; ++e) {
+      for (std::size_t c = 0; c < 3; ++c) {
+        mid[e][c] = (near[2 * i][e][c] + near[2 * i + 1][e][c]) / 2.0;
+      }
+    }
+    EXPECT_LT(relative_difference(mid, at[i]), 1e-4) << "receiver " << i;
+  }
+
+  const std::vector<StaticReceiver> surface{{4.0, 3.0, 0.0}};
+  auto at_depth = [&](double z) {
+    return lg::static_displacements(crust, z, surface,
+                                    lg::choose_static_sampling(crust, z, surface))[0];
+  };
+  const StaticDisplacement on = at_depth(8.0);
+  EXPECT_LT(relative_difference(on, at_depth(8.0 - 1e-9)), 1e-6);
+  EXPECT_GT(relative_difference(on, at_depth(8.0 + 1e-9)), 1e-2);
+}
+
 }  // namespace
