@@ -6,6 +6,8 @@
 #include <cmath>
 #include <iostream>
 #include <numbers>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "statics/static_displacements.h"
@@ -119,6 +121,26 @@ TEST_F(StaticHalfSpace, NodalComponentsAndRotation) {
   rotated(1, 2, -1.0);
   rotated(3, 4, 1.0);
   rotated(5, 5, 1.0);
+}
+
+// Unusable input is refused with a reason naming what is wrong.
+TEST_F(StaticHalfSpace, BadInputIsRefused) {
+  auto reason = [&](const std::vector<StaticLayer>& layers, double zs,
+                    const std::vector<StaticReceiver>& recs) -> std::string {
+    try {
+      lg::static_displacements(layers, zs, recs, lg::StaticSampling{0.01, 10.0, true});
+    } catch (const std::invalid_argument& e) {
+      return e.what();
+    }
+    return "accepted";
+  };
+  const std::vector<StaticReceiver> one{{3.0, 0.0, 0.0}};
+  EXPECT_EQ(reason({{1.0, 5.0, 0.0, 2.0}, {0.0, vp, vs, rho}}, 5.0, one).rfind("layer 1: ", 0), 0u);
+  EXPECT_EQ(reason({{0.0, vp, vs, rho}, {0.0, vp, vs, rho}}, 5.0, one).rfind("layer 1: ", 0), 0u);
+  EXPECT_EQ(reason(half_space, -1.0, one).rfind("source depth", 0), 0u);
+  EXPECT_EQ(reason(half_space, 5.0, {{0.0, 0.0, 5.0}}).rfind("receiver 1: ", 0), 0u);
+  EXPECT_EQ(reason(half_space, 5.0, {{1.0, 0.0, -2.0}}).rfind("receiver 1: ", 0), 0u);
+  EXPECT_EQ(reason(half_space, 5.0, one), "accepted");
 }
 
 }  // namespace
