@@ -161,7 +161,7 @@ StaticSampling choose_static_sampling(const std::vector<StaticLayer>& layers, do
                                       const std::vector<StaticReceiver>& receivers) {
   const double scale = length_scale(source_depth, receivers);
   if (!(scale > 0.0) || !std::isfinite(scale)) {
-    throw std::invalid_argument("source and receivers all at the free surface above the source");
+    throw std::invalid_argument("source and receivers all at one point of the free surface");
   }
   StaticSampling s;
   s.dk = 2.0 * std::numbers::pi / (60.0 * scale);
@@ -174,7 +174,7 @@ StaticSampling choose_static_sampling(const std::vector<StaticLayer>& layers, do
       kmax = std::max(kmax, 30.0 / std::abs(r.depth - source_depth));
     }
   }
-  s.kmax = kmax;
+  s.kmax = receivers.empty() ? 30.0 / scale : kmax;
   return s;
 }
 
@@ -185,6 +185,7 @@ std::vector<StaticDisplacement> static_displacements(const std::vector<StaticLay
   const statics::StaticStack stack = statics::static_stack(layers, source_depth);
   const double scale = length_scale(source_depth, receivers);
   check_receivers(receivers, source_depth, scale);
+  if (receivers.empty()) return {};
   if (!(sampling.dk > 0.0) || !(sampling.kmax > 0.0) || !std::isfinite(sampling.kmax)) {
     throw std::invalid_argument("wavenumber sampling dk = " + fmt(sampling.dk) +
                                 ", kmax = " + fmt(sampling.kmax) + " is not usable");

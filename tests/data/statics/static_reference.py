@@ -2,7 +2,8 @@
 """Reference static displacements of a layered half-space, computed independently of the
 program's recursion: the motion-stress equations of each layer at zero frequency propagated with
 matrix exponentials (Thomson-Haskell), the source as jumps of that vector, and the Hankel
-integrals by adaptive quadrature (scipy's quad_vec).
+integrals by Gauss-Legendre panels of one Bessel oscillation each (12 and 20 nodes, their
+difference reported on standard error).
 
 Reads one JSON object on standard input:
   {"layers": [[thickness, vp, vs, rho], ...], "source_depth": zs,
@@ -60,7 +61,6 @@ class Model:
         z = z_from
         step = 1 if z_to > z_from else -1
         while z != z_to:
-            i = self.index(z, upper=(step > 0) is False)
             if step > 0:
                 i = self.index(z, upper=False)
                 bound = self.tops[i + 1] if i + 1 < len(self.layers) else np.inf
