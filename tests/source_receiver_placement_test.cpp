@@ -160,10 +160,10 @@ TEST_F(Geometry, DistanceAndAzimuthFromTheSource) {
 TEST_F(Geometry, ReceiverStraightAboveOrBelowTheSource) {
   layers({10.0, 0.0});
   source(-3.5, 2, 5);
-  // Azimuths left by an earlier data set must not survive.
-  b().caz[1] = b().caz[2] = 0.25;
-  b().saz[1] = b().saz[2] = 0.25;
   receivers({{-3.5, 2, 0}, {-3.5, 2, 8}});
+  // Azimuths that come with the receivers (left by an earlier data set) must not survive.
+  given_.caz[1] = given_.caz[2] = 0.25;
+  given_.saz[1] = given_.saz[2] = 0.25;
   place();
   for (int ir = 1; ir <= 2; ++ir) {
     EXPECT_EQ(d().rr[ir], 0.0);
