@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "textio/list_read.h"
 #include "test_workdir.h"
+#include "textio/list_read.h"
 
 namespace lg {
 namespace {
@@ -91,6 +91,26 @@ std::vector<std::string> groups_of(const std::vector<std::string>& lines, int nc
   if (lines.size() < start) return {};
   return std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(start), lines.end());
 }
+
+// A run in a fresh folder with the control file ctl (one station, one data set unless a test
+// says otherwise).
+class DriverRun : public ::testing::Test {
+ protected:
+  // nstati = ns1 = ns2 = 1: one receiver in each row.
+  void one_receiver_per_row() {
+    ctl.nstati = 1;
+    ctl.ns1 = 1;
+    ctl.ns2 = 1;
+  }
+  WorkDir w;
+  ControlText ctl;
+};
+class ReceiverPacking : public DriverRun {};
+class ModelValues : public DriverRun {};
+class Stations : public DriverRun {};
+class Iterations : public DriverRun {};
+class ResultHeader : public DriverRun {};
+class ResultFilesInPlace : public DriverRun {};
 
 // Two stations, two data sets each: AB1 gives thicknesses and NR = nstati, CD2 layer-top
 // depths, a comment line before its group, NR different from nstati and a header whose
@@ -300,9 +320,7 @@ std::vector<std::string> groups_alone(const Receiver& r, double zs,
   return groups_of(w.lines("green/AB1/AB1.1"), 2);
 }
 
-TEST(ReceiverPacking, OnlyReceiversReadTakePartInIndexOrderAfterDepthOrdering) {
-  WorkDir w;
-  ControlText ctl;
+TEST_F(ReceiverPacking, OnlyReceiversReadTakePartInIndexOrderAfterDepthOrdering) {
   ctl.ndatas = 2;
   ctl.nstati = 4;
   ctl.ns1 = 2;
@@ -338,10 +356,8 @@ TEST(ReceiverPacking, OnlyReceiversReadTakePartInIndexOrderAfterDepthOrdering) {
   EXPECT_EQ(groups_of(w.lines("green/AB1/AB1.7"), 2), groups_alone(b, 6.0));
 }
 
-TEST(ReceiverPacking, EqualDepthsAfterAShallowerOneFollowTheExchangeSort) {
+TEST_F(ReceiverPacking, EqualDepthsAfterAShallowerOneFollowTheExchangeSort) {
   // Depths 2, 2, 1 end as 1, 2, 2 with the two depth-2 receivers in reverse order.
-  WorkDir w;
-  ControlText ctl;
   ctl.nstati = 3;
   ctl.ns1 = 1;
   ctl.ns2 = 3;
@@ -356,13 +372,9 @@ TEST(ReceiverPacking, EqualDepthsAfterAShallowerOneFollowTheExchangeSort) {
   EXPECT_EQ(w.lines("green/AB1/AB1.3").at(9), "  1.  0.  2.");
 }
 
-TEST(ModelValues, LayerTopDepthsAndThicknessesGiveTheSameSpectra) {
+TEST_F(ModelValues, LayerTopDepthsAndThicknessesGiveTheSameSpectra) {
   const Receiver r{12, -4, 0.5};
-  WorkDir w;
-  ControlText ctl;
-  ctl.nstati = 1;
-  ctl.ns1 = 1;
-  ctl.ns2 = 1;
+  one_receiver_per_row();
   ctl.stations = {"THK", "DEP"};
   const std::string group =
       " &INPUT NC=3, NFREQ=2, TL=10., AW=1., NR=1, XL=100., IKMAX=3, UCONV=0., XS=0., YS=0. /";
@@ -384,14 +396,10 @@ TEST(ModelValues, LayerTopDepthsAndThicknessesGiveTheSameSpectra) {
   EXPECT_EQ(groups_of(w.lines("green/DEP/DEP.1"), 3), thk);
 }
 
-TEST(ModelValues, OmittedMembersKeepTheValueLastRead) {
+TEST_F(ModelValues, OmittedMembersKeepTheValueLastRead) {
   // Station 1 omits UCONV (zero on the first read); station 2 omits AW and TL, which keep the
   // values read for station 1, not a converted damping.
-  WorkDir w;
-  ControlText ctl;
-  ctl.nstati = 1;
-  ctl.ns1 = 1;
-  ctl.ns2 = 1;
+  one_receiver_per_row();
   ctl.stations = {"ST1", "ST2"};
   const std::string sub = subfault_text("   1   1   45.0   30.0", {{6.0, {{12, -4, 0}}}});
   write_inputs(
@@ -446,9 +454,7 @@ TEST(FilotEcho, BlankWhenTheFirstNameIsNotBuilt) {
   }
 }
 
-TEST(Stations, NoStationsEndsNormally) {
-  WorkDir w;
-  ControlText ctl;
+TEST_F(Stations, NoStationsEndsNormally) {
   ctl.stations = {};
   w.write("quenta4.ctl", ctl.text());
   const RunOutcome r = w.run();
@@ -458,9 +464,7 @@ TEST(Stations, NoStationsEndsNormally) {
   EXPECT_EQ(w.entries("."), (std::set<std::string>{"quenta4.ctl"}));
 }
 
-TEST(Stations, EightIndicesWithNrFiveAndTheEchoOfTheHeaderColumns) {
-  WorkDir w;
-  ControlText ctl;
+TEST_F(Stations, EightIndicesWithNrFiveAndTheEchoOfTheHeaderColumns) {
   ctl.nstati = 8;
   ctl.nw1 = 3;
   ctl.ns1 = 1;
@@ -497,7 +501,7 @@ std::vector<std::string> frequency_lines(const std::string& group, int nfreq) {
   return v;
 }
 
-TEST(Iterations, UnconvergedSumsRunToIkmaxPlusOne) {
+TEST_F(Iterations, UnconvergedSumsRunToIkmaxPlusOne) {
   EXPECT_EQ(frequency_lines(small_group(1, 3, 50), 3),
             (std::vector<std::string>{" freq =  0.iter = 51", " freq =  0.1iter = 51",
                                       " freq =  0.2iter = 51"}));
@@ -505,7 +509,7 @@ TEST(Iterations, UnconvergedSumsRunToIkmaxPlusOne) {
             (std::vector<std::string>{" freq =  0.iter = 1", " freq =  0.1iter = 1"}));
 }
 
-TEST(Iterations, ConvergedSumsLeaveAfterIndexOneHundredAndOne) {
+TEST_F(Iterations, ConvergedSumsLeaveAfterIndexOneHundredAndOne) {
   const std::string group =
       " &INPUT NC=2, NFREQ=2, TL=10., AW=1., NR=1, XL=100., IKMAX=150, UCONV=1.E30, XS=0., "
       "YS=0. /";
@@ -518,10 +522,8 @@ TEST(Iterations, ConvergedSumsLeaveAfterIndexOneHundredAndOne) {
   EXPECT_EQ(frequency_lines(at_limit, 1), (std::vector<std::string>{" freq =  0.iter = 101"}));
 }
 
-TEST(Iterations, UnconvergedFrequenciesAreReportedOncePerDataSet) {
+TEST_F(Iterations, UnconvergedFrequenciesAreReportedOncePerDataSet) {
   // A threshold no sum can meet in three steps; the run still completes.
-  WorkDir w;
-  ControlText ctl;
   ctl.ndatas = 2;
   const std::string group =
       " &INPUT NC=2, NFREQ=2, TL=10., AW=1., NR=2, XL=100., IKMAX=2, UCONV=1.E-30, XS=0., "
@@ -542,7 +544,7 @@ TEST(Iterations, UnconvergedFrequenciesAreReportedOncePerDataSet) {
   EXPECT_EQ(w.lines("green/AB1/AB1.4").at(10), " freq =  0.iter = 3");
 }
 
-TEST(Iterations, FrequenciesByRepeatedAddition) {
+TEST_F(Iterations, FrequenciesByRepeatedAddition) {
   const std::string group =
       " &INPUT NC=2, NFREQ=4, TL=3., AW=1., NR=1, XL=100., IKMAX=0, UCONV=0., XS=0., YS=0. /";
   EXPECT_EQ(frequency_lines(group, 4),
@@ -550,9 +552,7 @@ TEST(Iterations, FrequenciesByRepeatedAddition) {
                                       " freq =  0.666666667iter = 1", " freq =  1.iter = 1"}));
 }
 
-TEST(Iterations, NoFrequenciesLeaveHeaderAndReceiverBlockOnly) {
-  WorkDir w;
-  ControlText ctl;
+TEST_F(Iterations, NoFrequenciesLeaveHeaderAndReceiverBlockOnly) {
   write_inputs(w, ctl,
                {{"AB1",
                  {testing::model_text(small_group(2, 0, 3), small_layers()),
@@ -564,9 +564,7 @@ TEST(Iterations, NoFrequenciesLeaveHeaderAndReceiverBlockOnly) {
   EXPECT_EQ(l[9], "  3.  4.  0.");
 }
 
-TEST(ResultHeader, LongParameterLineContinuesOnASecondLine) {
-  WorkDir w;
-  ControlText ctl;
+TEST_F(ResultHeader, LongParameterLineContinuesOnASecondLine) {
   ctl.nstati = 1;
   ctl.ns2 = 1;
   const std::string group =
@@ -704,10 +702,8 @@ TEST_F(SameFiles, FirstFrequencyAloneOrWithOthers) {
   }
 }
 
-TEST(ResultFilesInPlace, AFileThatCannotBePutInPlaceFailsTheWholeDataSet) {
+TEST_F(ResultFilesInPlace, AFileThatCannotBePutInPlaceFailsTheWholeDataSet) {
   // Index 2's name is taken by a folder; index 1 holds the complete file of an earlier run.
-  WorkDir w;
-  ControlText ctl;
   write_inputs(w, ctl,
                {{"AB1",
                  {testing::model_text(small_group(2, 1, 0), small_layers()),

@@ -619,17 +619,27 @@ void PrintTo(const Rejection& r, std::ostream* os) {
   *os << r.name;
 }
 
-class RejectedInput : public ::testing::TestWithParam<Rejection> {};
+// A run of the one-station inputs `in`, edited by each test before write_inputs().
+class InputRun : public ::testing::Test {
+ protected:
+  void write_inputs() const {
+    if (in.write_control) w.write("quenta4.ctl", in.control);
+    if (in.write_model) w.write("model/strAB1", in.model);
+    if (in.write_subfault) w.write("zahyo/AB1.dat", in.subfault);
+    if (in.make_folder) w.mkdir("green/AB1");
+  }
+  Inputs in;
+  WorkDir w;
+};
+
+class RejectedInput : public InputRun, public ::testing::WithParamInterface<Rejection> {};
+class RejectedInputProgram : public InputRun {};
+class RejectedInputLater : public InputRun {};
 
 TEST_P(RejectedInput, OneMessageStatusTwoAndNoResultFiles) {
   const Rejection& k = GetParam();
-  Inputs in;
   k.edit(in);
-  WorkDir w;
-  if (in.write_control) w.write("quenta4.ctl", in.control);
-  if (in.write_model) w.write("model/strAB1", in.model);
-  if (in.write_subfault) w.write("zahyo/AB1.dat", in.subfault);
-  if (in.make_folder) w.mkdir("green/AB1");
+  write_inputs();
   const RunOutcome r = w.run();
   EXPECT_EQ(r.status, 2);
   // One line: the file, the line where there is one, and what is wrong.
@@ -659,14 +669,9 @@ INSTANTIATE_TEST_SUITE_P(Run, RejectedInput, ::testing::ValuesIn(rejections()),
                            return std::string(info.param.name);
                          });
 
-TEST(RejectedInputProgram, ExitStatusTwoAndOneLineOnStandardError) {
-  Inputs in;
+TEST_F(RejectedInputProgram, ExitStatusTwoAndOneLineOnStandardError) {
   replace(in.model, "TL=10.", "TL=0.");
-  WorkDir w;
-  w.write("quenta4.ctl", in.control);
-  w.write("model/strAB1", in.model);
-  w.write("zahyo/AB1.dat", in.subfault);
-  w.mkdir("green/AB1");
+  write_inputs();
   const RunOutcome r = w.run_program();
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
@@ -675,15 +680,11 @@ TEST(RejectedInputProgram, ExitStatusTwoAndOneLineOnStandardError) {
   EXPECT_TRUE(w.entries("green/AB1").empty());
 }
 
-TEST(RejectedInputLater, EarlierDataSetsStayCompleteAndOldFilesUntouched) {
+TEST_F(RejectedInputLater, EarlierDataSetsStayCompleteAndOldFilesUntouched) {
   // Data set 2 has an unreadable receiver; data set 1 is complete by then.
-  Inputs in;
   replace(in.control, "1\n2\n1\n1\n2\n", "2\n2\n1\n1\n2\n");
   in.subfault += " row 2\n  11.\n receivers\n  14. -6. 1.\n  20.5 0. bad\n";
-  WorkDir w;
-  w.write("quenta4.ctl", in.control);
-  w.write("model/strAB1", in.model);
-  w.write("zahyo/AB1.dat", in.subfault);
+  write_inputs();
   w.write("green/AB1/AB1.4", "complete file of an earlier run\n");
   const RunOutcome r = w.run();
   EXPECT_EQ(r.status, 2);
@@ -694,17 +695,12 @@ TEST(RejectedInputLater, EarlierDataSetsStayCompleteAndOldFilesUntouched) {
   EXPECT_EQ(w.read("green/AB1/AB1.4"), "complete file of an earlier run\n");
 }
 
-TEST(RejectedInputLater, MissingBlockOfTheSecondDataSet) {
+TEST_F(RejectedInputLater, MissingBlockOfTheSecondDataSet) {
   // nstati = 10 and index 3 only: data set 1 is file 3, data set 2 file 13.
-  Inputs in;
   in.control = "2\n10\n1\n3\n3\nmodel/strXXX\ngreen/XXX/XXX.nnn\nzahyo/XXX.dat\n1\nAB1\n";
   replace(in.model, "NR=2", "NR=10");
   in.subfault = "   1   1   45.0   30.0\n row 1\n  6.\n receivers\n  12. -4. 0.\n";
-  WorkDir w;
-  w.write("quenta4.ctl", in.control);
-  w.write("model/strAB1", in.model);
-  w.write("zahyo/AB1.dat", in.subfault);
-  w.mkdir("green/AB1");
+  write_inputs();
   const RunOutcome r = w.run();
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("zahyo/AB1.dat"), std::string::npos) << r.err;

@@ -1,5 +1,6 @@
 #include "inputs/file_names.h"
 
+#include "textio/blanks.h"
 #include "textio/fixed_format.h"
 #include "textio/input_error.h"
 
@@ -63,8 +64,7 @@ std::string result_file_name(const Control& ctl, const NameMarkers& mk, const st
 }
 
 std::string trimmed(const std::string& name) {
-  const std::size_t end = name.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : name.substr(0, end + 1);
+  return trim_trailing_blanks(name);
 }
 
 }  // namespace lg

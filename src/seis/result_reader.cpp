@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "textio/blanks.h"
 #include "textio/fixed_format.h"
 #include "textio/input_error.h"
 #include "textio/list_read.h"
@@ -23,13 +24,6 @@ constexpr int kUnsetInt = std::numeric_limits<int>::min();
 
 // Largest counts the main program writes (the fixed bounds of its data model).
 constexpr int kMaxLayers = 20;
-
-std::string trimmed(std::string_view s) {
-  const std::size_t a = s.find_first_not_of(' ');
-  if (a == std::string_view::npos) return {};
-  const std::size_t b = s.find_last_not_of(' ');
-  return std::string(s.substr(a, b - a + 1));
-}
 
 // Reads one integer of a free-format read; `name` says what it is in messages.
 int read_int(ListRead& rd, LineSource& src, const char* name) {
@@ -49,8 +43,9 @@ double read_real(ListRead& rd, LineSource& src, const char* name) {
 // Expects a line holding only the given text (blanks around it allowed).
 void expect_label(LineSource& src, const char* label) {
   const std::string& line = src.next();
-  if (trimmed(line) != label) {
-    src.fail(std::string("expected the line \"") + label + "\", found \"" + trimmed(line) + "\"");
+  if (trim_blanks(line) != label) {
+    src.fail(std::string("expected the line \"") + label + "\", found \"" + trim_blanks(line) +
+             "\"");
   }
 }
 
@@ -58,7 +53,7 @@ void expect_label(LineSource& src, const char* label) {
 double fixed_real(LineSource& src, const std::string& line, int col, int width, const char* what) {
   const std::string field = fixed_field(line, col, width);
   double v = 0.0;
-  if (trimmed(field).empty() || !read_fixed_real(field, 0, v)) {
+  if (trim_blanks(field).empty() || !read_fixed_real(field, 0, v)) {
     src.fail(std::string("cannot read ") + what + " from columns " + std::to_string(col) + "-" +
              std::to_string(col + width - 1) + " (\"" + field + "\")");
   }
@@ -151,16 +146,17 @@ void read_frequency_line(LineSource& src, int k, ResultFile& r) {
   double freq = 0.0;
   const std::string ftext = line.substr(f + 6, i - f - 6);
   if (!parse_real(ftext, freq) || !std::isfinite(freq)) {
-    src.fail("cannot read the frequency \"" + trimmed(ftext) + "\"");
+    src.fail("cannot read the frequency \"" + trim_blanks(ftext) + "\"");
   }
   int it = 0;
   const std::string itext = line.substr(i + 6);
-  if (!parse_int(itext, it)) src.fail("cannot read the iteration count \"" + trimmed(itext) + "\"");
+  if (!parse_int(itext, it))
+    src.fail("cannot read the iteration count \"" + trim_blanks(itext) + "\"");
 
   // Frequency k is k/TL; the free format keeps nine significant digits.
   const double want = k / r.TL;
   if (std::abs(freq - want) > 1e-6 * (k + 1) / r.TL) {
-    src.fail("frequency " + std::to_string(k + 1) + " is " + trimmed(ftext) +
+    src.fail("frequency " + std::to_string(k + 1) + " is " + trim_blanks(ftext) +
              ", but the header's TL makes it " + std::to_string(want));
   }
   r.freq.push_back(freq);
@@ -187,7 +183,7 @@ void read_spectrum_line(LineSource& src, int component, int first_element, Frequ
                                std::to_string(first_element + e + 1) + ", component " +
                                std::to_string(component + 1) + " (columns " + std::to_string(col) +
                                "-" + std::to_string(col + 12) + ")";
-      if (trimmed(field).empty() || !parse_real(field, part[p])) {
+      if (trim_blanks(field).empty() || !parse_real(field, part[p])) {
         src.fail("cannot read the " + what + ": \"" + field + "\"");
       }
       if (!std::isfinite(part[p])) src.fail("the " + what + " is not a finite number");
@@ -195,7 +191,7 @@ void read_spectrum_line(LineSource& src, int component, int first_element, Frequ
     g[static_cast<std::size_t>(first_element + e)][static_cast<std::size_t>(component)] = {part[0],
                                                                                            part[1]};
   }
-  if (line.size() > 81 && !trimmed(std::string_view(line).substr(81)).empty()) {
+  if (line.size() > 81 && !trim_blanks(std::string_view(line).substr(81)).empty()) {
     src.fail("unexpected text after column 81 of a spectrum line");
   }
 }
@@ -217,7 +213,7 @@ ResultFile read_result(LineSource& src) {
     r.groups.push_back(g);
   }
   while (!src.at_end()) {
-    if (!trimmed(src.next()).empty()) {
+    if (!trim_blanks(src.next()).empty()) {
       src.fail("unexpected text after the last of the " + std::to_string(r.NFREQ) +
                " frequency groups");
     }

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "textio/blanks.h"
+
 namespace lg {
 
 namespace {
@@ -17,21 +19,6 @@ bool is_separator(char c) {
   return c == ' ' || c == ',' || c == '/';
 }
 
-// s without its leading and trailing blanks.
-std::string trimmed(const std::string& s) {
-  std::size_t a = s.find_first_not_of(' ');
-  if (a == std::string::npos) return {};
-  std::size_t b = s.find_last_not_of(' ');
-  return s.substr(a, b - a + 1);
-}
-
-std::string upper(std::string s) {
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return s;
-}
-
 // Appends the digits of s from i on to out; returns how many there were.
 std::size_t take_digits(const std::string& s, std::size_t& i, std::string& out) {
   std::size_t start = i;
@@ -42,7 +29,7 @@ std::size_t take_digits(const std::string& s, std::size_t& i, std::string& out) 
 }  // namespace
 
 bool parse_int(const std::string& s, int& v) {
-  const std::string t = trimmed(s);
+  const std::string t = trim_blanks(s);
   std::size_t i = 0;
   bool negative = false;
   if (i < t.size() && (t[i] == '+' || t[i] == '-')) negative = t[i++] == '-';
@@ -60,7 +47,7 @@ bool parse_int(const std::string& s, int& v) {
 }
 
 bool parse_real(const std::string& s, double& v) {
-  const std::string t = trimmed(s);
+  const std::string t = trim_blanks(s);
   std::size_t i = 0;
   std::string norm;
   bool negative = false;
@@ -69,7 +56,7 @@ bool parse_real(const std::string& s, double& v) {
     if (negative) norm += '-';
     ++i;
   }
-  const std::string word = upper(t.substr(i));
+  const std::string word = upper_case(t.substr(i));
   if (word == "INF" || word == "INFINITY") {
     v = negative ? -std::numeric_limits<double>::infinity()
                  : std::numeric_limits<double>::infinity();

@@ -1,18 +1,12 @@
 #include "textio/namelist.h"
 
+#include "textio/blanks.h"
 #include "textio/input_error.h"
 #include "textio/list_read.h"
 
 namespace lg {
 
 namespace {
-
-std::string upper(std::string s) {
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return s;
-}
 
 bool is_name_char(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
@@ -35,7 +29,7 @@ std::size_t group_opening(const std::string& line, const std::string& group) {
   std::size_t i = line.find_first_not_of(' ');
   if (i == std::string::npos || (line[i] != '&' && line[i] != '$')) return std::string::npos;
   ++i;
-  if (upper(take_name(line, i)) != group) return std::string::npos;
+  if (upper_case(take_name(line, i)) != group) return std::string::npos;
   return i;
 }
 
@@ -43,20 +37,20 @@ std::size_t group_opening(const std::string& line, const std::string& group) {
 
 void Namelist::add(const std::string& name, int* target) {
   Member m;
-  m.name = upper(name);
+  m.name = upper_case(name);
   m.ival = target;
   members_.push_back(m);
 }
 
 void Namelist::add(const std::string& name, double* target) {
   Member m;
-  m.name = upper(name);
+  m.name = upper_case(name);
   m.rval = target;
   members_.push_back(m);
 }
 
 int Namelist::line_of(const std::string& name) const {
-  const std::string key = upper(name);
+  const std::string key = upper_case(name);
   for (const Member& m : members_) {
     if (m.name == key) return m.line;
   }
@@ -64,7 +58,7 @@ int Namelist::line_of(const std::string& name) const {
 }
 
 void Namelist::read(LineSource& src) {
-  const std::string group = upper(group_);
+  const std::string group = upper_case(group_);
   for (Member& m : members_) m.line = 0;
 
   std::string line;
@@ -90,12 +84,12 @@ void Namelist::read(LineSource& src) {
     if (c == '&' || c == '$') {
       ++i;
       const std::string word = take_name(line, i);
-      if (upper(word) == "END") return;
+      if (upper_case(word) == "END") return;
       src.fail("unexpected \"" + std::string(1, c) + word + "\"" + where);
     }
     if (!is_letter(c)) src.fail("unexpected \"" + std::string(1, c) + "\"" + where);
 
-    const std::string name = upper(take_name(line, i));
+    const std::string name = upper_case(take_name(line, i));
     Member* member = nullptr;
     for (Member& m : members_) {
       if (m.name == name) member = &m;

@@ -1,0 +1,37 @@
+// One walk over the inputs of a run, shared by the run plan and --check: the control file,
+// then for every station its file names (with their echo lines) and for every data set the
+// model file, the station folder and the subfault file, in the order of the run. What is read
+// goes to the caller as one DataSetJob per data set; echo lines go to the given stream.
+#pragma once
+
+#include <functional>
+#include <ostream>
+#include <string>
+
+#include "inputs/data_set_job.h"
+#include "run/run.h"
+
+namespace lg {
+
+enum class WalkMode {
+  run,    // every data set reads its files again; the first fault ends the walk (thrown)
+  check,  // each file is judged once per station; faults are reported and the walk goes on
+};
+
+// Thrown in a run when a subfault header does not match the control file (after its echo
+// line).
+class SubfaultHeaderMismatch {};
+
+struct WalkSink {
+  // A data set read completely; model_ok is false when (in --check) its model file failed.
+  std::function<void(const DataSetJob& job, bool model_ok)> data_set;
+  // A fault found in --check, as the text of its message.
+  std::function<void(const std::string& what)> problem;
+};
+
+// Walks the inputs. In a run an InputError, an OutputError (station folder that cannot take
+// files) or SubfaultHeaderMismatch ends the walk and is passed on.
+void walk_inputs(const RunOptions& options, WalkMode mode, std::ostream& echo,
+                 const WalkSink& sink);
+
+}  // namespace lg
