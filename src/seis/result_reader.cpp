@@ -222,12 +222,7 @@ ResultFile read_result(LineSource& src) {
 }
 
 ResultFile read_result_file(const std::string& path) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) throw InputError(path, 0, "is a folder, not a file");
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw InputError(path, 0, std::string("cannot open: ") + std::strerror(errno));
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw InputError(path, 0, "read error");
+  const std::string text = read_regular_file(path);
   // Refuse binary files (a seismogram given by mistake, say) before their bytes reach a message.
   int line = 1;
   for (const char c : text) {

@@ -1,13 +1,17 @@
 // Line-by-line access to an input text file, with line numbers for messages.
 //
-// A carriage return at the end of a line is dropped (files edited on other systems) and
-// tabs count as blanks.
+// A carriage return at the end of a line is dropped (files edited on other systems), tabs
+// count as blanks, and a UTF-8 byte-order mark at the start of the text is skipped.
 #pragma once
 
 #include <string>
 #include <vector>
 
 namespace lg {
+
+// The whole content of a regular file. Throws InputError(path, 0, ...) when it cannot be
+// opened or read, or is not a regular file (a folder, a FIFO, a device).
+std::string read_regular_file(const std::string& path);
 
 class LineSource {
  public:
