@@ -1,14 +1,12 @@
 #include "inputs/classic_limits.h"
 #include "inputs/control_file.h"
 
-#include <climits>
-
 #include "inputs/checks.h"
 #include "inputs/file_names.h"
+#include "kernel/records.h"
 #include "textio/free_write.h"
 #include "textio/input_error.h"
 #include "textio/list_read.h"
-#include "kernel/records.h"
 
 namespace lg {
 
@@ -34,8 +32,8 @@ Control read_control(LineSource& src, std::ostream& out) {
   Control c;
   int line = 0;
   c.ndatas = read_int_line(src, line);
-  // Zero or fewer data sets (or stations) simply leave nothing to do.
-  check_range(src, line, "ndatas (number of data sets)", c.ndatas, INT_MIN, kMaxDataSets);
+  // Zero data sets (or stations) simply leave nothing to do; fewer is a mistake.
+  check_range(src, line, "ndatas (number of data sets)", c.ndatas, 0, kMaxDataSets);
   c.nstati = read_int_line(src, line);
   check_range(src, line, "nstati (grid points along strike)", c.nstati, 1, kClassicMaxReceivers);
   c.nw1 = read_int_line(src, line);
@@ -62,11 +60,12 @@ Control read_control(LineSource& src, std::ostream& out) {
   out << FreeLine().t("number of stations?").str();
 
   c.nstat = read_int_line(src, line);
-  check_range(src, line, "number of stations", c.nstat, INT_MIN, kMaxStations);
+  check_range(src, line, "number of stations", c.nstat, 0, kMaxStations);
   for (int i = 0; i < c.nstat; ++i) {
     std::string code(3, ' ');  // a null value leaves a blank code
     ListRead r(src);
     r.read(code, 3);
+    check_station_code(src, src.line_number(), code);
     c.stname.push_back(code);
   }
   return c;

@@ -24,20 +24,63 @@ std::string pad80(std::string s) {
   return s;
 }
 
+// Throws when the first `used` characters of a template hold a control character, which
+// would end up in a file name (a NUL cuts it short, others garble a terminal).
+void check_controls(const std::string& control_name, int line, const char* what,
+                    const std::string& text, int used) {
+  for (int i = 0; i < used; ++i) {
+    const auto u = static_cast<unsigned char>(text[static_cast<std::size_t>(i)]);
+    if (u < 0x20 || u == 0x7f) {
+      throw InputError(control_name, line,
+                       std::string(what) + " holds the control character " +
+                           escape_controls(text.substr(static_cast<std::size_t>(i), 1)) +
+                           " in column " + std::to_string(i + 1) +
+                           ": file names cannot contain control characters");
+    }
+  }
+}
+
 }  // namespace
+
+void check_station_code(const LineSource& src, int line, const std::string& code) {
+  for (const char c : code) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7f) {
+      throw InputError(src.name(), line,
+                       "station code \"" + code +
+                           "\" holds a control character: file names cannot contain control "
+                           "characters");
+    }
+  }
+}
 
 NameMarkers find_markers(const Control& ctl, const std::string& control_name) {
   NameMarkers mk;
   mk.lten = first_of(ctl.filo1, '.');
   mk.lbra = first_of(ctl.filin1, ' ');
   mk.lbra2 = first_of(ctl.fzahy1, ' ');
+  // The parts of the templates that go into names: before the marker (the whole line when
+  // there is none); all of the subfault template.
+  check_controls(control_name, ctl.filin1_line, "model-file template", ctl.filin1,
+                 mk.lbra == 0 ? 80 : mk.lbra - 1);
+  check_controls(control_name, ctl.filo1_line, "result-file template", ctl.filo1,
+                 mk.lten == 0 ? 80 : mk.lten - 1);
+  check_controls(control_name, ctl.fzahy1_line, "subfault-file template", ctl.fzahy1, 80);
   if (mk.lbra < 4) {
     throw InputError(control_name, ctl.filin1_line,
-                     "model-file template needs at least 3 characters before its first blank");
+                     mk.lbra == 0
+                         ? "model-file template has no blank in its first 80 columns (the 3 "
+                           "characters before the first blank become the station code)"
+                         : "model-file template needs at least 3 characters before its first "
+                           "blank");
   }
   if (mk.lbra2 < 8) {
     throw InputError(control_name, ctl.fzahy1_line,
-                     "subfault-file template needs at least 7 characters before its first blank");
+                     mk.lbra2 == 0
+                         ? "subfault-file template has no blank in its first 80 columns (the 7 "
+                           "characters before the first blank locate the station code)"
+                         : "subfault-file template needs at least 7 characters before its "
+                           "first blank");
   }
   if (mk.lten < 8) {
     throw InputError(control_name, ctl.filo1_line,

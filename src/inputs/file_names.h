@@ -22,6 +22,10 @@ struct NameMarkers {
 // few characters before its marker for the construction.
 NameMarkers find_markers(const Control& ctl, const std::string& control_name);
 
+// Throws InputError naming the control line of a station code that holds a control
+// character.
+void check_station_code(const LineSource& src, int line, const std::string& code);
+
 // All names are returned 80 characters long, blank-padded, as the echo lines show them.
 std::string model_file_name(const Control& ctl, const NameMarkers& mk, const std::string& code);
 std::string subfault_file_name(const Control& ctl, const NameMarkers& mk, const std::string& code);

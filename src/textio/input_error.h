@@ -1,10 +1,19 @@
 // The one kind of error that bad input raises: it names the file, the line and the fault.
+// Its text is fit for a terminal: control bytes are shown escaped and long quoted values cut.
 #pragma once
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace lg {
+
+// s with every control byte shown as an escape: \0 for NUL, \xHH for the others.
+std::string escape_controls(std::string_view s);
+
+// s as a message line: control bytes escaped, and each value in double quotes longer than
+// 80 characters cut there, with a note of its full length.
+std::string message_text(std::string_view s);
 
 class InputError : public std::runtime_error {
  public:
