@@ -345,7 +345,7 @@ TEST(ModelFile, GroupValuesThatCannotBeUsedNameTheirLine) {
       {"NC=21", "NC"},  {"NC=0", "NC"},    {"NFREQ=-1", "NFREQ"}, {"IKMAX=-1", "IKMAX"},
       {"TL=0.", "TL"},  {"TL=-10.", "TL"}, {"XL=0.", "XL"},       {"XL=-1.", "XL"},
       {"AW=0.", "AW"},  {"AW=NaN", "AW"},  {"TL=Inf", "TL"},      {"UCONV=Inf", "UCONV"},
-      {"XS=NaN", "XS"}, {"YS=-Inf", "YS"},
+      {"XS=NaN", "XS"}, {"YS=-Inf", "YS"}, {"AW=-1.", "AW"},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.member);
@@ -369,16 +369,16 @@ TEST(ModelFile, GroupValuesThatCannotBeUsedNameTheirLine) {
   }
 }
 
-TEST(ModelFile, NonZeroAwAloneIsAccepted) {
-  // A negative damping factor and zero source coordinates are usable.
+TEST(ModelFile, SmallPositiveAwAloneIsAccepted) {
+  // A small damping factor and zero source coordinates are usable.
   LineSource src("m",
-                 " &INPUT NC=1, NFREQ=0, TL=10., AW=-1., NR=1, XL=100., IKMAX=0, UCONV=0., "
+                 " &INPUT NC=1, NFREQ=0, TL=10., AW=1e-3, NR=1, XL=100., IKMAX=0, UCONV=0., "
                  "XS=0., YS=0. /\n 0. 6. 3.5 2.7 400. 200.\n");
   ModelParams p;
   LayerModel layers;
   std::ostringstream out;
   read_model(src, 1, p, layers, out);
-  EXPECT_EQ(p.AW, -1.0);
+  EXPECT_EQ(p.AW, 1e-3);
   EXPECT_EQ(p.NFREQ, 0);
 }
 

@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "run/run.h"
 #include "inputs/run_plan.h"
 #include "mpi/abort_run.h"
 #include "mpi/coordinator.h"
 #include "mpi/mpi_options.h"
 #include "mpi/rank_threads.h"
 #include "mpi/worker.h"
+#include "run/run.h"
 
 namespace {
 
@@ -85,6 +85,7 @@ int run_rank(int argc, char** argv, int provided) {
   // Rank 0 alone reads the inputs and prints their echo, all before any data set is computed,
   // exactly as the serial program does.
   const lg::RunPlan plan = lg::plan_run(options, std::cout);
+  for (const std::string& w : plan.warnings) std::cerr << "layergreen: warning: " << w << '\n';
   return lg::coordinate_units(plan, options, comm, std::cerr);
 }
 

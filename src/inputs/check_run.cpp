@@ -20,6 +20,7 @@ class Checker {
   void check() {
     WalkSink sink;
     sink.problem = [&](const std::string& what) { problem(what); };
+    sink.warning = [&](const std::string& what) { warning(what); };
     sink.data_set = [&](const DataSetJob& job, bool model_ok) {
       if (model_ok) {
         sampling("station " + trimmed(job.station) + ", data set " + std::to_string(job.data_set),

@@ -7,13 +7,11 @@
 
 namespace lg {
 
-namespace {
-std::string show(double v) {
+std::string show_real(double v) {
   char buf[40];
   std::snprintf(buf, sizeof buf, "%.9g", v);
   return buf;
 }
-}  // namespace
 
 void check_range(const LineSource& src, int line, const std::string& what, int v, int lo, int hi) {
   if (v >= lo && v <= hi) return;
@@ -28,13 +26,13 @@ void check_range(const LineSource& src, int line, const std::string& what, int v
 
 void check_finite(const LineSource& src, int line, const std::string& what, double v) {
   if (std::isfinite(v)) return;
-  throw InputError(src.name(), line, what + " = " + show(v) + " is not a finite number");
+  throw InputError(src.name(), line, what + " = " + show_real(v) + " is not a finite number");
 }
 
 void check_positive(const LineSource& src, int line, const std::string& what, double v) {
   if (std::isfinite(v) && v > 0.0) return;
   throw InputError(src.name(), line,
-                   what + " = " + show(v) + " must be a finite number greater than zero");
+                   what + " = " + show_real(v) + " must be a finite number greater than zero");
 }
 
 }  // namespace lg

@@ -8,6 +8,9 @@
 
 namespace lg {
 
+// v as messages show it (up to 9 significant digits).
+std::string show_real(double v);
+
 // Throws when v is outside lo..hi, naming the value and the allowed range.
 void check_range(const LineSource& src, int line, const std::string& what, int v, int lo, int hi);
 // Throws when v is not a finite number.

@@ -88,7 +88,7 @@ class Walker {
     bool model_ok = true;
     for (int i = 1; i <= rounds; ++i) {
       const bool once = !check_ || i == 1;
-      if (once) model_ok = attempt([&] { read_model_file(trimmed(filin)); });
+      if (once) model_ok = attempt([&] { read_model_file(trimmed(filin), i == 1); });
       DataSetJob job;
       job.station = code;
       job.data_set = i;
@@ -103,9 +103,12 @@ class Walker {
     }
   }
 
-  void read_model_file(const std::string& name) {
+  void read_model_file(const std::string& name, bool warn) {
     LineSource src = LineSource::open(name);
-    read_model(src, ctl_.nstati, params_, layers_, echo_);
+    const std::vector<std::string> warnings = read_model(src, ctl_.nstati, params_, layers_, echo_);
+    if (warn && sink_.warning) {
+      for (const std::string& w : warnings) sink_.warning(w);
+    }
   }
 
   void probe_folder(const std::string& first) {

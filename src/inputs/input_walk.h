@@ -27,6 +27,8 @@ struct WalkSink {
   std::function<void(const DataSetJob& job, bool model_ok)> data_set;
   // A fault found in --check, as the text of its message.
   std::function<void(const std::string& what)> problem;
+  // Something read that works but is likely not what was meant (once per station).
+  std::function<void(const std::string& what)> warning;
 };
 
 // Walks the inputs. In a run an InputError, an OutputError (station folder that cannot take

@@ -1,11 +1,14 @@
-#include "inputs/classic_limits.h"
 #include "inputs/model_file.h"
+#include "inputs/classic_limits.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "inputs/checks.h"
+#include "textio/fixed_format.h"
 #include "textio/free_write.h"
 #include "textio/input_error.h"
 #include "textio/list_read.h"
@@ -15,7 +18,8 @@ namespace lg {
 
 namespace {
 
-void check_group(const LineSource& src, const Namelist& nl, const ModelParams& p) {
+void check_group(const LineSource& src, const Namelist& nl, const ModelParams& p,
+                 std::vector<std::string>& warnings) {
   // A member the group omitted is blamed on the line that ends the group.
   auto line = [&](const char* name) {
     const int l = nl.line_of(name);
@@ -32,7 +36,19 @@ void check_group(const LineSource& src, const Namelist& nl, const ModelParams& p
                      "AW = 0 gives a zero complex frequency at frequency 0; use a damping "
                      "factor different from zero");
   }
+  if (p.AW < 0.0) {
+    throw InputError(src.name(), line("AW"),
+                     "AW = " + show_real(p.AW) +
+                         " is negative: it would amplify, not damp, the time aliasing; use a "
+                         "damping factor above zero (2 is usual)");
+  }
   check_finite(src, line("UCONV"), "UCONV (convergence threshold)", p.UCONV);
+  if (p.UCONV < 0.0) {
+    warnings.push_back(InputError(src.name(), line("UCONV"),
+                                  "UCONV = " + show_real(p.UCONV) +
+                                      " is negative: every frequency runs to IKMAX, as with 0")
+                           .what());
+  }
   check_finite(src, line("XS"), "XS (source x)", p.XS);
   check_finite(src, line("YS"), "YS (source y)", p.YS);
   // The complex frequency must stay finite and non-zero once rounded to single precision.
@@ -47,8 +63,9 @@ void check_group(const LineSource& src, const Namelist& nl, const ModelParams& p
 
 }  // namespace
 
-void read_model(LineSource& src, int nstati, ModelParams& p, LayerModel& layers,
-                std::ostream& out) {
+std::vector<std::string> read_model(LineSource& src, int nstati, ModelParams& p, LayerModel& layers,
+                                    std::ostream& out) {
+  std::vector<std::string> warnings;
   Namelist nl("INPUT");
   nl.add("NC", &p.NC);
   nl.add("NFREQ", &p.NFREQ);
@@ -61,13 +78,14 @@ void read_model(LineSource& src, int nstati, ModelParams& p, LayerModel& layers,
   nl.add("XS", &p.XS);
   nl.add("YS", &p.YS);
   nl.read(src);
-  check_group(src, nl, p);
+  check_group(src, nl, p, warnings);
 
   if (p.NR != nstati) {
     out << FreeLine().t("nr.ne.nstati").str();
     p.NR = nstati;
   }
 
+  bool depth_form = false;
   for (int ic = 1; ic <= p.NC; ++ic) {
     double v[6] = {layers.hc[ic],  layers.vp[ic], layers.vs[ic],
                    layers.rho[ic], layers.qp[ic], layers.qs[ic]};
@@ -82,6 +100,28 @@ void read_model(LineSource& src, int nstati, ModelParams& p, LayerModel& layers,
     }
     static const char* const kNames[] = {"hc", "vp", "vs", "rho", "qp", "qs"};
     for (int n = 1; n < 6; ++n) check_positive(src, line, layer + kNames[n], v[n]);
+    // Layer tops given as depths (first hc 0) must not go back up; thicknesses must not be
+    // negative (that of the half-space is never used).
+    if (ic > 1 && depth_form && v[0] < layers.hc[ic - 1]) {
+      throw InputError(src.name(), line,
+                       layer + "top depth hc = " + show_real(v[0]) + " is above the top of layer " +
+                           std::to_string(ic - 1) + " (" + show_real(layers.hc[ic - 1]) +
+                           "): layer tops given as depths must not go back up");
+    }
+    if (!depth_form && ic < p.NC && v[0] < 0.0) {
+      throw InputError(src.name(), line,
+                       layer + "thickness hc = " + show_real(v[0]) + " is negative");
+    }
+    if (ic == 1) depth_form = v[0] == 0.0;
+    for (int n = 0; n < 6; ++n) {
+      if (fixed_f(v[n], 10, 3).find('*') != std::string::npos) {
+        warnings.push_back(InputError(src.name(), line,
+                                      layer + kNames[n] + " = " + show_real(v[n]) +
+                                          " does not fit its 10 columns of the result header, "
+                                          "which shows it as asterisks")
+                               .what());
+      }
+    }
     // The velocity dispersion factor 1 - ln|w|/(pi q) must stay positive up to the highest
     // frequency, or the complex velocities are infinite or reversed there.
     if (p.NFREQ > 1) {
@@ -107,6 +147,7 @@ void read_model(LineSource& src, int nstati, ModelParams& p, LayerModel& layers,
     layers.qp[ic] = v[4];
     layers.qs[ic] = v[5];
   }
+  return warnings;
 }
 
 }  // namespace lg

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "kernel/records.h"
 #include "textio/line_source.h"
@@ -27,6 +29,9 @@ struct ModelParams {
 // Reads one model file from its start: the group, the receiver-count check against nstati
 // ("nr.ne.nstati" on out, and NR forced to nstati), then NC layer lines into `layers`.
 // Values outside what the computation can use are InputErrors naming their line.
-void read_model(LineSource& src, int nstati, ModelParams& p, LayerModel& layers, std::ostream& out);
+// Returns the warnings, as message texts: a negative UCONV, values that do not fit the
+// fixed columns of the result header.
+std::vector<std::string> read_model(LineSource& src, int nstati, ModelParams& p, LayerModel& layers,
+                                    std::ostream& out);
 
 }  // namespace lg

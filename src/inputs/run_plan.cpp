@@ -10,6 +10,7 @@ RunPlan plan_run(const RunOptions& options, std::ostream& out) {
   RunPlan p;
   WalkSink sink;
   sink.data_set = [&](const DataSetJob& job, bool) { p.jobs.push_back(job); };
+  sink.warning = [&](const std::string& what) { p.warnings.push_back(what); };
   try {
     walk_inputs(options, WalkMode::run, out, sink);
   } catch (const SubfaultHeaderMismatch&) {

@@ -13,9 +13,10 @@
 namespace lg {
 
 struct RunPlan {
-  std::vector<DataSetJob> jobs;  // every data set before the first failure, in run order
-  int status = kExitOk;          // how the run ends once the jobs are done
-  std::string message;           // the error line for standard error, if any
+  std::vector<DataSetJob> jobs;       // every data set before the first failure, in run order
+  int status = kExitOk;               // how the run ends once the jobs are done
+  std::string message;                // the error line for standard error, if any
+  std::vector<std::string> warnings;  // about the inputs, for standard error before the run
 };
 
 // Reads everything, writing the echo lines to out. Stops at the first input error or

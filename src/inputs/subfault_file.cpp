@@ -3,9 +3,22 @@
 #include "inputs/checks.h"
 #include "textio/fixed_format.h"
 #include "textio/free_write.h"
+#include "textio/input_error.h"
 #include "textio/list_read.h"
 
 namespace lg {
+
+namespace {
+
+// Depths count downwards from the free surface: nothing can be above it.
+void check_below_surface(const LineSource& src, int line, const std::string& what, double depth) {
+  if (depth >= 0.0) return;
+  throw InputError(src.name(), line,
+                   what + " = " + show_real(depth) +
+                       " is above the free surface (depths are positive downwards)");
+}
+
+}  // namespace
 
 SubfaultHeader read_subfault_header(LineSource& src, std::ostream& out) {
   const std::string& line = src.next();
@@ -40,6 +53,7 @@ void read_subfault_block(LineSource& src, int i, int n, double& zs, double* x, d
     r.read(zs);
   }
   check_finite(src, src.line_number(), "source depth ZS", zs);
+  check_below_surface(src, src.line_number(), "source depth ZS", zs);
   out << FreeLine().r(zs).str();
   skip_line(src);
   for (int s = 0; s < n; ++s) {
@@ -51,6 +65,7 @@ void read_subfault_block(LineSource& src, int i, int n, double& zs, double* x, d
     check_finite(src, line, "receiver x", x[s]);
     check_finite(src, line, "receiver y", y[s]);
     check_finite(src, line, "receiver depth", z[s]);
+    check_below_surface(src, line, "receiver depth", z[s]);
     out << FreeLine().r(x[s]).r(y[s]).r(z[s]).str();
   }
 }

@@ -63,6 +63,7 @@ int run(const RunOptions& options, std::ostream& out, std::ostream& err) {
   // All inputs are read (and echoed) first; the data sets before the first failure are then
   // computed, and the run ends as the failure says.
   const RunPlan plan = plan_run(options, out);
+  for (const std::string& w : plan.warnings) err << "layergreen: warning: " << w << '\n';
   for (const std::vector<const DataSetJob*>& sweep :
        sweep_groups(plan.jobs, options.sweep_data_sets)) {
     try {
