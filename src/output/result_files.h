@@ -1,7 +1,9 @@
-// The result files of one data set, written safely: each is created under a temporary name in
-// its own folder and renamed into place only when the data set is complete, so that a run
-// that stops early never leaves a truncated file under a result name nor destroys the
-// complete file of an earlier run.
+// The result files of one data set, written safely: each is created (exclusively) under a
+// temporary name in its own folder and renamed into place only when the data set is complete
+// and on disk, so that a run that stops early, is killed or loses power never leaves a
+// truncated file under a result name nor destroys the complete file of an earlier run. A
+// commit journal in the folder makes the renames of a data set all or nothing: a data set
+// caught in its commit is finished or undone by the next run in the folder.
 #pragma once
 
 #include <cstdio>
@@ -25,14 +27,16 @@ class ResultFiles {
   // Removes every temporary file that has not been committed.
   ~ResultFiles();
 
-  // Creates the temporary file of each final name (in the same folder). Throws OutputError
-  // naming the file when one cannot be created (for example a missing station folder).
+  // Repairs what killed runs left in the folders of the final names, then creates the
+  // temporary file of each final name (in the same folder). Throws OutputError naming the
+  // file when one cannot be created (for example a missing station folder).
   void create(const std::vector<std::string>& final_names);
 
   std::size_t size() const { return files_.size(); }
   // Appends text to file n (0-based). Throws OutputError when the write fails.
   void write(std::size_t n, const std::string& text);
-  // Closes every file and renames it to its final name.
+  // Makes every file durable, records the commit in a journal and renames each file to its
+  // final name (see the README's commit protocol).
   void commit();
   // Closes and removes every temporary file.
   void discard();

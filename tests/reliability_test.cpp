@@ -1,0 +1,263 @@
+// Hostile input and faults from outside: inputs that are not files, control characters and
+// overlong values in messages, impossible geometry, values that do not fit the result header,
+// and the commit protocol that keeps every result name holding a complete file.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "inputs/check_run.h"
+#include "output/result_files.h"
+#include "test_workdir.h"
+
+namespace lg {
+namespace {
+
+using testing::ControlText;
+using testing::model_text;
+using testing::RunOutcome;
+using testing::small_group;
+using testing::small_layers;
+using testing::subfault_text;
+using testing::WorkDir;
+
+// Two stations of one data set each; tests spoil one file and look at the answer.
+class HostileInput : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ctl.stations = {"AB1", "CD2"};
+    write_all();
+  }
+  void write_all() {
+    w.write("quenta4.ctl", ctl.text());
+    for (const char* code : {"AB1", "CD2"}) {
+      w.write(std::string("model/str") + code, model_text(small_group(2, 2, 50), small_layers()));
+      w.write(std::string("zahyo/") + code + ".dat",
+              subfault_text("   2   1   45.0   30.0", {{6.0, {{12, -4, 0}, {18, 2, 0}}}}));
+      w.mkdir(std::string("green/") + code);
+    }
+  }
+  RunOutcome check() const {
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(w.root());
+    std::ostringstream out, err;
+    RunOutcome r;
+    r.status = check_run(RunOptions{}, out, err);
+    std::filesystem::current_path(before);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+  }
+  // One line on standard error holding `what`, and status 2.
+  static void expect_one_line(const RunOutcome& r, const std::string& what) {
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+    EXPECT_NE(r.err.find(what), std::string::npos) << r.err;
+  }
+  ControlText ctl;
+  WorkDir w;
+};
+
+TEST_F(HostileInput, InputsThatAreNotFilesGetTheUsualMessage) {
+  // The second station's subfault file is a folder: the first station is still computed.
+  std::filesystem::remove(w.at("zahyo/CD2.dat"));
+  w.mkdir("zahyo/CD2.dat");
+  RunOutcome r = w.run_program();
+  expect_one_line(r, "layergreen: zahyo/CD2.dat: cannot open: it is a folder, not a file");
+  EXPECT_EQ(w.entries("green/AB1"), (std::set<std::string>{"AB1.1", "AB1.2"}));
+  EXPECT_TRUE(w.entries("green/CD2").empty());
+  expect_one_line(check(), "zahyo/CD2.dat: cannot open: it is a folder");
+
+  // A FIFO as model file does not block the run.
+  std::filesystem::remove(w.at("model/strAB1"));
+  ASSERT_EQ(::mkfifo(w.at("model/strAB1").c_str(), 0644), 0);
+  expect_one_line(w.run(), "model/strAB1: cannot open: it is a FIFO, not a file");
+
+  // Nor does a folder as control file, in a run and under --check.
+  std::filesystem::remove(w.at("quenta4.ctl"));
+  w.mkdir("quenta4.ctl");
+  expect_one_line(w.run_program(), "layergreen: quenta4.ctl: cannot open: it is a folder");
+  expect_one_line(check(), "quenta4.ctl: cannot open: it is a folder");
+}
+
+TEST_F(HostileInput, ControlCharactersInNamesAreBadInputShownEscaped) {
+  struct Case {
+    std::string filo1, station, what;
+  };
+  const Case cases[] = {
+      {std::string("gr\0en/XXX/XXX.nnn", 17), "AB1",
+       "quenta4.ctl:7: result-file template holds the control character \\0 in column 3"},
+      {"green/XXX/XXX.nnn", std::string("AB\0", 3), "quenta4.ctl:10: station code \"AB\\0\""},
+      {"green/XXX/XXX.nnn", "A\x1b[", "station code \"A\\x1b[\""},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    ctl.filo1 = k.filo1;
+    ctl.stations = {k.station};
+    w.write("quenta4.ctl", ctl.text());
+    const RunOutcome r = w.run();
+    expect_one_line(r, k.what);
+    for (const char c : r.err) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20);
+    expect_one_line(check(), k.what);
+  }
+  EXPECT_TRUE(w.entries("green/AB1").empty());
+}
+
+TEST_F(HostileInput, QuotedValuesAreCutInMessages) {
+  w.write("quenta4.ctl", std::string(100000, '1') + "\n");
+  const RunOutcome r = w.run();
+  expect_one_line(r, "quenta4.ctl:1: cannot read \"" + std::string(80, '1') +
+                         "...\" (cut, 100000 characters in all) as an integer");
+  EXPECT_LT(r.err.size(), 200u);
+}
+
+TEST_F(HostileInput, UnclearControlValuesGetAClearAnswer) {
+  // A byte-order mark is skipped, in the control file and in a model file.
+  w.write("quenta4.ctl", "\xEF\xBB\xBF" + ctl.text());
+  w.write("model/strAB1", "\xEF\xBB\xBF" + model_text(small_group(2, 2, 50), small_layers()));
+  EXPECT_EQ(w.run().status, 0);
+  EXPECT_EQ(w.entries("green/AB1"), (std::set<std::string>{"AB1.1", "AB1.2"}));
+
+  ctl.ndatas = -1;
+  w.write("quenta4.ctl", ctl.text());
+  expect_one_line(w.run(), "quenta4.ctl:1: ndatas (number of data sets) = -1 is out of range");
+  ctl.ndatas = 1;
+  w.write("quenta4.ctl", ctl.text() + "");
+  std::string text = ctl.text();
+  text.replace(text.find("\n2\nAB1"), 3, "\n-2\n");
+  w.write("quenta4.ctl", text);
+  expect_one_line(w.run(), "quenta4.ctl:9: number of stations = -2 is out of range");
+
+  ctl.filin1 = std::string(80, 'm') + " comment";
+  w.write("quenta4.ctl", ctl.text());
+  expect_one_line(w.run(), "quenta4.ctl:6: model-file template has no blank in its first 80");
+}
+
+TEST_F(HostileInput, ImpossibleGeometryNamesFileAndLine) {
+  struct Case {
+    std::string file, text, what;
+  };
+  const std::string group = small_group(2, 2, 50) + "\n";
+  const std::string header = "   2   1   45.0   30.0\n row 1\n";
+  const Case cases[] = {
+      {"model/strAB1", group + " -2. 4.5 2.6 2.4 200. 100.\n 0. 6. 3.45 2.7 400. 200.\n",
+       "model/strAB1:2: layer 1: thickness hc = -2 is negative"},
+      {"model/strAB1",
+       group + " 0. 4.5 2.6 2.4 200. 100.\n 5. 5.5 3.1 2.6 300. 150.\n 4. 6. 3.45 2.7 400. 200.\n",
+       "model/strAB1:4: layer 3: top depth hc = 4 is above the top of layer 2 (5)"},
+      {"zahyo/AB1.dat", header + " -1.\n rec\n 12. -4. 0.\n 18. 2. 0.\n",
+       "zahyo/AB1.dat:3: source depth ZS = -1 is above the free surface"},
+      {"zahyo/AB1.dat", header + " 6.\n rec\n 12. -4. 0.\n 18. 2. -0.5\n",
+       "zahyo/AB1.dat:6: receiver depth = -0.5 is above the free surface"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    write_all();
+    std::string text = k.text;
+    if (k.what.find("layer 3") != std::string::npos) text.replace(text.find("NC=2"), 4, "NC=3");
+    w.write(k.file, text);
+    expect_one_line(w.run(), k.what);
+    expect_one_line(check(), k.what);
+  }
+  // A zero-thickness layer and equal layer tops stay valid.
+  write_all();
+  w.write("model/strAB1", model_text(" &INPUT NC=3, NFREQ=2, TL=10., AW=1., NR=2, XL=100., "
+                                     "IKMAX=50, UCONV=0., XS=0., YS=0. /",
+                                     {" 0. 4.5 2.6 2.4 200. 100.", " 3. 5.5 3.1 2.6 300. 150.",
+                                      " 3. 6. 3.45 2.7 400. 200."}));
+  EXPECT_EQ(w.run().status, 0);
+}
+
+TEST_F(HostileInput, ValuesThatWorkButLookWrongAreWarnedAbout) {
+  // Quality factors too wide for the header's columns, a negative UCONV and a half-space
+  // thickness that the computation never uses.
+  w.write("model/strAB1",
+          model_text(small_group(2, 2, 50, ", UCONV=-1."),
+                     {"  2.0  4.50  2.60  2.40  1e7  1e7", "  1e7  6.00  3.45  2.70  400.  200."}));
+  const RunOutcome r = w.run();
+  EXPECT_EQ(r.status, 0) << r.err;
+  const std::vector<std::string> lines = testing::split_lines(r.err);
+  ASSERT_EQ(lines.size(), 4u) << r.err;
+  EXPECT_EQ(lines[0],
+            "layergreen: warning: model/strAB1:1: UCONV = -1 is negative: every "
+            "frequency runs to IKMAX, as with 0");
+  EXPECT_EQ(lines[1],
+            "layergreen: warning: model/strAB1:2: layer 1: qp = 10000000 does not fit "
+            "its 10 columns of the result header, which shows it as asterisks");
+  EXPECT_NE(lines[3].find("model/strAB1:3: layer 2: hc = 10000000"), std::string::npos);
+  const RunOutcome c = check();
+  EXPECT_EQ(c.status, 1);
+  EXPECT_EQ(c.out, "layergreen --check: 0 problems, 4 warnings\n");
+}
+
+// Commit protocol ---------------------------------------------------------------------------
+
+// The id of a process that has ended.
+long gone_pid() {
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(0);
+  int raw = 0;
+  ::waitpid(pid, &raw, 0);
+  return static_cast<long>(pid);
+}
+
+class CommitProtocol : public ::testing::Test {
+ protected:
+  std::string at(const std::string& rel) const { return w.at(rel).string(); }
+  // Commits one data set of the given names with the text "new <name>".
+  void commit(const std::vector<std::string>& rel) const {
+    ResultFiles files;
+    std::vector<std::string> names;
+    for (const std::string& r : rel) names.push_back(at(r));
+    files.create(names);
+    for (std::size_t n = 0; n < rel.size(); ++n) files.write(n, "new " + rel[n] + "\n");
+    files.commit();
+  }
+  WorkDir w;
+};
+
+TEST_F(CommitProtocol, TemporariesAreNeverOpenedThroughALink) {
+  w.write("outside", "not to be touched\n");
+  w.mkdir("g");
+  const std::string temp = ResultFiles::temporary_name(at("g/A.2"));
+  std::filesystem::create_symlink(at("outside"), temp);
+  commit({"g/A.1", "g/A.2"});
+  EXPECT_EQ(w.read("outside"), "not to be touched\n");
+  EXPECT_FALSE(std::filesystem::is_symlink(at("g/A.2")));
+  EXPECT_EQ(w.read("g/A.2"), "new g/A.2\n");
+  EXPECT_EQ(w.entries("g"), (std::set<std::string>{"A.1", "A.2"}));
+}
+
+TEST_F(CommitProtocol, NextRunRepairsWhatKilledRunsLeft) {
+  const std::string dead = std::to_string(gone_pid());
+  // A run killed after its commit point: A.1 already renamed, A.2 still under its temporary
+  // name. The data set is rolled forward.
+  w.write("g/A.1", "killed run 1\n");
+  w.write("g/A.2", "earlier run 2\n");
+  w.write("g/.A.2.partial-" + dead, "killed run 2\n");
+  w.write("g/.layergreen-commit-" + dead, "A.1\nA.2\nend\n");
+  // A run killed before its commit point: its temporaries go, the earlier file stays.
+  w.write("g/B.1", "earlier run B\n");
+  w.write("g/.B.1.partial-" + dead, "half of a file");
+  w.write("g/.layergreen-commit-" + dead + ".partial", "B.1\n");
+  // An earlier file left aside by an older version of the program comes back.
+  w.write("g/.C.1.partial-" + dead + ".previous", "earlier run C\n");
+  commit({"g/D.1"});
+  EXPECT_EQ(w.entries("g"), (std::set<std::string>{"A.1", "A.2", "B.1", "C.1", "D.1"}));
+  EXPECT_EQ(w.read("g/A.2"), "killed run 2\n");
+  EXPECT_EQ(w.read("g/B.1"), "earlier run B\n");
+  EXPECT_EQ(w.read("g/C.1"), "earlier run C\n");
+}
+
+TEST_F(CommitProtocol, CommitLeavesOnlyTheResultNames) {
+  w.write("g/A.1", "earlier\n");
+  commit({"g/A.1", "g/A.2"});
+  EXPECT_EQ(w.entries("g"), (std::set<std::string>{"A.1", "A.2"}));
+  EXPECT_EQ(w.read("g/A.1"), "new g/A.1\n");
+}
+
+}  // namespace
+}  // namespace lg
