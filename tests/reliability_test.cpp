@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "inputs/check_run.h"
@@ -257,6 +259,89 @@ TEST_F(CommitProtocol, CommitLeavesOnlyTheResultNames) {
   commit({"g/A.1", "g/A.2"});
   EXPECT_EQ(w.entries("g"), (std::set<std::string>{"A.1", "A.2"}));
   EXPECT_EQ(w.read("g/A.1"), "new g/A.1\n");
+}
+
+// Faults from outside the program: a second run, standard output, limits -----------------
+
+class ProgramFaults : public HostileInput {
+ protected:
+  // Runs a shell script in the folder; $LG is the program. Standard error is captured.
+  RunOutcome shell(const std::string& script) const {
+    const std::string out_file = w.root().string() + ".out", err_file = w.root().string() + ".err";
+    const std::string cmd = "cd '" + w.root().string() + "' && LG='" + LAYERGREEN_EXE +
+                            "' /bin/sh -c '" + script + "' >'" + out_file + "' 2>'" + err_file +
+                            "'";
+    const int raw = std::system(cmd.c_str());
+    RunOutcome r;
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    auto slurp = [](const std::string& p) {
+      std::ifstream f(p, std::ios::binary);
+      return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    };
+    r.out = slurp(out_file);
+    r.err = slurp(err_file);
+    std::filesystem::remove(out_file);
+    std::filesystem::remove(err_file);
+    return r;
+  }
+  void model(int nfreq, int ikmax) const {
+    w.write("model/strAB1", model_text(small_group(2, nfreq, ikmax), small_layers()));
+  }
+  bool no_temporaries() const {
+    for (const std::string& e : w.entries("green/AB1")) {
+      if (e[0] == '.') return false;
+    }
+    return true;
+  }
+};
+
+TEST_F(ProgramFaults, SecondRunInAFolderInUseRefusesAtOnce) {
+  model(4000, 2000);
+  // The first run holds the folder; the second names it; once it is killed, runs go on.
+  const RunOutcome r = shell(
+      "\"$LG\" --threads 1 >/dev/null 2>&1 & first=$!; "
+      "while [ ! -e .layergreen.lock ]; do sleep 0.01; done; sleep 0.2; "
+      "echo $first; \"$LG\" --threads 1 >/dev/null; status=$?; kill -9 $first; wait $first 2>/dev/null; "
+      "exit $status");
+  const std::string first = testing::split_lines(r.out).at(0);
+  expect_one_line(r, "layergreen: .layergreen.lock: another run (process " + first +
+                         ") is working in this folder");
+  model(2, 50);
+  EXPECT_EQ(w.run_program().status, 0);
+  EXPECT_EQ(w.entries("green/CD2"), (std::set<std::string>{"CD2.1", "CD2.2"}));
+  EXPECT_FALSE(w.exists(".layergreen.lock"));
+}
+
+TEST_F(ProgramFaults, LostStandardOutputIsAnError) {
+  for (const char* script : {"exec \"$LG\" >/dev/full", "exec \"$LG\" --check >/dev/full"}) {
+    SCOPED_TRACE(script);
+    expect_one_line(shell(script),
+                    "layergreen: cannot write to standard output: No space left on device");
+  }
+  expect_one_line(shell("exec \"$LG\" >&-"),
+                  "layergreen: cannot write to standard output: Bad file descriptor");
+  // The result files were completed all the same.
+  EXPECT_EQ(w.lines("green/CD2/CD2.2").size(), 24u);
+}
+
+TEST_F(ProgramFaults, LimitsOfFileSizeAndMemoryEndTheRunWithAMessage) {
+  expect_one_line(shell("ulimit -f 1; exec \"$LG\" --threads 1 >/dev/null"),
+                  "layergreen: cannot write result file green/AB1/AB1.1: File too large");
+  EXPECT_TRUE(no_temporaries());
+  // A table of Bessel values that does not fit.
+  model(2, 2000000);
+  expect_one_line(shell("ulimit -v 50000; exec \"$LG\" --threads 1 >/dev/null"),
+                  "layergreen: out of memory; the data set in progress was not written");
+  EXPECT_TRUE(no_temporaries());
+  // A billion frequencies in 400 MB: memory does not grow with NFREQ, the run goes on until
+  // it is stopped.
+  model(1000000000, 3);
+  const RunOutcome r = shell(
+      "ulimit -v 400000; \"$LG\" --threads 2 >/dev/null & p=$!; sleep 1; kill -TERM $p; "
+      "wait $p 2>/dev/null");
+  EXPECT_EQ(r.status, 143) << r.err;
+  EXPECT_EQ(r.err, "layergreen: interrupted; the data set in progress was not written\n");
+  EXPECT_TRUE(no_temporaries());
 }
 
 }  // namespace

@@ -1,14 +1,21 @@
 // layergreen: Green's functions of a layered half-space for the subfaults of a fault.
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
+#include <new>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include "inputs/check_run.h"
 #include "run/interrupt.h"
 #include "run/run.h"
+#include "run/run_lock.h"
 #include "run/thread_count.h"
 
 namespace {
@@ -50,6 +57,31 @@ constexpr const char* kHelp =
 int usage_error(const std::string& what) {
   std::cerr << "layergreen: " << what << '\n' << kUsage;
   return 2;
+}
+
+// The run under the lock of the working folder. Running out of memory or threads ends it
+// with one message; the temporaries of the data set in progress are removed on the way out.
+int run_locked(const lg::RunOptions& options) {
+  lg::install_interrupt_handlers();
+  std::optional<lg::RunLock> lock;
+  try {
+    lock.emplace(lg::kRunLockFile);
+    return lg::run(options, std::cout, std::cerr);
+  } catch (const lg::LockRefused& e) {
+    std::cerr << "layergreen: " << e.what() << '\n';
+  } catch (const lg::Interrupted& e) {
+    // The temporaries of the data set in progress are gone; complete files stay.
+    std::cout.flush();
+    std::cerr << "layergreen: interrupted; the data set in progress was not written\n";
+    if (lock) lock->release();
+    lg::die_of(e.signal_number());
+  } catch (const std::bad_alloc&) {
+    std::cerr << "layergreen: out of memory; the data set in progress was not written\n";
+  } catch (const std::system_error& e) {
+    std::cerr << "layergreen: cannot start a thread: " << e.code().message()
+              << "; the data set in progress was not written\n";
+  }
+  return lg::kExitInputError;
 }
 
 }  // namespace
@@ -107,19 +139,38 @@ int main(int argc, char** argv) {
     }
     return usage_error("unknown option or argument '" + arg + "'");
   }
+  // A closed standard output or error would hand its descriptor to the next file opened, and
+  // the echo would land in it: such streams go to /dev/null, and a closed standard output is
+  // reported as the write error it is.
+  const bool stdout_closed = ::fcntl(STDOUT_FILENO, F_GETFD) < 0;
+  for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+    if (::fcntl(fd, F_GETFD) < 0) {
+      const int null = ::open("/dev/null", O_WRONLY);
+      if (null >= 0 && null != fd) {
+        ::dup2(null, fd);
+        ::close(null);
+      }
+    }
+  }
+  // Beyond a file-size limit writes fail with EFBIG and are reported, instead of SIGXFSZ.
+  std::signal(SIGXFSZ, SIG_IGN);
   std::ios::sync_with_stdio(false);
   lg::RunOptions options;
   options.threads = lg::choose_thread_count(threads, std::getenv("OMP_NUM_THREADS"), std::cerr);
   options.progress = progress;
   options.sweep_data_sets = sweep;
-  if (check) return lg::check_run(options, std::cout, std::cerr);
-  lg::install_interrupt_handlers();
-  try {
-    return lg::run(options, std::cout, std::cerr);
-  } catch (const lg::Interrupted& e) {
-    // The temporaries of the data set in progress are gone; complete files stay.
+  const int status = check ? lg::check_run(options, std::cout, std::cerr) : run_locked(options);
+  std::cout.flush();
+  if (stdout_closed || !std::cout) {
+    // Once failed, the stream writes no more; one more attempt at what it holds tells why.
+    errno = 0;
+    std::cout.clear();
     std::cout.flush();
-    std::cerr << "layergreen: interrupted; the data set in progress was not written\n";
-    lg::die_of(e.signal_number());
+    const int err = stdout_closed ? EBADF : errno;
+    std::cerr << "layergreen: cannot write to standard output: "
+              << (err != 0 ? std::strerror(err) : "write error")
+              << "; the echo of the inputs is incomplete\n";
+    return lg::kExitInputError;
   }
+  return status;
 }
