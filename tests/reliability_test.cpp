@@ -301,7 +301,8 @@ TEST_F(ProgramFaults, SecondRunInAFolderInUseRefusesAtOnce) {
   const RunOutcome r = shell(
       "\"$LG\" --threads 1 >/dev/null 2>&1 & first=$!; "
       "while [ ! -e .layergreen.lock ]; do sleep 0.01; done; sleep 0.2; "
-      "echo $first; \"$LG\" --threads 1 >/dev/null; status=$?; kill -9 $first; wait $first 2>/dev/null; "
+      "echo $first; \"$LG\" --threads 1 >/dev/null; status=$?; kill -9 $first; wait $first "
+      "2>/dev/null; "
       "exit $status");
   const std::string first = testing::split_lines(r.out).at(0);
   expect_one_line(r, "layergreen: .layergreen.lock: another run (process " + first +
@@ -342,6 +343,26 @@ TEST_F(ProgramFaults, LimitsOfFileSizeAndMemoryEndTheRunWithAMessage) {
   EXPECT_EQ(r.status, 143) << r.err;
   EXPECT_EQ(r.err, "layergreen: interrupted; the data set in progress was not written\n");
   EXPECT_TRUE(no_temporaries());
+}
+
+TEST_F(ProgramFaults, SeismogramsFromHeadersWithAsterisksAndHugeValues) {
+  // qp and qs too wide for the header: the file converts all the same.
+  w.write("model/strAB1",
+          model_text(small_group(2, 2, 50),
+                     {"  2.0  4.50  2.60  2.40  1e7  1e7", "  0.0  6.00  3.45  2.70  400.  200."}));
+  ASSERT_EQ(w.run().status, 0);
+  ASSERT_NE(w.read("green/AB1/AB1.1").find("**********"), std::string::npos);
+  const std::string seis = std::string("exec '") + LAYERGREEN_SEIS_EXE + "' -o seis ";
+  RunOutcome r = shell(seis + "green/AB1/AB1.1");
+  EXPECT_EQ(r.status, 0) << r.err;
+  // A value that overflows single precision by itself is named with its line.
+  std::vector<std::string> lines = w.lines("green/AB1/AB1.1");
+  lines.at(12).replace(0, 13, "  0.999999E99");
+  std::string text;
+  for (const std::string& l : lines) text += l + "\n";
+  w.write("green/AB1/AB1.1", text);
+  r = shell(seis + "green/AB1/AB1.1");
+  expect_one_line(r, "green/AB1/AB1.1:13: the value 0.999999E99 is too large");
 }
 
 }  // namespace

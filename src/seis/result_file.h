@@ -41,6 +41,11 @@ struct ResultFile {
   std::vector<double> freq;              // NFREQ frequencies, k/TL
   std::vector<int> iter;                 // wavenumber steps taken per frequency
   std::vector<FrequencySpectra> groups;  // NFREQ groups of spectra
+
+  // The spectrum value of largest magnitude: its magnitude, line and text, for messages.
+  double largest = 0.0;
+  int largest_line = 0;
+  std::string largest_text;
 };
 
 }  // namespace lg::seis

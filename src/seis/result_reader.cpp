@@ -49,9 +49,17 @@ void expect_label(LineSource& src, const char* label) {
   }
 }
 
-// A real of a fixed-layout field that must be finite.
-double fixed_real(LineSource& src, const std::string& line, int col, int width, const char* what) {
+// True for a field the writer filled with asterisks: its value did not fit.
+bool asterisks(const std::string& field) {
+  return field.find('*') != std::string::npos && field.find_first_not_of(" *") == std::string::npos;
+}
+
+// A real of a fixed-layout field that must be finite. Fields that the conversion does not
+// need (`needed` false) may hold asterisks: their value is then unknown (NaN).
+double fixed_real(LineSource& src, const std::string& line, int col, int width, const char* what,
+                  bool needed = true) {
   const std::string field = fixed_field(line, col, width);
+  if (!needed && asterisks(field)) return kUnset;
   double v = 0.0;
   if (trim_blanks(field).empty() || !read_fixed_real(field, 0, v)) {
     src.fail(std::string("cannot read ") + what + " from columns " + std::to_string(col) + "-" +
@@ -84,8 +92,8 @@ void read_header(LineSource& src, ResultFile& r) {
     if (line.find("sazi,dip") == std::string::npos) {
       src.fail("expected the strike and dip line ending in \"sazi,dip\"");
     }
-    r.sazi = fixed_real(src, line, 1, 7, "the strike azimuth");
-    r.dip = fixed_real(src, line, 8, 7, "the dip");
+    r.sazi = fixed_real(src, line, 1, 7, "the strike azimuth", false);
+    r.dip = fixed_real(src, line, 8, 7, "the dip", false);
   }
 
   // The run parameters: one free-format record that may continue on a second line.
@@ -115,13 +123,14 @@ void read_header(LineSource& src, ResultFile& r) {
   for (int l = 0; l < r.NC; ++l) {
     const std::string& line = src.next();
     Layer y;
-    y.hc = fixed_real(src, line, 1, 10, "hc");
-    y.vp = fixed_real(src, line, 11, 10, "vp");
-    y.vs = fixed_real(src, line, 21, 10, "vs");
-    y.rho = fixed_real(src, line, 31, 10, "rho");
-    y.qp = fixed_real(src, line, 41, 10, "qp");
-    y.qs = fixed_real(src, line, 51, 10, "qs");
-    if (!(y.vp > 0.0))
+    // The layer table is shown, not used: values too wide for their columns are accepted.
+    y.hc = fixed_real(src, line, 1, 10, "hc", false);
+    y.vp = fixed_real(src, line, 11, 10, "vp", false);
+    y.vs = fixed_real(src, line, 21, 10, "vs", false);
+    y.rho = fixed_real(src, line, 31, 10, "rho", false);
+    y.qp = fixed_real(src, line, 41, 10, "qp", false);
+    y.qs = fixed_real(src, line, 51, 10, "qs", false);
+    if (y.vp <= 0.0)
       src.fail("the P velocity of layer " + std::to_string(l + 1) + " is not positive");
     r.layers.push_back(y);
   }
@@ -165,7 +174,8 @@ void read_frequency_line(LineSource& src, int k, ResultFile& r) {
 
 // One spectrum line: three elements of one component, each a real and an imaginary part in
 // 13 columns followed by a blank.
-void read_spectrum_line(LineSource& src, int component, int first_element, FrequencySpectra& g) {
+void read_spectrum_line(LineSource& src, int component, int first_element, FrequencySpectra& g,
+                        ResultFile& r) {
   const std::string& line = src.next();
   // 81 columns as written; an editor may have dropped the final blank, but a shorter line has
   // lost digits of its last field.
@@ -187,6 +197,11 @@ void read_spectrum_line(LineSource& src, int component, int first_element, Frequ
         src.fail("cannot read the " + what + ": \"" + field + "\"");
       }
       if (!std::isfinite(part[p])) src.fail("the " + what + " is not a finite number");
+      if (std::abs(part[p]) > r.largest) {
+        r.largest = std::abs(part[p]);
+        r.largest_line = src.line_number();
+        r.largest_text = trim_blanks(field);
+      }
     }
     g[static_cast<std::size_t>(first_element + e)][static_cast<std::size_t>(component)] = {part[0],
                                                                                            part[1]};
@@ -207,8 +222,8 @@ ResultFile read_result(LineSource& src) {
     read_frequency_line(src, k, r);
     FrequencySpectra g{};
     for (int c = 0; c < kComponents; ++c) {
-      read_spectrum_line(src, c, 0, g);
-      read_spectrum_line(src, c, 3, g);
+      read_spectrum_line(src, c, 0, g, r);
+      read_spectrum_line(src, c, 3, g, r);
     }
     r.groups.push_back(g);
   }

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "textio/input_error.h"
 #include "seis/column_writer.h"
 #include "seis/output_files.h"
 #include "seis/receiver_geometry.h"
@@ -17,6 +16,7 @@
 #include "seis/sac_writer.h"
 #include "seis/seismograms.h"
 #include "seis/trace_names.h"
+#include "textio/input_error.h"
 
 namespace lg::seis {
 
@@ -98,6 +98,12 @@ void check_finite(const ResultFile& r, const Seismograms& s) {
     for (const auto& trace : element) {
       for (const double v : trace) {
         if (!std::isfinite(v) || std::abs(v) > std::numeric_limits<float>::max()) {
+          // A value that overflows even before the damping correction is to blame itself.
+          if (r.largest * 2.0 * r.NFREQ > std::numeric_limits<float>::max()) {
+            throw FileFailure{r.path + ":" + std::to_string(r.largest_line) + ": the value " +
+                              r.largest_text +
+                              " is too large: the time series overflow single precision"};
+          }
           throw FileFailure{r.path + ": the time series overflow: AW = " + number(r.AW) +
                             " makes the damping correction exp(pi*AW) = " +
                             number(std::exp(std::numbers::pi * r.AW)) + " too large"};
