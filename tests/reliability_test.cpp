@@ -365,5 +365,26 @@ TEST_F(ProgramFaults, SeismogramsFromHeadersWithAsterisksAndHugeValues) {
   expect_one_line(r, "green/AB1/AB1.1:13: the value 0.999999E99 is too large");
 }
 
+TEST_F(ProgramFaults, CommitMakesFilesAndFolderDurableAroundTheRenames) {
+  if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "needs strace";
+  const RunOutcome r =
+      shell("strace -f -e trace=fsync,rename,unlink -o trace.txt \"$LG\" --threads 1 >/dev/null");
+  ASSERT_EQ(r.status, 0) << r.err;
+  // The calls of the first data set, in order: fsync of its two temporaries, of the journal
+  // and of the folder, the journal's rename, fsync, the two renames, fsync, the journal's removal.
+  std::string calls;
+  for (const std::string& l : w.lines("trace.txt")) {
+    if (l.find("AB1") == std::string::npos && l.find("fsync") == std::string::npos) continue;
+    if (l.find("fsync(") != std::string::npos) calls += "F";
+    if (l.find("rename(\"green/AB1/.layergreen-commit-") != std::string::npos) calls += "J";
+    if (l.find("rename(\"green/AB1/.AB1.") != std::string::npos) calls += "R";
+    if (l.find("unlink(\"green/AB1/.layergreen-commit-") != std::string::npos &&
+        l.find(".partial") == std::string::npos) {
+      calls += "U";
+    }
+  }
+  EXPECT_EQ(calls.substr(0, calls.find('U') + 1), "FFFFJFRRFU") << calls;
+}
+
 }  // namespace
 }  // namespace lg
