@@ -4,6 +4,7 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <exception>
 #include <iostream>
@@ -17,7 +18,9 @@
 #include "mpi/mpi_options.h"
 #include "mpi/rank_threads.h"
 #include "mpi/worker.h"
+#include "run/interrupt.h"
 #include "run/run.h"
+#include "run/run_lock.h"
 
 namespace {
 
@@ -83,7 +86,8 @@ int run_rank(int argc, char** argv, int provided) {
     return 0;
   }
   // Rank 0 alone reads the inputs and prints their echo, all before any data set is computed,
-  // exactly as the serial program does.
+  // exactly as the serial program does, under the lock of the working folder.
+  lg::RunLock lock(lg::kRunLockFile);
   const lg::RunPlan plan = lg::plan_run(options, std::cout);
   for (const std::string& w : plan.warnings) std::cerr << "layergreen: warning: " << w << '\n';
   return lg::coordinate_units(plan, options, comm, std::cerr);
@@ -95,11 +99,13 @@ int main(int argc, char** argv) {
   int provided = MPI_THREAD_SINGLE;
   MPI_Init_thread(&argc, &argv, MPI_THREAD_FUNNELED, &provided);
   std::ios::sync_with_stdio(false);
+  lg::install_interrupt_handlers();
+  std::signal(SIGXFSZ, SIG_IGN);  // writes beyond a file-size limit fail and are reported
   int status = 0;
   try {
     status = run_rank(argc, argv, provided);
   } catch (const std::exception& e) {
-    lg::abort_run(MPI_COMM_WORLD, std::cerr, e.what());
+    lg::abort_run(MPI_COMM_WORLD, std::cerr, lg::failure_text(e));
   }
   std::cout.flush();
   std::cerr.flush();

@@ -5,11 +5,15 @@
 
 #include <mpi.h>
 
+#include <exception>
 #include <ostream>
 #include <string>
 
 namespace lg {
 
 [[noreturn]] void abort_run(MPI_Comm comm, std::ostream& err, const std::string& what);
+
+// The message text of an exception that ends a rank: what the serial program would say.
+std::string failure_text(const std::exception& e);
 
 }  // namespace lg

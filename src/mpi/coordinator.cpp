@@ -15,6 +15,8 @@
 #include "mpi/run_progress.h"
 #include "mpi/unit_schedule.h"
 #include "mpi/unit_work.h"
+#include "output/result_files.h"
+#include "run/interrupt.h"
 
 namespace lg {
 
@@ -24,7 +26,8 @@ namespace {
 struct Shared {
   std::mutex mutex;
   UnitSchedule schedule;
-  std::string fatal;  // an exception that ended the computing thread
+  std::string fatal;                     // an exception that ended the computing thread
+  std::optional<std::size_t> computing;  // the unit the computing thread has in hand
   explicit Shared(std::size_t units) : schedule(units) {}
 };
 
@@ -37,15 +40,19 @@ void compute_locally(const RunPlan& plan, const RunOptions& options, Shared& sha
       {
         std::lock_guard<std::mutex> lock(shared.mutex);
         unit = shared.schedule.next();
+        shared.computing = unit;
       }
       if (!unit) break;
       const UnitReport report = compute_unit(*unit, plan.jobs[*unit], options);
       std::lock_guard<std::mutex> lock(shared.mutex);
+      shared.computing.reset();
       shared.schedule.record(report);
     }
+  } catch (const Interrupted&) {
+    // Noticed by the main thread as well; the temporaries of the unit are gone.
   } catch (const std::exception& e) {
     std::lock_guard<std::mutex> lock(shared.mutex);
-    shared.fatal = e.what();
+    shared.fatal = failure_text(e);
   }
   done = true;
 }
@@ -84,6 +91,7 @@ int coordinate_units(const RunPlan& plan, const RunOptions& options, MPI_Comm co
     while (serving > 0 || !local_done) {
       MPI_Status status;
       if (!message_waiting(comm, MPI_ANY_SOURCE, status)) {
+        check_interrupt();
         {
           std::lock_guard<std::mutex> lock(shared.mutex);
           if (!shared.fatal.empty()) throw std::runtime_error(shared.fatal);
@@ -113,9 +121,20 @@ int coordinate_units(const RunPlan& plan, const RunOptions& options, MPI_Comm co
     }
     std::lock_guard<std::mutex> lock(shared.mutex);
     if (!shared.fatal.empty()) throw std::runtime_error(shared.fatal);
+  } catch (const Interrupted& e) {
+    // Every rank had the signal and removes the temporaries of its unit at once (mpirun kills
+    // the job soon after its first process ends); rank 0 does so for its computing thread,
+    // says what happened and ends as the signal would.
+    {
+      std::lock_guard<std::mutex> lock(shared.mutex);
+      if (shared.computing) ResultFiles::abandon(plan.jobs[*shared.computing].result_names);
+    }
+    progress.finish();
+    err << "layergreen: interrupted; the data sets in progress were not written\n" << std::flush;
+    die_of(e.signal_number());
   } catch (const std::exception& e) {
     progress.finish();
-    abort_run(comm, err, e.what());
+    abort_run(comm, err, failure_text(e));
   }
   local.join();
   show();

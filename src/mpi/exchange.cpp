@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "run/interrupt.h"
+
 namespace lg {
 
 void send_bytes(MPI_Comm comm, int dest, int tag, const Bytes& bytes) {
@@ -34,7 +36,10 @@ void PollPause::pause() {
 MPI_Status wait_for_message(MPI_Comm comm, int source) {
   MPI_Status status;
   PollPause pause;
-  while (!message_waiting(comm, source, status)) pause.pause();
+  while (!message_waiting(comm, source, status)) {
+    check_interrupt();
+    pause.pause();
+  }
   return status;
 }
 

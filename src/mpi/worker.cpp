@@ -1,16 +1,52 @@
 #include "mpi/worker.h"
 
+#include <atomic>
+#include <chrono>
 #include <exception>
 #include <iostream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "mpi/abort_run.h"
 #include "mpi/exchange.h"
 #include "mpi/job_codec.h"
 #include "mpi/unit_work.h"
+#include "output/result_files.h"
+#include "run/interrupt.h"
 
 namespace lg {
+
+namespace {
+
+// Computes a unit on a thread of its own while this thread watches for a signal: mpirun kills
+// the job soon after it forwards SIGTERM, so the temporaries go at once, not after the
+// frequency in progress.
+UnitReport compute_watched(const JobAssignment& a, const RunOptions& options) {
+  std::atomic<bool> finished{false};
+  UnitReport report;
+  std::exception_ptr failure;
+  std::thread computing([&] {
+    try {
+      report = compute_unit(a.index, a.job, options);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    finished = true;
+  });
+  while (!finished) {
+    if (const int sig = pending_interrupt()) {
+      ResultFiles::abandon(a.job.result_names);
+      die_of(sig);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  computing.join();
+  if (failure) std::rethrow_exception(failure);
+  return report;
+}
+
+}  // namespace
 
 void serve_units(const RunOptions& options, MPI_Comm comm) {
   try {
@@ -22,10 +58,13 @@ void serve_units(const RunOptions& options, MPI_Comm comm) {
       if (status.MPI_TAG == kStopTag) return;
       if (status.MPI_TAG != kJobTag) throw std::logic_error("unexpected message from rank 0");
       const JobAssignment a = decode_assignment(message);
-      report = compute_unit(a.index, a.job, options);
+      report = compute_watched(a, options);
     }
+  } catch (const Interrupted& e) {
+    // The temporaries of the unit in progress are gone; rank 0 reports the interruption.
+    die_of(e.signal_number());
   } catch (const std::exception& e) {
-    abort_run(comm, std::cerr, e.what());
+    abort_run(comm, std::cerr, failure_text(e));
   }
 }
 

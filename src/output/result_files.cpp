@@ -188,6 +188,19 @@ std::string ResultFiles::temporary_name(const std::string& final_name) {
   return dir + "." + base + kPartial + pid_text();
 }
 
+void ResultFiles::abandon(const std::vector<std::string>& final_names) {
+  std::set<std::string> dirs;
+  for (const std::string& name : final_names) dirs.insert(split(name).dir);
+  for (const std::string& dir : dirs) {
+    const std::string journal = dir + "/" + kJournal + pid_text();
+    struct stat st;
+    if (::lstat(journal.c_str(), &st) == 0 || ::lstat((journal + ".partial").c_str(), &st) == 0) {
+      return;
+    }
+  }
+  for (const std::string& name : final_names) std::remove(temporary_name(name).c_str());
+}
+
 ResultFiles::~ResultFiles() {
   discard();
 }

@@ -41,6 +41,12 @@ class ResultFiles {
   // Closes and removes every temporary file.
   void discard();
 
+  // Removes this process's temporary files of the given final names, for a process about to
+  // end at once (another thread may still be writing them). A data set whose commit has
+  // begun (a journal of this process stands in its folder) is left for the next run to
+  // complete.
+  static void abandon(const std::vector<std::string>& final_names);
+
   // The temporary name used for a final name.
   static std::string temporary_name(const std::string& final_name);
 

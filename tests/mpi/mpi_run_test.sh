@@ -12,6 +12,8 @@
 #            bad-model        the second station's model file has too many layers
 #            unwritable       a folder stands in place of a result file of the second station
 #            rank-dies        a rank is killed while it computes (larger data sets)
+#            not-a-file       the second station's subfault file is a folder
+#            interrupted      mpirun gets SIGTERM while the ranks compute
 #   RANKS    the number of ranks         THREADS  --threads of every rank (default 1)
 set -euo pipefail
 serial="$1" mpi="$2" mpirun="$3" example="$4" case="$5" ranks="$6" threads="${7:-1}"
@@ -201,6 +203,41 @@ case "$case" in
     done
     cmp -s "$scratch/ref.out" "$scratch/mpi.out" || fail "standard output differs"
     echo "killed rank process $killed; mpirun status $rc; complete: $units"
+    ;;
+
+  not-a-file)
+    edit="rm zahyo/KBE.dat && mkdir zahyo/KBE.dat"
+    prepare "$scratch/ser" "$edit"
+    prepare "$scratch/mpi" "$edit"
+    run_serial "$scratch/ser"
+    run_mpi "$scratch/mpi"
+    [[ "$(cat "$scratch/mpi.rc")" == 2 ]] || fail "status $(cat "$scratch/mpi.rc"), not 2"
+    grep -qx 'layergreen: zahyo/KBE.dat: cannot open: it is a folder, not a file' \
+      "$scratch/mpi.err" || fail "no message naming the file: $(cat "$scratch/mpi.err")"
+    same_as_serial "$scratch/ser" "$scratch/mpi"
+    ;;
+
+  interrupted)
+    # Every rank removes the temporaries of its data set, and the job says why it ended.
+    edit="sed -i 's/NFREQ=32/NFREQ=128/; s/IKMAX=1500/IKMAX=8000/; s/UCONV=0.0001/UCONV=0./'"
+    edit+=" model/strOSK model/strKBE"
+    prepare "$scratch/mpi" "$edit"
+    rc=0
+    (cd "$scratch/mpi" && exec env -u OMP_NUM_THREADS "${launch[@]}" --threads "$threads" \
+      >"$scratch/mpi.out" 2>"$scratch/mpi.err") &
+    run=$!
+    for ((i = 0; i < 6000; i++)); do
+      [[ -z "$(partials "$scratch/mpi/green")" ]] || break
+      sleep 0.02
+    done
+    [[ -n "$(partials "$scratch/mpi/green")" ]] || fail "no data set was caught in progress"
+    kill -TERM "$run"
+    wait "$run" || rc=$?
+    [[ $rc -ne 0 ]] || fail "mpirun reported success after SIGTERM"
+    grep -q '^layergreen: interrupted; the data sets in progress were not written$' \
+      "$scratch/mpi.err" || fail "the interruption was not reported: $(cat "$scratch/mpi.err")"
+    [[ -z "$(partials "$scratch/mpi")" ]] || fail "temporary files left: $(partials "$scratch/mpi")"
+    complete_units "$scratch/mpi" >/dev/null
     ;;
 
   *)
