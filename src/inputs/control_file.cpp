@@ -1,5 +1,5 @@
-#include "inputs/classic_limits.h"
 #include "inputs/control_file.h"
+#include "inputs/classic_limits.h"
 
 #include "inputs/checks.h"
 #include "inputs/file_names.h"
