@@ -52,7 +52,9 @@ constexpr const char* kHelp =
     "  --version     show the version and exit\n"
     "\n"
     "Exit status: 0 on success, 1 when a subfault-file header does not match the control\n"
-    "file, 2 on bad input, a result file that cannot be written, or a usage error.\n";
+    "file, 2 on bad input, a result file or standard output that cannot be written,\n"
+    "another run working in the same folder, memory or threads running out, or a usage\n"
+    "error.\n";
 
 int usage_error(const std::string& what) {
   std::cerr << "layergreen: " << what << '\n' << kUsage;
