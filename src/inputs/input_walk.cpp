@@ -87,17 +87,17 @@ class Walker {
     const int rounds = check_ ? std::max(ctl_.ndatas, 1) : ctl_.ndatas;
     bool model_ok = true;
     for (int i = 1; i <= rounds; ++i) {
-      const bool once = !check_ || i == 1;
-      if (once) model_ok = attempt([&] { read_model_file(trimmed(filin), i == 1); });
+      const bool judge = !check_ || i == 1;  // this round reads the model, probes the folder
+      if (judge) model_ok = attempt([&] { read_model_file(trimmed(filin), i == 1); });
       DataSetJob job;
       job.station = code;
       job.data_set = i;
       if (i <= ctl_.ndatas) {
         for (const std::string& name : filot[i]) job.result_names.push_back(trimmed(name));
         // The station folder must take new files now, before the subfault file is read.
-        if (once) probe_folder(job.result_names.front());
+        if (judge) probe_folder(job.result_names.front());
       }
-      const bool read = attempt([&] { read_subfault(trimmed(fzahyo), once, job); });
+      const bool read = attempt([&] { read_subfault(trimmed(fzahyo), judge, job); });
       if (!read) return;  // nothing more of this station can be read
       if (i <= ctl_.ndatas) sink_.data_set(job, model_ok);
     }
