@@ -12,6 +12,7 @@
 #include <string>
 #include <system_error>
 
+#include "bank/bank_run.h"
 #include "inputs/check_run.h"
 #include "run/interrupt.h"
 #include "run/run.h"
@@ -21,7 +22,9 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: layergreen [--threads N] [--sweep N] [--progress] [--check] [--help] [--version]\n";
+    "usage: layergreen [--threads N] [--sweep N] [--progress] [--check] [--help] [--version]\n"
+    "       layergreen bank CONFIG.toml [--threads N] [--progress] [--check] [--resume]\n"
+    "                                   [--classic DIR]\n";
 
 constexpr const char* kHelp =
     "usage: layergreen [--threads N] [--sweep N] [--progress] [--check] [--help] [--version]\n"
@@ -50,6 +53,14 @@ constexpr const char* kHelp =
     "                well, 1 with warnings only, 2 with problems\n"
     "  --help        show this help and exit\n"
     "  --version     show the version and exit\n"
+    "\n"
+    "layergreen bank CONFIG.toml computes a Green's-function bank from a TOML configuration\n"
+    "(sampling, model, fault, stations) into one HDF5 file (see the README, Banks):\n"
+    "  --threads N, --progress   as above (the progress line covers the whole bank)\n"
+    "  --check       validate the configuration and print the plan (data sets, steps, time\n"
+    "                and size estimates) without computing\n"
+    "  --resume      continue an interrupted bank from its journal (OUTPUT.journal)\n"
+    "  --classic DIR write the equivalent classic input files into DIR instead\n"
     "\n"
     "Exit status: 0 on success, 1 when a subfault-file header does not match the control\n"
     "file, 2 on bad input, a result file or standard output that cannot be written,\n"
@@ -86,9 +97,63 @@ int run_locked(const lg::RunOptions& options) {
   return lg::kExitInputError;
 }
 
+// Parses --threads' value; a usage error message when it is not usable.
+std::optional<std::string> thread_option(int argc, char** argv, int& i,
+                                         std::optional<int>& threads) {
+  const std::string arg = argv[i];
+  std::string value;
+  if (arg == "--threads") {
+    if (i + 1 >= argc) return std::string("--threads needs a value");
+    value = argv[++i];
+  } else {
+    value = arg.substr(10);
+  }
+  threads = lg::parse_thread_count(value);
+  if (!threads) return "--threads takes a whole number from 1 to 1024, not '" + value + "'";
+  return std::nullopt;
+}
+
+int bank_main(int argc, char** argv) {
+  std::optional<int> threads;
+  lg::BankOptions o;
+  o.progress = ::isatty(STDERR_FILENO) != 0;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--check") {
+      o.check = true;
+    } else if (arg == "--progress") {
+      o.progress = true;
+    } else if (arg == "--resume") {
+      o.resume = true;
+    } else if (arg == "--classic") {
+      if (i + 1 >= argc) return usage_error("--classic needs a folder");
+      o.classic_dir = argv[++i];
+    } else if (arg == "--threads" || arg.rfind("--threads=", 0) == 0) {
+      if (auto e = thread_option(argc, argv, i, threads)) return usage_error(*e);
+    } else if (!arg.empty() && arg[0] != '-' && o.config.empty()) {
+      o.config = arg;
+    } else {
+      return usage_error("unknown option or argument '" + arg + "'");
+    }
+  }
+  if (o.config.empty()) return usage_error("bank needs a configuration file");
+  std::ios::sync_with_stdio(false);
+  o.threads = lg::choose_thread_count(threads, std::getenv("OMP_NUM_THREADS"), std::cerr);
+  lg::install_interrupt_handlers();
+  try {
+    return lg::run_bank(o, std::cout, std::cerr);
+  } catch (const lg::Interrupted& e) {
+    std::cout.flush();
+    std::cerr << "\nlayergreen: interrupted; finished data sets are kept in the journal "
+                 "(continue with --resume)\n";
+    lg::die_of(e.signal_number());
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "bank") return bank_main(argc, argv);
   std::optional<int> threads;
   bool progress = ::isatty(STDERR_FILENO) != 0;
   bool check = false;
@@ -112,17 +177,7 @@ int main(int argc, char** argv) {
       continue;
     }
     if (arg == "--threads" || arg.rfind("--threads=", 0) == 0) {
-      std::string value;
-      if (arg == "--threads") {
-        if (i + 1 >= argc) return usage_error("--threads needs a value");
-        value = argv[++i];
-      } else {
-        value = arg.substr(10);
-      }
-      threads = lg::parse_thread_count(value);
-      if (!threads) {
-        return usage_error("--threads takes a whole number from 1 to 1024, not '" + value + "'");
-      }
+      if (auto e = thread_option(argc, argv, i, threads)) return usage_error(*e);
       continue;
     }
     if (arg == "--sweep" || arg.rfind("--sweep=", 0) == 0) {

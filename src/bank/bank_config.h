@@ -1,0 +1,66 @@
+// The configuration of a bank: reads one TOML file (sampling, model, fault, stations) into a
+// BankConfig, checking every value and rejecting unknown keys. Errors are one line naming the
+// file, the line and the key.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "run/data_set_spectra.h"
+
+namespace lg {
+
+// A configuration or geometry problem: the message is the whole line ("bank.toml:14: station
+// 3: x is missing").
+class BankError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct FaultSpec {
+  // Either a rectangle ...
+  bool rectangle = true;
+  std::array<double, 3> top_center{};  // x (north), y (east), depth of the top edge's midpoint
+  bool geo = false;                    // top_center_geo given: the local frame's origin
+  double origin_lat = 0.0, origin_lon = 0.0;
+  double strike = 0.0, dip = 0.0;  // degrees
+  double length = 0.0, width = 0.0;
+  int n_strike = 0, n_dip = 0;
+  // ... or a list of subfaults (path resolved against the configuration's folder).
+  std::string subfaults_file;
+  int line = 0;  // line of the [fault] table
+};
+
+struct StationSpec {
+  std::string name;
+  bool geo = false;  // given by lat/lon instead of x/y
+  double x = 0.0, y = 0.0;
+  double lat = 0.0, lon = 0.0;
+  int line = 0;  // line of its [[station]] header
+};
+
+struct BankConfig {
+  std::string path;    // as given
+  std::string text;    // the file's text
+  std::string output;  // resolved against the configuration's folder
+  int nfreq = 0;
+  double tl = 0.0, aw = 0.0, uconv = 0.0;
+  std::optional<double> xl;  // empty: "auto"
+  std::optional<int> ikmax;  // empty: "auto"
+  QLaw q_law = QLaw::kClassic;
+  double q_reference_hz = 1.0;
+  std::vector<LayerRow> layers;
+  FaultSpec fault;
+  std::vector<StationSpec> stations;
+};
+
+// Reads and checks the configuration file at `path`. Throws BankError.
+BankConfig read_bank_config(const std::string& path);
+
+// The same from text (path only names the file in messages and anchors relative paths).
+BankConfig parse_bank_config(const std::string& text, const std::string& path);
+
+}  // namespace lg

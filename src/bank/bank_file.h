@@ -1,0 +1,37 @@
+// The bank file (HDF5): spectra [station, subfault, frequency, element, component] as
+// compounds of two float64 r, i; frequencies, iteration counts, stations, subfaults,
+// geometry, model and the configuration as attributes. Written from the plan and the
+// finished data sets into the file named; placing it under the output name is the caller's.
+#pragma once
+
+#include <string>
+
+#include "bank/bank_config.h"
+#include "bank/bank_journal.h"
+#include "bank/bank_plan.h"
+
+namespace lg {
+
+class BankFileWriter {
+ public:
+  // Creates the file (replacing one of the same name) and writes everything but the spectra
+  // and iteration counts. Throws std::runtime_error.
+  BankFileWriter(const std::string& path, const BankConfig& c, const BankPlan& p);
+  ~BankFileWriter();
+  BankFileWriter(const BankFileWriter&) = delete;
+  BankFileWriter& operator=(const BankFileWriter&) = delete;
+
+  // Writes the spectra and iteration counts of one data set.
+  void write(const JournalRecord& r);
+  // Flushes and closes the file.
+  void close();
+
+ private:
+  void release();
+  std::string path_;
+  const BankPlan& plan_;
+  int nfreq_ = 0;
+  long long file_ = -1, spectra_ = -1, iterations_ = -1, complex_ = -1;
+};
+
+}  // namespace lg

@@ -1,0 +1,188 @@
+#include "bank/bank_journal.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+namespace lg {
+
+namespace {
+
+constexpr char kMagic[8] = {'L', 'G', 'B', 'A', 'N', 'K', 'J', '1'};
+constexpr std::uint32_t kRecordMark = 0x52444746u;  // "FGDR"
+constexpr std::size_t kHeaderBytes = 16;
+constexpr std::size_t kRecordHead = 5 * sizeof(std::uint32_t);
+
+std::uint64_t fnv(const void* data, std::size_t n, std::uint64_t h = 1469598103934665603ull) {
+  const auto* p = static_cast<const unsigned char*>(data);
+  for (std::size_t i = 0; i < n; ++i) {
+    h ^= p[i];
+    h *= 1099511628211ull;
+  }
+  return h;
+}
+
+std::runtime_error sys_error(const std::string& path, const std::string& what) {
+  return std::runtime_error(path + ": " + what + ": " + std::strerror(errno));
+}
+
+void write_all(int fd, const void* data, std::size_t n, const std::string& path) {
+  const auto* p = static_cast<const char*>(data);
+  while (n > 0) {
+    const ssize_t w = ::write(fd, p, n);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      throw sys_error(path, "cannot write the journal");
+    }
+    p += w;
+    n -= static_cast<std::size_t>(w);
+  }
+}
+
+// Reads exactly n bytes; false at the end of the file or a short read.
+bool read_all(int fd, void* data, std::size_t n) {
+  auto* p = static_cast<char*>(data);
+  while (n > 0) {
+    const ssize_t r = ::read(fd, p, n);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) return false;
+    p += r;
+    n -= static_cast<std::size_t>(r);
+  }
+  return true;
+}
+
+std::size_t spectra_values(const JournalShape& s, int row) {
+  return s.row_sizes[static_cast<std::size_t>(row)] * static_cast<std::size_t>(s.nfreq) * 18;
+}
+
+// Reads the header and then each complete record; returns the length of the valid part.
+off_t scan(int fd, const std::string& path, const JournalShape& shape,
+           const std::function<void(const JournalRecord&)>& each) {
+  char head[kHeaderBytes];
+  if (!read_all(fd, head, sizeof head) || std::memcmp(head, kMagic, sizeof kMagic) != 0) {
+    throw std::runtime_error(path + ": not a bank journal");
+  }
+  std::uint64_t key = 0;
+  std::memcpy(&key, head + 8, sizeof key);
+  if (key != shape.key) {
+    throw std::runtime_error(path +
+                             ": the journal belongs to another configuration or program "
+                             "version; remove it to start the bank afresh");
+  }
+  off_t valid = static_cast<off_t>(kHeaderBytes);
+  for (;;) {
+    std::uint32_t h[5];
+    if (!read_all(fd, h, sizeof h)) break;
+    const int rows = static_cast<int>(shape.row_sizes.size());
+    if (h[0] != kRecordMark || h[1] >= static_cast<std::uint32_t>(shape.stations) ||
+        h[2] >= static_cast<std::uint32_t>(rows) || h[3] != shape.row_sizes[h[2]] ||
+        h[4] != static_cast<std::uint32_t>(shape.nfreq)) {
+      break;
+    }
+    JournalRecord r;
+    r.station = static_cast<int>(h[1]);
+    r.row = static_cast<int>(h[2]);
+    r.iterations.resize(static_cast<std::size_t>(shape.nfreq));
+    r.spectra.resize(spectra_values(shape, r.row));
+    std::uint64_t sum = 0;
+    if (!read_all(fd, r.iterations.data(), r.iterations.size() * sizeof(int)) ||
+        !read_all(fd, r.spectra.data(), r.spectra.size() * sizeof(Cx)) ||
+        !read_all(fd, &sum, sizeof sum)) {
+      break;
+    }
+    std::uint64_t check = fnv(h, sizeof h);
+    check = fnv(r.iterations.data(), r.iterations.size() * sizeof(int), check);
+    check = fnv(r.spectra.data(), r.spectra.size() * sizeof(Cx), check);
+    if (check != sum) break;
+    valid += static_cast<off_t>(sizeof h + r.iterations.size() * sizeof(int) +
+                                r.spectra.size() * sizeof(Cx) + sizeof sum);
+    each(r);
+  }
+  return valid;
+}
+
+}  // namespace
+
+std::string journal_path(const std::string& output) {
+  return output + ".journal";
+}
+
+std::uint64_t text_key(const std::string& text) {
+  return fnv(text.data(), text.size());
+}
+
+JournalWriter::JournalWriter(const std::string& path, const JournalShape& shape, bool resume)
+    : path_(path), shape_(shape) {
+  done_.assign(static_cast<std::size_t>(shape.stations) * shape.row_sizes.size(), false);
+  if (resume) {
+    fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd_ < 0 && errno != ENOENT) throw sys_error(path, "cannot open the journal");
+  }
+  if (fd_ >= 0) {
+    try {
+      const std::size_t rows = shape.row_sizes.size();
+      const off_t valid = scan(fd_, path, shape, [&](const JournalRecord& r) {
+        done_[static_cast<std::size_t>(r.station) * rows + static_cast<std::size_t>(r.row)] = true;
+      });
+      if (::ftruncate(fd_, valid) != 0 || ::lseek(fd_, valid, SEEK_SET) != valid) {
+        throw sys_error(path, "cannot cut the journal to its complete records");
+      }
+    } catch (...) {
+      ::close(fd_);
+      throw;
+    }
+    return;
+  }
+  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd_ < 0) throw sys_error(path, "cannot create the journal");
+  char head[kHeaderBytes];
+  std::memcpy(head, kMagic, sizeof kMagic);
+  std::memcpy(head + 8, &shape.key, sizeof shape.key);
+  write_all(fd_, head, sizeof head, path);
+  if (::fsync(fd_) != 0) throw sys_error(path, "cannot sync the journal");
+}
+
+JournalWriter::~JournalWriter() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void JournalWriter::append(const JournalRecord& r) {
+  const std::uint32_t h[5] = {
+      kRecordMark, static_cast<std::uint32_t>(r.station), static_cast<std::uint32_t>(r.row),
+      static_cast<std::uint32_t>(shape_.row_sizes[static_cast<std::size_t>(r.row)]),
+      static_cast<std::uint32_t>(shape_.nfreq)};
+  if (r.iterations.size() != static_cast<std::size_t>(shape_.nfreq) ||
+      r.spectra.size() != spectra_values(shape_, r.row)) {
+    throw std::logic_error("journal record of the wrong size");
+  }
+  std::uint64_t sum = fnv(h, sizeof h);
+  sum = fnv(r.iterations.data(), r.iterations.size() * sizeof(int), sum);
+  sum = fnv(r.spectra.data(), r.spectra.size() * sizeof(Cx), sum);
+  write_all(fd_, h, sizeof h, path_);
+  write_all(fd_, r.iterations.data(), r.iterations.size() * sizeof(int), path_);
+  write_all(fd_, r.spectra.data(), r.spectra.size() * sizeof(Cx), path_);
+  write_all(fd_, &sum, sizeof sum, path_);
+  if (::fsync(fd_) != 0) throw sys_error(path_, "cannot sync the journal");
+  done_[static_cast<std::size_t>(r.station) * shape_.row_sizes.size() +
+        static_cast<std::size_t>(r.row)] = true;
+}
+
+void read_journal(const std::string& path, const JournalShape& shape,
+                  const std::function<void(const JournalRecord&)>& each) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw sys_error(path, "cannot open the journal");
+  try {
+    scan(fd, path, shape, each);
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+  ::close(fd);
+}
+
+}  // namespace lg

@@ -1,0 +1,62 @@
+// The resume journal of a bank: a side file next to the output that holds every finished data
+// set (iteration counts and spectra), appended and synced to disk one data set at a time, so
+// that a killed run loses none of them. The bank file is written from it at the end.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "kernel/complex.h"
+
+namespace lg {
+
+// One finished data set.
+struct JournalRecord {
+  int station = 0, row = 0;     // from 0
+  std::vector<int> iterations;  // [frequency]
+  std::vector<Cx> spectra;      // [subfault of the row][frequency][element][component]
+};
+
+// What records must look like to belong to the bank.
+struct JournalShape {
+  std::uint64_t key = 0;  // identifies the configuration and program
+  int stations = 0;
+  int nfreq = 0;
+  std::vector<std::size_t> row_sizes;  // subfaults per row
+};
+
+// The journal's name for an output file: OUTPUT.journal.
+std::string journal_path(const std::string& output);
+
+// A 64-bit FNV-1a hash of a text (for the journal's key).
+std::uint64_t text_key(const std::string& text);
+
+class JournalWriter {
+ public:
+  // Opens the journal: fresh (any old content discarded) or, when `resume`, keeping its
+  // complete records (a torn last record is cut off). Throws std::runtime_error with a message
+  // line when the file cannot be used or belongs to another configuration.
+  JournalWriter(const std::string& path, const JournalShape& shape, bool resume);
+  ~JournalWriter();
+  JournalWriter(const JournalWriter&) = delete;
+  JournalWriter& operator=(const JournalWriter&) = delete;
+
+  // Data sets already recorded, [station * rows + row].
+  const std::vector<bool>& done() const { return done_; }
+  // Appends a record and syncs it to disk.
+  void append(const JournalRecord& r);
+
+ private:
+  std::string path_;
+  JournalShape shape_;
+  int fd_ = -1;
+  std::vector<bool> done_;
+};
+
+// Reads the complete records of a journal in order. Throws std::runtime_error.
+void read_journal(const std::string& path, const JournalShape& shape,
+                  const std::function<void(const JournalRecord&)>& each);
+
+}  // namespace lg

@@ -1,0 +1,223 @@
+#include "bank/bank_plan.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+
+#include "bank/geodesy.h"
+
+namespace lg {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// Rounded up to two significant digits.
+double round_up_2(double v) {
+  if (!(v > 0.0)) return v;
+  const double unit = std::pow(10.0, std::floor(std::log10(v)) - 1.0);
+  return std::ceil(v / unit - 1e-9) * unit;
+}
+
+std::string num(double v) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.6g", v);
+  return buf;
+}
+
+std::string duration(double seconds) {
+  char buf[64];
+  if (seconds < 120.0) {
+    std::snprintf(buf, sizeof buf, "%.1f s", seconds);
+  } else if (seconds < 7200.0) {
+    std::snprintf(buf, sizeof buf, "%.0f min", seconds / 60.0);
+  } else {
+    std::snprintf(buf, sizeof buf, "%.1f h", seconds / 3600.0);
+  }
+  return buf;
+}
+
+std::string bytes(double b) {
+  char buf[64];
+  if (b < 1024.0 * 1024.0) {
+    std::snprintf(buf, sizeof buf, "%.0f kB", b / 1000.0);
+  } else if (b < 1e9) {
+    std::snprintf(buf, sizeof buf, "%.1f MB", b / 1e6);
+  } else {
+    std::snprintf(buf, sizeof buf, "%.2f GB", b / 1e9);
+  }
+  return buf;
+}
+
+void place_stations(const BankConfig& c, BankPlan& p) {
+  const GeoPoint origin{c.fault.origin_lat, c.fault.origin_lon};
+  for (const StationSpec& s : c.stations) {
+    StationPlace st;
+    st.name = s.name;
+    st.geo = s.geo;
+    if (s.geo) {
+      st.lat = s.lat;
+      st.lon = s.lon;
+      const LocalPoint l = to_local(origin, GeoPoint{s.lat, s.lon});
+      st.x = l.x;
+      st.y = l.y;
+    } else {
+      st.x = s.x;
+      st.y = s.y;
+    }
+    p.stations.push_back(st);
+  }
+}
+
+void offsets(const BankConfig& c, BankPlan& p) {
+  const std::size_t n = p.stations.size() * p.subfault_count();
+  p.dx.assign(n, 0.0);
+  p.dy.assign(n, 0.0);
+  p.distance.assign(n, 0.0);
+  p.azimuth.assign(n, 0.0);
+  const GeoPoint origin{c.fault.origin_lat, c.fault.origin_lon};
+  std::vector<GeoPoint> subfault_geo;
+  if (c.fault.geo) {
+    for (const Subfault& sf : p.fault.subfaults) {
+      subfault_geo.push_back(to_geo(origin, LocalPoint{sf.x, sf.y}));
+    }
+  }
+  for (std::size_t s = 0; s < p.stations.size(); ++s) {
+    const StationPlace& st = p.stations[s];
+    for (std::size_t f = 0; f < p.subfault_count(); ++f) {
+      const std::size_t i = p.at(static_cast<int>(s), static_cast<int>(f));
+      if (st.geo) {
+        const GeodesicLeg l = geodesic_leg(subfault_geo[f], GeoPoint{st.lat, st.lon});
+        p.distance[i] = l.distance_km;
+        p.azimuth[i] = l.azimuth_deg;
+        p.dx[i] = l.distance_km * std::cos(l.azimuth_deg * kPi / 180.0);
+        p.dy[i] = l.distance_km * std::sin(l.azimuth_deg * kPi / 180.0);
+      } else {
+        const Subfault& sf = p.fault.subfaults[f];
+        p.dx[i] = st.x - sf.x;
+        p.dy[i] = st.y - sf.y;
+        p.distance[i] = std::hypot(p.dx[i], p.dy[i]);
+        double a = std::atan2(p.dy[i], p.dx[i]) * 180.0 / kPi;
+        if (a < 0.0) a += 360.0;
+        p.azimuth[i] = a;
+      }
+    }
+  }
+}
+
+void choose_sampling(const BankConfig& c, BankPlan& p) {
+  double vp_max = 0.0, vs_min = c.layers.front().vs;
+  for (const LayerRow& l : c.layers) {
+    vp_max = std::max(vp_max, l.vp);
+    vs_min = std::min(vs_min, l.vs);
+  }
+  const double r_max =
+      p.distance.empty() ? 0.0 : *std::max_element(p.distance.begin(), p.distance.end());
+  if (c.xl) {
+    p.xl = *c.xl;
+  } else {
+    p.xl = round_up_2(1.2 * (r_max + vp_max * c.tl));
+    p.choices.push_back("xl = " + num(p.xl) + " (auto): 1.2 x (largest distance " + num(r_max) +
+                        " + fastest P velocity " + num(vp_max) + " x tl " + num(c.tl) +
+                        "), rounded up to two digits, so that no image of the source "
+                        "arrives within tl");
+  }
+  if (c.ikmax) {
+    p.ikmax = *c.ikmax;
+  } else {
+    double dz_min = p.fault.subfaults.front().depth;
+    for (const Subfault& sf : p.fault.subfaults) dz_min = std::min(dz_min, sf.depth);
+    if (!(dz_min > 0.0)) {
+      throw BankError(c.path + ":" + std::to_string(c.fault.line) +
+                      ": sampling: ikmax = \"auto\" needs every subfault below the surface "
+                      "(a subfault is at depth 0); give ikmax");
+    }
+    const double f_max = (c.nfreq - 1) / c.tl;
+    const double k = 2.0 * kPi * f_max / vs_min + 5.0 / dz_min;
+    const double ik = round_up_2(std::ceil(p.xl / (2.0 * kPi) * k));
+    p.ikmax = static_cast<int>(std::min(ik, 1e8));
+    p.choices.push_back("ikmax = " + std::to_string(p.ikmax) + " (auto): xl/(2 pi) x (2 pi x " +
+                        "highest frequency " + num(f_max) + " / slowest S velocity " + num(vs_min) +
+                        " + 5 / smallest source depth " + num(dz_min) +
+                        "), rounded up to two digits: propagating waves and the evanescent "
+                        "waves that reach the surface");
+  }
+}
+
+}  // namespace
+
+BankPlan plan_bank(const BankConfig& c) {
+  BankPlan p;
+  p.fault = fault_subfaults(c.fault);
+  place_stations(c, p);
+  offsets(c, p);
+  choose_sampling(c, p);
+  for (std::size_t s = 0; s < p.stations.size(); ++s) {
+    for (std::size_t r = 0; r < p.row_count(); ++r) {
+      p.data_sets.push_back(BankDataSet{static_cast<int>(s), static_cast<int>(r)});
+      p.steps += static_cast<double>(c.nfreq) * (p.ikmax + 1.0) *
+                 static_cast<double>(p.fault.rows[r].size());
+    }
+  }
+  return p;
+}
+
+SpectraRequest data_set_request(const BankConfig& c, const BankPlan& p, const BankDataSet& d) {
+  SpectraRequest q;
+  q.layers = c.layers;
+  q.nfreq = c.nfreq;
+  q.tl = c.tl;
+  q.aw = c.aw;
+  q.xl = p.xl;
+  q.ikmax = p.ikmax;
+  q.uconv = c.uconv;
+  q.q_law = c.q_law;
+  q.q_reference_hz = c.q_reference_hz;
+  const std::vector<int>& row = p.fault.rows[static_cast<std::size_t>(d.row)];
+  q.source_depth = p.fault.subfaults[static_cast<std::size_t>(row.front())].depth;
+  for (int f : row) {
+    const std::size_t i = p.at(d.station, f);
+    q.x.push_back(p.dx[i]);
+    q.y.push_back(p.dy[i]);
+    q.depth.push_back(0.0);
+  }
+  return q;
+}
+
+double bank_file_bytes(const BankConfig& c, const BankPlan& p) {
+  const double st = static_cast<double>(p.stations.size());
+  return st * static_cast<double>(p.subfault_count()) * c.nfreq * 18.0 * 16.0 +
+         st * static_cast<double>(p.row_count()) * c.nfreq * 4.0 +
+         st * static_cast<double>(p.subfault_count()) * 4 * 8.0;
+}
+
+std::string plan_summary(const BankConfig& c, const BankPlan& p, int threads) {
+  // Cost of a wavenumber step measured on the project's build machine (README,
+  // Performance): about 1.7 us per step and 0.09 us per step and receiver.
+  double seconds = 0.0;
+  for (const BankDataSet& d : p.data_sets) {
+    const double receivers =
+        static_cast<double>(p.fault.rows[static_cast<std::size_t>(d.row)].size());
+    seconds += c.nfreq * (p.ikmax + 1.0) * (1.7e-6 + 0.09e-6 * receivers);
+  }
+  seconds /= std::max(1.0, 0.85 * threads);
+  std::ostringstream s;
+  s << "bank " << c.path << " -> " << c.output << "\n";
+  s << "  stations: " << p.stations.size() << ", subfaults: " << p.subfault_count() << " in "
+    << p.row_count() << " rows, layers: " << c.layers.size()
+    << ", q_law: " << (c.q_law == QLaw::kClassic ? "classic" : "constant-q") << "\n";
+  s << "  sampling: nfreq " << c.nfreq << ", tl " << num(c.tl) << ", aw " << num(c.aw) << ", xl "
+    << num(p.xl) << ", ikmax " << p.ikmax << ", uconv " << num(c.uconv) << "\n";
+  for (const std::string& why : p.choices) s << "  " << why << "\n";
+  s << "  data sets: " << p.data_sets.size() << " (station x row)\n";
+  s << "  steps: at most " << num(p.steps)
+    << " (wavenumber steps x receivers, every frequency to ikmax)\n";
+  s << "  time: at most about " << duration(seconds) << " on " << threads
+    << (threads == 1 ? " thread" : " threads")
+    << (c.uconv > 0.0 ? " (convergence usually stops the sums earlier)" : "") << "\n";
+  s << "  file: about " << bytes(bank_file_bytes(c, p)) << "\n";
+  return s.str();
+}
+
+}  // namespace lg
