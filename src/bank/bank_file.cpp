@@ -38,6 +38,21 @@ void check_status(herr_t s, const std::string& path, const char* what) {
   if (s < 0) fail(path, what);
 }
 
+// Creation properties without modification times, so that the same bank gives the same
+// bytes.
+Hid untimed(Hid cls) {
+  const Hid p = H5Pcreate(cls);
+  H5Pset_obj_track_times(p, 0);
+  return p;
+}
+
+Hid create_dataset(Hid where, const char* name, Hid type, Hid sp) {
+  const Hid dcpl = untimed(H5P_DATASET_CREATE);
+  const Hid ds = H5Dcreate2(where, name, type, sp, H5P_DEFAULT, dcpl, H5P_DEFAULT);
+  H5Pclose(dcpl);
+  return ds;
+}
+
 Hid space(std::initializer_list<hsize_t> dims) {
   const std::vector<hsize_t> d(dims);
   return H5Screate_simple(static_cast<int>(d.size()), d.data(), nullptr);
@@ -46,7 +61,7 @@ Hid space(std::initializer_list<hsize_t> dims) {
 void put(Hid where, const std::string& path, const char* name, Hid type, Hid mem_type,
          std::initializer_list<hsize_t> dims, const void* data) {
   const Hid sp = check(space(dims), path, name);
-  const Hid ds = H5Dcreate2(where, name, type, sp, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT);
+  const Hid ds = create_dataset(where, name, type, sp);
   H5Sclose(sp);
   check(ds, path, name);
   const herr_t s = H5Dwrite(ds, mem_type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data);
@@ -104,7 +119,10 @@ void attr_text(Hid where, const std::string& path, const char* name, const std::
 }
 
 Hid group(Hid file, const std::string& path, const char* name) {
-  return check(H5Gcreate2(file, name, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT), path, name);
+  const Hid gcpl = untimed(H5P_GROUP_CREATE);
+  const Hid g = H5Gcreate2(file, name, H5P_DEFAULT, gcpl, H5P_DEFAULT);
+  H5Pclose(gcpl);
+  return check(g, path, name);
 }
 
 }  // namespace
@@ -215,12 +233,11 @@ BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, con
     H5Tinsert(complex_, "i", HOFFSET(Cx, im), H5T_NATIVE_DOUBLE);
     const auto nq = static_cast<hsize_t>(c.nfreq);
     const Hid sp = check(space({ns, nf, nq, 6, 3}), path, "spectra");
-    spectra_ = H5Dcreate2(f, "spectra", complex_, sp, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT);
+    spectra_ = create_dataset(f, "spectra", complex_, sp);
     H5Sclose(sp);
     check(spectra_, path, "spectra");
     const Hid sp2 = check(space({ns, p.row_count(), nq}), path, "iterations");
-    iterations_ =
-        H5Dcreate2(f, "iterations", H5T_STD_I32LE, sp2, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT);
+    iterations_ = create_dataset(f, "iterations", H5T_STD_I32LE, sp2);
     H5Sclose(sp2);
     check(iterations_, path, "iterations");
   } catch (...) {

@@ -1,0 +1,456 @@
+// Banks: configuration errors, fault geometry and offsets, geodesics, the automatic sampling,
+// equality with the classic run of the equivalent input files, resuming a killed bank, and
+// the constant-Q law.
+#include <gtest/gtest.h>
+#include <hdf5.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <complex>
+#include <thread>
+
+#include "bank/bank_config.h"
+#include "bank/bank_plan.h"
+#include "bank/bank_run.h"
+#include "bank/fault_geometry.h"
+#include "bank/geodesy.h"
+#include "kernel/anelastic_law.h"
+#include "output/result_format.h"
+#include "test_workdir.h"
+
+namespace lg {
+namespace {
+
+using testing::WorkDir;
+namespace fs = std::filesystem;
+constexpr double kPi = 3.14159265358979323846;
+
+// A small bank configuration, section by section.
+struct BankText {
+  std::string output = "bank.h5";
+  std::string sampling = "nfreq = 8\ntl = 10.0\naw = 1.0\nxl = 200.0\nikmax = 300\nuconv = 1e-3\n";
+  std::string model =
+      "layers = [\n  [2.0, 4.5, 2.6, 2.4, 200, 100],\n  [0.0, 6.0, 3.45, 2.7, 400, 200],\n]\n";
+  std::string fault =
+      "top_center = [1.0, 2.0, 1.0]\nstrike = 30.0\ndip = 40.0\nlength = 6.0\nwidth = 4.0\n"
+      "n_strike = 3\nn_dip = 2\n";
+  std::vector<std::string> stations = {"name = \"NEAR\"\nx = 10.0\ny = 4.0\n",
+                                       "name = \"FARAWAY2\"\nx = -5.0\ny = 20.0\n"};
+
+  std::string text() const {
+    std::string s = "[bank]\noutput = \"" + output + "\"\n\n[sampling]\n" + sampling +
+                    "\n[model]\n" + model + "\n[fault]\n" + fault;
+    for (const std::string& st : stations) s += "\n[[station]]\n" + st;
+    return s;
+  }
+};
+
+// Line number (from 1) of the n-th line of `text` that contains `needle`.
+int line_of(const std::string& text, const std::string& needle, int n = 1) {
+  const std::vector<std::string> lines = testing::split_lines(text);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].find(needle) != std::string::npos && --n == 0) return static_cast<int>(i) + 1;
+  }
+  return -1;
+}
+
+std::string config_error(const std::string& text) {
+  try {
+    const BankConfig c = parse_bank_config(text, "bank.toml");
+    plan_bank(c);
+  } catch (const BankError& e) {
+    return e.what();
+  }
+  return "(accepted)";
+}
+
+TEST(BankConfig, ErrorsNameFileLineAndKey) {
+  BankText t;
+  t.stations.push_back("name = \"THIRD\"\ny = 1.0\n");
+  std::string s = t.text();
+  EXPECT_EQ(config_error(s), "bank.toml:" + std::to_string(line_of(s, "[[station]]", 3)) +
+                                 ": station 3: x is missing");
+
+  t = BankText();
+  t.sampling.replace(0, 5, "nfre");  // a misspelt key must not be ignored
+  s = t.text();
+  EXPECT_EQ(config_error(s), "bank.toml:" + std::to_string(line_of(s, "nfre =")) +
+                                 ": sampling: unknown key \"nfre\"");
+
+  t = BankText();
+  t.sampling.replace(0, 10, "nfreq = 8.5\n");
+  s = t.text();
+  EXPECT_EQ(config_error(s), "bank.toml:" + std::to_string(line_of(s, "nfreq")) +
+                                 ": sampling: nfreq must be a whole number");
+
+  t = BankText();
+  t.model = "q_law = \"linear\"\n" + t.model;
+  s = t.text();
+  EXPECT_EQ(config_error(s), "bank.toml:" + std::to_string(line_of(s, "q_law")) +
+                                 ": model: q_law must be \"classic\" or \"constant-q\", not "
+                                 "\"linear\"");
+
+  t = BankText();
+  t.model = "layers = [\n  [2.0, 4.5, 2.6, 2.4, 200, 100],\n  [0.0, 6.0, 0.0, 2.7, 400, 200],\n]\n";
+  s = t.text();
+  EXPECT_EQ(config_error(s), "bank.toml:" + std::to_string(line_of(s, "[0.0, 6.0, 0.0")) +
+                                 ": model: layer 2: vs must be positive (fluid layers are not "
+                                 "supported)");
+
+  t = BankText();
+  t.stations[1] = "name = \"GEO\"\nlat = 40.0\nlon = 140.0\n";
+  s = t.text();
+  EXPECT_EQ(config_error(s), "bank.toml:" + std::to_string(line_of(s, "lat =")) +
+                                 ": station 2: lat/lon need [fault] top_center_geo = [lat, lon, "
+                                 "depth]");
+
+  t = BankText();
+  t.stations[1] = "name = \"NEAR\"\nx = 1.0\ny = 1.0\n";
+  s = t.text();
+  EXPECT_EQ(config_error(s), "bank.toml:" + std::to_string(line_of(s, "\"NEAR\"", 2)) +
+                                 ": station 2: name \"NEAR\" is used twice");
+
+  t = BankText();
+  t.fault += "rake = 90.0\n";
+  s = t.text();
+  EXPECT_EQ(config_error(s),
+            "bank.toml:" + std::to_string(line_of(s, "rake")) + ": fault: unknown key \"rake\"");
+
+  t = BankText();
+  t.sampling += "tl = 3.0\n";  // TOML itself: a key given twice
+  s = t.text();
+  EXPECT_EQ(config_error(s).rfind("bank.toml:" + std::to_string(line_of(s, "tl = 3.0")) + ": ", 0),
+            0u)
+      << config_error(s);
+}
+
+TEST(BankConfig, ProgramReportsOneLineAndStatus2) {
+  WorkDir w;
+  BankText t;
+  t.stations.push_back("name = \"THIRD\"\ny = 1.0\n");
+  w.write("bank.toml", t.text());
+  const std::string cmd = "cd '" + w.root().string() + "' && '" + LAYERGREEN_EXE +
+                          "' bank bank.toml 2>err.txt >/dev/null";
+  const int raw = std::system(cmd.c_str());
+  ASSERT_TRUE(WIFEXITED(raw));
+  EXPECT_EQ(WEXITSTATUS(raw), 2);
+  EXPECT_EQ(w.read("err.txt"),
+            "layergreen: bank.toml:" + std::to_string(line_of(t.text(), "[[station]]", 3)) +
+                ": station 3: x is missing\n");
+  EXPECT_FALSE(w.exists("bank.h5"));
+}
+
+TEST(BankGeometry, RectangleCentresRowsAndNumbers) {
+  FaultSpec f;
+  f.top_center = {1.0, 2.0, 1.0};
+  f.strike = 30.0;
+  f.dip = 40.0;
+  f.length = 6.0;
+  f.width = 4.0;
+  f.n_strike = 3;
+  f.n_dip = 2;
+  const FaultGrid g = rectangle_subfaults(f);
+  ASSERT_EQ(g.subfaults.size(), 6u);
+  ASSERT_EQ(g.rows.size(), 2u);
+  const double sd = std::sin(40.0 * kPi / 180.0);
+  double cx = 0.0, cy = 0.0, cz = 0.0;
+  for (std::size_t n = 0; n < 6; ++n) {
+    const Subfault& s = g.subfaults[n];
+    // number s = (j-1)*n_strike + i
+    EXPECT_EQ(static_cast<int>(n) + 1, (s.row - 1) * 3 + s.along_strike);
+    EXPECT_EQ(
+        g.rows[static_cast<std::size_t>(s.row - 1)][static_cast<std::size_t>(s.along_strike - 1)],
+        static_cast<int>(n));
+    // rows at the depth of their centre line, down the dip
+    EXPECT_NEAR(s.depth, 1.0 + (s.row - 0.5) * 2.0 * sd, 1e-12);
+    cx += s.x / 6;
+    cy += s.y / 6;
+    cz += s.depth / 6;
+  }
+  // Neighbours along strike are length/n_strike apart in the strike direction.
+  const Subfault& a = g.subfaults[0];
+  const Subfault& b = g.subfaults[1];
+  EXPECT_NEAR(b.x - a.x, 2.0 * std::cos(30.0 * kPi / 180.0), 1e-12);
+  EXPECT_NEAR(b.y - a.y, 2.0 * std::sin(30.0 * kPi / 180.0), 1e-12);
+  // Down dip to the right of the strike: the centre of the fault lies half the width down the
+  // dip direction, whose horizontal part points at strike + 90 degrees.
+  const double h = 2.0 * std::cos(40.0 * kPi / 180.0);
+  EXPECT_NEAR(cx, 1.0 + h * std::cos(120.0 * kPi / 180.0), 1e-12);
+  EXPECT_NEAR(cy, 2.0 + h * std::sin(120.0 * kPi / 180.0), 1e-12);
+  EXPECT_NEAR(cz, 1.0 + 2.0 * sd, 1e-12);
+}
+
+TEST(BankGeometry, OffsetsDistancesAzimuths) {
+  BankText t;
+  t.stations = {"name = \"E\"\nx = 1.0\ny = 30.0\n", "name = \"N\"\nx = 40.0\ny = 2.0\n"};
+  const BankConfig c = parse_bank_config(t.text(), "bank.toml");
+  const BankPlan p = plan_bank(c);
+  ASSERT_EQ(p.data_sets.size(), 4u);  // 2 stations x 2 rows
+  for (int s = 0; s < 2; ++s) {
+    for (int n = 0; n < 6; ++n) {
+      const std::size_t i = p.at(s, n);
+      const Subfault& sf = p.fault.subfaults[static_cast<std::size_t>(n)];
+      EXPECT_DOUBLE_EQ(p.dx[i], p.stations[static_cast<std::size_t>(s)].x - sf.x);
+      EXPECT_DOUBLE_EQ(p.dy[i], p.stations[static_cast<std::size_t>(s)].y - sf.y);
+      EXPECT_NEAR(p.distance[i] * std::cos(p.azimuth[i] * kPi / 180.0), p.dx[i], 1e-9);
+      EXPECT_NEAR(p.distance[i] * std::sin(p.azimuth[i] * kPi / 180.0), p.dy[i], 1e-9);
+    }
+  }
+  // A station east of the fault is at an azimuth near 90 degrees, one north near 0 or 360.
+  EXPECT_NEAR(p.azimuth[p.at(0, 0)], 90.0, 15.0);
+  EXPECT_LT(std::min(p.azimuth[p.at(1, 0)], 360.0 - p.azimuth[p.at(1, 0)]), 15.0);
+  // The data set's request: the row's subfaults as surface receivers at the offsets.
+  const SpectraRequest q = data_set_request(c, p, p.data_sets[1]);
+  ASSERT_EQ(q.x.size(), 3u);
+  EXPECT_DOUBLE_EQ(q.source_depth, p.fault.subfaults[3].depth);
+  EXPECT_DOUBLE_EQ(q.x[2], p.dx[p.at(0, 5)]);
+  EXPECT_DOUBLE_EQ(q.depth[2], 0.0);
+}
+
+TEST(BankGeometry, SubfaultListRowsAndErrors) {
+  const FaultGrid g = listed_subfaults("depth,x,y\n5,0,0\n3,1,0\n5,2,0\n3,3,1\n", "sf.csv");
+  ASSERT_EQ(g.rows.size(), 2u);
+  EXPECT_EQ(g.rows[0], (std::vector<int>{1, 3}));  // depth 3 first, file order within
+  EXPECT_EQ(g.rows[1], (std::vector<int>{0, 2}));
+  EXPECT_EQ(g.subfaults[3].row, 1);
+  EXPECT_EQ(g.subfaults[3].along_strike, 2);
+  EXPECT_FALSE(g.oriented);
+  auto error = [](const std::string& text) {
+    try {
+      listed_subfaults(text, "sf.csv");
+    } catch (const BankError& e) {
+      return std::string(e.what());
+    }
+    return std::string("(accepted)");
+  };
+  EXPECT_EQ(error("x,y,depth\n1,2,3\n1,2,x3\n"), "sf.csv:3: depth: cannot read \"x3\" as a number");
+  EXPECT_EQ(error("x,y,deep\n"),
+            "sf.csv:1: unknown column \"deep\" (the header names x, y, depth, and optionally "
+            "strike, dip)");
+  EXPECT_EQ(error("x,y,depth\n1,2\n"), "sf.csv:2: 2 values where the header names 3");
+}
+
+// GeographicLib's own test values (its geodesic tests and documentation: JFK to CDG and
+// to LHR on WGS84).
+TEST(BankGeodesy, GeographicLibTestValues) {
+  const GeodesicLeg cdg = geodesic_leg({40.6, -73.8}, {49.01666667, 2.55});
+  EXPECT_NEAR(cdg.azimuth_deg, 53.47022, 0.5e-5);
+  EXPECT_NEAR(cdg.distance_km, 5853.226, 0.5e-3);
+  const GeoPoint p = geodesic_destination({40.63972222, -73.77888889}, 53.5, 5850.0);
+  EXPECT_NEAR(p.lat, 49.01467, 0.5e-5);
+  EXPECT_NEAR(p.lon, 2.56106, 0.5e-5);
+  const GeodesicLeg lhr = geodesic_leg({40.6, -73.8}, {51.6, -0.5});
+  EXPECT_NEAR(lhr.distance_km, 5551.76, 0.005);
+
+  // Stations by lat/lon: local coordinates and the distances from each subfault on the
+  // ellipsoid.
+  BankText t;
+  t.fault.replace(0, t.fault.find('\n'), "top_center_geo = [35.0, 139.0, 1.0]");
+  t.stations[1] = "name = \"GEO\"\nlat = 35.2\nlon = 139.1\n";
+  const BankPlan plan = plan_bank(parse_bank_config(t.text(), "bank.toml"));
+  const StationPlace& st = plan.stations[1];
+  const GeodesicLeg o = geodesic_leg({35.0, 139.0}, {35.2, 139.1});
+  EXPECT_NEAR(std::hypot(st.x, st.y), o.distance_km, 1e-9);
+  for (int n = 0; n < 6; ++n) {
+    const Subfault& sf = plan.fault.subfaults[static_cast<std::size_t>(n)];
+    const GeoPoint g = to_geo({35.0, 139.0}, LocalPoint{sf.x, sf.y});
+    const GeodesicLeg l = geodesic_leg(g, {35.2, 139.1});
+    EXPECT_NEAR(plan.distance[plan.at(1, n)], l.distance_km, 1e-9);
+    EXPECT_NEAR(plan.azimuth[plan.at(1, n)], l.azimuth_deg, 1e-9);
+  }
+}
+
+TEST(BankPlan, AutoSamplingFollowsTheReadmeRules) {
+  BankText t;
+  t.sampling = "nfreq = 16\ntl = 20.0\naw = 1.0\nxl = \"auto\"\nikmax = \"auto\"\n";
+  const BankConfig c = parse_bank_config(t.text(), "bank.toml");
+  const BankPlan p = plan_bank(c);
+  double r_max = 0.0;
+  for (double d : p.distance) r_max = std::max(r_max, d);
+  double dz = 1e9;
+  for (const Subfault& s : p.fault.subfaults) dz = std::min(dz, s.depth);
+  EXPECT_GT(p.xl, r_max + 6.0 * 20.0);  // XL > r + vp_max * TL
+  const double f_max = 15.0 / 20.0;
+  EXPECT_GE(p.ikmax, p.xl / (2 * kPi) * (2 * kPi * f_max / 2.6 + 5.0 / dz));
+  EXPECT_LT(p.ikmax, 1.2 * p.xl / (2 * kPi) * (2 * kPi * f_max / 2.6 + 5.0 / dz));
+  ASSERT_EQ(p.choices.size(), 2u);
+  EXPECT_NE(p.choices[0].find("largest distance"), std::string::npos);
+  EXPECT_NE(p.choices[1].find("smallest source depth"), std::string::npos);
+}
+
+// Reads the spectra and iteration counts of a bank file.
+struct BankData {
+  std::vector<Cx> spectra;
+  std::vector<int> iterations;
+};
+BankData read_bank(const std::string& path) {
+  BankData d;
+  const hid_t f = H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
+  EXPECT_GE(f, 0) << path;
+  if (f < 0) return d;
+  const hid_t t = H5Tcreate(H5T_COMPOUND, sizeof(Cx));
+  H5Tinsert(t, "r", HOFFSET(Cx, re), H5T_NATIVE_DOUBLE);
+  H5Tinsert(t, "i", HOFFSET(Cx, im), H5T_NATIVE_DOUBLE);
+  const hid_t s = H5Dopen2(f, "spectra", H5P_DEFAULT);
+  const hid_t i = H5Dopen2(f, "iterations", H5P_DEFAULT);
+  const hid_t ss = H5Dget_space(s), is = H5Dget_space(i);
+  d.spectra.resize(static_cast<std::size_t>(H5Sget_simple_extent_npoints(ss)));
+  d.iterations.resize(static_cast<std::size_t>(H5Sget_simple_extent_npoints(is)));
+  EXPECT_GE(H5Dread(s, t, H5S_ALL, H5S_ALL, H5P_DEFAULT, d.spectra.data()), 0);
+  EXPECT_GE(H5Dread(i, H5T_NATIVE_INT, H5S_ALL, H5S_ALL, H5P_DEFAULT, d.iterations.data()), 0);
+  H5Sclose(ss);
+  H5Sclose(is);
+  H5Dclose(s);
+  H5Dclose(i);
+  H5Tclose(t);
+  H5Fclose(f);
+  return d;
+}
+
+// Runs `layergreen bank` in-process with the folder of `config` as working directory.
+int bank(const WorkDir& w, BankOptions o, std::string* out = nullptr) {
+  o.config = w.at("bank.toml").string();
+  std::ostringstream so, se;
+  const int status = run_bank(o, so, se);
+  if (out != nullptr) *out = so.str() + se.str();
+  EXPECT_EQ(status, 0) << se.str();
+  return status;
+}
+
+// The bank's spectra are the classic run's to every printed digit, with the same iteration
+// counts, for the classic input files --classic writes.
+TEST(BankRun, EqualsClassicRunOfEquivalentFiles) {
+  WorkDir w;
+  w.write("bank.toml", BankText().text());
+  BankOptions o;
+  o.classic_dir = w.at("classic").string();
+  ASSERT_EQ(bank(w, o), 0);
+  o.classic_dir.clear();
+  std::string printed;
+  ASSERT_EQ(bank(w, o, &printed), 0);
+  EXPECT_NE(printed.find("data sets: 4"), std::string::npos) << printed;
+  EXPECT_FALSE(w.exists("bank.h5.journal"));
+
+  struct Enter {
+    fs::path before = fs::current_path();
+    explicit Enter(const fs::path& p) { fs::current_path(p); }
+    ~Enter() { fs::current_path(before); }
+  };
+  {
+    const Enter enter(w.at("classic"));
+    std::ostringstream out, err;
+    ASSERT_EQ(lg::run(RunOptions{}, out, err), 0) << err.str();
+  }
+  const BankData d = read_bank(w.at("bank.h5").string());
+  const std::vector<std::string> codes = {"S01", "S02"};  // names not of 3 characters
+  const std::size_t nq = 8, nsub = 6, nrow = 2;
+  ASSERT_EQ(d.spectra.size(), 2 * nsub * nq * 18);
+  bool iterations_vary = false;
+  for (std::size_t s = 0; s < 2; ++s) {
+    for (std::size_t n = 0; n < nsub; ++n) {
+      const std::size_t row = n / 3;
+      std::string groups;
+      double freq = 0.0;
+      for (std::size_t f = 0; f < nq; ++f) {
+        ReceiverSpectra u{};
+        for (std::size_t e = 0; e < 6; ++e) {
+          for (std::size_t k = 0; k < 3; ++k)
+            u[e][k] = d.spectra[((s * nsub + n) * nq + f) * 18 + e * 3 + k];
+        }
+        const int it = d.iterations[(s * nrow + row) * nq + f];
+        iterations_vary = iterations_vary || it != d.iterations[(s * nrow + row) * nq];
+        groups += frequency_group(freq, it, u);
+        freq += 1.0 / 10.0;
+      }
+      const std::string file =
+          w.read("classic/green/" + codes[s] + "/" + codes[s] + "." + std::to_string(n + 1));
+      ASSERT_GT(file.size(), groups.size());
+      EXPECT_EQ(file.substr(file.size() - groups.size()), groups)
+          << "station " << s << ", subfault " << n + 1;
+    }
+  }
+  EXPECT_TRUE(iterations_vary);  // the convergence test took part
+}
+
+// A bank killed after some data sets resumes to the same file as an uninterrupted run.
+TEST(BankRun, ResumesAfterKillToTheSameFile) {
+  BankText t;
+  t.sampling = "nfreq = 32\ntl = 10.0\naw = 1.0\nxl = 200.0\nikmax = 2500\nuconv = 0\n";
+  t.stations.push_back("name = \"C\"\nx = 3.0\ny = -12.0\n");
+  t.stations.push_back("name = \"D\"\nx = -9.0\ny = -1.0\n");
+  WorkDir whole, killed;
+  whole.write("bank.toml", t.text());
+  killed.write("bank.toml", t.text());
+  BankOptions o;
+  ASSERT_EQ(bank(whole, o), 0);
+
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (std::freopen("/dev/null", "w", stdout) == nullptr) ::_exit(126);
+    const std::string config = killed.at("bank.toml").string();
+    ::execl(LAYERGREEN_EXE, LAYERGREEN_EXE, "bank", config.c_str(), "--threads", "1",
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // Kill it once the first data set is in the journal.
+  const fs::path journal = killed.at("bank.h5.journal");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  std::error_code ec;
+  while (std::chrono::steady_clock::now() < deadline &&
+         !(fs::exists(journal, ec) && fs::file_size(journal, ec) > 16)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ::kill(pid, SIGKILL);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before it could be killed";
+  EXPECT_FALSE(killed.exists("bank.h5"));
+
+  // Without --resume the journal is kept and the run refused.
+  BankOptions again;
+  again.config = killed.at("bank.toml").string();
+  std::ostringstream ignored, err;
+  EXPECT_EQ(run_bank(again, ignored, err), 2);
+  EXPECT_NE(err.str().find("--resume"), std::string::npos) << err.str();
+  again.resume = true;
+  std::string printed;
+  ASSERT_EQ(bank(killed, again, &printed), 0);
+  EXPECT_NE(printed.find("resuming: "), std::string::npos);
+  EXPECT_EQ(printed.find("resuming: 0 of"), std::string::npos) << printed;
+  EXPECT_TRUE(killed.read("bank.h5") == whole.read("bank.h5"));
+  EXPECT_FALSE(killed.exists("bank.h5.journal"));
+}
+
+// The constant-Q law against the analytic continuation written with std::log.
+TEST(AnelasticLaw, ConstantQVelocities) {
+  const double wr = 2 * kPi * 1.0;
+  // At the reference frequency: v (1 + i/(2Q)).
+  ComplexVelocities v = constant_q_velocities(6.0, 3.5, 600.0, 300.0, Cx{wr, 0.0}, wr);
+  EXPECT_DOUBLE_EQ(v.vp.re, 6.0);
+  EXPECT_NEAR(v.vp.im, 6.0 / 1200.0, 1e-15);
+  EXPECT_NEAR(v.vs.im, 3.5 / 600.0, 1e-15);
+  // At zero frequency, damped: omega = i*omega_I on the negative imaginary axis, where the
+  // velocity is real: v (1 + ln(|omega_I|/omega_r) / (pi Q)).
+  const double wi = -kPi * 2.0 / 51.2;
+  v = constant_q_velocities(6.0, 3.5, 600.0, 300.0, Cx{0.0, wi}, wr);
+  EXPECT_NEAR(v.vs.im, 0.0, 1e-15);
+  EXPECT_NEAR(v.vs.re, 3.5 * (1.0 + std::log(-wi / wr) / (kPi * 300.0)), 1e-14);
+  // Anywhere: the principal complex logarithm.
+  for (const double f : {0.05, 0.7, 3.0, 20.0}) {
+    const std::complex<double> w(2 * kPi * f, wi);
+    const std::complex<double> expect =
+        3.5 * (1.0 + (std::log(w / wr) / kPi + std::complex<double>(0.0, 0.5)) / 300.0);
+    v = constant_q_velocities(6.0, 3.5, 600.0, 300.0, Cx{w.real(), w.imag()}, wr);
+    EXPECT_NEAR(v.vs.re, expect.real(), 1e-14) << f;
+    EXPECT_NEAR(v.vs.im, expect.imag(), 1e-14) << f;
+    // Phase velocity grows with frequency (dispersion), attenuation 1/(2Q) near the axis.
+    EXPECT_GT(constant_q_velocities(6, 3.5, 600, 300, Cx{w.real() * 2, wi}, wr).vs.re, v.vs.re);
+  }
+}
+
+}  // namespace
+}  // namespace lg
