@@ -144,7 +144,8 @@ int bank_main(int argc, char** argv) {
     return lg::run_bank(o, std::cout, std::cerr);
   } catch (const lg::Interrupted& e) {
     std::cout.flush();
-    std::cerr << "\nlayergreen: interrupted; finished data sets are kept in the journal "
+    std::cerr << (o.progress ? "\n" : "")
+              << "layergreen: interrupted; finished data sets are kept in the journal "
                  "(continue with --resume)\n";
     lg::die_of(e.signal_number());
   }

@@ -15,7 +15,6 @@ namespace {
 constexpr char kMagic[8] = {'L', 'G', 'B', 'A', 'N', 'K', 'J', '1'};
 constexpr std::uint32_t kRecordMark = 0x52444746u;  // "FGDR"
 constexpr std::size_t kHeaderBytes = 16;
-constexpr std::size_t kRecordHead = 5 * sizeof(std::uint32_t);
 
 std::uint64_t fnv(const void* data, std::size_t n, std::uint64_t h = 1469598103934665603ull) {
   const auto* p = static_cast<const unsigned char*>(data);
