@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "bank/bank_run.h"
 #include "inputs/check_run.h"
@@ -117,26 +118,9 @@ int bank_main(int argc, char** argv) {
   std::optional<int> threads;
   lg::BankOptions o;
   o.progress = ::isatty(STDERR_FILENO) != 0;
-  for (int i = 2; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--check") {
-      o.check = true;
-    } else if (arg == "--progress") {
-      o.progress = true;
-    } else if (arg == "--resume") {
-      o.resume = true;
-    } else if (arg == "--classic") {
-      if (i + 1 >= argc) return usage_error("--classic needs a folder");
-      o.classic_dir = argv[++i];
-    } else if (arg == "--threads" || arg.rfind("--threads=", 0) == 0) {
-      if (auto e = thread_option(argc, argv, i, threads)) return usage_error(*e);
-    } else if (!arg.empty() && arg[0] != '-' && o.config.empty()) {
-      o.config = arg;
-    } else {
-      return usage_error("unknown option or argument '" + arg + "'");
-    }
-  }
-  if (o.config.empty()) return usage_error("bank needs a configuration file");
+  const std::string error =
+      lg::parse_bank_arguments(std::vector<std::string>(argv + 2, argv + argc), o, threads);
+  if (!error.empty()) return usage_error(error);
   std::ios::sync_with_stdio(false);
   o.threads = lg::choose_thread_count(threads, std::getenv("OMP_NUM_THREADS"), std::cerr);
   lg::install_interrupt_handlers();

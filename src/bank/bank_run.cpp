@@ -18,50 +18,13 @@
 #include "run/data_set_spectra.h"
 #include "run/interrupt.h"
 #include "run/progress.h"
+#include "run/thread_count.h"
 
 namespace lg {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// The progress of the whole bank: data sets done of those to compute, time left.
-class BankProgress {
- public:
-  BankProgress(std::ostream& err, bool enabled, int total)
-      : err_(err),
-        enabled_(enabled && total > 0),
-        total_(total),
-        start_(std::chrono::steady_clock::now()),
-        last_(start_ - std::chrono::seconds(1)) {}
-  // `done` data sets and `fraction` of the next are finished.
-  void update(int done, double fraction, const std::string& what) {
-    if (!enabled_) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (fraction > 0.0 && now - last_ < std::chrono::milliseconds(400)) return;
-    last_ = now;
-    const double elapsed = std::chrono::duration<double>(now - start_).count();
-    const long long scale = 1000;
-    const auto units = static_cast<long long>((done + fraction) * scale);
-    rewrite_line(err_,
-                 "layergreen: bank: " + std::to_string(done) + "/" + std::to_string(total_) +
-                     " data sets done, " + what + time_left(elapsed, units, total_ * scale),
-                 width_);
-    shown_ = true;
-  }
-  void finish() {
-    if (shown_) err_ << '\n' << std::flush;
-    shown_ = false;
-  }
-
- private:
-  std::ostream& err_;
-  bool enabled_;
-  int total_;
-  bool shown_ = false;
-  std::size_t width_ = 0;
-  std::chrono::steady_clock::time_point start_, last_;
-};
 
 JournalShape journal_shape(const BankConfig& c, const BankPlan& p) {
   JournalShape s;
@@ -72,32 +35,6 @@ JournalShape journal_shape(const BankConfig& c, const BankPlan& p) {
   s.nfreq = c.nfreq;
   for (const std::vector<int>& row : p.fault.rows) s.row_sizes.push_back(row.size());
   return s;
-}
-
-// Computes one data set into a journal record.
-JournalRecord compute_data_set(const BankConfig& c, const BankPlan& p, const BankDataSet& d,
-                               int threads, const std::function<void(int)>& on_frequency) {
-  const SpectraRequest q = data_set_request(c, p, d);
-  const DataSetSpectra spectra(q, threads);
-  const std::vector<int>& slot_receiver = spectra.slot_receiver();
-  JournalRecord r;
-  r.station = d.station;
-  r.row = d.row;
-  const std::size_t nq = static_cast<std::size_t>(c.nfreq);
-  r.iterations.assign(nq, 0);
-  r.spectra.assign(q.x.size() * nq * 18, Cx{});
-  spectra.run(threads, nullptr, [&](FrequencySpectra& fr) {
-    r.iterations[fr.index] = fr.iterations;
-    for (std::size_t slot = 0; slot < fr.spectra.size(); ++slot) {
-      const auto k = static_cast<std::size_t>(slot_receiver[slot]);
-      Cx* out = r.spectra.data() + (k * nq + fr.index) * 18;
-      for (std::size_t e = 0; e < 6; ++e) {
-        for (std::size_t m = 0; m < 3; ++m) out[e * 3 + m] = fr.spectra[slot][e][m];
-      }
-    }
-    on_frequency(static_cast<int>(fr.index) + 1);
-  });
-  return r;
 }
 
 void sync_path(const std::string& path, int flags) {
@@ -155,16 +92,140 @@ void remove_stale_temporaries(const std::string& output) {
 
 }  // namespace
 
-int run_bank(const BankOptions& o, std::ostream& out, std::ostream& err) {
-  BankConfig c;
-  BankPlan p;
+std::string parse_bank_arguments(const std::vector<std::string>& args, BankOptions& o,
+                                 std::optional<int>& threads) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--check") {
+      o.check = true;
+    } else if (arg == "--progress") {
+      o.progress = true;
+    } else if (arg == "--resume") {
+      o.resume = true;
+    } else if (arg == "--classic") {
+      if (i + 1 >= args.size()) return "--classic needs a folder";
+      o.classic_dir = args[++i];
+    } else if (arg == "--threads" || arg.rfind("--threads=", 0) == 0) {
+      std::string value;
+      if (arg == "--threads") {
+        if (i + 1 >= args.size()) return "--threads needs a value";
+        value = args[++i];
+      } else {
+        value = arg.substr(10);
+      }
+      threads = parse_thread_count(value);
+      if (!threads) return "--threads takes a whole number from 1 to 1024, not '" + value + "'";
+    } else if (!arg.empty() && arg[0] != '-' && o.config.empty()) {
+      o.config = arg;
+    } else {
+      return "unknown option or argument '" + arg + "'";
+    }
+  }
+  if (o.config.empty()) return "bank needs a configuration file";
+  return std::string();
+}
+
+std::optional<BankSetup> setup_bank(const std::string& config_path, std::ostream& err) {
   try {
-    c = read_bank_config(o.config);
-    p = plan_bank(c);
+    BankSetup s;
+    s.config = read_bank_config(config_path);
+    s.plan = plan_bank(s.config);
+    s.shape = journal_shape(s.config, s.plan);
+    return s;
   } catch (const BankError& e) {
     err << "layergreen: " << e.what() << '\n';
-    return 2;
+    return std::nullopt;
   }
+}
+
+std::unique_ptr<JournalWriter> open_journal(const BankSetup& s, bool resume,
+                                            std::vector<int>& todo) {
+  const std::string jpath = journal_path(s.config.output);
+  if (!resume && fs::exists(jpath)) {
+    throw std::runtime_error(jpath +
+                             ": a journal of an unfinished run of this bank exists; continue it "
+                             "with --resume, or remove it to start afresh");
+  }
+  remove_stale_temporaries(s.config.output);
+  auto journal = std::make_unique<JournalWriter>(jpath, s.shape, resume);
+  sync_path(folder_of(s.config.output), O_RDONLY | O_DIRECTORY);
+  const std::size_t rows = s.plan.row_count();
+  todo.clear();
+  for (std::size_t k = 0; k < s.plan.data_sets.size(); ++k) {
+    const BankDataSet& d = s.plan.data_sets[k];
+    const std::size_t i =
+        static_cast<std::size_t>(d.station) * rows + static_cast<std::size_t>(d.row);
+    if (!journal->done()[i]) todo.push_back(static_cast<int>(k));
+  }
+  return journal;
+}
+
+JournalRecord compute_data_set(const BankSetup& s, int index, int threads,
+                               const std::function<void(int)>& on_frequency) {
+  const BankDataSet& d = s.plan.data_sets[static_cast<std::size_t>(index)];
+  const SpectraRequest q = data_set_request(s.config, s.plan, d);
+  const DataSetSpectra spectra(q, threads);
+  const std::vector<int>& slot_receiver = spectra.slot_receiver();
+  JournalRecord r;
+  r.station = d.station;
+  r.row = d.row;
+  const std::size_t nq = static_cast<std::size_t>(s.config.nfreq);
+  r.iterations.assign(nq, 0);
+  r.spectra.assign(q.x.size() * nq * 18, Cx{});
+  spectra.run(threads, nullptr, [&](FrequencySpectra& fr) {
+    r.iterations[fr.index] = fr.iterations;
+    for (std::size_t slot = 0; slot < fr.spectra.size(); ++slot) {
+      const auto k = static_cast<std::size_t>(slot_receiver[slot]);
+      Cx* out = r.spectra.data() + (k * nq + fr.index) * 18;
+      for (std::size_t e = 0; e < 6; ++e) {
+        for (std::size_t m = 0; m < 3; ++m) out[e * 3 + m] = fr.spectra[slot][e][m];
+      }
+    }
+    if (on_frequency) on_frequency(static_cast<int>(fr.index) + 1);
+  });
+  return r;
+}
+
+void finish_bank(const BankSetup& s) {
+  write_bank_file(s.config, s.plan, s.shape);
+  std::error_code ec;
+  fs::remove(journal_path(s.config.output), ec);
+  sync_path(folder_of(s.config.output), O_RDONLY | O_DIRECTORY);
+}
+
+BankProgress::BankProgress(std::ostream& err, bool enabled, int total)
+    : err_(err),
+      enabled_(enabled && total > 0),
+      total_(total),
+      start_(std::chrono::steady_clock::now()),
+      last_(start_ - std::chrono::seconds(1)) {}
+
+void BankProgress::update(int done, double fraction, const std::string& what) {
+  if (!enabled_) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (fraction > 0.0 && now - last_ < std::chrono::milliseconds(400)) return;
+  last_ = now;
+  const double elapsed = std::chrono::duration<double>(now - start_).count();
+  const long long scale = 1000;
+  const auto units = static_cast<long long>((done + fraction) * scale);
+  rewrite_line(err_,
+               "layergreen: bank: " + std::to_string(done) + "/" + std::to_string(total_) +
+                   " data sets done" + (what.empty() ? "" : ", " + what) +
+                   time_left(elapsed, units, total_ * scale),
+               width_);
+  shown_ = true;
+}
+
+void BankProgress::finish() {
+  if (shown_) err_ << '\n' << std::flush;
+  shown_ = false;
+}
+
+int run_bank(const BankOptions& o, std::ostream& out, std::ostream& err) {
+  const std::optional<BankSetup> setup = setup_bank(o.config, err);
+  if (!setup) return 2;
+  const BankConfig& c = setup->config;
+  const BankPlan& p = setup->plan;
   out << plan_summary(c, p, o.threads) << std::flush;
   if (o.check) return 0;
   if (!o.classic_dir.empty()) {
@@ -178,26 +239,9 @@ int run_bank(const BankOptions& o, std::ostream& out, std::ostream& err) {
         << "/stations.txt)\n";
     return 0;
   }
-
-  const JournalShape shape = journal_shape(c, p);
-  const std::string jpath = journal_path(c.output);
-  if (!o.resume && fs::exists(jpath)) {
-    err << "layergreen: " << jpath
-        << ": a journal of an unfinished run of this bank exists; continue it with --resume, "
-           "or remove it to start afresh\n";
-    return 2;
-  }
   try {
-    remove_stale_temporaries(c.output);
-    JournalWriter journal(jpath, shape, o.resume);
-    sync_path(folder_of(c.output), O_RDONLY | O_DIRECTORY);
-    const std::size_t rows = p.row_count();
-    std::vector<BankDataSet> todo;
-    for (const BankDataSet& d : p.data_sets) {
-      const std::size_t i =
-          static_cast<std::size_t>(d.station) * rows + static_cast<std::size_t>(d.row);
-      if (!journal.done()[i]) todo.push_back(d);
-    }
+    std::vector<int> todo;
+    const std::unique_ptr<JournalWriter> journal = open_journal(*setup, o.resume, todo);
     if (o.resume) {
       out << "resuming: " << p.data_sets.size() - todo.size() << " of " << p.data_sets.size()
           << " data sets already done\n"
@@ -206,32 +250,22 @@ int run_bank(const BankOptions& o, std::ostream& out, std::ostream& err) {
     BankProgress progress(err, o.progress, static_cast<int>(todo.size()));
     for (std::size_t k = 0; k < todo.size(); ++k) {
       check_interrupt();
-      const BankDataSet& d = todo[k];
+      const BankDataSet& d = p.data_sets[static_cast<std::size_t>(todo[k])];
       const std::string what = "station " + p.stations[static_cast<std::size_t>(d.station)].name +
                                ", row " + std::to_string(d.row + 1);
       progress.update(static_cast<int>(k), 0.0, what);
-      const JournalRecord r = compute_data_set(c, p, d, o.threads, [&](int f) {
+      journal->append(compute_data_set(*setup, todo[k], o.threads, [&](int f) {
         progress.update(static_cast<int>(k), static_cast<double>(f) / c.nfreq, what);
-      });
-      journal.append(r);
+      }));
     }
     progress.finish();
+    finish_bank(*setup);
   } catch (const Interrupted&) {
     throw;
   } catch (const std::exception& e) {
     err << "layergreen: " << e.what() << '\n';
     return 2;
   }
-  try {
-    write_bank_file(c, p, shape);
-  } catch (const Interrupted&) {
-    throw;
-  } catch (const std::exception& e) {
-    err << "layergreen: " << e.what() << '\n';
-    return 2;
-  }
-  std::error_code ec;
-  fs::remove(jpath, ec);
   out << "bank written: " << c.output << "\n";
   return 0;
 }
