@@ -8,12 +8,15 @@
 #include <cstdlib>
 #include <exception>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "bank/bank_run.h"
 #include "inputs/run_plan.h"
 #include "mpi/abort_run.h"
+#include "mpi/bank_ranks.h"
 #include "mpi/coordinator.h"
 #include "mpi/mpi_options.h"
 #include "mpi/rank_threads.h"
@@ -44,12 +47,38 @@ int bound_cores() {
   return CPU_COUNT(&set);
 }
 
+// layergreen-mpi bank CONFIG.toml [options]: the bank on the ranks of the job.
+int run_bank_rank(int argc, char** argv) {
+  const MPI_Comm comm = MPI_COMM_WORLD;
+  int rank = 0;
+  MPI_Comm_rank(comm, &rank);
+  const bool lead = rank == 0;
+  std::optional<int> threads;
+  lg::BankOptions o;
+  o.progress = lead && ::isatty(STDERR_FILENO) != 0;
+  const std::string error =
+      lg::parse_bank_arguments(std::vector<std::string>(argv + 2, argv + argc), o, threads);
+  if (!error.empty()) {
+    if (!lead) return lg::kExitInputError;
+    std::cerr << "layergreen: " << error << '\n' << lg::mpi_usage();
+    return lg::kExitInputError;
+  }
+  o.progress = o.progress && lead;
+  std::ostringstream elsewhere;
+  const int cores = bound_cores();
+  o.threads = lg::rank_thread_count(threads, std::getenv("OMP_NUM_THREADS"), ranks_on_node(comm),
+                                    cores, lead ? std::cerr : elsewhere);
+  if (lead) lg::warn_if_bound(o.threads, cores, std::cerr);
+  return lg::run_bank_ranks(o, comm, std::cout, std::cerr);
+}
+
 // Everything between MPI's start and end; returns this rank's exit status.
 int run_rank(int argc, char** argv, int provided) {
   const MPI_Comm comm = MPI_COMM_WORLD;
   int rank = 0;
   MPI_Comm_rank(comm, &rank);
   const bool lead = rank == 0;
+  if (argc > 1 && std::string(argv[1]) == "bank") return run_bank_rank(argc, argv);
 
   using Action = lg::MpiCommandLine::Action;
   const lg::MpiCommandLine cl = lg::parse_mpi_command_line(

@@ -9,10 +9,14 @@ namespace lg {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: mpirun -np N layergreen-mpi [--threads N] [--progress] [--help] [--version]\n";
+    "usage: mpirun -np N layergreen-mpi [--threads N] [--progress] [--help] [--version]\n"
+    "       mpirun -np N layergreen-mpi bank CONFIG.toml [--threads N] [--progress] [--check]\n"
+    "                                        [--resume]\n";
 
 constexpr const char* kHelp =
     "usage: mpirun -np N layergreen-mpi [--threads N] [--progress] [--help] [--version]\n"
+    "       mpirun -np N layergreen-mpi bank CONFIG.toml [--threads N] [--progress] [--check]\n"
+    "                                        [--resume]\n"
     "\n"
     "Computes the Green's functions of a layergreen run on the N ranks of an MPI job. Rank 0\n"
     "reads the control, model and subfault files and prints the echo of the inputs; the\n"
@@ -31,6 +35,10 @@ constexpr const char* kHelp =
     "  --progress    show a progress line of the whole run on standard error\n"
     "  --help        show this help and exit\n"
     "  --version     show the version and exit\n"
+    "\n"
+    "layergreen-mpi bank CONFIG.toml computes the bank of layergreen bank (same options, same\n"
+    "file): rank 0 keeps the journal and hands the data sets to the other ranks one at a\n"
+    "time, and writes the bank file; with one rank, rank 0 computes them itself.\n"
     "\n"
     "Exit status: 0 on success, 1 when a subfault-file header does not match the control\n"
     "file, 2 on bad input, a result file that cannot be written, or a usage error. A rank\n"

@@ -1,0 +1,164 @@
+#include "mpi/bank_ranks.h"
+
+#include <exception>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bank/bank_classic.h"
+#include "mpi/exchange.h"
+
+namespace lg {
+
+Bytes encode_record(const JournalRecord& r) {
+  ByteWriter w;
+  w.put_int(r.station);
+  w.put_int(r.row);
+  w.put_size(r.iterations.size());
+  for (int it : r.iterations) w.put_int(it);
+  std::vector<double> v;
+  v.reserve(2 * r.spectra.size());
+  for (const Cx& z : r.spectra) {
+    v.push_back(z.re);
+    v.push_back(z.im);
+  }
+  w.put_doubles(v);
+  return w.take();
+}
+
+JournalRecord decode_record(const Bytes& bytes, const JournalShape& shape) {
+  ByteReader in(bytes);
+  JournalRecord r;
+  r.station = in.get_int();
+  r.row = in.get_int();
+  if (r.station < 0 || r.station >= shape.stations || r.row < 0 ||
+      r.row >= static_cast<int>(shape.row_sizes.size())) {
+    throw CodecError("data set out of range");
+  }
+  const std::uint64_t n = in.get_size(4);
+  if (n != static_cast<std::uint64_t>(shape.nfreq)) throw CodecError("wrong frequency count");
+  for (std::uint64_t i = 0; i < n; ++i) r.iterations.push_back(in.get_int());
+  const std::vector<double> v = in.get_doubles();
+  const std::size_t values =
+      shape.row_sizes[static_cast<std::size_t>(r.row)] * static_cast<std::size_t>(shape.nfreq) * 18;
+  if (v.size() != 2 * values) throw CodecError("wrong spectra count");
+  for (std::size_t i = 0; i < values; ++i) r.spectra.push_back(Cx{v[2 * i], v[2 * i + 1]});
+  in.expect_end();
+  return r;
+}
+
+namespace {
+
+// Rank 0 with other ranks: hands out the data sets and journals what comes back.
+void serve(const BankSetup& s, const BankOptions& o, const std::vector<int>& todo,
+           JournalWriter& journal, MPI_Comm comm, int ranks, std::ostream& err) {
+  std::size_t next = 0;
+  int active = ranks - 1;
+  int done = 0;
+  BankProgress progress(err, o.progress, static_cast<int>(todo.size()));
+  progress.update(0, 0.0, std::string());
+  while (active > 0) {
+    const MPI_Status st = wait_for_message(comm, MPI_ANY_SOURCE);
+    const Bytes b = receive_bytes(comm, st);
+    if (!b.empty()) {
+      journal.append(decode_record(b, s.shape));
+      progress.update(++done, 0.0, std::string());
+    }
+    if (next < todo.size()) {
+      ByteWriter w;
+      w.put_int(todo[next++]);
+      send_bytes(comm, st.MPI_SOURCE, kJobTag, w.bytes());
+    } else {
+      send_bytes(comm, st.MPI_SOURCE, kStopTag, Bytes{});
+      --active;
+    }
+  }
+  progress.finish();
+}
+
+// Any other rank: asks for data sets and returns them computed until told to stop.
+void work(const BankSetup& s, const BankOptions& o, MPI_Comm comm) {
+  send_bytes(comm, 0, kReportTag, Bytes{});
+  for (;;) {
+    const MPI_Status st = wait_for_message(comm, 0);
+    const Bytes b = receive_bytes(comm, st);
+    if (st.MPI_TAG == kStopTag) return;
+    ByteReader in(b);
+    const int index = in.get_int();
+    in.expect_end();
+    if (index < 0 || index >= static_cast<int>(s.plan.data_sets.size())) {
+      throw CodecError("data set out of range");
+    }
+    send_bytes(comm, 0, kReportTag, encode_record(compute_data_set(s, index, o.threads, {})));
+  }
+}
+
+}  // namespace
+
+int run_bank_ranks(const BankOptions& o, MPI_Comm comm, std::ostream& out, std::ostream& err) {
+  int rank = 0, ranks = 1;
+  MPI_Comm_rank(comm, &rank);
+  MPI_Comm_size(comm, &ranks);
+  const bool lead = rank == 0;
+  std::ostringstream elsewhere;  // the other ranks' copies of rank 0's messages
+  std::ostream& msg = lead ? err : elsewhere;
+
+  // Every rank reads the same file, so all of them accept or refuse it alike.
+  const std::optional<BankSetup> setup = setup_bank(o.config, msg);
+  if (!setup) return 2;
+  if (lead) out << plan_summary(setup->config, setup->plan, o.threads) << std::flush;
+  if (o.check) return 0;
+
+  int ok = 1;
+  std::unique_ptr<JournalWriter> journal;
+  std::vector<int> todo;
+  if (lead) {
+    try {
+      if (!o.classic_dir.empty()) {
+        write_classic_inputs(setup->config, setup->plan, o.classic_dir);
+        out << "classic inputs written to " << o.classic_dir << "\n";
+      } else {
+        journal = open_journal(*setup, o.resume, todo);
+        if (o.resume) {
+          out << "resuming: " << setup->plan.data_sets.size() - todo.size() << " of "
+              << setup->plan.data_sets.size() << " data sets already done\n"
+              << std::flush;
+        }
+      }
+    } catch (const std::exception& e) {
+      err << "layergreen: " << e.what() << '\n';
+      ok = 0;
+    }
+  }
+  MPI_Bcast(&ok, 1, MPI_INT, 0, comm);
+  if (!ok) return 2;
+  if (!o.classic_dir.empty()) return 0;
+
+  if (!lead) {
+    work(*setup, o, comm);
+    return 0;
+  }
+  // A failure while data sets are out ends the job (every rank); finished data sets stay in
+  // the journal.
+  if (ranks == 1) {
+    BankProgress progress(err, o.progress, static_cast<int>(todo.size()));
+    for (std::size_t k = 0; k < todo.size(); ++k) {
+      progress.update(static_cast<int>(k), 0.0, std::string());
+      journal->append(compute_data_set(*setup, todo[k], o.threads, {}));
+    }
+    progress.finish();
+  } else {
+    serve(*setup, o, todo, *journal, comm, ranks, err);
+  }
+  journal.reset();
+  try {
+    finish_bank(*setup);
+  } catch (const std::exception& e) {
+    err << "layergreen: " << e.what() << '\n';
+    return 2;
+  }
+  out << "bank written: " << setup->config.output << "\n";
+  return 0;
+}
+
+}  // namespace lg

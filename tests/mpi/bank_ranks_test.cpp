@@ -1,0 +1,42 @@
+// The message of a finished bank data set between ranks: exact round trip, and refusal of a
+// message that does not fit the bank.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "mpi/bank_ranks.h"
+
+namespace lg {
+namespace {
+
+TEST(BankRanks, RecordMessageRoundTripAndChecks) {
+  JournalShape shape;
+  shape.stations = 2;
+  shape.nfreq = 2;
+  shape.row_sizes = {1, 2};
+  JournalRecord r;
+  r.station = 1;
+  r.row = 1;
+  r.iterations = {101, 340};
+  for (int i = 0; i < 2 * 2 * 18; ++i) r.spectra.push_back(Cx{i * 1e-7, -0.0});
+  r.spectra[5] = Cx{std::numeric_limits<double>::quiet_NaN(), 4.9e-324};
+  const JournalRecord back = decode_record(encode_record(r), shape);
+  EXPECT_EQ(back.station, 1);
+  EXPECT_EQ(back.row, 1);
+  EXPECT_EQ(back.iterations, r.iterations);
+  ASSERT_EQ(back.spectra.size(), r.spectra.size());
+  EXPECT_TRUE(std::isnan(back.spectra[5].re));
+  EXPECT_EQ(back.spectra[5].im, 4.9e-324);
+  EXPECT_TRUE(std::signbit(back.spectra[7].im));
+  EXPECT_EQ(back.spectra[71].re, r.spectra[71].re);
+
+  r.row = 0;  // row 0 holds one subfault, the record two
+  EXPECT_THROW(decode_record(encode_record(r), shape), CodecError);
+  shape.nfreq = 3;
+  r.row = 1;
+  EXPECT_THROW(decode_record(encode_record(r), shape), CodecError);
+}
+
+}  // namespace
+}  // namespace lg

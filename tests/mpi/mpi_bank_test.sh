@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# layergreen-mpi bank under mpirun with RANKS ranks gives byte for byte the file of
+# layergreen bank, and resumes from a journal.
+#   mpi_bank_test.sh LAYERGREEN LAYERGREEN_MPI MPIEXEC RANKS
+set -euo pipefail
+serial="$1" parallel="$2" mpiexec="$3" ranks="$4"
+work="$(mktemp -d "${TMPDIR:-/tmp}/layergreen-mpi-bank.XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/serial" "$work/mpi"
+cat >"$work/serial/bank.toml" <<'TOML'
+[bank]
+output = "bank.h5"
+[sampling]
+nfreq = 16
+tl = 10.0
+aw = 1.0
+xl = 200.0
+ikmax = 400
+uconv = 1e-3
+[model]
+layers = [[2.0, 4.5, 2.6, 2.4, 200, 100], [0.0, 6.0, 3.45, 2.7, 400, 200]]
+[fault]
+top_center = [0.0, 0.0, 1.0]
+strike = 30.0
+dip = 40.0
+length = 6.0
+width = 4.0
+n_strike = 3
+n_dip = 2
+[[station]]
+name = "NEAR"
+x = 10.0
+y = 4.0
+[[station]]
+name = "FARAWAY2"
+x = -5.0
+y = 20.0
+[[station]]
+name = "C"
+x = 3.0
+y = -12.0
+TOML
+cp "$work/serial/bank.toml" "$work/mpi/bank.toml"
+(cd "$work/serial" && "$serial" bank bank.toml --threads 1 >/dev/null)
+(cd "$work/mpi" && "$mpiexec" -q --oversubscribe --allow-run-as-root --bind-to none \
+  -np "$ranks" "$parallel" bank bank.toml --threads 1 >out.txt 2>err.txt) || {
+  cat "$work/mpi/err.txt" >&2
+  exit 1
+}
+cmp "$work/serial/bank.h5" "$work/mpi/bank.h5"
+test ! -e "$work/mpi/bank.h5.journal"
+grep -q "bank written: bank.h5" "$work/mpi/out.txt"
+echo "mpi bank with $ranks ranks: same file as layergreen bank"
