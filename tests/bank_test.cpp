@@ -143,6 +143,18 @@ TEST(BankConfig, ProgramReportsOneLineAndStatus2) {
   EXPECT_FALSE(w.exists("bank.h5"));
 }
 
+TEST(BankConfig, TheExampleBank) {
+  const BankConfig c = read_bank_config(std::string(LAYERGREEN_EXAMPLES) + "/bank/bank.toml");
+  const BankPlan p = plan_bank(c);
+  EXPECT_EQ(c.layers.size(), 7u);
+  EXPECT_EQ(p.stations.size(), 5u);
+  EXPECT_EQ(p.subfault_count(), 40u);
+  EXPECT_EQ(p.data_sets.size(), 20u);
+  EXPECT_EQ(c.output, std::string(LAYERGREEN_EXAMPLES) + "/bank/bank.h5");
+  EXPECT_FALSE(c.xl.has_value());  // "auto"
+  EXPECT_EQ(p.choices.size(), 2u);
+}
+
 TEST(BankGeometry, RectangleCentresRowsAndNumbers) {
   FaultSpec f;
   f.top_center = {1.0, 2.0, 1.0};

@@ -177,12 +177,9 @@ void read_model(const std::string& file, const toml::table& root, BankConfig& c)
       s.fail("q_law", "must be \"classic\" or \"constant-q\", not \"" + law + "\"");
     }
   }
-  if (s.has("q_reference_hz")) {
-    if (c.q_law != QLaw::kConstantQ) {
-      s.fail("q_reference_hz", "applies only with q_law = \"constant-q\"");
-    }
-    c.q_reference_hz = s.positive("q_reference_hz");
-  }
+  // Read (and checked) with either law, so that switching the law is a one-line change; only
+  // the constant-Q law uses it.
+  if (s.has("q_reference_hz")) c.q_reference_hz = s.positive("q_reference_hz");
   if (!s.has("layers")) s.fail(table_line(t), "layers is missing");
   const toml::array* rows = s.node("layers")->as_array();
   if (rows == nullptr || rows->empty()) s.fail("layers", "must be a list of layers");
