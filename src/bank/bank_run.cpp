@@ -141,7 +141,10 @@ std::optional<BankSetup> setup_bank(const std::string& config_path, std::ostream
 std::unique_ptr<JournalWriter> open_journal(const BankSetup& s, bool resume,
                                             std::vector<int>& todo) {
   const std::string jpath = journal_path(s.config.output);
-  if (!resume && fs::exists(jpath)) {
+  // A journal without any finished data set (only its 16-byte header) holds nothing to lose.
+  std::error_code ec;
+  const auto size = fs::file_size(jpath, ec);
+  if (!resume && !ec && size > 16) {
     throw std::runtime_error(jpath +
                              ": a journal of an unfinished run of this bank exists; continue it "
                              "with --resume, or remove it to start afresh");
@@ -164,7 +167,15 @@ JournalRecord compute_data_set(const BankSetup& s, int index, int threads,
                                const std::function<void(int)>& on_frequency) {
   const BankDataSet& d = s.plan.data_sets[static_cast<std::size_t>(index)];
   const SpectraRequest q = data_set_request(s.config, s.plan, d);
-  const DataSetSpectra spectra(q, threads);
+  std::unique_ptr<DataSetSpectra> prepared;
+  try {
+    prepared = std::make_unique<DataSetSpectra>(q, threads);
+  } catch (const std::invalid_argument& e) {
+    throw std::runtime_error(s.config.path + ": station " +
+                             s.plan.stations[static_cast<std::size_t>(d.station)].name + ", row " +
+                             std::to_string(d.row + 1) + ": " + e.what());
+  }
+  const DataSetSpectra& spectra = *prepared;
   const std::vector<int>& slot_receiver = spectra.slot_receiver();
   JournalRecord r;
   r.station = d.station;
