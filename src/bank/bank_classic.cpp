@@ -9,7 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "kernel/records.h"
+#include "inputs/classic_limits.h"
 
 namespace lg {
 
@@ -62,17 +62,17 @@ std::string write_classic_inputs(const BankConfig& c, const BankPlan& p, const s
     refuse(std::to_string(p.row_count()) + " rows exceed the classic limit of " +
            std::to_string(kMaxDataSets));
   }
-  if (nstati > static_cast<std::size_t>(kMaxReceivers)) {
+  if (nstati > static_cast<std::size_t>(kClassicMaxReceivers)) {
     refuse(std::to_string(nstati) + " subfaults per row exceed the classic limit of " +
-           std::to_string(kMaxReceivers));
+           std::to_string(kClassicMaxReceivers));
   }
   if (p.stations.size() > static_cast<std::size_t>(kMaxStations)) {
     refuse(std::to_string(p.stations.size()) + " stations exceed the classic limit of " +
            std::to_string(kMaxStations));
   }
-  if (c.layers.size() > static_cast<std::size_t>(kMaxLayers)) {
+  if (c.layers.size() > static_cast<std::size_t>(kClassicMaxLayers)) {
     refuse(std::to_string(c.layers.size()) + " layers exceed the classic limit of " +
-           std::to_string(kMaxLayers));
+           std::to_string(kClassicMaxLayers));
   }
   if (c.q_law != QLaw::kClassic) refuse("the classic run has only q_law = \"classic\"");
 
