@@ -387,6 +387,33 @@ TEST(BankRun, EqualsClassicRunOfEquivalentFiles) {
   EXPECT_TRUE(iterations_vary);  // the convergence test took part
 }
 
+// Beyond the classic limits: more subfaults per row than 30 and more layers than 20; the
+// classic files cannot hold such a bank.
+TEST(BankRun, BeyondTheClassicLimits) {
+  BankText t;
+  t.sampling = "nfreq = 2\ntl = 10.0\naw = 1.0\nxl = 200.0\nikmax = 20\n";
+  t.model = "layers = [\n";
+  for (int i = 0; i < 25; ++i) t.model += "  [0.5, 4.5, 2.6, 2.4, 200, 100],\n";
+  t.model += "]\n";
+  t.fault =
+      "top_center = [0.0, 0.0, 1.0]\nstrike = 0.0\ndip = 45.0\nlength = 35.0\nwidth = 2.0\n"
+      "n_strike = 35\nn_dip = 1\n";
+  t.stations.resize(1);
+  WorkDir w;
+  w.write("bank.toml", t.text());
+  ASSERT_EQ(bank(w, BankOptions{}), 0);
+  const BankData d = read_bank(w.at("bank.h5").string());
+  EXPECT_EQ(d.spectra.size(), 35u * 2 * 18);
+  EXPECT_NE(d.spectra[34 * 36 + 18 + 2].re, 0.0);  // subfault 35, frequency 1, xy, z
+  BankOptions o;
+  o.config = w.at("bank.toml").string();
+  o.classic_dir = w.at("classic").string();
+  std::ostringstream out, err;
+  EXPECT_EQ(run_bank(o, out, err), 2);
+  EXPECT_EQ(err.str(), "layergreen: " + o.config +
+                           ": --classic: 35 subfaults per row exceed the classic limit of 30\n");
+}
+
 // A bank killed after some data sets resumes to the same file as an uninterrupted run.
 TEST(BankRun, ResumesAfterKillToTheSameFile) {
   BankText t;
