@@ -254,6 +254,7 @@ void read_fault(const std::string& file, const toml::table& root, BankConfig& c)
   const long long nd = s.integer("n_dip");
   if (ns < 1 || ns > 100000) s.fail("n_strike", "must be from 1 to 100000");
   if (nd < 1 || nd > 100000) s.fail("n_dip", "must be from 1 to 100000");
+  if (ns * nd > 10000000) s.fail("n_dip", "x n_strike exceeds 10000000 subfaults");
   f.n_strike = static_cast<int>(ns);
   f.n_dip = static_cast<int>(nd);
 }
