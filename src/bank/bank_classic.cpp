@@ -1,3 +1,4 @@
+// Writes the classic input files (control, model, subfault files) equivalent to a bank.
 #include "bank/bank_classic.h"
 
 #include <cerrno>

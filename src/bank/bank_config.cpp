@@ -1,3 +1,4 @@
+// Reads a bank's TOML configuration (toml++) into a BankConfig; every error names file, line, key.
 #include "bank/bank_config.h"
 
 #include <toml++/toml.h>

@@ -1,3 +1,4 @@
+// Writes the HDF5 bank file (C API) from the plan and the journal's records.
 #include "bank/bank_file.h"
 
 #include <hdf5.h>

@@ -1,3 +1,4 @@
+// The resume journal: finished data sets appended and synced to disk, read back in order.
 #include "bank/bank_journal.h"
 
 #include <fcntl.h>

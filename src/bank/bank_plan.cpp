@@ -1,3 +1,4 @@
+// The bank's plan from its configuration: stations, offsets, data sets, sampling, estimates.
 #include "bank/bank_plan.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The bank run: configuration, journal, data sets through DataSetSpectra, the bank file.
 #include "bank/bank_run.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// Subfault centres of a rectangular fault or a CSV list, grouped into rows by depth.
 #include "bank/fault_geometry.h"
 
 #include <algorithm>

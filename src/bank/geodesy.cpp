@@ -1,3 +1,4 @@
+// Geodesics on WGS84 through GeographicLib: distances, azimuths, local x/y about an origin.
 #include "bank/geodesy.h"
 
 #include <GeographicLib/Geodesic.hpp>

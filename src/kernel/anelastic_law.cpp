@@ -1,3 +1,4 @@
+// Complex velocities of the constant-Q law at a complex frequency.
 #include "kernel/anelastic_law.h"
 
 #include <cmath>

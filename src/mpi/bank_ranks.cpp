@@ -1,3 +1,4 @@
+// The bank on the ranks of an MPI job: rank 0 journals, the other ranks compute data sets.
 #include "mpi/bank_ranks.h"
 
 #include <exception>
