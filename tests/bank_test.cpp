@@ -443,8 +443,8 @@ TEST(BankRun, ResumesAfterKillToTheSameFile) {
   if (pid == 0) {
     if (std::freopen("/dev/null", "w", stdout) == nullptr) ::_exit(126);
     const std::string config = killed.at("bank.toml").string();
-    ::execl(LAYERGREEN_EXE, LAYERGREEN_EXE, "bank", config.c_str(), "--threads", "1",
-            static_cast<char*>(nullptr));
+    ::execl(LAYERGREEN_EXE, LAYERGREEN_EXE, "bank", config.c_str(), "--threads", "1", "--sweep",
+            "2", static_cast<char*>(nullptr));
     ::_exit(127);
   }
   // Kill it once the first data set is in the journal.

@@ -24,8 +24,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: layergreen [--threads N] [--sweep N] [--progress] [--check] [--help] [--version]\n"
-    "       layergreen bank CONFIG.toml [--threads N] [--progress] [--check] [--resume]\n"
-    "                                   [--classic DIR]\n";
+    "       layergreen bank CONFIG.toml [--threads N] [--sweep N] [--progress] [--check]\n"
+    "                                   [--resume] [--classic DIR]\n";
 
 constexpr const char* kHelp =
     "usage: layergreen [--threads N] [--sweep N] [--progress] [--check] [--help] [--version]\n"
@@ -60,6 +60,7 @@ constexpr const char* kHelp =
     "  --threads N, --progress   as above (the progress line covers the whole bank)\n"
     "  --check       validate the configuration and print the plan (data sets, steps, time\n"
     "                and size estimates) without computing\n"
+    "  --sweep N     data sets computed together in one shared sweep (default 8)\n"
     "  --resume      continue an interrupted bank from its journal (OUTPUT.journal)\n"
     "  --classic DIR write the equivalent classic input files into DIR instead\n"
     "\n"

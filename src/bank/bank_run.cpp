@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -103,6 +104,11 @@ std::string parse_bank_arguments(const std::vector<std::string>& args, BankOptio
       o.progress = true;
     } else if (arg == "--resume") {
       o.resume = true;
+    } else if (arg == "--sweep") {
+      if (i + 1 >= args.size()) return "--sweep needs a value";
+      const std::optional<int> n = parse_thread_count(args[++i]);
+      if (!n) return "--sweep takes a whole number from 1 to 1024, not '" + args[i] + "'";
+      o.sweep = static_cast<std::size_t>(*n);
     } else if (arg == "--classic") {
       if (i + 1 >= args.size()) return "--classic needs a folder";
       o.classic_dir = args[++i];
@@ -164,38 +170,55 @@ std::unique_ptr<JournalWriter> open_journal(const BankSetup& s, bool resume,
   return journal;
 }
 
-JournalRecord compute_data_set(const BankSetup& s, int index, int threads,
-                               const std::function<void(int)>& on_frequency) {
-  const BankDataSet& d = s.plan.data_sets[static_cast<std::size_t>(index)];
-  const SpectraRequest q = data_set_request(s.config, s.plan, d);
-  std::unique_ptr<DataSetSpectra> prepared;
+std::vector<JournalRecord> compute_data_sets(const BankSetup& s, const std::vector<int>& indices,
+                                             int threads,
+                                             const std::function<void(int)>& on_frequency) {
+  std::vector<SpectraRequest> requests;
+  for (int index : indices) {
+    requests.push_back(
+        data_set_request(s.config, s.plan, s.plan.data_sets[static_cast<std::size_t>(index)]));
+  }
+  std::unique_ptr<SharedSweep> prepared;
   try {
-    prepared = std::make_unique<DataSetSpectra>(q, threads);
+    prepared = std::make_unique<SharedSweep>(requests, threads);
   } catch (const std::invalid_argument& e) {
+    const BankDataSet& d = s.plan.data_sets[static_cast<std::size_t>(indices.front())];
     throw std::runtime_error(s.config.path + ": station " +
                              s.plan.stations[static_cast<std::size_t>(d.station)].name + ", row " +
                              std::to_string(d.row + 1) + ": " + e.what());
   }
-  const DataSetSpectra& spectra = *prepared;
-  const std::vector<int>& slot_receiver = spectra.slot_receiver();
-  JournalRecord r;
-  r.station = d.station;
-  r.row = d.row;
+  const SharedSweep& sweep = *prepared;
   const std::size_t nq = static_cast<std::size_t>(s.config.nfreq);
-  r.iterations.assign(nq, 0);
-  r.spectra.assign(q.x.size() * nq * 18, Cx{});
-  spectra.run(threads, nullptr, [&](FrequencySpectra& fr) {
-    r.iterations[fr.index] = fr.iterations;
-    for (std::size_t slot = 0; slot < fr.spectra.size(); ++slot) {
-      const auto k = static_cast<std::size_t>(slot_receiver[slot]);
-      Cx* out = r.spectra.data() + (k * nq + fr.index) * 18;
-      for (std::size_t e = 0; e < 6; ++e) {
-        for (std::size_t m = 0; m < 3; ++m) out[e * 3 + m] = fr.spectra[slot][e][m];
+  std::vector<JournalRecord> records(indices.size());
+  for (std::size_t i = 0; i < indices.size(); ++i) {
+    const BankDataSet& d = s.plan.data_sets[static_cast<std::size_t>(indices[i])];
+    records[i].station = d.station;
+    records[i].row = d.row;
+    records[i].iterations.assign(nq, 0);
+    records[i].spectra.assign(requests[i].x.size() * nq * 18, Cx{});
+  }
+  sweep.run(threads, nullptr, [&](std::vector<FrequencySpectra>& frs) {
+    for (std::size_t i = 0; i < frs.size(); ++i) {
+      const FrequencySpectra& fr = frs[i];
+      JournalRecord& r = records[i];
+      r.iterations[fr.index] = fr.iterations;
+      const std::vector<int>& slot_receiver = sweep.slot_receiver(i);
+      for (std::size_t slot = 0; slot < fr.spectra.size(); ++slot) {
+        const auto k = static_cast<std::size_t>(slot_receiver[slot]);
+        Cx* out = r.spectra.data() + (k * nq + fr.index) * 18;
+        for (std::size_t e = 0; e < 6; ++e) {
+          for (std::size_t m = 0; m < 3; ++m) out[e * 3 + m] = fr.spectra[slot][e][m];
+        }
       }
     }
-    if (on_frequency) on_frequency(static_cast<int>(fr.index) + 1);
+    if (on_frequency && !frs.empty()) on_frequency(static_cast<int>(frs.front().index) + 1);
   });
-  return r;
+  return records;
+}
+
+JournalRecord compute_data_set(const BankSetup& s, int index, int threads,
+                               const std::function<void(int)>& on_frequency) {
+  return std::move(compute_data_sets(s, {index}, threads, on_frequency).front());
 }
 
 void finish_bank(const BankSetup& s) {
@@ -260,15 +283,23 @@ int run_bank(const BankOptions& o, std::ostream& out, std::ostream& err) {
           << std::flush;
     }
     BankProgress progress(err, o.progress, static_cast<int>(todo.size()));
-    for (std::size_t k = 0; k < todo.size(); ++k) {
+    // Data sets share the model and the sampling, so they are computed in sweeps of up to
+    // o.sweep; each sweep's data sets go to the journal when it ends.
+    for (std::size_t k = 0; k < todo.size(); k += o.sweep) {
       check_interrupt();
-      const BankDataSet& d = p.data_sets[static_cast<std::size_t>(todo[k])];
+      const std::vector<int> part(
+          todo.begin() + static_cast<std::ptrdiff_t>(k),
+          todo.begin() + static_cast<std::ptrdiff_t>(std::min(todo.size(), k + o.sweep)));
+      const BankDataSet& d = p.data_sets[static_cast<std::size_t>(part.front())];
       const std::string what = "station " + p.stations[static_cast<std::size_t>(d.station)].name +
                                ", row " + std::to_string(d.row + 1);
       progress.update(static_cast<int>(k), 0.0, what);
-      journal->append(compute_data_set(*setup, todo[k], o.threads, [&](int f) {
-        progress.update(static_cast<int>(k), static_cast<double>(f) / c.nfreq, what);
-      }));
+      const double n = static_cast<double>(part.size());
+      for (const JournalRecord& r : compute_data_sets(*setup, part, o.threads, [&](int f) {
+             progress.update(static_cast<int>(k), n * f / c.nfreq, what);
+           })) {
+        journal->append(r);
+      }
     }
     progress.finish();
     finish_bank(*setup);

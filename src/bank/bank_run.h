@@ -24,6 +24,7 @@ struct BankOptions {
   bool check = false;       // validate and print the plan only
   bool resume = false;      // continue from the journal of an unfinished run
   std::string classic_dir;  // write the equivalent classic inputs there instead
+  std::size_t sweep = 8;    // data sets computed together (one shared sweep)
 };
 
 // Reads the arguments after "bank" into o (threads into `threads`, to be resolved by the
@@ -46,6 +47,12 @@ std::optional<BankSetup> setup_bank(const std::string& config_path, std::ostream
 // std::runtime_error with the message line.
 std::unique_ptr<JournalWriter> open_journal(const BankSetup& s, bool resume,
                                             std::vector<int>& todo);
+
+// Computes data sets of the plan (indices into plan.data_sets) in one shared sweep; records
+// in the order of `indices`. `on_frequency` gets the number of frequencies done.
+std::vector<JournalRecord> compute_data_sets(const BankSetup& s, const std::vector<int>& indices,
+                                             int threads,
+                                             const std::function<void(int)>& on_frequency);
 
 // Computes data set `index` of the plan. `on_frequency` gets the number of frequencies done.
 JournalRecord compute_data_set(const BankSetup& s, int index, int threads,
