@@ -1,4 +1,8 @@
 #include "inputs/model_file.h"
+
+#include <optional>
+
+#include <array>
 #include "inputs/classic_limits.h"
 
 #include <cmath>
@@ -148,6 +152,77 @@ std::vector<std::string> read_model(LineSource& src, int nstati, ModelParams& p,
     layers.qs[ic] = v[5];
   }
   return warnings;
+}
+
+// The checks of a group and of a layer as plain functions, for callers other than the model
+// file reader (the Python module): the same texts as the reader's messages.
+std::optional<GroupProblem> group_problem(const ModelParams& p, int max_layers) {
+  auto blame = [](const char* member, std::optional<std::string> detail) {
+    return detail ? std::optional<GroupProblem>(GroupProblem{member, std::move(*detail)})
+                  : std::nullopt;
+  };
+  for (auto problem : {
+           blame("NC", range_problem("NC (number of layers)", p.NC, 1, max_layers)),
+           blame("NFREQ", range_problem("NFREQ (number of frequencies)", p.NFREQ, 0, INT32_MAX)),
+           blame("IKMAX",
+                 range_problem("IKMAX (largest wavenumber index)", p.IKMAX, 0, INT32_MAX - 2)),
+           blame("TL", positive_problem("TL (time length)", p.TL)),
+           blame("XL", positive_problem("XL (periodicity length)", p.XL)),
+           blame("AW", finite_problem("AW (damping factor)", p.AW)),
+       }) {
+    if (problem) return problem;
+  }
+  if (p.AW == 0.0) {
+    return GroupProblem{"AW",
+                        "AW = 0 gives a zero complex frequency at frequency 0; use a damping "
+                        "factor different from zero"};
+  }
+  for (auto problem : {
+           blame("UCONV", finite_problem("UCONV (convergence threshold)", p.UCONV)),
+           blame("XS", finite_problem("XS (source x)", p.XS)),
+           blame("YS", finite_problem("YS (source y)", p.YS)),
+       }) {
+    if (problem) return problem;
+  }
+  // The complex frequency must stay finite and non-zero once rounded to single precision.
+  const double w_im = -(3.14159265359 * p.AW) / p.TL;
+  const float w_rounded = static_cast<float>(w_im);
+  if (!std::isfinite(w_im) || w_rounded == 0.0f || !std::isfinite(w_rounded)) {
+    return GroupProblem{"AW",
+                        "AW and TL give a damping that is not representable; choose AW/TL "
+                        "between about 1e-37 and 1e37"};
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> layer_problem(int ic, const std::array<double, 6>& v,
+                                         const ModelParams& p) {
+  const std::string layer = "layer " + std::to_string(ic) + ": ";
+  if (auto d = finite_problem(layer + "hc", v[0])) return d;
+  if (v[2] == 0.0) return layer + "vs = 0: fluid layers are not supported (give vs > 0)";
+  static const char* const kNames[] = {"hc", "vp", "vs", "rho", "qp", "qs"};
+  for (int n = 1; n < 6; ++n) {
+    if (auto d = positive_problem(layer + kNames[n], v[static_cast<std::size_t>(n)])) return d;
+  }
+  // The velocity dispersion factor 1 - ln|w|/(pi q) must stay positive up to the highest
+  // frequency, or the complex velocities are infinite or reversed there.
+  if (p.NFREQ > 1) {
+    const double pi = 3.14159265359;
+    const double rw = 6.28318530718 * (p.NFREQ - 1) / p.TL;
+    const double aw = (pi * p.AW) / p.TL;
+    const double xlnw = std::log(std::sqrt(rw * rw + aw * aw)) / pi;
+    for (std::size_t n : {4u, 5u}) {
+      if (!(1.0 - xlnw / v[n] > 0.0)) {
+        char msg[200];
+        std::snprintf(msg, sizeof msg,
+                      "%s = %.9g is too small for the highest frequency: the velocity "
+                      "dispersion would not be finite (it needs more than %.3g)",
+                      kNames[n], v[n], xlnw);
+        return layer + msg;
+      }
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace lg

@@ -2,6 +2,8 @@
 // line per layer.
 #pragma once
 
+#include <array>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -25,6 +27,20 @@ struct ModelParams {
   double XS = 0.0;
   double YS = 0.0;
 };
+
+// A value of the group that the computation cannot use: the member to blame and the text.
+struct GroupProblem {
+  const char* member;  // "NC", "TL", ...
+  std::string detail;
+};
+// The first problem of the group's values with at most max_layers layers, or nothing (NR is
+// not checked). The model files allow kClassicMaxLayers.
+std::optional<GroupProblem> group_problem(const ModelParams& p, int max_layers);
+
+// The first problem of layer ic (from 1) with the values hc, vp, vs, rho, qp, qs under the
+// sampling of p, as "layer IC: ...", or nothing.
+std::optional<std::string> layer_problem(int ic, const std::array<double, 6>& v,
+                                         const ModelParams& p);
 
 // Reads one model file from its start: the group, the receiver-count check against nstati
 // ("nr.ne.nstati" on out, and NR forced to nstati), then NC layer lines into `layers`.

@@ -13,7 +13,7 @@
 #include "seis/output_files.h"
 #include "seis/receiver_geometry.h"
 #include "seis/result_reader.h"
-#include "seis/sac_writer.h"
+#include "seis/sac_traces.h"
 #include "seis/seismograms.h"
 #include "seis/trace_names.h"
 #include "textio/input_error.h"
@@ -36,40 +36,6 @@ std::string number(double v) {
   return s.str();
 }
 
-// Component azimuth and inclination as SAC counts them, taking x as north and y as east:
-// x is azimuth 0, y azimuth 90 (both horizontal), the vertical points up (inclination 0).
-constexpr double kCmpaz[kComponents] = {0.0, 90.0, 0.0};
-constexpr double kCmpinc[kComponents] = {90.0, 90.0, 0.0};
-
-std::vector<OutputFile> sac_files(const ResultFile& r, const Seismograms& s, const Processing& p,
-                                  const std::string& stem) {
-  const ReceiverGeometry g = receiver_geometry(r);
-  std::vector<OutputFile> files;
-  for (int e = 0; e < kElements; ++e) {
-    for (int c = 0; c < kComponents; ++c) {
-      SacTrace t;
-      t.delta = s.dt;
-      t.b = 0.0;
-      t.o = 0.0;
-      t.iztype = kSacIo;
-      t.dist = g.distance;
-      t.az = g.azimuth;
-      t.baz = g.back_azimuth;
-      t.cmpaz = kCmpaz[c];
-      t.cmpinc = kCmpinc[c];
-      t.user0 = r.ZS;
-      t.user1 = r.zr;
-      t.idep = p.source.gives_displacement() ? kSacIdisp : kSacIvel;
-      t.kstnm = station_code(r.path);
-      t.kcmpnm = trace_code(e, c);
-      t.kevnm = element_label(e);
-      t.data = s.trace[static_cast<std::size_t>(e)][static_cast<std::size_t>(c)];
-      files.push_back({stem + "." + trace_code(e, c) + ".sac", sac_bytes(t)});
-    }
-  }
-  return files;
-}
-
 std::vector<OutputFile> column_file(const ResultFile& r, const Seismograms& s, const Processing& p,
                                     const std::string& stem) {
   const ReceiverGeometry g = receiver_geometry(r);
@@ -90,27 +56,6 @@ std::vector<OutputFile> column_file(const ResultFile& r, const Seismograms& s, c
           (p.source.gives_displacement() ? "displacement" : "velocity for a step in moment"),
   };
   return {{stem + ".txt", columns_text(s, comments)}};
-}
-
-// Samples must survive the conversion to single precision (SAC) and to text.
-void check_finite(const ResultFile& r, const Seismograms& s) {
-  for (const auto& element : s.trace) {
-    for (const auto& trace : element) {
-      for (const double v : trace) {
-        if (!std::isfinite(v) || std::abs(v) > std::numeric_limits<float>::max()) {
-          // A value that overflows even before the damping correction is to blame itself.
-          if (r.largest * 2.0 * r.NFREQ > std::numeric_limits<float>::max()) {
-            throw FileFailure{r.path + ":" + std::to_string(r.largest_line) + ": the value " +
-                              r.largest_text +
-                              " is too large: the time series overflow single precision"};
-          }
-          throw FileFailure{r.path + ": the time series overflow: AW = " + number(r.AW) +
-                            " makes the damping correction exp(pi*AW) = " +
-                            number(std::exp(std::numbers::pi * r.AW)) + " too large"};
-        }
-      }
-    }
-  }
 }
 
 std::string output_folder(const SeisOptions& o, const std::string& input) {
@@ -138,7 +83,16 @@ void convert(const SeisOptions& o, const std::string& input, std::set<std::strin
   }
 
   const Seismograms s = make_seismograms(r, o.processing);
-  check_finite(r, s);
+  // Samples must survive the conversion to single precision (SAC) and to text.
+  if (auto problem = overflow_problem(s, r.AW)) {
+    // A value that overflows even before the damping correction is to blame itself.
+    if (r.largest * 2.0 * r.NFREQ > std::numeric_limits<float>::max()) {
+      throw FileFailure{r.path + ":" + std::to_string(r.largest_line) + ": the value " +
+                        r.largest_text +
+                        " is too large: the time series overflow single precision"};
+    }
+    throw FileFailure{r.path + ": " + *problem};
+  }
 
   const std::string folder = output_folder(o, input);
   std::string stem = folder;
@@ -157,7 +111,7 @@ void convert(const SeisOptions& o, const std::string& input, std::set<std::strin
   }
 
   const std::vector<OutputFile> files = o.format == OutputFormat::kSac
-                                            ? sac_files(r, s, o.processing, stem)
+                                            ? sac_files(trace_site(r), s, o.processing, stem)
                                             : column_file(r, s, o.processing, stem);
   try {
     write_all_or_nothing(files);

@@ -1,0 +1,288 @@
+// The C++ side of the Python package layergreen: the spectra of a data set from the library's
+// kernel (DataSetSpectra), and seismograms and SAC files made by the code of layergreen-seis.
+// Reads numpy arrays and plain values; returns numpy arrays or writes SAC files. Bad arguments
+// raise ValueError with the words of the command line's messages.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <array>
+#include <cmath>
+#include <complex>
+#include <cstddef>
+#include <cstdlib>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "inputs/checks.h"
+#include "inputs/model_file.h"
+#include "kernel/records.h"
+#include "run/data_set_spectra.h"
+#include "run/thread_count.h"
+#include "seis/output_files.h"
+#include "seis/sac_traces.h"
+#include "seis/seismograms.h"
+#include "seis/trace_names.h"
+
+namespace py = pybind11;
+
+namespace {
+
+using Real = py::array_t<double, py::array::c_style | py::array::forcecast>;
+using Complex = py::array_t<std::complex<double>, py::array::c_style | py::array::forcecast>;
+
+constexpr int kElements = lg::seis::kElements;
+constexpr int kComponents = lg::seis::kComponents;
+
+void raise_if(const std::optional<std::string>& problem) {
+  if (problem) throw py::value_error(*problem);
+}
+
+// Raised on the computing thread when Python has a signal (Ctrl-C) to deliver.
+struct Interrupted {};
+
+int thread_count(std::optional<int> threads) {
+  if (threads) {
+    if (*threads < 1 || *threads > 1024) {
+      throw py::value_error("threads takes a whole number from 1 to 1024, not " +
+                            std::to_string(*threads));
+    }
+    return *threads;
+  }
+  std::ostringstream warning;
+  const int n = lg::choose_thread_count(std::nullopt, std::getenv("OMP_NUM_THREADS"), warning);
+  if (!warning.str().empty()) {
+    std::string text = warning.str();
+    text.pop_back();  // the newline
+    if (PyErr_WarnEx(PyExc_RuntimeWarning, text.c_str(), 1) != 0) throw py::error_already_set();
+  }
+  return n;
+}
+
+py::tuple greens(const Real& layers, double source_depth, const Real& receivers, int nfreq,
+                 double tl, double aw, double xl, int ikmax, double uconv, const std::string& q_law,
+                 double q_reference_hz, std::optional<int> threads) {
+  if (layers.ndim() != 2 || layers.shape(1) != 6 || layers.shape(0) < 1) {
+    throw py::value_error(
+        "layers must be an (n, 6) array, n >= 1: thickness, vp, vs, rho, qp, qs of each layer, "
+        "top down, the half-space last");
+  }
+  if (receivers.ndim() != 2 || receivers.shape(1) != 3 || receivers.shape(0) < 1) {
+    throw py::value_error(
+        "receivers must be an (n, 3) array, n >= 1: x, y (relative to the source's epicentre) "
+        "and depth of each receiver");
+  }
+  if (layers.shape(0) > 1000000 || receivers.shape(0) > 1000000) {
+    throw py::value_error("too many layers or receivers");
+  }
+  const auto nc = static_cast<int>(layers.shape(0));
+  const auto nr = static_cast<int>(receivers.shape(0));
+
+  // The same checks, and the same words, as for the values of a model file.
+  lg::ModelParams p;
+  p.NC = nc;
+  p.NFREQ = nfreq;
+  p.TL = tl;
+  p.AW = aw;
+  p.NR = nr;
+  p.XL = xl;
+  p.IKMAX = ikmax;
+  p.UCONV = uconv;
+  if (auto problem = lg::group_problem(p, lg::kMaxLayers)) throw py::value_error(problem->detail);
+
+  lg::SpectraRequest q;
+  const auto l = layers.unchecked<2>();
+  for (int ic = 1; ic <= nc; ++ic) {
+    std::array<double, 6> v{};
+    for (std::size_t k = 0; k < 6; ++k) v[k] = l(ic - 1, static_cast<py::ssize_t>(k));
+    raise_if(lg::layer_problem(ic, v, p));
+    q.layers.push_back(lg::LayerRow{v[0], v[1], v[2], v[3], v[4], v[5]});
+  }
+  raise_if(lg::finite_problem("source depth ZS", source_depth));
+  const auto r = receivers.unchecked<2>();
+  for (int i = 0; i < nr; ++i) {
+    const std::string which = "receiver " + std::to_string(i) + ": ";
+    raise_if(lg::finite_problem(which + "receiver x", r(i, 0)));
+    raise_if(lg::finite_problem(which + "receiver y", r(i, 1)));
+    raise_if(lg::finite_problem(which + "receiver depth", r(i, 2)));
+    q.x.push_back(r(i, 0));
+    q.y.push_back(r(i, 1));
+    q.depth.push_back(r(i, 2));
+  }
+  if (q_law == "classic") {
+    q.q_law = lg::QLaw::kClassic;
+  } else if (q_law == "constant-q") {
+    q.q_law = lg::QLaw::kConstantQ;
+    raise_if(lg::positive_problem("q_reference_hz", q_reference_hz));
+    q.q_reference_hz = q_reference_hz;
+  } else {
+    throw py::value_error("q_law must be \"classic\" or \"constant-q\", not \"" + q_law + "\"");
+  }
+  q.nfreq = nfreq;
+  q.tl = tl;
+  q.aw = aw;
+  q.xl = xl;
+  q.ikmax = ikmax;
+  q.uconv = uconv;
+  q.source_depth = source_depth;
+  const int workers = thread_count(threads);
+
+  const auto nf = static_cast<std::size_t>(nfreq);
+  py::array_t<std::complex<double>> spectra(
+      {static_cast<py::ssize_t>(nr), static_cast<py::ssize_t>(nfreq),
+       static_cast<py::ssize_t>(kElements), static_cast<py::ssize_t>(kComponents)});
+  py::array_t<int> iterations(static_cast<py::ssize_t>(nfreq));
+  py::array_t<bool> converged(static_cast<py::ssize_t>(nfreq));
+  std::complex<double>* u = spectra.mutable_data();
+  int* it = iterations.mutable_data();
+  bool* conv = converged.mutable_data();
+
+  bool interrupted = false;
+  try {
+    const py::gil_scoped_release release;
+    const lg::DataSetSpectra data_set(q, workers);
+    const std::vector<int>& order = data_set.slot_receiver();
+    data_set.run(workers, {}, [&](lg::FrequencySpectra& f) {
+      for (std::size_t slot = 0; slot < f.spectra.size(); ++slot) {
+        const auto i = static_cast<std::size_t>(order[slot]);
+        std::complex<double>* dst = u + (i * nf + f.index) * kElements * kComponents;
+        for (std::size_t e = 0; e < kElements; ++e) {
+          for (std::size_t c = 0; c < kComponents; ++c) {
+            const lg::Cx v = f.spectra[slot][e][c];
+            dst[e * kComponents + c] = {v.re, v.im};
+          }
+        }
+      }
+      it[f.index] = f.iterations;
+      conv[f.index] = f.converged;
+      const py::gil_scoped_acquire acquire;
+      if (PyErr_CheckSignals() != 0) throw Interrupted{};
+    });
+  } catch (const Interrupted&) {
+    interrupted = true;
+  }
+  if (interrupted) throw py::error_already_set();
+  return py::make_tuple(spectra, iterations, converged);
+}
+
+// The processing of layergreen-seis's --source, --lowpass and --poles.
+lg::seis::Processing processing(const std::string& source, std::optional<double> lowpass,
+                                int poles) {
+  lg::seis::Processing p;
+  p.source = lg::seis::parse_source(source);  // std::invalid_argument: ValueError
+  if (lowpass) {
+    if (!std::isfinite(*lowpass) || !(*lowpass > 0.0)) {
+      std::ostringstream s;
+      s << "lowpass needs a positive number, not " << *lowpass;
+      throw py::value_error(s.str());
+    }
+    p.lowpass.corner = *lowpass;
+  }
+  if (poles < 1 || poles > 12) {
+    throw py::value_error("poles must be a whole number from 1 to 12, not " +
+                          std::to_string(poles));
+  }
+  p.lowpass.poles = poles;
+  return p;
+}
+
+// Spectra [..., frequency, element, component] as the groups of a result file.
+struct SpectraSet {
+  std::size_t count = 0;  // product of the leading dimensions
+  int nfreq = 0;
+  const std::complex<double>* data = nullptr;
+};
+
+SpectraSet spectra_set(const Complex& spectra, double tl, double aw) {
+  const py::ssize_t nd = spectra.ndim();
+  if (nd < 3 || spectra.shape(nd - 1) != kComponents || spectra.shape(nd - 2) != kElements ||
+      spectra.shape(nd - 3) < 1) {
+    throw py::value_error(
+        "spectra must be an array [..., frequency, element, component] with at least one "
+        "frequency, 6 elements and 3 components");
+  }
+  if (spectra.shape(nd - 3) > 1 << 28) throw py::value_error("too many frequencies");
+  raise_if(lg::positive_problem("TL (time length)", tl));
+  raise_if(lg::positive_problem("AW (damping factor)", aw));
+  SpectraSet s;
+  s.nfreq = static_cast<int>(spectra.shape(nd - 3));
+  s.count = 1;
+  for (py::ssize_t d = 0; d + 3 < nd; ++d) s.count *= static_cast<std::size_t>(spectra.shape(d));
+  s.data = spectra.data();
+  return s;
+}
+
+lg::seis::Seismograms seismograms_of(const SpectraSet& s, std::size_t n, double tl, double aw,
+                                     const lg::seis::Processing& p) {
+  lg::seis::ResultFile r;
+  r.NFREQ = s.nfreq;
+  r.TL = tl;
+  r.AW = aw;
+  r.groups.resize(static_cast<std::size_t>(s.nfreq));
+  const std::complex<double>* src = s.data + n * r.groups.size() * kElements * kComponents;
+  for (auto& group : r.groups) {
+    for (auto& element : group) {
+      for (auto& value : element) value = *src++;
+    }
+  }
+  return lg::seis::make_seismograms(r, p);
+}
+
+py::tuple seismograms(const Complex& spectra, double tl, double aw, const std::string& source,
+                      std::optional<double> lowpass, int poles) {
+  const SpectraSet s = spectra_set(spectra, tl, aw);
+  const lg::seis::Processing p = processing(source, lowpass, poles);
+  const auto npts = static_cast<std::size_t>(2 * s.nfreq);
+  std::vector<py::ssize_t> shape(spectra.shape(), spectra.shape() + spectra.ndim() - 3);
+  shape.insert(shape.end(), {kElements, kComponents, static_cast<py::ssize_t>(npts)});
+  py::array_t<double> out(shape);
+  double* dst = out.mutable_data();
+  double dt = tl / static_cast<double>(npts);
+  for (std::size_t n = 0; n < s.count; ++n) {
+    const lg::seis::Seismograms g = seismograms_of(s, n, tl, aw, p);
+    dt = g.dt;
+    for (const auto& element : g.trace) {
+      for (const auto& trace : element) dst = std::copy(trace.begin(), trace.end(), dst);
+    }
+  }
+  return py::make_tuple(dt, out);
+}
+
+void write_sac(const std::string& stem, double distance, std::optional<double> azimuth,
+               double source_depth, double receiver_depth, const Complex& spectra, double tl,
+               double aw, const std::string& source, std::optional<double> lowpass, int poles) {
+  const SpectraSet s = spectra_set(spectra, tl, aw);
+  if (s.count != 1) throw py::value_error("write_sac takes the spectra of one receiver");
+  const lg::seis::Processing p = processing(source, lowpass, poles);
+  const lg::seis::Seismograms g = seismograms_of(s, 0, tl, aw, p);
+  if (auto problem = lg::seis::overflow_problem(g, aw))
+    throw py::value_error(stem + ": " + *problem);
+  const lg::seis::TraceSite site{lg::seis::station_code(stem), distance, azimuth, source_depth,
+                                 receiver_depth};
+  lg::seis::write_all_or_nothing(lg::seis::sac_files(site, g, p, stem));
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_layergreen, m) {
+  m.doc() = "C++ core of layergreen: spectra of a data set, seismograms and SAC files.";
+  m.attr("version") = LAYERGREEN_VERSION;
+  py::register_exception<lg::seis::WriteError>(m, "WriteError", PyExc_OSError);
+
+  m.def("greens", &greens, py::arg("layers"), py::arg("source_depth"), py::arg("receivers"),
+        py::arg("nfreq"), py::arg("tl"), py::arg("aw"), py::arg("xl"), py::arg("ikmax"),
+        py::arg("uconv"), py::arg("q_law"), py::arg("q_reference_hz"), py::arg("threads"),
+        "Spectra [receiver, frequency, element, component], iteration counts and convergence "
+        "flags [frequency] of one data set (see layergreen.greens).");
+  m.def("seismograms", &seismograms, py::arg("spectra"), py::arg("tl"), py::arg("aw"),
+        py::arg("source"), py::arg("lowpass"), py::arg("poles"),
+        "(dt, traces [..., element, component, sample]) from spectra [..., frequency, element, "
+        "component], as layergreen-seis computes them.");
+  m.def("write_sac", &write_sac, py::arg("stem"), py::arg("distance"), py::arg("azimuth"),
+        py::arg("source_depth"), py::arg("receiver_depth"), py::arg("spectra"), py::arg("tl"),
+        py::arg("aw"), py::arg("source"), py::arg("lowpass"), py::arg("poles"),
+        "The 18 SAC files STEM.e1x.sac ... STEM.e6z.sac of one receiver, as layergreen-seis "
+        "writes them (all or none).");
+}

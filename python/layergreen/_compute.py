@@ -1,0 +1,96 @@
+"""layergreen.greens: the spectra of one data set (a source depth and a set of receivers)
+computed by the program's kernel, and the choice of XL and IKMAX by the README's rules."""
+
+import math
+import warnings
+from typing import NamedTuple
+
+import numpy as np
+
+from . import _layergreen
+
+
+class Greens(NamedTuple):
+    """The result of :func:`greens`.
+
+    spectra: complex [receiver, frequency, element, component].
+    iterations: int [frequency], wavenumber steps taken (ikmax + 1 when a sum did not converge).
+    """
+    spectra: np.ndarray
+    iterations: np.ndarray
+
+
+def auto_sampling(layers, source_depth, receivers, nfreq, tl):
+    """XL and IKMAX for a data set by the README's rules ("Choosing TL, AW, XL, IKMAX").
+
+    XL = 1.2 (r_max + vp_max tl): the source images of the wavenumber sum arrive after tl.
+    IKMAX = XL/(2 pi) (2 pi f_max / vs_min + 5 / dz), dz the smallest source-receiver depth
+    difference, at least a tenth of the shortest S wavelength (vs_min / f_max / 10).
+    Returns (xl, ikmax).
+    """
+    layers = np.asarray(layers, dtype=float)
+    receivers = np.asarray(receivers, dtype=float)
+    vp_max = float(np.max(layers[:, 1]))
+    vs_min = float(np.min(layers[:, 2]))
+    r_max = float(np.max(np.hypot(receivers[:, 0], receivers[:, 1])))
+    xl = 1.2 * (r_max + vp_max * tl)
+    f_max = (nfreq - 1) / tl
+    dz = float(np.min(np.abs(receivers[:, 2] - source_depth)))
+    if f_max > 0:
+        dz = max(dz, vs_min / f_max / 10)
+    else:
+        dz = max(dz, xl / 100)
+    ikmax = math.ceil(xl / (2 * math.pi) * (2 * math.pi * f_max / vs_min + 5 / dz))
+    return xl, ikmax
+
+
+def greens(layers, source_depth, receivers, nfreq, tl, aw=2.0, xl=None, ikmax=None,
+           uconv=1e-4, q_law="classic", q_reference_hz=1.0, threads=None):
+    """Spectra of the six moment-tensor elements at every receiver of one data set.
+
+    layers: (n, 6) array, one row per layer, top down, the half-space last: thickness (the
+        half-space's is not used), vp, vs, rho, qp, qs, as in the bank file's /model/layers.
+    source_depth: depth of the source, positive down.
+    receivers: (n, 3) array of x, y (relative to the source's epicentre; x north, y east) and
+        depth of each receiver.
+    nfreq, tl, aw: frequencies 0, 1/tl, ..., (nfreq-1)/tl, at the complex angular frequency
+        2 pi f - i pi aw/tl.
+    xl, ikmax: periodicity length and largest index of the wavenumber sum (step 2 pi/xl); None
+        chooses them with :func:`auto_sampling`.
+    uconv: convergence threshold of the wavenumber sums (0: every frequency runs to ikmax).
+    q_law: "classic" (the result files' anelastic law) or "constant-q" (with q_reference_hz).
+    threads: worker threads (None: OMP_NUM_THREADS, else every hardware thread). The numbers
+        are the same for every count. The GIL is released while computing.
+
+    Units are those of the model (for example km, km/s, g/cm^3). The spectra follow the result
+    files' conventions: U(w) = integral u(t) exp(-i w t) dt at the complex frequencies, the
+    impulse response (displacement for a moment history delta(t)), moment tensor in x, y, z
+    (z down), components x, y, z with z positive up, elements xy, xz, -yz, zz-xx, zz-yy,
+    xx+yy+zz; with km, km/s, g/cm^3, times 1e-15 gives metres per newton-metre. The numbers are
+    those of a classic run of the same data set.
+
+    Returns Greens(spectra [receiver, frequency, element, component], iterations [frequency]).
+    Bad arguments raise ValueError with the words of the command line's messages.
+    """
+    layers = np.ascontiguousarray(layers, dtype=float)
+    receivers = np.ascontiguousarray(receivers, dtype=float)
+    if xl is None or ikmax is None:
+        try:
+            xl_auto, ikmax_auto = auto_sampling(layers, source_depth, receivers, nfreq, tl)
+        except (ValueError, IndexError, OverflowError, ZeroDivisionError):
+            # Arguments that cannot be right; the module names their problem.
+            xl_auto, ikmax_auto = 1.0, 0
+        xl = xl_auto if xl is None else xl
+        ikmax = ikmax_auto if ikmax is None else ikmax
+    spectra, iterations, converged = _layergreen.greens(
+        layers, float(source_depth), receivers, int(nfreq), float(tl), float(aw), float(xl),
+        int(ikmax), float(uconv), q_law, float(q_reference_hz), threads)
+    if uconv > 0 and not converged.all():
+        bad = np.flatnonzero(~converged)
+        warnings.warn(f"{len(bad)} of {nfreq} frequencies reached IKMAX = {ikmax} without "
+                      f"converging (highest frequency {bad[-1] / tl:g})", RuntimeWarning,
+                      stacklevel=2)
+    if not np.all(np.isfinite(spectra)):
+        warnings.warn("some spectra are not finite numbers; the model or the sampling leaves the "
+                      "computation without a finite result there", RuntimeWarning, stacklevel=2)
+    return Greens(spectra, iterations)

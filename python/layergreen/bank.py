@@ -1,0 +1,258 @@
+"""layergreen.Bank: a bank file of `layergreen bank` (HDF5, read with h5py), its spectra,
+seismograms, synthetics for any mechanism, and export to SAC and npz."""
+
+import os
+import tomllib
+
+import h5py
+import numpy as np
+
+from . import _layergreen
+from .mechanism import element_weights, mechanism_tensor, strike_dip_rake
+from .seismograms import rotate, seismograms, source_text
+
+
+def _strings(values):
+    return [v.decode() if isinstance(v, bytes) else str(v) for v in values]
+
+
+class Stations:
+    """The stations of a bank: ``name`` (list of str), ``x``, ``y`` (north, east, in the model's
+    length unit) and, when the configuration gave them, ``lat``, ``lon`` (degrees; else None)."""
+
+    def __init__(self, group):
+        self.name = _strings(group["name"][()])
+        self.x = group["x"][()]
+        self.y = group["y"][()]
+        self.lat = group["lat"][()] if "lat" in group else None
+        self.lon = group["lon"][()] if "lon" in group else None
+
+    def __len__(self):
+        return len(self.name)
+
+
+class Subfaults:
+    """The subfaults of a bank (index i from 0 is subfault number i + 1): centre ``x``, ``y``,
+    ``depth``, fault ``row`` and ``along_strike`` index, and ``strike``, ``dip`` (degrees; None
+    when the bank gives neither per-subfault values nor a [fault] strike and dip)."""
+
+    def __init__(self, group, strike, dip):
+        self.x = group["x"][()]
+        self.y = group["y"][()]
+        self.depth = group["depth"][()]
+        self.row = group["row"][()]
+        self.along_strike = group["along_strike"][()]
+        n = len(self.x)
+        self.strike = None if strike is None else np.broadcast_to(np.asarray(strike, float), (n,))
+        self.dip = None if dip is None else np.broadcast_to(np.asarray(dip, float), (n,))
+
+    def __len__(self):
+        return len(self.x)
+
+
+def _fault_angles(h5):
+    """Strike and dip per subfault, or the [fault] strike and dip of the configuration text
+    kept in the root attributes, or (None, None)."""
+    sub = h5["subfaults"]
+    if "strike" in sub and "dip" in sub:
+        return sub["strike"][()], sub["dip"][()]
+    for value in h5.attrs.values():
+        if isinstance(value, bytes):
+            value = value.decode(errors="replace")
+        if not isinstance(value, str) or "[fault]" not in value:
+            continue
+        try:
+            fault = tomllib.loads(value).get("fault", {})
+        except tomllib.TOMLDecodeError:
+            continue
+        if "strike" in fault and "dip" in fault:
+            return float(fault["strike"]), float(fault["dip"])
+    return None, None
+
+
+class Bank:
+    """A bank file, opened for reading; the spectra are read pair by pair when asked for.
+
+    ``stations`` (:class:`Stations`), ``subfaults`` (:class:`Subfaults`), ``frequencies`` (the
+    real frequencies k/tl), ``tl``, ``aw``, ``omega_imag`` (= -pi aw/tl), ``layers`` [layer, 6]
+    and ``q_law`` describe the bank. Stations are given by index (from 0) or name, subfaults by
+    index from 0 (subfault number minus one).
+
+    Conventions are those of the result files and layergreen-seis: x north, y east, z up for
+    the components; moment tensors in x, y, z down (or r, t, p); the spectra are the impulse
+    response at the complex frequencies; with km, km/s and g/cm^3 a value times 1e-15 is in
+    metres per newton-metre.
+    """
+
+    def __init__(self, path):
+        self.path = os.fspath(path)
+        self._h5 = h5py.File(self.path, "r")
+        freq = self._h5["frequencies"]
+        self.frequencies = freq[()]
+        self.tl = float(freq.attrs["tl"])
+        self.aw = float(freq.attrs["aw"])
+        self.omega_imag = float(freq.attrs["omega_imag"]) if "omega_imag" in freq.attrs \
+            else -np.pi * self.aw / self.tl
+        self.stations = Stations(self._h5["stations"])
+        self.subfaults = Subfaults(self._h5["subfaults"], *_fault_angles(self._h5))
+        model = self._h5["model/layers"]
+        self.layers = model[()]
+        q_law = model.attrs.get("q_law", "classic")
+        self.q_law = q_law.decode() if isinstance(q_law, bytes) else str(q_law)
+        self._rows = np.unique(self.subfaults.row)
+
+    def close(self):
+        self._h5.close()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def __repr__(self):
+        return (f"Bank({self.path!r}: {len(self.stations)} stations, {len(self.subfaults)} "
+                f"subfaults, {len(self.frequencies)} frequencies)")
+
+    # -- indices and geometry ------------------------------------------------------------------
+    def station_index(self, station):
+        """The index of a station given by index or name."""
+        if isinstance(station, str):
+            try:
+                return self.stations.name.index(station)
+            except ValueError:
+                raise ValueError(f"no station named {station!r} in {self.path}") from None
+        i = int(station)
+        if not 0 <= i < len(self.stations):
+            raise ValueError(f"station index {i} is out of range: the bank has "
+                             f"{len(self.stations)} stations")
+        return i
+
+    def subfault_index(self, subfault):
+        i = int(subfault)
+        if not 0 <= i < len(self.subfaults):
+            raise ValueError(f"subfault index {i} is out of range: the bank has "
+                             f"{len(self.subfaults)} subfaults (indices from 0)")
+        return i
+
+    def distance(self, station, subfault):
+        """Horizontal distance of the station from the subfault's centre."""
+        return float(self._h5["geometry/distance"][self.station_index(station),
+                                                   self.subfault_index(subfault)])
+
+    def azimuth(self, station, subfault):
+        """Azimuth of the station seen from the subfault (degrees from x towards y); None at
+        zero distance."""
+        i, j = self.station_index(station), self.subfault_index(subfault)
+        if self._h5["geometry/distance"][i, j] == 0:
+            return None
+        return float(self._h5["geometry/azimuth"][i, j])
+
+    # -- spectra and time series ---------------------------------------------------------------
+    def spectra(self, station, subfault):
+        """Complex spectra [frequency, element, component] of one station and subfault."""
+        return self._h5["spectra"][self.station_index(station), self.subfault_index(subfault)]
+
+    def iterations(self, station, subfault):
+        """Wavenumber steps taken [frequency] by the data set of the station and the subfault's
+        row."""
+        row = np.searchsorted(self._rows, self.subfaults.row[self.subfault_index(subfault)])
+        return self._h5["iterations"][self.station_index(station), row]
+
+    def seismograms(self, station, subfault, source="impulse", lowpass=None, poles=4,
+                    components="xyz"):
+        """Time series of the six elements, as layergreen-seis makes them.
+
+        source: "impulse" (velocity for a step in moment), "step", ("triangle", D) or
+        ("ramp", D) (displacement for a final moment of 1); lowpass, poles: causal Butterworth
+        low-pass (corner in cycles per time unit); components: "xyz", "zne" (x north, y east)
+        or "zrt" (radial away from the source, transverse 90 degrees clockwise from it), in
+        that order, z up. Returns (t, traces [element, component, sample]), t from the source
+        origin time.
+        """
+        t, traces = seismograms(self.spectra(station, subfault), self.tl, self.aw, source,
+                                lowpass, poles)
+        azimuth = self.azimuth(station, subfault) if components == "zrt" else None
+        return t, rotate(traces, components, azimuth)
+
+    def synthetic(self, station, subfault, mechanism, m0=1.0, frame="xyz", source="impulse",
+                  lowpass=None, poles=4, components="xyz"):
+        """The three components of the field of one source mechanism at a station.
+
+        mechanism: (strike, dip, rake) in degrees with scalar moment m0, or a moment tensor
+        (3 x 3, or six components (Mxx, Myy, Mzz, Mxy, Mxz, Myz) for frame "xyz", (Mrr, Mtt,
+        Mpp, Mrt, Mrp, Mtp) for frame "rtp") multiplied by m0. The field is the sum of the
+        elements with the weights of :func:`layergreen.element_weights`; it is in the model's
+        units times the unit of m0 (km, km/s, g/cm^3 and m0 in N m: times 1e-15 for metres).
+        Other arguments as for :meth:`seismograms`. Returns (t, u [component, sample]).
+        """
+        weights = element_weights(mechanism_tensor(mechanism, m0, frame))
+        t, traces = self.seismograms(station, subfault, source, lowpass, poles, components)
+        return t, np.tensordot(weights, traces, axes=(0, 0))
+
+    def strike_dip_slip(self, station, subfault, rake_pair=(0, 90), m0=1.0, source="impulse",
+                        lowpass=None, poles=4, components="xyz"):
+        """The two slip Green's functions of a linear slip inversion: the fields of unit slip
+        directions rake_pair (degrees; default along strike and up dip) on the subfault's own
+        strike and dip, scalar moment m0. Returns (t, u [rake, component, sample])."""
+        j = self.subfault_index(subfault)
+        if self.subfaults.strike is None:
+            raise ValueError(f"{self.path} gives no strike and dip of its subfaults")
+        strike, dip = self.subfaults.strike[j], self.subfaults.dip[j]
+        weights = np.array([element_weights(strike_dip_rake(strike, dip, rake, m0))
+                            for rake in rake_pair])
+        t, traces = self.seismograms(station, j, source, lowpass, poles, components)
+        return t, np.tensordot(weights, traces, axes=(1, 0))
+
+    # -- export ---------------------------------------------------------------------------------
+    def _pairs(self, stations, subfaults):
+        st = range(len(self.stations)) if stations is None else \
+            [self.station_index(s) for s in stations]
+        sf = range(len(self.subfaults)) if subfaults is None else \
+            [self.subfault_index(s) for s in subfaults]
+        return [(i, j) for i in st for j in sf]
+
+    def to_sac(self, folder, stations=None, subfaults=None, source="impulse", lowpass=None,
+               poles=4):
+        """Writes the 18 SAC files of every station and subfault (or of those given) into
+        folder, named NAME.N.e1x.sac ... NAME.N.e6z.sac for station NAME and subfault number N
+        (index + 1), by the C++ writer of layergreen-seis: the same files as layergreen-seis
+        makes of a result file of the same spectra. Each pair's files are written all or none.
+        Returns the list of the pairs' file stems."""
+        os.makedirs(folder, exist_ok=True)
+        stems = []
+        for i, j in self._pairs(stations, subfaults):
+            stem = os.path.join(os.fspath(folder), f"{self.stations.name[i]}.{j + 1}")
+            _layergreen.write_sac(stem, self.distance(i, j), self.azimuth(i, j),
+                                  float(self.subfaults.depth[j]), 0.0, self.spectra(i, j),
+                                  self.tl, self.aw, source_text(source),
+                                  None if lowpass is None else float(lowpass), int(poles))
+            stems.append(stem)
+        return stems
+
+    def to_npz(self, path, stations=None, subfaults=None, source="impulse", lowpass=None,
+               poles=4, components="xyz"):
+        """Writes a numpy .npz file with the spectra [station, subfault, frequency, element,
+        component] and the seismograms [station, subfault, element, component, sample] (see
+        :meth:`seismograms`) of the stations and subfaults given (default all), the time
+        axis ``t``, ``frequencies``, ``tl``, ``aw``, the station and subfault tables, the
+        distances and azimuths, and the processing in words."""
+        st = list(range(len(self.stations))) if stations is None else \
+            [self.station_index(s) for s in stations]
+        sf = list(range(len(self.subfaults))) if subfaults is None else \
+            [self.subfault_index(s) for s in subfaults]
+        spectra = np.array([[self.spectra(i, j) for j in sf] for i in st])
+        t, traces = seismograms(spectra, self.tl, self.aw, source, lowpass, poles)
+        if components != "xyz":
+            traces = np.array([[rotate(traces[a, b], components,
+                                       self.azimuth(i, j) if components == "zrt" else None)
+                                for b, j in enumerate(sf)] for a, i in enumerate(st)])
+        np.savez(path, spectra=spectra, seismograms=traces, t=t, frequencies=self.frequencies,
+                 tl=self.tl, aw=self.aw, components=components,
+                 source=source_text(source), lowpass=np.nan if lowpass is None else lowpass,
+                 poles=poles, station_name=np.array([self.stations.name[i] for i in st]),
+                 station_x=self.stations.x[st], station_y=self.stations.y[st],
+                 subfault_index=np.array(sf), subfault_x=self.subfaults.x[sf],
+                 subfault_y=self.subfaults.y[sf], subfault_depth=self.subfaults.depth[sf],
+                 distance=self._h5["geometry/distance"][()][np.ix_(st, sf)],
+                 azimuth=self._h5["geometry/azimuth"][()][np.ix_(st, sf)])

@@ -1,0 +1,62 @@
+"""Seismograms from spectra by the code of layergreen-seis (inverse transform with the damping
+correction, source time functions, causal Butterworth low-pass), and the rotation of the
+horizontal components."""
+
+import numpy as np
+
+from . import _layergreen
+
+COMPONENT_SETS = ("xyz", "zne", "zrt")
+
+
+def source_text(source):
+    """The layergreen-seis --source text of "impulse", "step", ("triangle", D) or ("ramp", D)."""
+    if isinstance(source, str):
+        return source
+    try:
+        kind, duration = source
+    except (TypeError, ValueError):
+        raise ValueError('source must be "impulse", "step", ("triangle", D) or ("ramp", D), '
+                         f"not {source!r}") from None
+    return f"{kind}:{float(duration)!r}"
+
+
+def seismograms(spectra, tl, aw, source="impulse", lowpass=None, poles=4):
+    """Time series of spectra [..., frequency, element, component] given at the frequencies
+    k/tl, k = 0 ... nfreq-1, with damping aw (complex angular frequency 2 pi f - i pi aw/tl).
+
+    Exactly what layergreen-seis computes: 2 nfreq samples at dt = tl/(2 nfreq), the first at
+    the source origin time; the damping undone by exp(pi aw t/tl).
+    source: "impulse" (the spectra as they are: displacement for a moment history delta(t),
+        which is the ground velocity for a step in moment), "step" (displacement for a step),
+        ("triangle", D) (moment rate an isosceles triangle of duration D, final moment 1) or
+        ("ramp", D) (M(t) = (1 - cos(pi t/D))/2 up to D).
+    lowpass, poles: causal Butterworth low-pass, corner frequency in cycles per time unit.
+    Returns (t, traces [..., element, component, sample]).
+    """
+    dt, traces = _layergreen.seismograms(np.ascontiguousarray(spectra, dtype=complex),
+                                         float(tl), float(aw), source_text(source),
+                                         None if lowpass is None else float(lowpass), int(poles))
+    return np.arange(traces.shape[-1]) * dt, traces
+
+
+def rotate(traces, components, azimuth=None):
+    """Components x, y, z (axis -2 of traces) as "xyz", "zne" (x north, y east) or "zrt".
+
+    zrt: radial away from the source along ``azimuth`` (degrees from x towards y, the station
+    seen from the source), transverse 90 degrees clockwise from it seen from above (towards
+    azimuth + 90); z is positive up in every set.
+    """
+    if components not in COMPONENT_SETS:
+        raise ValueError(f'components must be "xyz", "zne" or "zrt", not {components!r}')
+    x, y, z = traces[..., 0, :], traces[..., 1, :], traces[..., 2, :]
+    if components == "xyz":
+        return traces
+    if components == "zne":
+        return np.stack([z, x, y], axis=-2)
+    if azimuth is None or not np.isfinite(azimuth):
+        raise ValueError("radial and transverse need an azimuth (none at zero distance)")
+    a = np.radians(azimuth)
+    radial = np.cos(a) * x + np.sin(a) * y
+    transverse = -np.sin(a) * x + np.cos(a) * y
+    return np.stack([z, radial, transverse], axis=-2)

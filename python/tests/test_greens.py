@@ -1,0 +1,94 @@
+"""layergreen.greens against the classic run: the regression cases' result files to every
+printed digit and iteration count, and the command line's words for bad arguments."""
+
+import os
+import shutil
+import subprocess
+
+import numpy as np
+import pytest
+
+import layergreen
+from conftest import REGRESSION, read_result, spectrum_lines, thicknesses
+
+# (case, station folder, file numbers of one data set = one row)
+DATA_SETS = [("basic", "green/OSK", "OSK", range(1, 6)), ("basic", "green/OSK", "OSK", range(6, 11)),
+             ("basic", "green/KBE", "KBE", range(1, 6)), ("basic", "green/KBE", "KBE", range(6, 11)),
+             ("mixed", "out/MIX", "MIX", range(1, 5)), ("mixed", "out/MIX", "MIX", range(5, 9))]
+
+
+@pytest.mark.parametrize("case,folder,code,numbers", DATA_SETS)
+def test_equals_classic_run_digits(case, folder, code, numbers):
+    files = [read_result(REGRESSION / case / "expected" / folder / f"{code}.{n}") for n in numbers]
+    p = files[0]
+    receivers = np.array([r["receiver"] - [p["xs"], p["ys"], 0.0] for r in files])
+    result = layergreen.greens(thicknesses(p["layers"]), p["zs"], receivers, p["nfreq"], p["tl"],
+                               aw=p["aw"], xl=p["xl"], ikmax=p["ikmax"], uconv=p["uconv"],
+                               threads=1 + numbers[0] % 2)
+    assert result.spectra.shape == (len(files), p["nfreq"], 6, 3)
+    np.testing.assert_array_equal(result.iterations, p["iterations"])
+    for r, u in zip(files, result.spectra):
+        for k in range(p["nfreq"]):
+            assert spectrum_lines(u[k]) == r["text"][k], f"{code}, frequency {k}"
+
+
+def test_thread_counts_agree():
+    r = read_result(REGRESSION / "mixed" / "expected" / "out" / "MIX" / "MIX.5")
+    args = (thicknesses(r["layers"]), 25.0, [[0, 0, 25.0], [5, 5, 3.0], [8, -2, 30.0]], 8, 16.0)
+    one = layergreen.greens(*args, xl=300.0, ikmax=300, uconv=1e-3, threads=1)
+    two = layergreen.greens(*args, xl=300.0, ikmax=300, uconv=1e-3, threads=2)
+    np.testing.assert_array_equal(one.spectra, two.spectra)
+    np.testing.assert_array_equal(one.iterations, two.iterations)
+
+
+# A fault in the model file's group or layer lines, and the same fault as greens arguments.
+BAD = [
+    ("TL=25.6", "TL=-1.0", {"tl": -1.0}),
+    ("AW=2.0", "AW=0.0", {"aw": 0.0}),
+    ("IKMAX=1500", "IKMAX=-3", {"ikmax": -3}),
+    ("   4.0   5.50   3.15", "   4.0   5.50   0.0 ", {"layer": (1, 2, 0.0)}),
+    ("  10.0   6.00   3.45   2.70   400.   200.", "  10.0   6.00   3.45   2.70   400.   0.5",
+     {"layer": (2, 5, 0.5)}),
+]
+
+
+@pytest.mark.parametrize("old,new,change", BAD)
+def test_bad_arguments_use_command_line_words(tmp_path, old, new, change):
+    run = tmp_path / "run"
+    shutil.copytree(REGRESSION / "basic", run, ignore=shutil.ignore_patterns("expected"))
+    model = run / "model" / "strOSK"
+    text = model.read_text()
+    assert old in text
+    model.write_text(text.replace(old, new, 1))
+    cli = subprocess.run([os.environ["LAYERGREEN_EXE"]], cwd=run, capture_output=True, text=True)
+    assert cli.returncode == 2
+    prefix = "layergreen: model/strOSK:"
+    line = next(l for l in cli.stderr.splitlines() if l.startswith(prefix))
+    expected = line.split(": ", 2)[2]
+
+    r = read_result(REGRESSION / "basic" / "expected" / "green" / "OSK" / "OSK.1")
+    args = {"tl": r["tl"], "aw": r["aw"], "xl": r["xl"], "ikmax": r["ikmax"]}
+    layers = thicknesses(r["layers"])
+    if "layer" in change:
+        i, column, value = change["layer"]
+        layers[i, column] = value
+    else:
+        args.update(change)
+    tl = args.pop("tl")
+    with pytest.raises(ValueError) as e:
+        layergreen.greens(layers, 6.0, [[25.0, 8.0, 0.0]], r["nfreq"], tl, **args)
+    assert str(e.value) == expected
+
+
+def test_bad_shapes_and_values():
+    layers = [[2.0, 4.5, 2.6, 2.4, 200, 100], [0, 7.9, 4.5, 3.3, 800, 400]]
+    with pytest.raises(ValueError, match="layers must be an"):
+        layergreen.greens([[1, 2, 3]], 6.0, [[1, 0, 0]], 4, 10.0)
+    with pytest.raises(ValueError, match="receivers must be an"):
+        layergreen.greens(layers, 6.0, [1, 0, 0], 4, 10.0)
+    with pytest.raises(ValueError, match="receiver 1: receiver y = nan is not a finite number"):
+        layergreen.greens(layers, 6.0, [[1, 0, 0], [2, np.nan, 0]], 4, 10.0)
+    with pytest.raises(ValueError, match='q_law must be "classic" or "constant-q"'):
+        layergreen.greens(layers, 6.0, [[1, 0, 0]], 4, 10.0, q_law="constant")
+    with pytest.raises(ValueError, match="threads takes a whole number"):
+        layergreen.greens(layers, 6.0, [[1, 0, 0]], 4, 10.0, threads=0)
