@@ -59,7 +59,7 @@ def main():
     distances = np.array([d for _, d, _ in traces])
     spacing = np.ptp(distances) / max(len(traces) - 1, 1) or 1.0
     peak = max(np.abs(u).max() for _, _, u in traces) or 1.0
-    gain = 2.5 * spacing / peak
+    gain = 1.5 * spacing / peak
     colours = plt.get_cmap("tab10")
     fig, axes = plt.subplots(1, 3, figsize=(13, 8), sharey=True)
     for k, label in ((1, "radial"), (2, "transverse"), (0, "vertical (up)")):

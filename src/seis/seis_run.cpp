@@ -1,9 +1,6 @@
 #include "seis/seis_run.h"
 
-#include <cmath>
 #include <filesystem>
-#include <limits>
-#include <numbers>
 #include <set>
 #include <sstream>
 #include <string>
