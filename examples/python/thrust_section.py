@@ -42,6 +42,8 @@ def main():
         rows = np.unique(bank.subfaults.row)
         row = rows[0] if args.row is None else args.row
         subfaults = np.flatnonzero(bank.subfaults.row == row)
+        if bank.subfaults.strike is None:
+            parser.error(f"{args.bank} gives no strike and dip of its subfaults")
         if len(subfaults) == 0:
             parser.error(f"no subfault in row {row} (rows: {', '.join(map(str, rows))})")
         traces = []  # (station, distance, u [z, r, t])
