@@ -74,8 +74,8 @@ class Bank:
     """A bank file, opened for reading; the spectra are read pair by pair when asked for.
 
     ``stations`` (:class:`Stations`), ``subfaults`` (:class:`Subfaults`), ``frequencies`` (the
-    real frequencies k/tl), ``tl``, ``aw``, ``omega_imag`` (= -pi aw/tl), ``layers`` [layer, 6]
-    and ``q_law`` describe the bank. Stations are given by index (from 0) or name, subfaults by
+    real frequencies k/tl), ``tl``, ``aw``, ``omega_imag`` (= -pi aw/tl), ``layers`` [layer, 6],
+    ``q_law`` and ``xl``, ``ikmax``, ``uconv`` describe the bank. Stations are given by index (from 0) or name, subfaults by
     index from 0 (subfault number minus one).
 
     Conventions are those of the result files and layergreen-seis: x north, y east, z up for
@@ -99,6 +99,10 @@ class Bank:
         self.layers = model[()]
         q_law = model.attrs.get("q_law", "classic")
         self.q_law = q_law.decode() if isinstance(q_law, bytes) else str(q_law)
+        # The wavenumber sampling the bank was computed with (None when not recorded).
+        self.xl = float(model.attrs["xl"]) if "xl" in model.attrs else None
+        self.ikmax = int(model.attrs["ikmax"]) if "ikmax" in model.attrs else None
+        self.uconv = float(model.attrs["uconv"]) if "uconv" in model.attrs else None
         self._rows = np.unique(self.subfaults.row)
 
     def close(self):

@@ -74,10 +74,12 @@ def spectrum_lines(u):
             for c in range(3) for half in range(2)]
 
 
-def write_bank(path, spectra, iterations, tl, aw, layers, stations, subfaults, config=""):
+def write_bank(path, spectra, iterations, tl, aw, layers, stations, subfaults, sampling,
+               config=""):
     """A bank file in the layout of `layergreen bank`. spectra [station, subfault, frequency,
     element, component]; iterations [station, row, frequency]; stations: dict of name, x, y;
-    subfaults: dict of x, y, depth, row, along_strike and optionally strike, dip."""
+    subfaults: dict of x, y, depth, row, along_strike and optionally strike, dip; sampling: xl,
+    ikmax, uconv."""
     nfreq = spectra.shape[2]
     with h5py.File(path, "w") as f:
         f["spectra"] = spectra.astype(complex)
@@ -95,6 +97,8 @@ def write_bank(path, spectra, iterations, tl, aw, layers, stations, subfaults, c
         f["geometry/azimuth"] = np.mod(np.degrees(np.arctan2(dy, dx)), 360.0)
         f["model/layers"] = np.asarray(layers, float)
         f["model/layers"].attrs["q_law"] = "classic"
+        for key in ("xl", "ikmax", "uconv"):
+            f["model/layers"].attrs[key] = float(sampling[key])
         f.attrs["configuration"] = config
         f.attrs["version"] = layergreen.__version__
         f.attrs["conventions"] = "x north, y east, z down; components x, y, z up"
@@ -122,7 +126,7 @@ def digits_bank(tmp_path_factory, basic_osk):
               "length = 32.5\nwidth = 10.0\nn_strike = 5\nn_dip = 2\n")
     path = tmp_path_factory.mktemp("digits") / "osk.h5"
     write_bank(path, spectra, iterations, first["tl"], first["aw"], thicknesses(first["layers"]),
-               {"name": ["OSK"], "x": [0.0], "y": [0.0]}, subfaults, config)
+               {"name": ["OSK"], "x": [0.0], "y": [0.0]}, subfaults, first, config)
     return path
 
 
@@ -154,5 +158,5 @@ def axes_bank(tmp_path_factory):
                  "strike": [AXES_ANGLES[0]], "dip": [AXES_ANGLES[1]]}
     path = tmp_path_factory.mktemp("axes") / "axes.h5"
     write_bank(path, spectra, iterations, SAMPLING["tl"], SAMPLING["aw"], MODEL, AXES,
-               subfaults)
+               subfaults, SAMPLING)
     return path

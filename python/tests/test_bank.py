@@ -15,7 +15,7 @@ def test_reads_tables_and_spectra(digits_bank, basic_osk):
     with layergreen.Bank(digits_bank) as bank:
         assert bank.stations.name == ["OSK"] and len(bank.subfaults) == 10
         np.testing.assert_allclose(bank.frequencies, np.arange(32) / 25.6)
-        assert (bank.tl, bank.aw) == (25.6, 2.0)
+        assert (bank.tl, bank.aw, bank.xl, bank.ikmax, bank.uconv) == (25.6, 2.0, 400, 1500, 1e-4)
         np.testing.assert_array_equal(bank.subfaults.depth, [6.0] * 5 + [11.0] * 5)
         for j in (2, 7):
             np.testing.assert_array_equal(bank.spectra("OSK", j), basic_osk[j]["spectra"])

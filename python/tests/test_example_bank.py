@@ -31,7 +31,6 @@ def test_example_bank_equals_greens(example_bank):
     with layergreen.Bank(example_bank) as bank:
         assert len(bank.stations) == 5 and len(bank.subfaults) == 40
         assert bank.spectra(0, 0).shape == (len(bank.frequencies), 6, 3)
-        model = bank._h5["model/layers"].attrs
         for station, row in ((0, bank.subfaults.row.min()), ("ABOVE05", bank.subfaults.row.max())):
             i = bank.station_index(station)
             subfaults = np.flatnonzero(bank.subfaults.row == row)
@@ -39,8 +38,8 @@ def test_example_bank_equals_greens(example_bank):
                                          bank.stations.y[i] - bank.subfaults.y[subfaults],
                                          np.zeros(len(subfaults))])
             g = layergreen.greens(bank.layers, bank.subfaults.depth[subfaults[0]], receivers,
-                                  len(bank.frequencies), bank.tl, aw=bank.aw, xl=model["xl"],
-                                  ikmax=int(model["ikmax"]), uconv=model["uconv"],
+                                  len(bank.frequencies), bank.tl, aw=bank.aw, xl=bank.xl,
+                                  ikmax=bank.ikmax, uconv=bank.uconv,
                                   q_law=bank.q_law)
             for k, j in enumerate(subfaults):
                 np.testing.assert_array_equal(bank.spectra(i, j), g.spectra[k])
