@@ -8,8 +8,9 @@ After `layergreen bank` has made the example bank (see the README's "Banks" sect
         examples/bank/bank.h5 -o thrust_section.png
 
 Each subfault slips with rake 90 (pure thrust) on its own strike and dip, with a triangular
-moment rate of 2 time units and a 0.5 Hz low-pass; traces are scaled together, so amplitudes
-compare across the section. --reduce V plots against the reduced time t - distance/V.
+moment rate of 2 time units and a 0.5 Hz low-pass. Each trace's three components share one
+scale (--common-scale: one scale for the whole section); --reduce V plots against the
+reduced time t - distance/V.
 """
 
 import argparse
@@ -34,6 +35,9 @@ def main():
     parser.add_argument("--rake", type=float, default=90.0, help="rake in degrees")
     parser.add_argument("--duration", type=float, default=2.0, help="source duration")
     parser.add_argument("--lowpass", type=float, default=0.5, help="low-pass corner (Hz)")
+    parser.add_argument("--common-scale", action="store_true",
+                        help="one scale for every trace (default: each trace's three "
+                             "components scaled by their largest value)")
     parser.add_argument("--reduce", type=float, default=None, metavar="V",
                         help="reduction velocity: time axis t - distance/V")
     args = parser.parse_args()
@@ -59,16 +63,16 @@ def main():
                  f"{args.lowpass:g} Hz")
 
     distances = np.array([d for _, d, _ in traces])
-    spacing = np.ptp(distances) / max(len(traces) - 1, 1) or 1.0
-    peak = max(np.abs(u).max() for _, _, u in traces) or 1.0
-    gain = 1.5 * spacing / peak
+    height = 3.0 * (np.ptp(distances) / max(len(traces) - 1, 1) or 1.0)
+    common = max(np.abs(u).max() for _, _, u in traces) or 1.0
     colours = plt.get_cmap("tab10")
     fig, axes = plt.subplots(1, 3, figsize=(13, 8), sharey=True)
     for k, label in ((1, "radial"), (2, "transverse"), (0, "vertical (up)")):
         ax = axes[[1, 2, 0].index(k)]
         for station, d, u in traces:
             shift = 0.0 if args.reduce is None else d / args.reduce
-            ax.plot(t - shift, d + gain * u[k], lw=0.7, color=colours(station % 10))
+            peak = common if args.common_scale else (np.abs(u).max() or 1.0)
+            ax.plot(t - shift, d + height * u[k] / peak, lw=0.7, color=colours(station % 10))
         ax.set_title(label)
         ax.set_xlabel("time" if args.reduce is None else f"t - distance/{args.reduce:g}")
         ax.grid(alpha=0.3)
@@ -77,7 +81,7 @@ def main():
     axes[2].legend(handles=handles, loc="upper right", fontsize="small")
     fig.suptitle(title)
     fig.tight_layout()
-    fig.savefig(args.output, dpi=110)
+    fig.savefig(args.output, dpi=90)
     print(f"{args.output}: {len(traces)} traces")
 
 
