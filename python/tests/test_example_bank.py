@@ -22,8 +22,9 @@ def example_bank(tmp_path_factory):
         pytest.skip("examples/bank is not part of this tree")
     folder = tmp_path_factory.mktemp("example")
     shutil.copy(CONFIG, folder / "bank.toml")
-    subprocess.run([os.environ["LAYERGREEN_EXE"], "bank", "bank.toml", "--threads", "2"],
-                   cwd=folder, check=True, capture_output=True)
+    run = subprocess.run([os.environ["LAYERGREEN_EXE"], "bank", "bank.toml", "--threads", "2"],
+                         cwd=folder, capture_output=True, text=True)
+    assert run.returncode == 0, run.stderr
     return folder / "bank.h5"
 
 
@@ -49,6 +50,7 @@ def test_example_bank_equals_greens(example_bank):
 def test_example_script_draws_the_section(example_bank, tmp_path):
     script = SOURCE / "examples" / "python" / "thrust_section.py"
     png = tmp_path / "section.png"
-    subprocess.run([sys.executable, script, example_bank, "-o", png], check=True,
-                   capture_output=True)
+    run = subprocess.run([sys.executable, script, example_bank, "-o", png], capture_output=True,
+                         text=True)
+    assert run.returncode == 0, run.stderr
     assert png.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
