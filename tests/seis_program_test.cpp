@@ -66,6 +66,7 @@ TEST(SeisProgram, WritesEighteenSacFilesWithTheirHeaders) {
   lg::seis::Processing p;
   p.source = lg::seis::parse_source("triangle:1");
   p.lowpass.corner = 0.5;
+  p.taper.width = lg::seis::kDefaultTaperWidth;  // the program's default
   const lg::seis::Seismograms lib =
       lg::seis::make_seismograms(lg::seis::read_result_file(dir.at("green/OSK/OSK.3")), p);
 
@@ -114,6 +115,7 @@ TEST(SeisProgram, ColumnsHoldTheSameSeismogramsBesideTheInput) {
 
   lg::seis::Processing p;
   p.source = lg::seis::parse_source("step");
+  p.taper.width = lg::seis::kDefaultTaperWidth;
   const lg::seis::Seismograms lib =
       lg::seis::make_seismograms(lg::seis::read_result_file(dir.at("green/OSK/OSK.3")), p);
 
@@ -242,6 +244,7 @@ TEST(SeisProgram, CommandLine) {
         Bad{"--source triangle:0 OSK.3", "--source: the duration"},
         Bad{"--lowpass -1 OSK.3", "--lowpass needs a positive number"},
         Bad{"--poles 2.5 OSK.3", "--poles must be a whole number"},
+        Bad{"--taper 0.95 OSK.3", "--taper needs a fraction of the band from 0 to 0.9"},
         Bad{"OSK.3 -o", "-o needs a value"}}) {
     const auto r = dir.run("'" + kSeis + "' " + b.args);
     EXPECT_EQ(r.status, 2) << b.args;

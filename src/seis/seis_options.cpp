@@ -8,11 +8,11 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: layergreen-seis [-o DIR] [--format sac|columns] [--source SOURCE]\n"
-    "                       [--lowpass FC] [--poles N] FILE...\n";
+    "                       [--lowpass FC] [--poles N] [--taper W | --no-taper] FILE...\n";
 
 constexpr const char* kHelp =
     "usage: layergreen-seis [-o DIR] [--format sac|columns] [--source SOURCE]\n"
-    "                       [--lowpass FC] [--poles N] FILE...\n"
+    "                       [--lowpass FC] [--poles N] [--taper W | --no-taper] FILE...\n"
     "\n"
     "Turns result files of layergreen into seismograms: for each FILE, the time series of\n"
     "the six moment-tensor elements (Mxy, Mxz, -Myz, Mzz-Mxx, Mzz-Myy, Mxx+Myy+Mzz) and\n"
@@ -37,6 +37,13 @@ constexpr const char* kHelp =
     "  --lowpass FC       causal Butterworth low-pass with corner frequency FC (cycles\n"
     "                     per time unit of the model)\n"
     "  --poles N          number of poles of the low-pass, 1 to 12 (default 4)\n"
+    "  --taper W          let the spectra fall smoothly over the top fraction W of the\n"
+    "                     band, 0 < W <= 0.9 (default 0.7): from 0.99 at (1-W)*fN to\n"
+    "                     1e-4 at fN = NFREQ/TL, as exp(-c (f/fN)^m). Without it the cut\n"
+    "                     of the spectra at fN rings, and the damping correction raises\n"
+    "                     that ringing towards the end of the record (up to exp(pi*AW)).\n"
+    "                     Zero-phase; applied after the source and low-pass\n"
+    "  --no-taper         no taper (--taper 0): the spectra exactly as stored\n"
     "  --help             show this help and exit\n"
     "  --version          show the version and exit\n"
     "\n"
@@ -59,6 +66,20 @@ double positive_number(const std::string& option, const std::string& text) {
   return v;
 }
 
+double taper_width(const std::string& text) {
+  std::size_t used = 0;
+  double v = -1.0;
+  try {
+    v = std::stod(text, &used);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used == 0 || used != text.size() || !(v >= 0.0 && v <= kMaxTaperWidth)) {
+    throw UsageError("--taper needs a fraction of the band from 0 to 0.9, not \"" + text + "\"");
+  }
+  return v;
+}
+
 }  // namespace
 
 const char* seis_usage() {
@@ -70,6 +91,7 @@ const char* seis_help() {
 
 SeisOptions parse_seis_options(const std::vector<std::string>& args) {
   SeisOptions o;
+  o.processing.taper.width = kDefaultTaperWidth;
   bool options_done = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -85,6 +107,10 @@ SeisOptions parse_seis_options(const std::vector<std::string>& args) {
       o.help = true;
       continue;
     }
+    if (a == "--no-taper") {
+      o.processing.taper.width = 0.0;
+      continue;
+    }
     if (a == "--version") {
       o.version = true;
       continue;
@@ -98,7 +124,8 @@ SeisOptions parse_seis_options(const std::vector<std::string>& args) {
       value = a.substr(eq + 1);
     }
     const bool takes_value = name == "-o" || name == "--output" || name == "--format" ||
-                             name == "--source" || name == "--lowpass" || name == "--poles";
+                             name == "--source" || name == "--lowpass" || name == "--poles" ||
+                             name == "--taper";
     if (!takes_value) throw UsageError("unknown option " + a);
     if (!value) {
       if (i + 1 >= args.size()) throw UsageError(name + " needs a value");
@@ -123,6 +150,8 @@ SeisOptions parse_seis_options(const std::vector<std::string>& args) {
       }
     } else if (name == "--lowpass") {
       o.processing.lowpass.corner = positive_number(name, *value);
+    } else if (name == "--taper") {
+      o.processing.taper.width = taper_width(*value);
     } else {  // --poles
       const double n = positive_number(name, *value);
       if (n != std::floor(n) || n > 12) {

@@ -49,6 +49,8 @@ std::vector<OutputFile> column_file(const ResultFile& r, const Seismograms& s, c
       "lowpass = " + (p.lowpass.active() ? number(p.lowpass.corner) + " Hz, " +
                                                std::to_string(p.lowpass.poles) + " poles"
                                          : std::string("none")),
+      "taper = " +
+          (p.taper.active() ? number(p.taper.width) + " of the band" : std::string("none")),
       std::string("quantity = ") +
           (p.source.gives_displacement() ? "displacement" : "velocity for a step in moment"),
   };
