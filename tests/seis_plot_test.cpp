@@ -50,6 +50,16 @@ TEST(SeisPlot, DrawsPanelAndRecordSection) {
                            "OSK/OSK.3"));
   ASSERT_EQ(sect.status, 0) << sect.err;
   EXPECT_EQ(png_size(dir.read("section.png")), std::make_pair(1200u, 700u));
+  // The other components, scalings and reduced time (their helpers: plot_section_test.py).
+  const auto reduced = dir.run(plot_command(
+      "--section --components xyz --scale distance:0.5 --reduce 6 -o section.png OSK/OSK.1 "
+      "OSK/OSK.2 OSK/OSK.3"));
+  ASSERT_EQ(reduced.status, 0) << reduced.err;
+  EXPECT_EQ(png_size(dir.read("section.png")), std::make_pair(1200u, 700u));
+  for (const char* bad : {"--reduce 0", "--scale loud", "--components abc"}) {
+    const auto r = dir.run(plot_command(std::string("--section ") + bad + " -o bad.png OSK/OSK.1"));
+    EXPECT_EQ(r.status, 2) << bad;
+  }
   // Only the pictures were added: no seismogram files or temporary files are left behind.
   EXPECT_EQ(dir.entries("."), (std::set<std::string>{"OSK", "panel.png", "section.png"}));
   EXPECT_EQ(dir.entries("OSK"), (std::set<std::string>{"OSK.1", "OSK.2", "OSK.3"}));
