@@ -72,7 +72,7 @@ void warn(const DataSetJob& job, const Tally& t, std::ostream& err) {
 }  // namespace
 
 void run_data_sets(const std::vector<const DataSetJob*>& all, const RunOptions& options,
-                   std::ostream& err) {
+                   std::ostream& err, Progress* progress) {
   // The files of each data set, created and begun in order. A failure ends the list there:
   // the data sets before it are still computed, and the failure is passed on at the end.
   std::vector<std::unique_ptr<ResultFiles>> files;
@@ -115,9 +115,6 @@ void run_data_sets(const std::vector<const DataSetJob*>& all, const RunOptions& 
   }
 
   std::vector<Tally> tally(live);
-  const DataSetJob& first = *all.front();
-  Progress progress(err, options.progress, trimmed(first.station), first.data_set,
-                    first.header.ndatas, first.header.params.NFREQ);
   // The text of each frequency is formed on the worker that computed it.
   auto format = [&](std::vector<FrequencySpectra>& r) {
     for (std::size_t d = 0; d < r.size(); ++d) {
@@ -147,11 +144,11 @@ void run_data_sets(const std::vector<const DataSetJob*>& all, const RunOptions& 
           }
         }
         if (live == 0) throw NothingLeft{};
-        progress.update(static_cast<int>(r.front().index) + 1);
+        if (progress != nullptr) progress->update(static_cast<int>(r.front().index) + 1);
       });
     } catch (const NothingLeft&) {
     }
-  progress.finish();
+  if (progress != nullptr) progress->clear();
   for (std::size_t d = 0; d < live; ++d) {
     try {
       files[d]->commit();

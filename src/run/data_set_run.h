@@ -7,6 +7,7 @@
 
 #include "inputs/data_set_job.h"
 #include "run/data_set_spectra.h"
+#include "run/progress.h"
 #include "run/run.h"
 
 namespace lg {
@@ -23,7 +24,8 @@ void run_data_set(const DataSetJob& job, const RunOptions& options, std::ostream
 // or written, jobs 0 .. j-1 are still completed and committed, nothing of j and later ones is
 // left behind, and the OutputError of j is thrown: the same outcome as running the jobs one
 // by one.
+// The frequencies done go to `progress` when given (its line is cleared before the warnings).
 void run_data_sets(const std::vector<const DataSetJob*>& jobs, const RunOptions& options,
-                   std::ostream& err);
+                   std::ostream& err, Progress* progress = nullptr);
 
 }  // namespace lg

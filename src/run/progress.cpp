@@ -1,6 +1,8 @@
 #include "run/progress.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace lg {
 
@@ -23,30 +25,109 @@ void rewrite_line(std::ostream& err, std::string line, std::size_t& width) {
   err << '\r' << line << std::flush;
 }
 
-Progress::Progress(std::ostream& err, bool enabled, std::string station, int data_set,
-                   int data_sets, int frequencies)
-    : err_(err),
-      enabled_(enabled && frequencies > 0),
-      label_("station " + station + ", data set " + std::to_string(data_set) + "/" +
-             std::to_string(data_sets) + ": "),
-      total_(frequencies),
-      start_(std::chrono::steady_clock::now()),
-      last_(start_) {}
+namespace {
+
+std::string trimmed_code(std::string s) {
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s;
+}
+
+}  // namespace
+
+Progress::Progress(std::ostream& err, bool enabled, const std::vector<DataSetJob>& jobs,
+                   Clock clock)
+    : err_(err), enabled_(enabled && !jobs.empty()), clock_(std::move(clock)) {
+  for (const DataSetJob& j : jobs) {
+    const int nfreq = std::max(j.header.params.NFREQ, 0);
+    const long long per_frequency = static_cast<long long>(std::max<std::size_t>(j.x.size(), 1)) *
+                                    (std::max(j.header.params.IKMAX, 0) + 1LL);
+    const std::string station = trimmed_code(j.station);
+    const std::string of = std::to_string(j.header.ndatas);
+    jobs_.push_back({"station " + station + ", data set " + std::to_string(j.data_set) + "/" + of,
+                     station, j.data_set, of, nfreq, per_frequency});
+    total_work_ += per_frequency * nfreq;
+  }
+  start_ = last_ = clock_();
+}
+
+Progress::~Progress() {
+  if (shown_) err_ << '\n' << std::flush;
+}
+
+void Progress::start(std::size_t first, std::size_t count) {
+  current_ = first;
+  count_ = first < jobs_.size() ? std::min(count, jobs_.size() - first) : 0;
+  if (count_ == 0) return;
+  const Job& j = jobs_[first];
+  label_ = j.label;
+  if (count_ > 1) {
+    // "station OSK, data sets 1-3/20", or a list of labels when the stations differ.
+    const Job& last = jobs_[first + count_ - 1];
+    label_ = j.station == last.station
+                 ? "station " + j.station + ", data sets " + std::to_string(j.data_set) + "-" +
+                       std::to_string(last.data_set) + "/" + j.of
+                 : std::to_string(count_) + " data sets from " + j.label;
+  }
+  frequencies_ = 0;
+  work_per_frequency_ = 0;
+  for (std::size_t i = first; i < first + count_; ++i) {
+    frequencies_ = std::max(frequencies_, jobs_[i].frequencies);
+    work_per_frequency_ += jobs_[i].work_per_frequency;
+  }
+  if (enabled_) draw(0, !shown_);
+}
 
 void Progress::update(int done) {
-  if (!enabled_) return;
-  const auto now = std::chrono::steady_clock::now();
-  if (done < total_ && now - last_ < std::chrono::milliseconds(400)) return;
+  if (!enabled_ || count_ == 0) return;
+  draw(done, done >= frequencies_ && !shown_);
+}
+
+void Progress::draw(int done, bool force) {
+  const auto now = clock_();
+  if (!force && shown_ && done < frequencies_ && now - last_ < std::chrono::milliseconds(400)) {
+    return;
+  }
   last_ = now;
   const double elapsed = std::chrono::duration<double>(now - start_).count();
+  const long long work = work_done_ + work_per_frequency_ * done;
+  std::string left = time_left(elapsed, work, total_work_);
+  if (!left.empty()) left += " for the run";
   rewrite_line(err_,
-               "layergreen: " + label_ + std::to_string(done) + "/" + std::to_string(total_) +
-                   " frequencies" + time_left(elapsed, done, total_),
+               "layergreen: " + std::to_string(complete_) + "/" + std::to_string(jobs_.size()) +
+                   " data sets complete; " + label_ + ": " + std::to_string(done) + "/" +
+                   std::to_string(frequencies_) + " frequencies" + left,
                width_);
   shown_ = true;
 }
 
+void Progress::clear() {
+  if (!shown_) return;
+  err_ << '\r' << std::string(width_, ' ') << '\r' << std::flush;
+  shown_ = false;
+  width_ = 0;
+}
+
+void Progress::complete() {
+  for (std::size_t i = current_; i < current_ + count_; ++i) {
+    work_done_ += jobs_[i].work_per_frequency * jobs_[i].frequencies;
+  }
+  complete_ += count_;
+  count_ = 0;
+}
+
 void Progress::finish() {
+  if (finished_) return;
+  finished_ = true;
+  if (enabled_ && complete_ == jobs_.size()) {
+    const double elapsed = std::chrono::duration<double>(clock_() - start_).count();
+    char took[48];
+    std::snprintf(took, sizeof took, " in %.0f s", elapsed);
+    rewrite_line(err_,
+                 "layergreen: " + std::to_string(complete_) + "/" + std::to_string(jobs_.size()) +
+                     " data sets complete" + took,
+                 width_);
+    shown_ = true;
+  }
   if (shown_) err_ << '\n' << std::flush;
   shown_ = false;
 }

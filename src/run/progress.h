@@ -1,10 +1,16 @@
-// A progress line on the error stream for long runs: station, data set, frequencies done and
-// an estimate of the time left, rewritten in place at most a few times a second.
+// The progress line of a run on the error stream: data sets complete out of all, the data set
+// in progress with its frequencies done, and an estimate of the time left for the whole run,
+// rewritten in place at most a few times a second.
 #pragma once
 
 #include <chrono>
+#include <cstddef>
+#include <functional>
 #include <ostream>
 #include <string>
+#include <vector>
+
+#include "inputs/data_set_job.h"
 
 namespace lg {
 
@@ -18,20 +24,52 @@ void rewrite_line(std::ostream& err, std::string line, std::size_t& width);
 
 class Progress {
  public:
-  // Prints nothing unless `enabled`.
-  Progress(std::ostream& err, bool enabled, std::string station, int data_set, int data_sets,
-           int frequencies);
-  // `done` frequencies of the data set are finished.
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+
+  // Prints nothing unless `enabled`. The time left is estimated from the work of the jobs,
+  // taken as receivers times wavenumber steps (IKMAX + 1) times frequencies per data set.
+  Progress(std::ostream& err, bool enabled, const std::vector<DataSetJob>& jobs,
+           Clock clock = std::chrono::steady_clock::now);
+  ~Progress();
+  Progress(const Progress&) = delete;
+  Progress& operator=(const Progress&) = delete;
+
+  // Jobs first ... first+count-1 (of the jobs given) start, computed together.
+  void start(std::size_t first, std::size_t count = 1);
+  // `done` frequencies of the jobs in progress are finished.
   void update(int done);
-  // Ends the line, if one was printed.
+  // Erases the line so that other text can be printed; the next update draws it again.
+  void clear();
+  // The jobs in progress are complete.
+  void complete();
+  // Shows the final count when every job is complete and ends the line; once.
   void finish();
 
  private:
+  struct Job {
+    std::string label;  // "station OSK, data set 2/2"
+    std::string station;
+    int data_set;
+    std::string of;  // data sets per station
+    int frequencies;
+    long long work_per_frequency;
+  };
+  void draw(int done, bool force);
+
   std::ostream& err_;
   bool enabled_;
-  std::string label_;
-  int total_;
+  Clock clock_;
+  std::vector<Job> jobs_;
+  long long total_work_ = 0;
+  long long work_done_ = 0;  // of the complete jobs
+  std::size_t complete_ = 0;
+  std::size_t current_ = 0;  // the first job in progress
+  std::size_t count_ = 0;    // and how many
+  std::string label_;        // what the line calls them
+  int frequencies_ = 0;
+  long long work_per_frequency_ = 0;
   bool shown_ = false;
+  bool finished_ = false;
   std::size_t width_ = 0;
   std::chrono::steady_clock::time_point start_;
   std::chrono::steady_clock::time_point last_;

@@ -9,6 +9,7 @@
 #include "inputs/run_plan.h"
 #include "output/result_files.h"
 #include "run/data_set_run.h"
+#include "run/progress.h"
 
 namespace lg {
 
@@ -64,15 +65,21 @@ int run(const RunOptions& options, std::ostream& out, std::ostream& err) {
   // computed, and the run ends as the failure says.
   const RunPlan plan = plan_run(options, out);
   for (const std::string& w : plan.warnings) err << "layergreen: warning: " << w << '\n';
+  Progress progress(err, options.progress, plan.jobs);
   for (const std::vector<const DataSetJob*>& sweep :
        sweep_groups(plan.jobs, options.sweep_data_sets)) {
+    // A sweep is a run of consecutive jobs of the plan.
+    progress.start(static_cast<std::size_t>(sweep.front() - plan.jobs.data()), sweep.size());
     try {
-      run_data_sets(sweep, options, err);
+      run_data_sets(sweep, options, err, &progress);
     } catch (const OutputError& e) {
+      progress.clear();
       err << "layergreen: " << e.what() << '\n';
       return kExitInputError;
     }
+    progress.complete();
   }
+  progress.finish();
   if (!plan.message.empty()) err << "layergreen: " << plan.message << '\n';
   return plan.status;
 }
