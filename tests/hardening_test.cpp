@@ -195,12 +195,13 @@ TEST(CheckMode, ReportsEveryProblemAndWritesNothing) {
   ctl.ndatas = 2;
   ctl.stations = {"AB1", "CD2", "EF3"};
   w.write("quenta4.ctl", ctl.text());
-  // AB1: a bad layer; CD2: a header that does not match, no station folder; EF3: fine.
+  // AB1: a bad layer; CD2: a header that does not match, no station folder; EF3: fine (IKMAX
+  // 150 is what the sampling rules ask for).
   w.write("model/strAB1",
-          model_text(testing::small_group(2, 2, 50),
+          model_text(testing::small_group(2, 2, 150),
                      {"  2.0  4.50  0.  2.40  200.  100.", "  0.0  6.00  3.45  2.70  400.  200."}));
-  w.write("model/strCD2", model_text(testing::small_group(2, 2, 50), testing::small_layers()));
-  w.write("model/strEF3", model_text(testing::small_group(2, 2, 50), testing::small_layers()));
+  w.write("model/strCD2", model_text(testing::small_group(2, 2, 150), testing::small_layers()));
+  w.write("model/strEF3", model_text(testing::small_group(2, 2, 150), testing::small_layers()));
   const std::string rows = subfault_text(
       "   2   1   45.0   30.0", {{3.0, {{5, 0, 0}, {9, 4, 0}}}, {5.0, {{6, 1, 0}, {10, 3, 0}}}});
   w.write("zahyo/AB1.dat", rows);

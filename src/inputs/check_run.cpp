@@ -8,6 +8,7 @@
 #include "inputs/file_names.h"
 #include "inputs/input_walk.h"
 #include "inputs/model_file.h"
+#include "inputs/sampling_rules.h"
 
 namespace lg {
 
@@ -24,7 +25,7 @@ class Checker {
     sink.data_set = [&](const DataSetJob& job, bool model_ok) {
       if (model_ok) {
         sampling("station " + trimmed(job.station) + ", data set " + std::to_string(job.data_set),
-                 job.header.params, job.layers, job.x, job.y);
+                 job.layers, job);
       }
     };
     walk_inputs(options_, WalkMode::check, sink_, sink);
@@ -43,43 +44,11 @@ class Checker {
     ++warnings_;
   }
 
-  // Warnings about sampling that cannot represent the requested record.
-  void sampling(const std::string& where, const ModelParams& p, const LayerModel& layers,
-                const std::vector<double>& x, const std::vector<double>& y) {
-    double vp_max = 0.0;
-    double vs_min = INFINITY;
-    for (int ic = 1; ic <= p.NC; ++ic) {
-      vp_max = std::max(vp_max, layers.vp[ic]);
-      vs_min = std::min(vs_min, layers.vs[ic]);
-    }
-    double r_max = 0.0;
-    for (std::size_t s = 0; s < x.size(); ++s) {
-      r_max = std::max(r_max, std::hypot(x[s] - p.XS, y[s] - p.YS));
-    }
-    char buf[400];
-    // The discrete wavenumber sum puts images of the source at multiples of XL.
-    const double first_image = (p.XL - r_max) / vp_max;
-    if (first_image < p.TL) {
-      std::snprintf(buf, sizeof buf,
-                    "%s: XL = %.9g is too short: periodic images of the source arrive from "
-                    "time %.3g on, inside the record length TL = %.9g (XL should exceed "
-                    "r + vp*TL = %.4g)",
-                    where.c_str(), p.XL, std::max(first_image, 0.0), p.TL, r_max + vp_max * p.TL);
-      warning(buf);
-    }
-    if (p.NFREQ > 1) {
-      const double w_max = 6.28318530718 * (p.NFREQ - 1) / p.TL;
-      const double k_need = w_max / vs_min;
-      const double k_max = (p.IKMAX + 0.258) * 6.28318530718 / p.XL;
-      if (k_max < k_need) {
-        std::snprintf(buf, sizeof buf,
-                      "%s: IKMAX = %d reaches wavenumber %.4g, below %.4g, that of S waves in "
-                      "the slowest layer at the highest frequency: the sums cannot converge "
-                      "there (IKMAX should be at least %.0f)",
-                      where.c_str(), p.IKMAX, k_max, k_need,
-                      std::ceil(k_need * p.XL / 6.28318530718));
-        warning(buf);
-      }
+  // Warnings about sampling that cannot represent the requested record (the README's rules).
+  void sampling(const std::string& where, const LayerModel& layers, const DataSetJob& job) {
+    const SamplingGeometry g{job.header.ZS, job.x, job.y, job.z};
+    for (const SamplingWarning& w : sampling_warnings(job.header.params, layers, g)) {
+      warning(where + ": " + w.text);
     }
   }
 
