@@ -610,7 +610,14 @@ TEST_F(HeaderMismatch, MessageStatusOneAndNoFilesOfTheDataSet) {
     write(header);
     const RunOutcome r = w_.run();
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "");
+    // One line on standard error names the file and the numbers that disagree.
+    EXPECT_EQ(r.err, header[3] == '3'
+                         ? "layergreen: zahyo/BAD.dat:1: the header does not match the control "
+                           "file: it declares 3 points along strike (columns 1-4) where the "
+                           "control file asks for ns2-ns1+1 = 2\n"
+                         : "layergreen: zahyo/BAD.dat:1: the header does not match the control "
+                           "file: it declares 1 row (columns 5-8) where the control file asks "
+                           "for nw1 = 2\n");
     auto names = [](const std::string& code) {
       return " filin=\n " + padded80("model/str" + code) + "\n fzahyo=\n " +
              padded80("zahyo/" + code + ".dat") + "\n filot(1,1)=\n " +
@@ -636,7 +643,7 @@ TEST_F(HeaderMismatch, ProgramExitStatusIsOne) {
   write("   3   2   45.0   30.0");
   const RunOutcome r = w_.run_program();
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.err.rfind("layergreen: zahyo/BAD.dat:1: the header does not match", 0), 0u) << r.err;
   EXPECT_EQ(r.out.substr(r.out.size() - 41), " nszahyo.ne.(ns2-ns1+1).or.nwzahy.ne.nw1\n");
   EXPECT_EQ(w_.entries("green/BAD"), (std::set<std::string>{"BAD.1"}));
 }

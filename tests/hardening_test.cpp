@@ -228,7 +228,11 @@ TEST(CheckMode, ReportsEveryProblemAndWritesNothing) {
   EXPECT_NE(e.find("green/CD2/CD2.1: the station folder green/CD2 does not exist"),
             std::string::npos)
       << e;
-  EXPECT_NE(e.find("zahyo/CD2.dat:1: header declares 3 points"), std::string::npos) << e;
+  EXPECT_NE(e.find("zahyo/CD2.dat:1: the header does not match the control file: it declares "
+                   "3 points along strike (columns 1-4) where the control file asks for "
+                   "ns2-ns1+1 = 2 (nszahyo.ne.(ns2-ns1+1).or.nwzahy.ne.nw1)"),
+            std::string::npos)
+      << e;
   EXPECT_EQ(e.find("EF3"), std::string::npos) << e;
   EXPECT_TRUE(w.entries("green/AB1").empty());
   EXPECT_TRUE(w.entries("green/EF3").empty());

@@ -133,12 +133,10 @@ class Walker {
     if (judge_header && (fault.nszahy != n || fault.nwzahy != ctl_.nw1)) {
       if (!check_) {
         echo_ << FreeLine().t("nszahyo.ne.(ns2-ns1+1).or.nwzahy.ne.nw1").str();
-        throw SubfaultHeaderMismatch();
+        throw SubfaultHeaderMismatch{header_mismatch(name, fault, n, ctl_.nw1)};
       }
-      sink_.problem(name + ":1: header declares " + std::to_string(fault.nszahy) +
-                    " points along strike and " + std::to_string(fault.nwzahy) +
-                    " rows; the control file asks for " + std::to_string(n) + " and " +
-                    std::to_string(ctl_.nw1) + " (nszahyo.ne.(ns2-ns1+1).or.nwzahy.ne.nw1)");
+      sink_.problem(header_mismatch(name, fault, n, ctl_.nw1) +
+                    " (nszahyo.ne.(ns2-ns1+1).or.nwzahy.ne.nw1)");
     }
     if (job.data_set > ctl_.ndatas) return;
     double zs = 0.0;

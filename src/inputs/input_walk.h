@@ -20,7 +20,11 @@ enum class WalkMode {
 
 // Thrown in a run when a subfault header does not match the control file (after its echo
 // line).
-class SubfaultHeaderMismatch {};
+// A subfault header that does not match the control file; message names the file and the
+// numbers that disagree.
+struct SubfaultHeaderMismatch {
+  std::string message;
+};
 
 struct WalkSink {
   // A data set read completely; model_ok is false when (in --check) its model file failed.

@@ -13,8 +13,9 @@ RunPlan plan_run(const RunOptions& options, std::ostream& out) {
   sink.warning = [&](const std::string& what) { p.warnings.push_back(what); };
   try {
     walk_inputs(options, WalkMode::run, out, sink);
-  } catch (const SubfaultHeaderMismatch&) {
+  } catch (const SubfaultHeaderMismatch& e) {
     p.status = kExitHeaderMismatch;
+    p.message = e.message;
   } catch (const InputError& e) {
     p.status = kExitInputError;
     p.message = e.what();

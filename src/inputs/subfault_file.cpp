@@ -70,4 +70,23 @@ void read_subfault_block(LineSource& src, int i, int n, double& zs, double* x, d
   }
 }
 
+std::string header_mismatch(const std::string& file, const SubfaultHeader& h, int points,
+                            int rows) {
+  auto count = [](int n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+  };
+  std::string s = file + ":1: the header does not match the control file:";
+  if (h.nszahy != points) {
+    s += " it declares " + count(h.nszahy, "point", "points") +
+         " along strike (columns 1-4) where the control file asks for ns2-ns1+1 = " +
+         std::to_string(points);
+  }
+  if (h.nwzahy != rows) {
+    s += std::string(h.nszahy != points ? ";" : "") + " it declares " +
+         count(h.nwzahy, "row", "rows") +
+         " (columns 5-8) where the control file asks for nw1 = " + std::to_string(rows);
+  }
+  return s;
+}
+
 }  // namespace lg

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 
 #include "textio/line_source.h"
 
@@ -17,6 +18,10 @@ struct SubfaultHeader {
 
 // Reads the header line and writes its echo lines to out.
 SubfaultHeader read_subfault_header(LineSource& src, std::ostream& out);
+
+// The message for a header whose grid sizes disagree with the control file: the file and the
+// numbers that disagree.
+std::string header_mismatch(const std::string& file, const SubfaultHeader& h, int points, int rows);
 
 // Skips to the block of data set `i` (1-based) with n receiver lines per block, reads the
 // source depth and the n receivers into x[0..n-1], y, z, echoing them to out.
