@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "inputs/check_run.h"
 #include "inputs/control_file.h"
 #include "inputs/file_names.h"
 #include "inputs/model_file.h"
@@ -448,6 +449,64 @@ TEST(SubfaultFile, HeaderColumnsAndTheirEcho) {
     EXPECT_EQ(h.dip, -30.5);
     EXPECT_EQ(out.str(), " nszahy,nwzahy,sazi,dip\n  12   3   45.5  -30.5\n");
   }
+}
+
+// A header real typed without a decimal point is read with one implied decimal, as the layout
+// says, and noted with the value it was read as; in a run the notes come with the progress
+// line (a plain run's streams stay as they were), and --check counts them as warnings.
+TEST(SubfaultFile, RealsWithoutADecimalPointAreNoted) {
+  {
+    LineSource src("zahyo/AB1.dat", "   5   2     20  30.0\n");
+    std::ostringstream out;
+    std::vector<std::string> notes;
+    EXPECT_EQ(read_subfault_header(src, out, &notes).sazi, 2.0);
+    EXPECT_EQ(notes, std::vector<std::string>{
+                         "zahyo/AB1.dat:1: sazi (columns 9-15) \"20\" has no decimal point and is "
+                         "read as 2 (one implied decimal); write 2.0, or 20.0, to say which is "
+                         "meant"});
+  }
+  {
+    LineSource src("zahyo/AB1.dat", "   5   2   45.0   -305\n");
+    std::ostringstream out;
+    std::vector<std::string> notes;
+    read_subfault_header(src, out, &notes);
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_NE(notes[0].find("dip (columns 16-22) \"-305\" has no decimal point and is read as "
+                            "-30.5"),
+              std::string::npos)
+        << notes[0];
+  }
+
+  testing::WorkDir w;
+  testing::ControlText ctl;
+  w.write("quenta4.ctl", ctl.text());
+  w.write("model/strAB1",
+          testing::model_text(testing::small_group(2, 2, 150), testing::small_layers()));
+  w.write("zahyo/AB1.dat",
+          testing::subfault_text("   2   1    450   30.0", {{3.0, {{5, 0, 0}, {9, 4, 0}}}}));
+  w.mkdir("green/AB1");
+  const std::string note =
+      "layergreen: warning: zahyo/AB1.dat:1: sazi (columns 9-15) \"450\" has no decimal point "
+      "and is read as 45 (one implied decimal); write 45.0, or 450.0, to say which is meant\n";
+  EXPECT_EQ(w.run().err, "");
+  RunOptions with_notes;
+  with_notes.input_notes = true;
+  const testing::RunOutcome r = w.run(with_notes);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, note);
+  // The file is the same either way: the note changes nothing that is read.
+  EXPECT_NE(w.read("green/AB1/AB1.1").find("   45.0   30.0"), std::string::npos);
+  const testing::RunOutcome program = w.run_program();
+  EXPECT_EQ(program.err, "");  // no terminal, no --progress
+
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(w.root());
+  std::ostringstream out, err;
+  const int status = check_run(RunOptions{}, out, err);
+  std::filesystem::current_path(before);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(out.str(), "layergreen --check: 0 problems, 1 warning\n");
+  EXPECT_EQ(err.str(), note);
 }
 
 TEST(SubfaultFile, BadHeaderFieldsNameLineOne) {

@@ -204,6 +204,7 @@ int main(int argc, char** argv) {
   options.threads = lg::choose_thread_count(threads, std::getenv("OMP_NUM_THREADS"), std::cerr);
   options.progress = progress;
   options.sweep_data_sets = sweep;
+  options.input_notes = progress;
   const int status = check ? lg::check_run(options, std::cout, std::cerr) : run_locked(options);
   std::cout.flush();
   if (stdout_closed || !std::cout) {

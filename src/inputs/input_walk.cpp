@@ -129,7 +129,12 @@ class Walker {
   void read_subfault(const std::string& name, bool judge_header, DataSetJob& job) {
     const int n = ctl_.ns2 - ctl_.ns1 + 1;
     LineSource sub = LineSource::open(name);
-    const SubfaultHeader fault = read_subfault_header(sub, echo_);
+    // Header reals without a decimal point are noted once per station: always under --check,
+    // in a run when the caller asks (with the progress line).
+    std::vector<std::string> notes;
+    const bool note = job.data_set == 1 && (check_ || options_.input_notes);
+    const SubfaultHeader fault = read_subfault_header(sub, echo_, note ? &notes : nullptr);
+    for (const std::string& n : notes) sink_.warning(n);
     if (judge_header && (fault.nszahy != n || fault.nwzahy != ctl_.nw1)) {
       if (!check_) {
         echo_ << FreeLine().t("nszahyo.ne.(ns2-ns1+1).or.nwzahy.ne.nw1").str();

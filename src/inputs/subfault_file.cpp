@@ -1,5 +1,9 @@
 #include "inputs/subfault_file.h"
 
+#include <cstdio>
+#include <string_view>
+#include <utility>
+
 #include "inputs/checks.h"
 #include "textio/fixed_format.h"
 #include "textio/free_write.h"
@@ -18,9 +22,26 @@ void check_below_surface(const LineSource& src, int line, const std::string& wha
                        " is above the free surface (depths are positive downwards)");
 }
 
+// A real of the header typed without a decimal point, as the note about it, or "".
+std::string implied_decimal_note(const LineSource& src, std::string_view field, int first, int last,
+                                 const char* name, double value) {
+  std::size_t b = field.find_first_not_of(' ');
+  if (b == std::string_view::npos || field.find('.') != std::string_view::npos) return {};
+  const std::string_view typed = field.substr(b, field.find_last_not_of(' ') - b + 1);
+  char buf[320];
+  std::snprintf(buf, sizeof buf,
+                "%s:%d: %s (columns %d-%d) \"%.*s\" has no decimal point and is read as %.9g "
+                "(one implied decimal); write %.1f, or %.*s.0, to say which is meant",
+                src.name().c_str(), src.line_number(), name, first, last,
+                static_cast<int>(typed.size()), typed.data(), value, value,
+                static_cast<int>(typed.size()), typed.data());
+  return buf;
+}
+
 }  // namespace
 
-SubfaultHeader read_subfault_header(LineSource& src, std::ostream& out) {
+SubfaultHeader read_subfault_header(LineSource& src, std::ostream& out,
+                                    std::vector<std::string>* notes) {
   const std::string& line = src.next();
   SubfaultHeader h;
   if (!read_fixed_int(fixed_field(line, 1, 4), h.nszahy)) {
@@ -37,6 +58,13 @@ SubfaultHeader read_subfault_header(LineSource& src, std::ostream& out) {
   }
   check_finite(src, src.line_number(), "sazi", h.sazi);
   check_finite(src, src.line_number(), "dip", h.dip);
+  if (notes != nullptr) {
+    for (std::string note :
+         {implied_decimal_note(src, fixed_field(line, 9, 7), 9, 15, "sazi", h.sazi),
+          implied_decimal_note(src, fixed_field(line, 16, 7), 16, 22, "dip", h.dip)}) {
+      if (!note.empty()) notes->push_back(std::move(note));
+    }
+  }
   out << FreeLine().t("nszahy,nwzahy,sazi,dip").str();
   out << fixed_i(h.nszahy, 4) << fixed_i(h.nwzahy, 4) << fixed_f(h.sazi, 7, 1)
       << fixed_f(h.dip, 7, 1) << '\n';

@@ -4,6 +4,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "textio/line_source.h"
 
@@ -16,8 +17,11 @@ struct SubfaultHeader {
   double dip = 0.0;
 };
 
-// Reads the header line and writes its echo lines to out.
-SubfaultHeader read_subfault_header(LineSource& src, std::ostream& out);
+// Reads the header line and writes its echo lines to out. When `notes` is given, it receives
+// one line (naming file and line) for each real of the header written without a decimal point,
+// which the layout reads with one implied decimal ("450" as 45.0), with the value read.
+SubfaultHeader read_subfault_header(LineSource& src, std::ostream& out,
+                                    std::vector<std::string>* notes = nullptr);
 
 // The message for a header whose grid sizes disagree with the control file: the file and the
 // numbers that disagree.

@@ -23,6 +23,10 @@ struct RunOptions {
   int threads = 1;        // worker threads for the frequencies of a data set
   bool progress = false;  // a progress line on the error stream
   std::size_t sweep_data_sets = kMaxSweepDataSets;  // at most this many data sets per sweep
+  // Warnings about inputs that read as the layout says but perhaps not as meant (header reals
+  // without a decimal point); the program shows them with the progress line, so that the
+  // streams of a plain run stay as they always were.
+  bool input_notes = false;
 };
 
 // Exit status of a run.
