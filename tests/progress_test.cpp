@@ -86,6 +86,30 @@ TEST_F(ProgressLine, ShowsTheWholeRunAndItsTimeLeft) {
   }
 }
 
+// Consecutive data sets computed together (a sweep) share the line and count together.
+TEST_F(ProgressLine, DataSetsOfASweepCountTogether) {
+  const std::vector<DataSetJob> jobs = {job("AB1", 1, 1, 9, 4), job("AB1", 2, 1, 9, 4),
+                                        job("CD2", 1, 2, 9, 4)};
+  std::ostringstream err;
+  Progress p(err, true, jobs, clock());
+  p.start(0, 2);
+  EXPECT_EQ(shown(err.str()),
+            "layergreen: 0/3 data sets complete; station AB1, data sets 1-2/2: 0/4 frequencies");
+  now += 10s;
+  p.update(4);
+  // 80 of 160 units in 10 s.
+  EXPECT_EQ(shown(err.str()),
+            "layergreen: 0/3 data sets complete; station AB1, data sets 1-2/2: "
+            "4/4 frequencies, about 10 s left for the run");
+  p.clear();  // as the run does before the warnings of the sweep
+  p.complete();
+  p.start(2, 1);
+  EXPECT_EQ(shown(err.str()).rfind("layergreen: 2/3 data sets complete; station CD2, data set "
+                                   "1/2: 0/4 frequencies",
+                                   0),
+            0u);
+}
+
 TEST_F(ProgressLine, DisabledOrEmptyPrintsNothing) {
   const std::vector<DataSetJob> jobs = {job("AB1", 1, 1, 9, 4)};
   std::ostringstream err;
