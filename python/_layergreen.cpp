@@ -168,9 +168,15 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
 }
 
 // The processing of layergreen-seis's --source, --lowpass and --poles.
-lg::seis::Processing processing(const std::string& source, std::optional<double> lowpass,
-                                int poles) {
+lg::seis::Processing processing(const std::string& source, std::optional<double> lowpass, int poles,
+                                double taper) {
   lg::seis::Processing p;
+  if (!(taper >= 0.0 && taper <= lg::seis::kMaxTaperWidth)) {
+    std::ostringstream s;
+    s << "taper needs a width from 0 (none) to " << lg::seis::kMaxTaperWidth << ", not " << taper;
+    throw py::value_error(s.str());
+  }
+  p.taper.width = taper;
   p.source = lg::seis::parse_source(source);  // std::invalid_argument: ValueError
   if (lowpass) {
     if (!std::isfinite(*lowpass) || !(*lowpass > 0.0)) {
@@ -231,9 +237,9 @@ lg::seis::Seismograms seismograms_of(const SpectraSet& s, std::size_t n, double 
 }
 
 py::tuple seismograms(const Complex& spectra, double tl, double aw, const std::string& source,
-                      std::optional<double> lowpass, int poles) {
+                      std::optional<double> lowpass, int poles, double taper) {
   const SpectraSet s = spectra_set(spectra, tl, aw);
-  const lg::seis::Processing p = processing(source, lowpass, poles);
+  const lg::seis::Processing p = processing(source, lowpass, poles, taper);
   const auto npts = static_cast<std::size_t>(2 * s.nfreq);
   std::vector<py::ssize_t> shape(spectra.shape(), spectra.shape() + spectra.ndim() - 3);
   shape.insert(shape.end(), {kElements, kComponents, static_cast<py::ssize_t>(npts)});
@@ -252,10 +258,11 @@ py::tuple seismograms(const Complex& spectra, double tl, double aw, const std::s
 
 void write_sac(const std::string& stem, double distance, std::optional<double> azimuth,
                double source_depth, double receiver_depth, const Complex& spectra, double tl,
-               double aw, const std::string& source, std::optional<double> lowpass, int poles) {
+               double aw, const std::string& source, std::optional<double> lowpass, int poles,
+               double taper) {
   const SpectraSet s = spectra_set(spectra, tl, aw);
   if (s.count != 1) throw py::value_error("write_sac takes the spectra of one receiver");
-  const lg::seis::Processing p = processing(source, lowpass, poles);
+  const lg::seis::Processing p = processing(source, lowpass, poles, taper);
   const lg::seis::Seismograms g = seismograms_of(s, 0, tl, aw, p);
   if (auto problem = lg::seis::overflow_problem(g, aw))
     throw py::value_error(stem + ": " + *problem);
@@ -278,11 +285,13 @@ PYBIND11_MODULE(_layergreen, m) {
         "flags [frequency] of one data set (see layergreen.greens).");
   m.def("seismograms", &seismograms, py::arg("spectra"), py::arg("tl"), py::arg("aw"),
         py::arg("source"), py::arg("lowpass"), py::arg("poles"),
+        py::arg("taper") = lg::seis::kDefaultTaperWidth,
         "(dt, traces [..., element, component, sample]) from spectra [..., frequency, element, "
         "component], as layergreen-seis computes them.");
   m.def("write_sac", &write_sac, py::arg("stem"), py::arg("distance"), py::arg("azimuth"),
         py::arg("source_depth"), py::arg("receiver_depth"), py::arg("spectra"), py::arg("tl"),
         py::arg("aw"), py::arg("source"), py::arg("lowpass"), py::arg("poles"),
+        py::arg("taper") = lg::seis::kDefaultTaperWidth,
         "The 18 SAC files STEM.e1x.sac ... STEM.e6z.sac of one receiver, as layergreen-seis "
         "writes them (all or none).");
 }

@@ -164,18 +164,19 @@ class Bank:
         return self._h5["iterations"][self.station_index(station), row]
 
     def seismograms(self, station, subfault, source="impulse", lowpass=None, poles=4,
-                    components="xyz"):
+                    components="xyz", taper=0.7):
         """Time series of the six elements, as layergreen-seis makes them.
 
         source: "impulse" (velocity for a step in moment), "step", ("triangle", D) or
         ("ramp", D) (displacement for a final moment of 1); lowpass, poles: causal Butterworth
-        low-pass (corner in cycles per time unit); components: "xyz", "zne" (x north, y east)
+        low-pass (corner in cycles per time unit); taper: the top-of-band taper of
+        layergreen-seis (width 0.7 by default, None for none); components: "xyz", "zne" (x north, y east)
         or "zrt" (radial away from the source, transverse 90 degrees clockwise from it), in
         that order, z up. Returns (t, traces [element, component, sample]), t from the source
         origin time.
         """
         t, traces = seismograms(self.spectra(station, subfault), self.tl, self.aw, source,
-                                lowpass, poles)
+                                lowpass, poles, taper)
         azimuth = self.azimuth(station, subfault) if components == "zrt" else None
         return t, rotate(traces, components, azimuth)
 
@@ -217,7 +218,7 @@ class Bank:
         return [(i, j) for i in st for j in sf]
 
     def to_sac(self, folder, stations=None, subfaults=None, source="impulse", lowpass=None,
-               poles=4):
+               poles=4, taper=0.7):
         """Writes the 18 SAC files of every station and subfault (or of those given) into
         folder, named NAME.N.e1x.sac ... NAME.N.e6z.sac for station NAME and subfault number N
         (index + 1), by the C++ writer of layergreen-seis: the same files as layergreen-seis
@@ -230,7 +231,8 @@ class Bank:
             _layergreen.write_sac(stem, self.distance(i, j), self.azimuth(i, j),
                                   float(self.subfaults.depth[j]), 0.0, self.spectra(i, j),
                                   self.tl, self.aw, source_text(source),
-                                  None if lowpass is None else float(lowpass), int(poles))
+                                  None if lowpass is None else float(lowpass), int(poles),
+                                  float(taper or 0.0))
             stems.append(stem)
         return stems
 

@@ -21,7 +21,7 @@ def source_text(source):
     return f"{kind}:{float(duration)!r}"
 
 
-def seismograms(spectra, tl, aw, source="impulse", lowpass=None, poles=4):
+def seismograms(spectra, tl, aw, source="impulse", lowpass=None, poles=4, taper=0.7):
     """Time series of spectra [..., frequency, element, component] given at the frequencies
     k/tl, k = 0 ... nfreq-1, with damping aw (complex angular frequency 2 pi f - i pi aw/tl).
 
@@ -32,11 +32,14 @@ def seismograms(spectra, tl, aw, source="impulse", lowpass=None, poles=4):
         ("triangle", D) (moment rate an isosceles triangle of duration D, final moment 1) or
         ("ramp", D) (M(t) = (1 - cos(pi t/D))/2 up to D).
     lowpass, poles: causal Butterworth low-pass, corner frequency in cycles per time unit.
+    taper: width (fraction of the band) of the smooth taper over the top of the band that
+        layergreen-seis applies by default (0.7); None or 0 for none.
     Returns (t, traces [..., element, component, sample]).
     """
     dt, traces = _layergreen.seismograms(np.ascontiguousarray(spectra, dtype=complex),
                                          float(tl), float(aw), source_text(source),
-                                         None if lowpass is None else float(lowpass), int(poles))
+                                         None if lowpass is None else float(lowpass), int(poles),
+                                         float(taper or 0.0))
     return np.arange(traces.shape[-1]) * dt, traces
 
 
