@@ -181,6 +181,41 @@ TEST_F(DataSetSpectraTest, SharedSweepGivesEachDataSetItsOwnBitsAndSteps) {
   EXPECT_THROW(SharedSweep(group, 1), std::invalid_argument);
 }
 
+TEST_F(DataSetSpectraTest, ConstantQLawMeetsTheClassicLawWhenQIsHuge) {
+  // Without attenuation both laws give the elastic medium: the spectra agree to the size of
+  // 1/Q. With Q of 30 the constant-Q law attenuates and disperses differently.
+  receivers(3);
+  auto with_q = [&](double q, QLaw law) {
+    SpectraRequest r = q_;
+    for (LayerRow& l : r.layers) l.qp = l.qs = q;
+    r.q_law = law;
+    r.q_reference_hz = 1.0;
+    return compute(r, 1);
+  };
+  auto worst = [](const Computed& a, const Computed& b) {
+    double peak = 0.0, gap = 0.0;
+    for (std::size_t f = 0; f < a.by_frequency.size(); ++f) {
+      for (std::size_t s = 0; s < a.slots.size(); ++s) {
+        for (std::size_t e = 0; e < 6; ++e) {
+          for (std::size_t k = 0; k < 3; ++k) {
+            peak = std::max(peak, cabs(a.by_frequency[f][s][e][k]));
+            gap = std::max(gap, cabs(a.by_frequency[f][s][e][k] - b.by_frequency[f][s][e][k]));
+          }
+        }
+      }
+    }
+    return gap / peak;
+  };
+  EXPECT_LT(worst(with_q(1e9, QLaw::kClassic), with_q(1e9, QLaw::kConstantQ)), 1e-6);
+  const double apart = worst(with_q(30, QLaw::kClassic), with_q(30, QLaw::kConstantQ));
+  EXPECT_GT(apart, 1e-3);
+  EXPECT_TRUE(std::isfinite(apart));
+  SpectraRequest bad = q_;
+  bad.q_law = QLaw::kConstantQ;
+  bad.q_reference_hz = 0.0;
+  EXPECT_THROW(DataSetSpectra(bad, 1), std::invalid_argument);
+}
+
 TEST_F(DataSetSpectraTest, RequestsThatCannotBeComputedAreRefused) {
   receivers(2);
   SpectraRequest no_layers = q_;

@@ -3,15 +3,15 @@
 
 #include <cmath>
 
+#include "kernel/constants.h"
+
 namespace lg {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
 Cx constant_q_velocity(double v, double q, Cx log_ratio) {
   // (ln(omega/omega_ref)/pi + i/2) / Q
-  const Cx t{log_ratio.re / kPi / q, (log_ratio.im / kPi + 0.5) / q};
+  const Cx t{log_ratio.re / kPiFull / q, (log_ratio.im / kPiFull + 0.5) / q};
   return Cx{v * (1.0 + t.re), v * t.im};
 }
 

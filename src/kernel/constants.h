@@ -15,6 +15,11 @@ inline constexpr double kTwoPi = 6.28318530718;
 
 inline constexpr Cx kI{0.0, 1.0};
 
+// Pi to full double precision, for what the classic results do not depend on (the constant-Q
+// law of banks and the Python module, whose reference frequency is a true 2 pi f).
+inline constexpr double kPiFull = 3.141592653589793;
+inline constexpr double kTwoPiFull = 2.0 * kPiFull;
+
 // The imaginary part of the angular frequency: -pi*AW/TL (negative for AW > 0).
 inline double damping(double aw, double tl) {
   return -(kPi * aw) / tl;

@@ -1,12 +1,24 @@
 #include "kernel/layer_medium.h"
 
+#include "kernel/anelastic_law.h"
 #include "kernel/constants.h"
 
 namespace lg {
 
-void layer_medium(const LayerModel& m, const FrequencyTerms& f, LayerMedium& out) {
+void layer_medium(const LayerModel& m, const AnelasticLaw& law, const FrequencyTerms& f,
+                  LayerMedium& out) {
   const Cx one = cx(1.0);
   for (int ic = 1; ic <= m.nc; ++ic) {
+    if (law.constant_q) {
+      const ComplexVelocities v =
+          constant_q_velocities(m.vp[ic], m.vs[ic], m.qp[ic], m.qs[ic], f.omega, law.omega_ref);
+      out.cka[ic] = f.omega / v.vp;
+      out.ckb[ic] = f.omega / v.vs;
+      out.ckb2[ic] = out.ckb[ic] * out.ckb[ic];
+      out.cka2[ic] = out.cka[ic] * out.cka[ic];
+      out.crho[ic] = f.cnorm / cx(m.rho[ic]);
+      continue;
+    }
     const double qp = m.qp[ic];
     const double qs = m.qs[ic];
     // One damping factor, from the sum of the two quality factors, serves both wave types;

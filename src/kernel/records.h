@@ -68,6 +68,14 @@ struct Placement {
   PerReceiver<double> zrl{}, rr{};  // depth below the top of its layer; horizontal distance
 };
 
+// The anelastic law of the complex velocities: the classic law of the result files (one
+// damping factor 1/(qp+qs), dispersion referred to 1 rad per time unit), or the constant-Q law
+// (P with qp, S with qs) with the tabulated velocities those at angular frequency omega_ref.
+struct AnelasticLaw {
+  bool constant_q = false;
+  double omega_ref = 0.0;
+};
+
 // The complex angular frequency and the values that follow from it alone.
 struct FrequencyTerms {
   Cx omega{};         // 2 pi f + i omega_I, rounded to single precision
@@ -154,6 +162,7 @@ struct Spectra {
 // frequency and wavenumber. Independent workspaces can run on separate threads.
 struct Workspace {
   LayerModel model;
+  AnelasticLaw law;
   SourcePosition source;
   ReceiverPositions receivers;
   Placement placement;

@@ -35,8 +35,7 @@ BesselTable::BesselTable(const Placement& p, const Sampling& s, int rows)
   lazy_->placement = p;
   lazy_->pil = s.pil;
   lazy_->stride = 2 * p.nr;
-  lazy_->values.resize(static_cast<std::size_t>(rows_) *
-                       static_cast<std::size_t>(lazy_->stride));
+  lazy_->values.resize(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(lazy_->stride));
 }
 
 const double* BesselTable::row(int ik) const {
@@ -78,7 +77,7 @@ void clear_sums(Workspace& w) {
 void start_frequency(Workspace& w, double freq, const Sampling& s) {
   w.frequency = frequency_terms(freq, s.aw, s.xl);
   // The velocities and total wavenumbers depend on the frequency only.
-  layer_medium(w.model, w.frequency, w.medium);
+  layer_medium(w.model, w.law, w.frequency, w.medium);
   clear_sums(w);
 }
 

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "kernel/constants.h"
 #include "kernel/records.h"
 #include "kernel/source_receiver_placement.h"
 #include "kernel/wavenumber_loop.h"
@@ -56,8 +57,11 @@ std::vector<int> prepare(const SpectraRequest& q, Workspace& w) {
   if (nr < 1 || q.y.size() != q.x.size() || q.depth.size() != q.x.size()) {
     throw std::invalid_argument("a data set needs at least one receiver with x, y and depth");
   }
-  if (q.q_law != QLaw::kClassic) {
-    throw std::invalid_argument("the constant-Q law is not available in this build");
+  if (q.q_law == QLaw::kConstantQ) {
+    if (!(std::isfinite(q.q_reference_hz) && q.q_reference_hz > 0.0)) {
+      throw std::invalid_argument("the constant-Q law needs a reference frequency above 0");
+    }
+    w.law = AnelasticLaw{true, kTwoPiFull * q.q_reference_hz};
   }
   w.model.nc = nc;
   for (int ic = 1; ic <= nc; ++ic) {
