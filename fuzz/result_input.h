@@ -18,8 +18,7 @@ inline bool feed_result(std::string_view bytes) {
     require(r.NFREQ >= 1 && r.freq.size() == static_cast<std::size_t>(r.NFREQ) &&
                 r.iter.size() == r.freq.size() && r.groups.size() == r.freq.size(),
             "one group per frequency");
-    require(std::isfinite(r.TL) && r.TL > 0.0 && std::isfinite(r.AW) && r.AW > 0.0,
-            "TL and AW");
+    require(std::isfinite(r.TL) && r.TL > 0.0 && std::isfinite(r.AW) && r.AW > 0.0, "TL and AW");
     for (const seis::FrequencySpectra& g : r.groups) {
       for (const auto& element : g) {
         for (const std::complex<double>& v : element) {

@@ -30,11 +30,13 @@ namespace fs = std::filesystem;
 using Feed = std::function<bool(std::string_view)>;
 
 const std::map<std::string, Feed>& feeds() {
-  static const std::map<std::string, Feed> m = {
-      {"namelist", fuzz::feed_namelist}, {"list_read", fuzz::feed_list_read},
-      {"fixed_fields", fuzz::feed_fixed_fields}, {"subfault", fuzz::feed_subfault},
-      {"control", fuzz::feed_control}, {"model", fuzz::feed_model},
-      {"result", fuzz::feed_result}};
+  static const std::map<std::string, Feed> m = {{"namelist", fuzz::feed_namelist},
+                                                {"list_read", fuzz::feed_list_read},
+                                                {"fixed_fields", fuzz::feed_fixed_fields},
+                                                {"subfault", fuzz::feed_subfault},
+                                                {"control", fuzz::feed_control},
+                                                {"model", fuzz::feed_model},
+                                                {"result", fuzz::feed_result}};
   return m;
 }
 
@@ -107,8 +109,9 @@ TEST(FuzzRegression, SeedCorporaAreAccepted) {
 // A station code given as a null value (here a slash) is three blanks; it used to be an empty
 // code, from which no file names can be built (data/fuzz/control/null-station-code).
 TEST(FuzzRegression, NullStationCodeIsBlank) {
-  const std::string text = "1\n4\n1\n1\n4\nmodel/strXXX\nout/XXX/XXX.nnn\nzahyo/XXX.dat\n3\n"
-                           "ABC\n/\n,\n";
+  const std::string text =
+      "1\n4\n1\n1\n4\nmodel/strXXX\nout/XXX/XXX.nnn\nzahyo/XXX.dat\n3\n"
+      "ABC\n/\n,\n";
   EXPECT_TRUE(replay("control", text, "null station codes"));
   LineSource src("control", text);
   std::ostringstream echo;

@@ -107,8 +107,8 @@ class WorkDir {
     const fs::path out_file = fs::path(root_.string() + ".stdout");
     const fs::path err_file = fs::path(root_.string() + ".stderr");
     const std::string cmd = "cd '" + root_.string() + "' && env -u OMP_NUM_THREADS '" +
-                            std::string(LAYERGREEN_EXE) +
-                            "' >'" + out_file.string() + "' 2>'" + err_file.string() + "'";
+                            std::string(LAYERGREEN_EXE) + "' >'" + out_file.string() + "' 2>'" +
+                            err_file.string() + "'";
     const int raw = std::system(cmd.c_str());
     RunOutcome r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -182,8 +182,8 @@ inline std::string model_text(const std::string& group, const std::vector<std::s
 // The usual small model: two layers over nothing else, two frequencies, four wavenumbers.
 inline std::string small_group(int nr = 2, int nfreq = 2, int ikmax = 3,
                                const std::string& extra = "") {
-  return " &INPUT NC=2, NFREQ=" + std::to_string(nfreq) + ", TL=10., AW=1., NR=" +
-         std::to_string(nr) + ", XL=100., IKMAX=" + std::to_string(ikmax) +
+  return " &INPUT NC=2, NFREQ=" + std::to_string(nfreq) +
+         ", TL=10., AW=1., NR=" + std::to_string(nr) + ", XL=100., IKMAX=" + std::to_string(ikmax) +
          ", UCONV=0., XS=0., YS=0." + extra + " /";
 }
 inline const std::vector<std::string>& small_layers() {
@@ -198,8 +198,8 @@ struct Receiver {
 
 // A subfault file: the header line, then one block per data set with its source depth and
 // receivers.
-inline std::string subfault_text(const std::string& header,
-                                 const std::vector<std::pair<double, std::vector<Receiver>>>& rows) {
+inline std::string subfault_text(
+    const std::string& header, const std::vector<std::pair<double, std::vector<Receiver>>>& rows) {
   std::ostringstream s;
   s.precision(15);
   s << header << "\n";

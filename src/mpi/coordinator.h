@@ -7,8 +7,8 @@
 
 #include <ostream>
 
-#include "run/run.h"
 #include "inputs/run_plan.h"
+#include "run/run.h"
 
 namespace lg {
 

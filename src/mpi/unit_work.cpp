@@ -2,8 +2,8 @@
 
 #include <sstream>
 
-#include "run/data_set_run.h"
 #include "output/result_files.h"
+#include "run/data_set_run.h"
 
 namespace lg {
 

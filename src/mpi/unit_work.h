@@ -5,8 +5,8 @@
 #include <cstddef>
 
 #include "inputs/data_set_job.h"
-#include "run/run.h"
 #include "mpi/unit_report.h"
+#include "run/run.h"
 
 namespace lg {
 

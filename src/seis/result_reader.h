@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "textio/line_source.h"
 #include "seis/result_file.h"
+#include "textio/line_source.h"
 
 namespace lg::seis {
 
