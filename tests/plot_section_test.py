@@ -14,8 +14,8 @@ PLOT = None
 
 def load(path):
     loader = importlib.machinery.SourceFileLoader("layergreen_plot", path)
-    spec = importlib.util.spec_from_loader("layergreen_plot", loader)
-    module = importlib.util.module_from_spec(spec)
+    found = importlib.util.spec_from_loader("layergreen_plot", loader)
+    module = importlib.util.module_from_spec(found)
     loader.exec_module(module)
     return module
 

@@ -209,9 +209,9 @@ def displacements(layers, zs, receivers):
 
 
 def main():
-    spec = json.load(sys.stdin)
-    u = displacements([list(map(float, l)) for l in spec["layers"]], float(spec["source_depth"]),
-                      [list(map(float, r)) for r in spec["receivers"]])
+    request = json.load(sys.stdin)
+    u = displacements([list(map(float, l)) for l in request["layers"]], float(request["source_depth"]),
+                      [list(map(float, r)) for r in request["receivers"]])
     json.dump(u.tolist(), sys.stdout)
     sys.stdout.write("\n")
 
