@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "inputs/checks.h"
+#include "kernel/constants.h"
 #include "textio/fixed_format.h"
 #include "textio/free_write.h"
 #include "textio/input_error.h"
@@ -56,7 +57,7 @@ void check_group(const LineSource& src, const Namelist& nl, const ModelParams& p
   check_finite(src, line("XS"), "XS (source x)", p.XS);
   check_finite(src, line("YS"), "YS (source y)", p.YS);
   // The complex frequency must stay finite and non-zero once rounded to single precision.
-  const double w_im = -(3.14159265359 * p.AW) / p.TL;
+  const double w_im = damping(p.AW, p.TL);
   const float w_rounded = static_cast<float>(w_im);
   if (!std::isfinite(w_im) || w_rounded == 0.0f || !std::isfinite(w_rounded)) {
     throw InputError(src.name(), line("AW"),
@@ -129,10 +130,7 @@ std::vector<std::string> read_model(LineSource& src, int nstati, ModelParams& p,
     // The velocity dispersion factor 1 - ln|w|/(pi q) must stay positive up to the highest
     // frequency, or the complex velocities are infinite or reversed there.
     if (p.NFREQ > 1) {
-      const double pi = 3.14159265359;
-      const double rw = 6.28318530718 * (p.NFREQ - 1) / p.TL;
-      const double aw = (pi * p.AW) / p.TL;
-      const double xlnw = std::log(std::sqrt(rw * rw + aw * aw)) / pi;
+      const double xlnw = dispersion_argument(kTwoPi * (p.NFREQ - 1) / p.TL, damping(p.AW, p.TL));
       for (int n : {4, 5}) {
         if (!(1.0 - xlnw / v[n] > 0.0)) {
           char msg[200];
@@ -185,7 +183,7 @@ std::optional<GroupProblem> group_problem(const ModelParams& p, int max_layers) 
     if (problem) return problem;
   }
   // The complex frequency must stay finite and non-zero once rounded to single precision.
-  const double w_im = -(3.14159265359 * p.AW) / p.TL;
+  const double w_im = damping(p.AW, p.TL);
   const float w_rounded = static_cast<float>(w_im);
   if (!std::isfinite(w_im) || w_rounded == 0.0f || !std::isfinite(w_rounded)) {
     return GroupProblem{"AW",
@@ -207,10 +205,7 @@ std::optional<std::string> layer_problem(int ic, const std::array<double, 6>& v,
   // The velocity dispersion factor 1 - ln|w|/(pi q) must stay positive up to the highest
   // frequency, or the complex velocities are infinite or reversed there.
   if (p.NFREQ > 1) {
-    const double pi = 3.14159265359;
-    const double rw = 6.28318530718 * (p.NFREQ - 1) / p.TL;
-    const double aw = (pi * p.AW) / p.TL;
-    const double xlnw = std::log(std::sqrt(rw * rw + aw * aw)) / pi;
+    const double xlnw = dispersion_argument(kTwoPi * (p.NFREQ - 1) / p.TL, damping(p.AW, p.TL));
     for (std::size_t n : {4u, 5u}) {
       if (!(1.0 - xlnw / v[n] > 0.0)) {
         char msg[200];

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <numbers>
+
+#include "kernel/constants.h"
 
 namespace lg {
 
@@ -19,7 +20,6 @@ std::string format(const char* fmt, auto... args) {
 
 std::vector<SamplingWarning> sampling_warnings(const ModelParams& p, const LayerModel& layers,
                                                const SamplingGeometry& g) {
-  constexpr double kTwoPi = 2.0 * std::numbers::pi;
   std::vector<SamplingWarning> out;
   if (p.NC < 1 || g.x.empty()) return out;
   double vp_max = 0.0;
@@ -72,7 +72,7 @@ std::vector<SamplingWarning> sampling_warnings(const ModelParams& p, const Layer
     const double k_evanescent =
         std::isfinite(dz_min) ? std::log(kIntegrandGrowth / floor) / dz_min : 0.0;
     const double k_needed = k_waves + k_evanescent;
-    const double k_max = (p.IKMAX + 0.258) * kTwoPi / p.XL;
+    const double k_max = wavenumber_of_step(p.IKMAX, kTwoPi / p.XL);
     const double ikmax_needed = std::ceil(k_needed * p.XL / kTwoPi - 0.258);
     if (p.IKMAX < ikmax_needed) {
       std::string why = format(
