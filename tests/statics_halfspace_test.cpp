@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "statics/static_displacements.h"
+#include "statics_compare.h"
 #include "statics_okada.h"
 
 namespace {
@@ -19,22 +20,8 @@ using lg::StaticDisplacement;
 using lg::StaticLayer;
 using lg::StaticReceiver;
 
-double largest(const StaticDisplacement& u) {
-  double m = 0.0;
-  for (const auto& e : u) {
-    for (double v : e) m = std::max(m, std::abs(v));
-  }
-  return m;
-}
-
-// The largest difference of two stations' values, relative to the largest value of the first.
-double relative_difference(const StaticDisplacement& a, const StaticDisplacement& b) {
-  double d = 0.0;
-  for (std::size_t e = 0; e < 6; ++e) {
-    for (std::size_t c = 0; c < 3; ++c) d = std::max(d, std::abs(a[e][c] - b[e][c]));
-  }
-  return d / largest(a);
-}
+using lg::testing::largest;
+using lg::testing::relative_difference;
 
 class StaticHalfSpace : public ::testing::Test {
  protected:

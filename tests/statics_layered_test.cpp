@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "statics/static_displacements.h"
+#include "statics_compare.h"
 
 namespace {
 
@@ -23,21 +24,8 @@ using lg::StaticDisplacement;
 using lg::StaticLayer;
 using lg::StaticReceiver;
 
-double largest(const StaticDisplacement& u) {
-  double m = 0.0;
-  for (const auto& e : u) {
-    for (double v : e) m = std::max(m, std::abs(v));
-  }
-  return m;
-}
-
-double relative_difference(const StaticDisplacement& ref, const StaticDisplacement& u) {
-  double d = 0.0;
-  for (std::size_t e = 0; e < 6; ++e) {
-    for (std::size_t c = 0; c < 3; ++c) d = std::max(d, std::abs(ref[e][c] - u[e][c]));
-  }
-  return d / largest(ref);
-}
+using lg::testing::largest;
+using lg::testing::relative_difference;
 
 class StaticLayeredCrust : public ::testing::Test {
  protected:
