@@ -15,6 +15,7 @@
 #include "bank/bank_config.h"
 #include "bank/bank_plan.h"
 #include "bank/bank_run.h"
+#include "bank/bank_statics.h"
 #include "bank/fault_geometry.h"
 #include "bank/geodesy.h"
 #include "kernel/anelastic_law.h"
@@ -31,6 +32,7 @@ constexpr double kPi = 3.14159265358979323846;
 // A small bank configuration, section by section.
 struct BankText {
   std::string output = "bank.h5";
+  std::string bank_keys;  // further lines of [bank]
   std::string sampling = "nfreq = 8\ntl = 10.0\naw = 1.0\nxl = 200.0\nikmax = 300\nuconv = 1e-3\n";
   std::string model =
       "layers = [\n  [2.0, 4.5, 2.6, 2.4, 200, 100],\n  [0.0, 6.0, 3.45, 2.7, 400, 200],\n]\n";
@@ -41,8 +43,8 @@ struct BankText {
                                        "name = \"FARAWAY2\"\nx = -5.0\ny = 20.0\n"};
 
   std::string text() const {
-    std::string s = "[bank]\noutput = \"" + output + "\"\n\n[sampling]\n" + sampling +
-                    "\n[model]\n" + model + "\n[fault]\n" + fault;
+    std::string s = "[bank]\noutput = \"" + output + "\"\n" + bank_keys + "\n[sampling]\n" +
+                    sampling + "\n[model]\n" + model + "\n[fault]\n" + fault;
     for (const std::string& st : stations) s += "\n[[station]]\n" + st;
     return s;
   }
@@ -60,7 +62,8 @@ int line_of(const std::string& text, const std::string& needle, int n = 1) {
 std::string config_error(const std::string& text) {
   try {
     const BankConfig c = parse_bank_config(text, "bank.toml");
-    plan_bank(c);
+    const BankPlan p = plan_bank(c);
+    if (c.statics) plan_statics(c, p);
   } catch (const BankError& e) {
     return e.what();
   }
@@ -118,6 +121,23 @@ TEST(BankConfig, ErrorsNameFileLineAndKey) {
   s = t.text();
   EXPECT_EQ(config_error(s),
             "bank.toml:" + std::to_string(line_of(s, "rake")) + ": fault: unknown key \"rake\"");
+
+  t = BankText();
+  t.bank_keys = "statics = 1\n";
+  s = t.text();
+  EXPECT_EQ(config_error(s), "bank.toml:" + std::to_string(line_of(s, "statics")) +
+                                 ": bank: statics must be true or false");
+
+  t = BankText();  // a station at a subfault on the surface
+  t.bank_keys = "statics = true\n";
+  t.fault =
+      "top_center = [0.0, 0.0, 0.0]\nstrike = 0.0\ndip = 0.0\nlength = 2.0\nwidth = 2.0\n"
+      "n_strike = 1\nn_dip = 1\n";
+  t.stations[1] = "name = \"ON\"\nx = 0.0\ny = 1.0\n";
+  s = t.text();
+  EXPECT_EQ(config_error(s), "bank.toml:" + std::to_string(line_of(s, "[fault]")) +
+                                 ": statics: station ON lies at subfault 1, which is on the "
+                                 "surface: its static displacement is infinite");
 
   t = BankText();
   t.sampling += "tl = 3.0\n";  // TOML itself: a key given twice
@@ -474,6 +494,56 @@ TEST(BankRun, ResumesAfterKillToTheSameFile) {
   EXPECT_EQ(printed.find("resuming: 0 of"), std::string::npos) << printed;
   EXPECT_TRUE(killed.read("bank.h5") == whole.read("bank.h5"));
   EXPECT_FALSE(killed.exists("bank.h5.journal"));
+}
+
+// /statics holds, for every station and subfault, the static kernel's displacement of that
+// pair with its row's sampling (the plan prints it), the same bytes for 1 and 3 threads.
+TEST(BankRun, StaticsAreTheKernelsForEveryPair) {
+  BankText t;
+  t.bank_keys = "statics = true\n";
+  t.sampling = "nfreq = 2\ntl = 10.0\naw = 1.0\nxl = 200.0\nikmax = 20\n";
+  WorkDir one, three;
+  one.write("bank.toml", t.text());
+  three.write("bank.toml", t.text());
+  BankOptions o;
+  std::string printed;
+  ASSERT_EQ(bank(one, o, &printed), 0);
+  EXPECT_NE(printed.find("statics: Simpson sum"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("row 2 (depth "), std::string::npos) << printed;
+  o.threads = 3;
+  ASSERT_EQ(bank(three, o), 0);
+  EXPECT_TRUE(one.read("bank.h5") == three.read("bank.h5"));
+
+  const BankConfig c = parse_bank_config(t.text(), "bank.toml");
+  const BankPlan p = plan_bank(c);
+  const std::vector<RowStaticSampling> rows = plan_statics(c, p);
+  std::vector<double> stored(p.stations.size() * p.subfault_count() * 18);
+  const hid_t f = H5Fopen(one.at("bank.h5").c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
+  ASSERT_GE(f, 0);
+  const hid_t ds = H5Dopen2(f, "statics", H5P_DEFAULT);
+  const bool read =
+      ds >= 0 && H5Dread(ds, H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, stored.data()) >= 0;
+  if (ds >= 0) H5Dclose(ds);
+  H5Fclose(f);
+  ASSERT_TRUE(read);
+  double worst = 0.0;
+  for (std::size_t st = 0; st < p.stations.size(); ++st) {
+    for (const Subfault& sf : p.fault.subfaults) {
+      const std::size_t n = static_cast<std::size_t>(&sf - p.fault.subfaults.data());
+      const std::size_t i = p.at(static_cast<int>(st), static_cast<int>(n));
+      const StaticDisplacement u =
+          static_displacements(static_layers(c.layers), sf.depth, {{p.dx[i], p.dy[i], 0.0}},
+                               rows[static_cast<std::size_t>(sf.row - 1)].sampling)
+              .front();
+      for (std::size_t e = 0; e < 6; ++e) {
+        for (std::size_t k = 0; k < 3; ++k) {
+          worst = std::max(worst, std::abs(stored[i * 18 + e * 3 + k] - u[e][k]));
+          EXPECT_NE(u[e][k], 0.0) << "station " << st << ", subfault " << n + 1;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(worst, 0.0);
 }
 
 // The constant-Q law against the analytic continuation written with std::log.

@@ -69,6 +69,12 @@ class Section {
     if (!n->is_integer()) fail(key, "must be a whole number");
     return *n->value<long long>();
   }
+  bool boolean(const std::string& key, bool fallback) const {
+    if (!has(key)) return fallback;
+    const toml::node* n = required(key);
+    if (!n->is_boolean()) fail(key, "must be true or false");
+    return *n->value<bool>();
+  }
   std::string text(const std::string& key) const {
     const toml::node* n = required(key);
     if (!n->is_string()) fail(key, "must be a string");
@@ -319,10 +325,11 @@ BankConfig parse_bank_config(const std::string& text, const std::string& path) {
     }
   }
   const toml::table& bank = required_table(path, root, "bank");
-  const Section b(path, bank, "bank", table_line(bank), {"output"});
+  const Section b(path, bank, "bank", table_line(bank), {"output", "statics"});
   const std::string output = b.text("output");
   if (output.empty() || output.back() == '/') b.fail("output", "must name a file");
   c.output = resolve(path, output);
+  c.statics = b.boolean("statics", false);
   read_sampling(path, root, c);
   read_model(path, root, c);
   read_fault(path, root, c);

@@ -43,9 +43,10 @@ struct StationSpec {
 };
 
 struct BankConfig {
-  std::string path;    // as given
-  std::string text;    // the file's text
-  std::string output;  // resolved against the configuration's folder
+  std::string path;      // as given
+  std::string text;      // the file's text
+  std::string output;    // resolved against the configuration's folder
+  bool statics = false;  // also the static displacements (/statics)
   int nfreq = 0;
   double tl = 0.0, aw = 0.0, uconv = 0.0;
   std::optional<double> xl;  // empty: "auto"

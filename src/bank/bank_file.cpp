@@ -24,6 +24,13 @@ constexpr const char* kUnits =
     "km, km/s, g/cm3, s); with those, a spectrum value times 1e-15 is in metres per "
     "newton-metre per hertz. Frequencies in 1/time unit; lat, lon in degrees (WGS84).";
 
+constexpr const char* kStatics =
+    "Static displacements (t -> infinity after a step in moment; elastic moduli from vp, vs, "
+    "rho; qp, qs play no part): statics[station, subfault, element, component], elements and "
+    "components as in /spectra (z up), in model length per unit moment (with km, km/s, g/cm3: "
+    "times 1e-15 is in metres per newton-metre). Wavenumber sum with Simpson weights on k = n "
+    "dk, dk = 2 pi / row_xl, up to row_kmax, per fault row.";
+
 using Hid = hid_t;
 
 [[noreturn]] void fail(const std::string& path, const std::string& what) {
@@ -101,6 +108,17 @@ void attr_double(Hid where, const std::string& path, const char* name, double v)
   H5Sclose(sp);
   check(a, path, name);
   const herr_t s = H5Awrite(a, H5T_NATIVE_DOUBLE, &v);
+  H5Aclose(a);
+  check_status(s, path, name);
+}
+
+void attr_doubles(Hid where, const std::string& path, const char* name,
+                  const std::vector<double>& v) {
+  const Hid sp = check(space({v.size()}), path, name);
+  const Hid a = H5Acreate2(where, name, H5T_IEEE_F64LE, sp, H5P_DEFAULT, H5P_DEFAULT);
+  H5Sclose(sp);
+  check(a, path, name);
+  const herr_t s = H5Awrite(a, H5T_NATIVE_DOUBLE, v.data());
   H5Aclose(a);
   check_status(s, path, name);
 }
@@ -287,6 +305,29 @@ void BankFileWriter::write(const JournalRecord& r) {
     H5Sclose(fs);
     check_status(s, path_, "spectra");
   }
+}
+
+void BankFileWriter::write_statics(const std::vector<double>& values,
+                                   const std::vector<RowStaticSampling>& sampling) {
+  const std::size_t ns = plan_.stations.size(), nf = plan_.subfault_count();
+  put_doubles(file_, path_, "statics", values, {ns, nf, 6, 3});
+  const Hid ds = check(H5Dopen2(file_, "statics", H5P_DEFAULT), path_, "statics");
+  std::vector<double> xl, kmax, samples;
+  for (const RowStaticSampling& s : sampling) {
+    xl.push_back(2.0 * 3.14159265358979323846 / s.sampling.dk);
+    kmax.push_back(s.sampling.kmax);
+    samples.push_back(static_cast<double>(s.samples));
+  }
+  try {
+    attr_text(ds, path_, "description", kStatics);
+    attr_doubles(ds, path_, "row_xl", xl);
+    attr_doubles(ds, path_, "row_kmax", kmax);
+    attr_doubles(ds, path_, "row_samples", samples);
+  } catch (...) {
+    H5Dclose(ds);
+    throw;
+  }
+  H5Dclose(ds);
 }
 
 void BankFileWriter::close() {

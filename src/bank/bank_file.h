@@ -5,10 +5,12 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "bank/bank_config.h"
 #include "bank/bank_journal.h"
 #include "bank/bank_plan.h"
+#include "bank/bank_statics.h"
 
 namespace lg {
 
@@ -23,6 +25,10 @@ class BankFileWriter {
 
   // Writes the spectra and iteration counts of one data set.
   void write(const JournalRecord& r);
+  // Writes /statics [station, subfault, element, component] (float64) from the values in that
+  // order, with the sampling of each row as attributes.
+  void write_statics(const std::vector<double>& values,
+                     const std::vector<RowStaticSampling>& sampling);
   // Flushes and closes the file.
   void close();
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "bank/bank_statics.h"
 #include "bank/geodesy.h"
 
 namespace lg {
@@ -188,7 +189,8 @@ SpectraRequest data_set_request(const BankConfig& c, const BankPlan& p, const Ba
 
 double bank_file_bytes(const BankConfig& c, const BankPlan& p) {
   const double st = static_cast<double>(p.stations.size());
-  return st * static_cast<double>(p.subfault_count()) * c.nfreq * 18.0 * 16.0 +
+  return st * static_cast<double>(p.subfault_count()) * (c.statics ? 18.0 * 8.0 : 0.0) +
+         st * static_cast<double>(p.subfault_count()) * c.nfreq * 18.0 * 16.0 +
          st * static_cast<double>(p.row_count()) * c.nfreq * 4.0 +
          st * static_cast<double>(p.subfault_count()) * 4 * 8.0;
 }
@@ -217,6 +219,24 @@ std::string plan_summary(const BankConfig& c, const BankPlan& p, int threads) {
   s << "  time: at most about " << duration(seconds) << " on " << threads
     << (threads == 1 ? " thread" : " threads")
     << (c.uconv > 0.0 ? " (convergence usually stops the sums earlier)" : "") << "\n";
+  if (c.statics) {
+    // About 0.3 us per wavenumber sample and receiver (three Bessel functions and the sums).
+    const std::vector<RowStaticSampling> rows = plan_statics(c, p);
+    double work = 0.0;
+    s << "  statics: Simpson sum over k = n dk to kmax, per row xl = 2 pi/dk = 60 x the largest "
+         "distance or depth, kmax = 30 / source depth\n";
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      const double depth =
+          p.fault.subfaults[static_cast<std::size_t>(p.fault.rows[r].front())].depth;
+      s << "    row " << r + 1 << " (depth " << num(depth) << "): xl "
+        << num(2.0 * kPi / rows[r].sampling.dk) << ", kmax " << num(rows[r].sampling.kmax) << ", "
+        << rows[r].samples << " samples\n";
+      work += static_cast<double>(rows[r].samples) * static_cast<double>(p.fault.rows[r].size()) *
+              static_cast<double>(p.stations.size());
+    }
+    s << "  statics time: about " << duration(work * 0.3e-6 / std::max(1.0, 0.85 * threads))
+      << "\n";
+  }
   s << "  file: about " << bytes(bank_file_bytes(c, p)) << "\n";
   return s.str();
 }

@@ -17,6 +17,7 @@
 #include "bank/bank_file.h"
 #include "bank/bank_journal.h"
 #include "bank/bank_plan.h"
+#include "bank/bank_statics.h"
 #include "run/data_set_spectra.h"
 #include "run/interrupt.h"
 #include "run/progress.h"
@@ -59,14 +60,17 @@ std::string temporary_prefix(const fs::path& out) {
   return s;
 }
 
-// Writes the bank file from the journal under a temporary name, then renames it into place.
-void write_bank_file(const BankConfig& c, const BankPlan& p, const JournalShape& shape) {
+// Writes the bank file from the journal (and the static displacements when asked for) under a
+// temporary name, then renames it into place.
+void write_bank_file(const BankConfig& c, const BankPlan& p, const JournalShape& shape,
+                     int threads) {
   const fs::path out(c.output);
   const std::string temp =
       (out.parent_path() / (temporary_prefix(out) + std::to_string(::getpid()))).string();
   try {
     BankFileWriter w(temp, c, p);
     read_journal(journal_path(c.output), shape, [&](const JournalRecord& r) { w.write(r); });
+    if (c.statics) w.write_statics(bank_statics(c, p, threads), plan_statics(c, p));
     w.close();
     sync_path(temp, O_RDONLY);
     check_interrupt();
@@ -137,6 +141,7 @@ std::optional<BankSetup> setup_bank(const std::string& config_path, std::ostream
     BankSetup s;
     s.config = read_bank_config(config_path);
     s.plan = plan_bank(s.config);
+    if (s.config.statics) plan_statics(s.config, s.plan);  // a pair it cannot take fails now
     s.shape = journal_shape(s.config, s.plan);
     return s;
   } catch (const BankError& e) {
@@ -221,8 +226,8 @@ JournalRecord compute_data_set(const BankSetup& s, int index, int threads,
   return std::move(compute_data_sets(s, {index}, threads, on_frequency).front());
 }
 
-void finish_bank(const BankSetup& s) {
-  write_bank_file(s.config, s.plan, s.shape);
+void finish_bank(const BankSetup& s, int threads) {
+  write_bank_file(s.config, s.plan, s.shape, threads);
   std::error_code ec;
   fs::remove(journal_path(s.config.output), ec);
   sync_path(folder_of(s.config.output), O_RDONLY | O_DIRECTORY);
@@ -302,7 +307,7 @@ int run_bank(const BankOptions& o, std::ostream& out, std::ostream& err) {
       }
     }
     progress.finish();
-    finish_bank(*setup);
+    finish_bank(*setup, o.threads);
   } catch (const Interrupted&) {
     throw;
   } catch (const std::exception& e) {

@@ -58,9 +58,10 @@ std::vector<JournalRecord> compute_data_sets(const BankSetup& s, const std::vect
 JournalRecord compute_data_set(const BankSetup& s, int index, int threads,
                                const std::function<void(int)>& on_frequency);
 
-// Writes the bank file from the journal (temporary name, then renamed) and removes the
-// journal. Throws std::runtime_error.
-void finish_bank(const BankSetup& s);
+// Writes the bank file from the journal (temporary name, then renamed), with the static
+// displacements computed on `threads` threads when the configuration asks for them, and
+// removes the journal. Throws std::runtime_error (Interrupted on a signal).
+void finish_bank(const BankSetup& s, int threads);
 
 // The progress line of a whole bank: data sets done of those to compute, time left.
 class BankProgress {

@@ -153,7 +153,7 @@ int run_bank_ranks(const BankOptions& o, MPI_Comm comm, std::ostream& out, std::
   }
   journal.reset();
   try {
-    finish_bank(*setup);
+    finish_bank(*setup, o.threads);
   } catch (const std::exception& e) {
     err << "layergreen: " << e.what() << '\n';
     return 2;
