@@ -1,5 +1,6 @@
 // The C++ side of the Python package layergreen: the spectra of a data set from the library's
-// kernel (DataSetSpectra), and seismograms and SAC files made by the code of layergreen-seis.
+// kernel (DataSetSpectra), the static displacements of the static kernel, and seismograms and
+// SAC files made by the code of layergreen-seis.
 // Reads numpy arrays and plain values; returns numpy arrays or writes SAC files. Bad arguments
 // raise ValueError with the words of the command line's messages.
 #include <pybind11/numpy.h>
@@ -11,6 +12,7 @@
 #include <complex>
 #include <cstddef>
 #include <cstdlib>
+#include <numbers>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -25,6 +27,7 @@
 #include "seis/sac_traces.h"
 #include "seis/seismograms.h"
 #include "seis/trace_names.h"
+#include "statics/static_displacements.h"
 
 namespace py = pybind11;
 
@@ -167,6 +170,56 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
   return py::make_tuple(spectra, iterations, converged);
 }
 
+// Static displacements [receiver, element, component] and the sampling used (xl, kmax): xl and
+// kmax as given, or chosen by choose_static_sampling when None.
+py::tuple statics(const Real& layers, double source_depth, const Real& receivers,
+                  std::optional<double> xl, std::optional<double> kmax) {
+  if (layers.ndim() != 2 || layers.shape(1) < 4 || layers.shape(0) < 1) {
+    throw py::value_error(
+        "layers must be an (n, 4) or (n, 6) array, n >= 1: thickness, vp, vs, rho (qp, qs are "
+        "not used) of each layer, top down, the half-space last");
+  }
+  if (receivers.ndim() != 2 || receivers.shape(1) != 3) {
+    throw py::value_error(
+        "receivers must be an (n, 3) array: x, y (relative to the source's epicentre) and depth "
+        "of each receiver");
+  }
+  std::vector<lg::StaticLayer> model;
+  const auto l = layers.unchecked<2>();
+  for (py::ssize_t i = 0; i < layers.shape(0); ++i) {
+    model.push_back(lg::StaticLayer{l(i, 0), l(i, 1), l(i, 2), l(i, 3)});
+  }
+  std::vector<lg::StaticReceiver> at;
+  const auto r = receivers.unchecked<2>();
+  for (py::ssize_t i = 0; i < receivers.shape(0); ++i) {
+    at.push_back(lg::StaticReceiver{r(i, 0), r(i, 1), r(i, 2)});
+  }
+  raise_if(lg::finite_problem("source depth", source_depth));
+  for (const auto& [name, v] : {std::pair{"xl", xl}, std::pair{"kmax", kmax}}) {
+    if (v) raise_if(lg::positive_problem(name, *v));
+  }
+  lg::StaticSampling s;
+  std::vector<lg::StaticDisplacement> u;
+  {
+    const py::gil_scoped_release release;
+    // std::invalid_argument becomes ValueError.
+    if (!xl || !kmax) s = lg::choose_static_sampling(model, source_depth, at);
+    if (xl) s.dk = 2.0 * std::numbers::pi / *xl;
+    if (kmax) s.kmax = *kmax;
+    u = lg::static_displacements(model, source_depth, at, s);
+  }
+  py::array_t<double> out({static_cast<py::ssize_t>(at.size()), static_cast<py::ssize_t>(kElements),
+                           static_cast<py::ssize_t>(kComponents)});
+  double* o = out.mutable_data();
+  for (std::size_t i = 0; i < u.size(); ++i) {
+    for (std::size_t e = 0; e < kElements; ++e) {
+      for (std::size_t c = 0; c < kComponents; ++c)
+        o[(i * kElements + e) * kComponents + c] = u[i][e][c];
+    }
+  }
+  return py::make_tuple(out, 2.0 * std::numbers::pi / s.dk, s.kmax);
+}
+
 // The processing of layergreen-seis's --source, --lowpass and --poles.
 lg::seis::Processing processing(const std::string& source, std::optional<double> lowpass, int poles,
                                 double taper) {
@@ -283,6 +336,10 @@ PYBIND11_MODULE(_layergreen, m) {
         py::arg("uconv"), py::arg("q_law"), py::arg("q_reference_hz"), py::arg("threads"),
         "Spectra [receiver, frequency, element, component], iteration counts and convergence "
         "flags [frequency] of one data set (see layergreen.greens).");
+  m.def("statics", &statics, py::arg("layers"), py::arg("source_depth"), py::arg("receivers"),
+        py::arg("xl"), py::arg("kmax"),
+        "(displacements [receiver, element, component], xl, kmax): static displacements of the "
+        "six elements (see layergreen.statics).");
   m.def("seismograms", &seismograms, py::arg("spectra"), py::arg("tl"), py::arg("aw"),
         py::arg("source"), py::arg("lowpass"), py::arg("poles"),
         py::arg("taper") = lg::seis::kDefaultTaperWidth,

@@ -2,6 +2,8 @@
 
 * :func:`greens` computes the spectra of one data set (a source depth, any receivers) with the
   program's kernel, the same numbers as a classic run;
+* :func:`statics` computes the static displacements (GNSS, InSAR) of the same source and
+  receivers with the static kernel;
 * :class:`Bank` reads a bank file of `layergreen bank`: spectra, seismograms (the code of
   layergreen-seis), synthetics for any mechanism, slip Green's functions, SAC and npz export;
 * :mod:`layergreen.mechanism` converts strike, dip and rake to moment tensors and gives the
@@ -12,11 +14,12 @@ spectra and seismograms are x, y and z positive up; elements xy, xz, -yz, zz-xx,
 xx+yy+zz; U(w) = integral u(t) exp(-i w t) dt at complex frequencies; units are the model's.
 """
 
-from ._compute import Greens, auto_sampling, greens
+from ._compute import Greens, Statics, auto_sampling, greens, statics
 from ._layergreen import WriteError, version as __version__
 from .bank import Bank
 from .mechanism import ELEMENTS, element_weights, strike_dip_rake, tensor
 from .seismograms import rotate, seismograms
 
-__all__ = ["Bank", "ELEMENTS", "Greens", "WriteError", "auto_sampling", "element_weights",
-           "greens", "rotate", "seismograms", "strike_dip_rake", "tensor"]
+__all__ = ["Bank", "ELEMENTS", "Greens", "Statics", "WriteError", "auto_sampling",
+           "element_weights", "greens", "rotate", "seismograms", "statics", "strike_dip_rake",
+           "tensor"]

@@ -1,5 +1,6 @@
 """layergreen.greens: the spectra of one data set (a source depth and a set of receivers)
-computed by the program's kernel, and the choice of XL and IKMAX by the README's rules."""
+computed by the program's kernel, and the choice of XL and IKMAX by the README's rules;
+layergreen.statics: the static displacements of the same source and receivers."""
 
 import math
 import warnings
@@ -18,6 +19,44 @@ class Greens(NamedTuple):
     """
     spectra: np.ndarray
     iterations: np.ndarray
+
+
+class Statics(NamedTuple):
+    """The result of :func:`statics`.
+
+    displacements: float [receiver, element, component].
+    xl, kmax: the wavenumber sampling used (dk = 2 pi / xl, samples up to kmax).
+    """
+    displacements: np.ndarray
+    xl: float
+    kmax: float
+
+
+def statics(layers, source_depth, receivers, xl=None, kmax=None):
+    """Static displacements (t -> infinity after a step in moment) of the six elements.
+
+    layers: (n, 4) or (n, 6) array as for :func:`greens` (thickness, vp, vs, rho; qp and qs
+        play no part: the moduli are mu = rho vs^2, lambda = rho vp^2 - 2 mu).
+    source_depth, receivers: as for :func:`greens` (x, y from the source's epicentre, depth).
+    xl, kmax: the wavenumber sampling (dk = 2 pi / xl, samples up to kmax); None chooses
+        xl = 60 x the largest distance or depth and kmax = 30 / |source depth - receiver depth|
+        (receivers at the source depth: 15 over the distance to the nearest interface), which
+        gives about 1e-6 of each receiver's largest value.
+
+    Elements xy, xz, -yz, zz-xx, zz-yy, xx+yy+zz (moment tensor in x north, y east, z down);
+    components x, y and z positive up; model length per unit moment, as the spectra (km, km/s,
+    g/cm^3: times 1e-15 gives metres per newton-metre). These are the values a bank stores in
+    /statics. Returns Statics(displacements [receiver, element, component], xl, kmax); bad
+    arguments raise ValueError.
+    """
+    layers = np.ascontiguousarray(layers, dtype=float)
+    receivers = np.ascontiguousarray(receivers, dtype=float)
+    if receivers.ndim == 1 and receivers.shape == (3,):
+        receivers = receivers.reshape(1, 3)
+    u, xl_used, kmax_used = _layergreen.statics(
+        layers, float(source_depth), receivers, None if xl is None else float(xl),
+        None if kmax is None else float(kmax))
+    return Statics(u, xl_used, kmax_used)
 
 
 def auto_sampling(layers, source_depth, receivers, nfreq, tl):

@@ -209,6 +209,30 @@ class Bank:
         t, traces = self.seismograms(station, j, source, lowpass, poles, components)
         return t, np.tensordot(weights, traces, axes=(1, 0))
 
+    # -- static displacements ------------------------------------------------------------------
+    @property
+    def has_statics(self):
+        """True when the bank was computed with ``[bank] statics = true``."""
+        return "statics" in self._h5
+
+    def statics(self, station, subfault):
+        """Static displacements [element, component] of one station and subfault: the value
+        after a step in moment (t -> infinity) of the six elements, components x, y, z (z up),
+        in model length per unit moment (km, km/s, g/cm^3: times 1e-15 for metres per N m)."""
+        if not self.has_statics:
+            raise ValueError(f"{self.path} holds no static displacements (compute the bank with "
+                             "statics = true in its [bank] table)")
+        return self._h5["statics"][self.station_index(station), self.subfault_index(subfault)]
+
+    def static_offsets(self, station, subfault, mechanism, m0=1.0, frame="xyz"):
+        """The static offset (x north, y east, z up) of the station for a source mechanism at
+        the subfault, as for :meth:`synthetic` (a strike, dip, rake triple in degrees with scalar
+        moment m0, or a moment tensor times m0): in the model's units times the unit of m0 (km,
+        km/s, g/cm^3 and m0 in N m: times 1e-15 for metres). For InSAR, project it on the unit
+        vector from the ground to the satellite (in x, y, z up)."""
+        weights = element_weights(mechanism_tensor(mechanism, m0, frame))
+        return weights @ self.statics(station, subfault)
+
     # -- export ---------------------------------------------------------------------------------
     def _pairs(self, stations, subfaults):
         st = range(len(self.stations)) if stations is None else \

@@ -26,6 +26,9 @@ def test_reads_tables_and_spectra(digits_bank, basic_osk):
             bank.spectra("KBE", 0)
         with pytest.raises(ValueError, match="subfault index 10 is out of range"):
             bank.spectra(0, 10)
+        assert not bank.has_statics
+        with pytest.raises(ValueError, match="statics = true"):
+            bank.static_offsets(0, 0, (0.0, 90.0, 0.0))
 
 
 def sac_samples(path):

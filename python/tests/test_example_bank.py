@@ -1,6 +1,7 @@
 """The example bank (examples/bank) made by `layergreen bank` and read with layergreen.Bank:
-its spectra and iteration counts equal layergreen.greens for the same data set, and the
-example script draws its record section."""
+its spectra and iteration counts equal layergreen.greens for the same data set, its static
+displacements layergreen.statics with the row's sampling, and the example script draws its
+record section."""
 
 import os
 import shutil
@@ -45,6 +46,31 @@ def test_example_bank_equals_greens(example_bank):
             for k, j in enumerate(subfaults):
                 np.testing.assert_array_equal(bank.spectra(i, j), g.spectra[k])
                 np.testing.assert_array_equal(bank.iterations(i, j), g.iterations)
+
+
+def test_example_bank_statics_equal_statics(example_bank):
+    with layergreen.Bank(example_bank) as bank:
+        attrs = bank._h5["statics"].attrs
+        for station, row in ((1, 1), ("ABOVE05", 4)):
+            i = bank.station_index(station)
+            subfaults = np.flatnonzero(bank.subfaults.row == row)
+            receivers = np.column_stack([bank.stations.x[i] - bank.subfaults.x[subfaults],
+                                         bank.stations.y[i] - bank.subfaults.y[subfaults],
+                                         np.zeros(len(subfaults))])
+            s = layergreen.statics(bank.layers, bank.subfaults.depth[subfaults[0]], receivers,
+                                   xl=attrs["row_xl"][row - 1], kmax=attrs["row_kmax"][row - 1])
+            for k, j in enumerate(subfaults):
+                np.testing.assert_allclose(bank.statics(i, j), s.displacements[k], rtol=0,
+                                           atol=1e-12 * np.abs(s.displacements[k]).max())
+        # The offsets of a mechanism are the elements' weighted sum; the fault's thrust lifts the
+        # ground right above the subfault (z up).
+        i = bank.station_index("ABOVE05")
+        j = int(np.argmin(np.hypot(bank.subfaults.x - bank.stations.x[i],
+                                   bank.subfaults.y - bank.stations.y[i])))
+        u = bank.static_offsets(i, j, (20.0, 25.0, 90.0), m0=1e18)
+        w = layergreen.element_weights(layergreen.strike_dip_rake(20.0, 25.0, 90.0, 1e18))
+        np.testing.assert_allclose(u, w @ bank.statics(i, j), rtol=1e-14)
+        assert u[2] > 0.5 * np.abs(u).max()
 
 
 def test_example_script_draws_the_section(example_bank, tmp_path):

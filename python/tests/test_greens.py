@@ -92,3 +92,25 @@ def test_bad_shapes_and_values():
         layergreen.greens(layers, 6.0, [[1, 0, 0]], 4, 10.0, q_law="constant")
     with pytest.raises(ValueError, match="threads takes a whole number"):
         layergreen.greens(layers, 6.0, [[1, 0, 0]], 4, 10.0, threads=0)
+
+
+def test_statics_sampling_and_arguments():
+    layers = [[2.0, 4.5, 2.6, 2.4], [0.0, 6.0, 3.45, 2.7]]
+    receivers = [[10.0, 0.0, 0.0], [0.0, -20.0, 0.0]]
+    s = layergreen.statics(layers, 5.0, receivers)
+    assert s.displacements.shape == (2, 6, 3)
+    assert (s.xl, s.kmax) == pytest.approx((60 * 20.0, 30 / 5.0))
+    # Nodal directions of the strike-slip element xy: no vertical or radial motion on the axes.
+    np.testing.assert_allclose(s.displacements[:, 0, 2], 0, atol=1e-12 * np.abs(s.displacements).max())
+    np.testing.assert_allclose(s.displacements[0, 0, 0], 0, atol=1e-12 * np.abs(s.displacements).max())
+    # Six-column layers (qp, qs ignored) give the same numbers; a finer sampling agrees to 1e-5.
+    same = layergreen.statics([row + [100, 50] for row in layers], 5.0, receivers)
+    np.testing.assert_array_equal(same.displacements, s.displacements)
+    fine = layergreen.statics(layers, 5.0, receivers, xl=2 * s.xl, kmax=2 * s.kmax)
+    assert np.abs(fine.displacements - s.displacements).max() < 1e-5 * np.abs(s.displacements).max()
+    with pytest.raises(ValueError, match="at the source"):
+        layergreen.statics(layers, 1.0, [[0.0, 0.0, 1.0], [5.0, 0.0, 0.0]])
+    with pytest.raises(ValueError, match="xl = -1 must be a finite number greater than zero"):
+        layergreen.statics(layers, 5.0, receivers, xl=-1.0)
+    with pytest.raises(ValueError, match="layers must be"):
+        layergreen.statics([[1.0, 2.0]], 5.0, receivers)
