@@ -29,16 +29,21 @@ def example_bank(tmp_path_factory):
     return folder / "bank.h5"
 
 
+def row_receivers(bank, station, row):
+    """The subfaults of a row and the station as their receiver (offsets, depth 0)."""
+    subfaults = np.flatnonzero(bank.subfaults.row == row)
+    return subfaults, np.column_stack([bank.stations.x[station] - bank.subfaults.x[subfaults],
+                                       bank.stations.y[station] - bank.subfaults.y[subfaults],
+                                       np.zeros(len(subfaults))])
+
+
 def test_example_bank_equals_greens(example_bank):
     with layergreen.Bank(example_bank) as bank:
         assert len(bank.stations) == 5 and len(bank.subfaults) == 40
         assert bank.spectra(0, 0).shape == (len(bank.frequencies), 6, 3)
         for station, row in ((0, bank.subfaults.row.min()), ("ABOVE05", bank.subfaults.row.max())):
             i = bank.station_index(station)
-            subfaults = np.flatnonzero(bank.subfaults.row == row)
-            receivers = np.column_stack([bank.stations.x[i] - bank.subfaults.x[subfaults],
-                                         bank.stations.y[i] - bank.subfaults.y[subfaults],
-                                         np.zeros(len(subfaults))])
+            subfaults, receivers = row_receivers(bank, i, row)
             g = layergreen.greens(bank.layers, bank.subfaults.depth[subfaults[0]], receivers,
                                   len(bank.frequencies), bank.tl, aw=bank.aw, xl=bank.xl,
                                   ikmax=bank.ikmax, uconv=bank.uconv,
@@ -53,10 +58,7 @@ def test_example_bank_statics_equal_statics(example_bank):
         attrs = bank._h5["statics"].attrs
         for station, row in ((1, 1), ("ABOVE05", 4)):
             i = bank.station_index(station)
-            subfaults = np.flatnonzero(bank.subfaults.row == row)
-            receivers = np.column_stack([bank.stations.x[i] - bank.subfaults.x[subfaults],
-                                         bank.stations.y[i] - bank.subfaults.y[subfaults],
-                                         np.zeros(len(subfaults))])
+            subfaults, receivers = row_receivers(bank, i, row)
             s = layergreen.statics(bank.layers, bank.subfaults.depth[subfaults[0]], receivers,
                                    xl=attrs["row_xl"][row - 1], kmax=attrs["row_kmax"][row - 1])
             for k, j in enumerate(subfaults):
