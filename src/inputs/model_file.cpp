@@ -30,40 +30,47 @@ void check_group(const LineSource& src, const Namelist& nl, const ModelParams& p
     const int l = nl.line_of(name);
     return l > 0 ? l : src.line_number();
   };
-  check_range(src, line("NC"), "NC (number of layers)", p.NC, 1, kClassicMaxLayers);
-  check_range(src, line("NFREQ"), "NFREQ (number of frequencies)", p.NFREQ, 0, INT32_MAX);
-  check_range(src, line("IKMAX"), "IKMAX (largest wavenumber index)", p.IKMAX, 0, INT32_MAX - 2);
-  check_positive(src, line("TL"), "TL (time length)", p.TL);
-  check_positive(src, line("XL"), "XL (periodicity length)", p.XL);
-  check_finite(src, line("AW"), "AW (damping factor)", p.AW);
-  if (p.AW == 0.0) {
-    throw InputError(src.name(), line("AW"),
-                     "AW = 0 gives a zero complex frequency at frequency 0; use a damping "
-                     "factor different from zero");
+  if (auto problem = group_problem(p, kClassicMaxLayers)) {
+    throw InputError(src.name(), line(problem->member), problem->detail);
   }
-  if (p.AW < 0.0) {
-    throw InputError(src.name(), line("AW"),
-                     "AW = " + show_real(p.AW) +
-                         " is negative: it would amplify, not damp, the time aliasing; use a "
-                         "damping factor above zero (2 is usual)");
-  }
-  check_finite(src, line("UCONV"), "UCONV (convergence threshold)", p.UCONV);
   if (p.UCONV < 0.0) {
     warnings.push_back(InputError(src.name(), line("UCONV"),
                                   "UCONV = " + show_real(p.UCONV) +
                                       " is negative: every frequency runs to IKMAX, as with 0")
                            .what());
   }
-  check_finite(src, line("XS"), "XS (source x)", p.XS);
-  check_finite(src, line("YS"), "YS (source y)", p.YS);
-  // The complex frequency must stay finite and non-zero once rounded to single precision.
-  const double w_im = damping(p.AW, p.TL);
-  const float w_rounded = static_cast<float>(w_im);
-  if (!std::isfinite(w_im) || w_rounded == 0.0f || !std::isfinite(w_rounded)) {
-    throw InputError(src.name(), line("AW"),
-                     "AW and TL give a damping that is not representable; choose AW/TL "
-                     "between about 1e-37 and 1e37");
+}
+
+constexpr const char* kLayerValues[] = {"hc", "vp", "vs", "rho", "qp", "qs"};
+
+// The problems of a layer's own values: a finite hc, no fluid, positive vp, vs, rho, qp, qs.
+std::optional<std::string> value_problem(const std::string& layer, const std::array<double, 6>& v) {
+  if (auto d = finite_problem(layer + "hc", v[0])) return d;
+  if (v[2] == 0.0) return layer + "vs = 0: fluid layers are not supported (give vs > 0)";
+  for (std::size_t n = 1; n < 6; ++n) {
+    if (auto d = positive_problem(layer + kLayerValues[n], v[n])) return d;
   }
+  return std::nullopt;
+}
+
+// The velocity dispersion factor 1 - ln|w|/(pi q) must stay positive up to the highest
+// frequency, or the complex velocities are infinite or reversed there.
+std::optional<std::string> dispersion_problem(const std::string& layer,
+                                              const std::array<double, 6>& v,
+                                              const ModelParams& p) {
+  if (p.NFREQ <= 1) return std::nullopt;
+  const double xlnw = dispersion_argument(kTwoPi * (p.NFREQ - 1) / p.TL, damping(p.AW, p.TL));
+  for (std::size_t n : {4u, 5u}) {
+    if (!(1.0 - xlnw / v[n] > 0.0)) {
+      char msg[200];
+      std::snprintf(msg, sizeof msg,
+                    "%s = %.9g is too small for the highest frequency: the velocity "
+                    "dispersion would not be finite (it needs more than %.3g)",
+                    kLayerValues[n], v[n], xlnw);
+      return layer + msg;
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -92,19 +99,13 @@ std::vector<std::string> read_model(LineSource& src, int nstati, ModelParams& p,
 
   bool depth_form = false;
   for (int ic = 1; ic <= p.NC; ++ic) {
-    double v[6] = {layers.hc[ic],  layers.vp[ic], layers.vs[ic],
-                   layers.rho[ic], layers.qp[ic], layers.qs[ic]};
+    std::array<double, 6> v = {layers.hc[ic],  layers.vp[ic], layers.vs[ic],
+                               layers.rho[ic], layers.qp[ic], layers.qs[ic]};
     ListRead r(src);
     for (double& x : v) r.read(x);
     const int line = src.line_number();
     const std::string layer = "layer " + std::to_string(ic) + ": ";
-    check_finite(src, line, layer + "hc", v[0]);
-    if (v[2] == 0.0) {
-      throw InputError(src.name(), line,
-                       layer + "vs = 0: fluid layers are not supported (give vs > 0)");
-    }
-    static const char* const kNames[] = {"hc", "vp", "vs", "rho", "qp", "qs"};
-    for (int n = 1; n < 6; ++n) check_positive(src, line, layer + kNames[n], v[n]);
+    if (auto problem = value_problem(layer, v)) throw InputError(src.name(), line, *problem);
     // Layer tops given as depths (first hc 0) must not go back up; thicknesses must not be
     // negative (that of the half-space is never used).
     if (ic > 1 && depth_form && v[0] < layers.hc[ic - 1]) {
@@ -118,29 +119,17 @@ std::vector<std::string> read_model(LineSource& src, int nstati, ModelParams& p,
                        layer + "thickness hc = " + show_real(v[0]) + " is negative");
     }
     if (ic == 1) depth_form = v[0] == 0.0;
-    for (int n = 0; n < 6; ++n) {
+    for (std::size_t n = 0; n < 6; ++n) {
       if (fixed_f(v[n], 10, 3).find('*') != std::string::npos) {
         warnings.push_back(InputError(src.name(), line,
-                                      layer + kNames[n] + " = " + show_real(v[n]) +
+                                      layer + kLayerValues[n] + " = " + show_real(v[n]) +
                                           " does not fit its 10 columns of the result header, "
                                           "which shows it as asterisks")
                                .what());
       }
     }
-    // The velocity dispersion factor 1 - ln|w|/(pi q) must stay positive up to the highest
-    // frequency, or the complex velocities are infinite or reversed there.
-    if (p.NFREQ > 1) {
-      const double xlnw = dispersion_argument(kTwoPi * (p.NFREQ - 1) / p.TL, damping(p.AW, p.TL));
-      for (int n : {4, 5}) {
-        if (!(1.0 - xlnw / v[n] > 0.0)) {
-          char msg[200];
-          std::snprintf(msg, sizeof msg,
-                        "%s = %.9g is too small for the highest frequency: the velocity "
-                        "dispersion would not be finite (it needs more than %.3g)",
-                        kNames[n], v[n], xlnw);
-          throw InputError(src.name(), line, layer + msg);
-        }
-      }
+    if (auto problem = dispersion_problem(layer, v, p)) {
+      throw InputError(src.name(), line, *problem);
     }
     layers.hc[ic] = v[0];
     layers.vp[ic] = v[1];
@@ -152,8 +141,8 @@ std::vector<std::string> read_model(LineSource& src, int nstati, ModelParams& p,
   return warnings;
 }
 
-// The checks of a group and of a layer as plain functions, for callers other than the model
-// file reader (the Python module): the same texts as the reader's messages.
+// The checks of a group and of a layer as plain functions: the model file reader throws them
+// as input errors on their lines, other callers (the Python module) raise them.
 std::optional<GroupProblem> group_problem(const ModelParams& p, int max_layers) {
   auto blame = [](const char* member, std::optional<std::string> detail) {
     return detail ? std::optional<GroupProblem>(GroupProblem{member, std::move(*detail)})
@@ -174,6 +163,11 @@ std::optional<GroupProblem> group_problem(const ModelParams& p, int max_layers) 
     return GroupProblem{"AW",
                         "AW = 0 gives a zero complex frequency at frequency 0; use a damping "
                         "factor different from zero"};
+  }
+  if (p.AW < 0.0) {
+    return GroupProblem{"AW", "AW = " + show_real(p.AW) +
+                                  " is negative: it would amplify, not damp, the time aliasing; "
+                                  "use a damping factor above zero (2 is usual)"};
   }
   for (auto problem : {
            blame("UCONV", finite_problem("UCONV (convergence threshold)", p.UCONV)),
@@ -196,28 +190,8 @@ std::optional<GroupProblem> group_problem(const ModelParams& p, int max_layers) 
 std::optional<std::string> layer_problem(int ic, const std::array<double, 6>& v,
                                          const ModelParams& p) {
   const std::string layer = "layer " + std::to_string(ic) + ": ";
-  if (auto d = finite_problem(layer + "hc", v[0])) return d;
-  if (v[2] == 0.0) return layer + "vs = 0: fluid layers are not supported (give vs > 0)";
-  static const char* const kNames[] = {"hc", "vp", "vs", "rho", "qp", "qs"};
-  for (int n = 1; n < 6; ++n) {
-    if (auto d = positive_problem(layer + kNames[n], v[static_cast<std::size_t>(n)])) return d;
-  }
-  // The velocity dispersion factor 1 - ln|w|/(pi q) must stay positive up to the highest
-  // frequency, or the complex velocities are infinite or reversed there.
-  if (p.NFREQ > 1) {
-    const double xlnw = dispersion_argument(kTwoPi * (p.NFREQ - 1) / p.TL, damping(p.AW, p.TL));
-    for (std::size_t n : {4u, 5u}) {
-      if (!(1.0 - xlnw / v[n] > 0.0)) {
-        char msg[200];
-        std::snprintf(msg, sizeof msg,
-                      "%s = %.9g is too small for the highest frequency: the velocity "
-                      "dispersion would not be finite (it needs more than %.3g)",
-                      kNames[n], v[n], xlnw);
-        return layer + msg;
-      }
-    }
-  }
-  return std::nullopt;
+  if (auto problem = value_problem(layer, v)) return problem;
+  return dispersion_problem(layer, v, p);
 }
 
 }  // namespace lg
