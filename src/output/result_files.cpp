@@ -6,11 +6,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <set>
+#include <system_error>
+#include <thread>
 
 namespace lg {
 
@@ -48,6 +52,29 @@ long pid_after(const std::string& entry, std::size_t at, const std::string& tail
 bool process_gone(long pid) {
   return pid != static_cast<long>(::getpid()) && ::kill(static_cast<pid_t>(pid), 0) != 0 &&
          errno == ESRCH;
+}
+
+// fsync of every descriptor, several at once: a file system commits syncs that wait together
+// in one journal commit and device flush, where one after the other each pays its own (about
+// 3 ms each on the build machine). Returns the errno of each descriptor, 0 when it is synced.
+std::vector<int> sync_files(const std::vector<int>& fds) {
+  std::vector<int> errs(fds.size(), 0);
+  std::atomic<std::size_t> next{0};
+  const auto work = [&] {
+    for (std::size_t i = next++; i < fds.size(); i = next++) {
+      errs[i] = ::fsync(fds[i]) == 0 ? 0 : errno;
+    }
+  };
+  constexpr std::size_t kAtOnce = 32;
+  std::vector<std::thread> helpers;
+  try {
+    for (std::size_t t = 1; t < std::min(fds.size(), kAtOnce); ++t) helpers.emplace_back(work);
+  } catch (const std::system_error&) {
+    // No more threads: those started and this one sync the rest.
+  }
+  work();
+  for (std::thread& t : helpers) t.join();
+  return errs;
 }
 
 // Makes the entries of a folder (creations, renames, removals) durable.
@@ -233,15 +260,23 @@ void ResultFiles::write(std::size_t n, const std::string& text) {
 }
 
 void ResultFiles::commit() {
-  // 1. Every temporary file is complete and on disk.
-  for (File& f : files_) {
-    std::FILE* fp = f.fp;
-    f.fp = nullptr;
-    int err = 0;
-    if (std::fflush(fp) != 0 || ::fsync(::fileno(fp)) != 0) err = errno;
-    if (std::fclose(fp) != 0 && err == 0) err = errno;
-    if (err != 0) {
-      throw OutputError("cannot write result file " + f.final_name + ": " + std::strerror(err));
+  // 1. Every temporary file is complete and on disk (the first failure, in file order, is
+  // reported; every file is closed).
+  std::vector<int> errs(files_.size(), 0), fds;
+  for (std::size_t i = 0; i < files_.size(); ++i) {
+    if (std::fflush(files_[i].fp) != 0) errs[i] = errno;
+    fds.push_back(::fileno(files_[i].fp));
+  }
+  const std::vector<int> synced = sync_files(fds);
+  for (std::size_t i = 0; i < files_.size(); ++i) {
+    if (errs[i] == 0) errs[i] = synced[i];
+    if (std::fclose(files_[i].fp) != 0 && errs[i] == 0) errs[i] = errno;
+    files_[i].fp = nullptr;
+  }
+  for (std::size_t i = 0; i < files_.size(); ++i) {
+    if (errs[i] != 0) {
+      throw OutputError("cannot write result file " + files_[i].final_name + ": " +
+                        std::strerror(errs[i]));
     }
   }
   // 2. Every result name can take a file (a folder, a link or another non-file there fails the
