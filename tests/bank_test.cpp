@@ -467,12 +467,23 @@ TEST(BankRun, ResumesAfterKillToTheSameFile) {
             "2", static_cast<char*>(nullptr));
     ::_exit(127);
   }
-  // Kill it once the first data set is in the journal.
-  const fs::path journal = killed.at("bank.h5.journal");
+  // Kill it once the first data set is complete in the journal (a record being written does
+  // not count: the resumed run cuts it off).
+  std::ostringstream setup_err;
+  const std::optional<BankSetup> setup = setup_bank(killed.at("bank.toml").string(), setup_err);
+  ASSERT_TRUE(setup) << setup_err.str();
+  const auto recorded = [&] {
+    int n = 0;
+    try {
+      read_journal(killed.at("bank.h5.journal").string(), setup->shape,
+                   [&](const JournalRecord&) { ++n; });
+    } catch (const std::runtime_error&) {
+      // Not there yet.
+    }
+    return n;
+  };
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-  std::error_code ec;
-  while (std::chrono::steady_clock::now() < deadline &&
-         !(fs::exists(journal, ec) && fs::file_size(journal, ec) > 16)) {
+  while (std::chrono::steady_clock::now() < deadline && recorded() == 0) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   ::kill(pid, SIGKILL);
