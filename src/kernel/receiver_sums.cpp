@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #include "kernel/constants.h"
 
 namespace lg {
@@ -130,13 +134,145 @@ bool add_block(int first, int last, const BesselFactors& b, const DepthTerms& d,
   return true;
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+#define LG_AVX2 __attribute__((target("avx2"), always_inline)) inline
+
+// Four receivers' values of one increment, real and imaginary parts.
+struct V4 {
+  __m256d re, im;
+};
+
+LG_AVX2 __m256d splat(double x) {
+  return _mm256_set1_pd(x);
+}
+
+// cx(x) * b for four reals x: (x*b.re - 0*b.im, x*b.im + 0*b.re).
+LG_AVX2 V4 real_times(__m256d x, Cx b) {
+  return V4{_mm256_sub_pd(_mm256_mul_pd(x, splat(b.re)), splat(0.0 * b.im)),
+            _mm256_add_pd(_mm256_mul_pd(x, splat(b.im)), splat(0.0 * b.re))};
+}
+
+// a * cx(x) for four reals x: (a.re*x - a.im*0, a.re*0 + a.im*x).
+LG_AVX2 V4 times_real(Cx a, __m256d x) {
+  return V4{_mm256_sub_pd(_mm256_mul_pd(splat(a.re), x), splat(a.im * 0.0)),
+            _mm256_add_pd(splat(a.re * 0.0), _mm256_mul_pd(splat(a.im), x))};
+}
+
+// a * b for four values a and one b.
+LG_AVX2 V4 times(V4 a, Cx b) {
+  return V4{_mm256_sub_pd(_mm256_mul_pd(a.re, splat(b.re)), _mm256_mul_pd(a.im, splat(b.im))),
+            _mm256_add_pd(_mm256_mul_pd(a.re, splat(b.im)), _mm256_mul_pd(a.im, splat(b.re)))};
+}
+
+LG_AVX2 V4 minus(V4 a, V4 b) {
+  return V4{_mm256_sub_pd(a.re, b.re), _mm256_sub_pd(a.im, b.im)};
+}
+
+// cabs of four values, lane by lane with the scalar's operations; its branches are selects.
+LG_AVX2 __m256d cabs4(__m256d re, __m256d im) {
+  const __m256d sign = splat(-0.0);
+  const __m256d ax = _mm256_andnot_pd(sign, re);
+  const __m256d ay = _mm256_andnot_pd(sign, im);
+  const __m256d swap = _mm256_cmp_pd(ay, ax, _CMP_GT_OQ);
+  const __m256d x = _mm256_blendv_pd(ax, ay, swap);
+  const __m256d y = _mm256_blendv_pd(ay, ax, swap);
+  const __m256d small = _mm256_cmp_pd(_mm256_add_pd(x, y), x, _CMP_EQ_OQ);
+  const __m256d t = _mm256_div_pd(y, x);
+  const __m256d r =
+      _mm256_mul_pd(x, _mm256_sqrt_pd(_mm256_add_pd(splat(1.0), _mm256_mul_pd(t, t))));
+  return _mm256_blendv_pd(r, x, small);
+}
+
+// Adds increment m of receivers first ... first + 3 to their sums and, with `test`, clears
+// lanes of `ok` whose increment is not small against its sum.
+LG_AVX2 void add4(V4 inc, int m, int first, WavenumberSums& sums, bool test, __m256d uconv,
+                  __m256d& ok) {
+  // Interleave to (re, im) pairs: lo holds receivers 0 and 2, hi receivers 1 and 3.
+  const __m256d lo = _mm256_unpacklo_pd(inc.re, inc.im);
+  const __m256d hi = _mm256_unpackhi_pd(inc.re, inc.im);
+  const __m256d x01 = _mm256_permute2f128_pd(lo, hi, 0x20);
+  const __m256d x23 = _mm256_permute2f128_pd(lo, hi, 0x31);
+  double* s0 = &sums.usum[static_cast<std::size_t>(first)][m].re;
+  double* s1 = &sums.usum[static_cast<std::size_t>(first) + 1][m].re;
+  double* s2 = &sums.usum[static_cast<std::size_t>(first) + 2][m].re;
+  double* s3 = &sums.usum[static_cast<std::size_t>(first) + 3][m].re;
+  const __m256d a01 = _mm256_add_pd(_mm256_loadu2_m128d(s1, s0), x01);
+  const __m256d a23 = _mm256_add_pd(_mm256_loadu2_m128d(s3, s2), x23);
+  _mm256_storeu2_m128d(s1, s0, a01);
+  _mm256_storeu2_m128d(s3, s2, a23);
+  if (!test) return;
+  // Increments and sums taken apart in the same lane order, so each lane pairs a sum with
+  // its own increment.
+  const __m256d ci = cabs4(_mm256_unpacklo_pd(x01, x23), _mm256_unpackhi_pd(x01, x23));
+  const __m256d cs = cabs4(_mm256_unpacklo_pd(a01, a23), _mm256_unpackhi_pd(a01, a23));
+  ok = _mm256_and_pd(ok, _mm256_cmp_pd(ci, _mm256_mul_pd(cs, uconv), _CMP_LE_OQ));
+}
+
+// add_block for receivers first ... first + 3, with the scalar's operations per lane.
+__attribute__((target("avx2"))) bool add_four(int first, const BesselFactors& b,
+                                              const DepthTerms& d, const SourceLayerTerms& s,
+                                              double uconv, bool test, WavenumberSums& sums) {
+  const auto at = static_cast<std::size_t>(first);
+  const __m256d dkj2 = _mm256_loadu_pd(&b.dkj2[at]);
+  const __m256d bkj2r = _mm256_loadu_pd(&b.bkj2r[at]);
+  const __m256d bkj2 = _mm256_loadu_pd(&b.bkj2[at]);
+  const __m256d bj1r = _mm256_loadu_pd(&b.bj1r[at]);
+  const __m256d dj1 = _mm256_loadu_pd(&b.dj1[at]);
+  const __m256d bj1 = _mm256_loadu_pd(&b.bj1[at]);
+  const __m256d bkj0 = _mm256_loadu_pd(&b.bkj0[at]);
+  const __m256d u = splat(uconv);
+  __m256d ok = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+  add4(real_times(dkj2, d.cu), 1, first, sums, test, u, ok);
+  add4(real_times(bkj2r, d.cu), 2, first, sums, test, u, ok);
+  add4(real_times(bkj2, d.cu2), 3, first, sums, test, u, ok);
+  add4(real_times(bj1r, d.cu2), 4, first, sums, test, u, ok);
+  add4(times(times_real(s.cs3, bkj2r), d.s5), 5, first, sums, test, u, ok);
+  add4(times(times_real(s.cs3, dkj2), d.s5), 6, first, sums, test, u, ok);
+  add4(minus(real_times(dj1, d.cu3), times(times_real(s.cs6, bj1r), d.s6)), 7, first, sums, test, u,
+       ok);
+  add4(minus(real_times(bj1r, d.cu3), times(times_real(s.cs6, dj1), d.s6)), 8, first, sums, test, u,
+       ok);
+  add4(real_times(bj1, d.c9), 9, first, sums, test, u, ok);
+  add4(real_times(bj1, d.c10), 10, first, sums, test, u, ok);
+  add4(real_times(bkj0, d.c11), 11, first, sums, test, u, ok);
+  return !test || _mm256_movemask_pd(ok) == 0xf;
+}
+
+bool has_avx2() {
+  return __builtin_cpu_supports("avx2") != 0;
+}
+#else
+bool add_four(int, const BesselFactors&, const DepthTerms&, const SourceLayerTerms&, double, bool,
+              WavenumberSums&) {
+  return true;
+}
+
+bool has_avx2() {
+  return false;
+}
+#endif
+
 }  // namespace
 
+SumLanes best_sum_lanes() {
+  static const SumLanes best = has_avx2() ? SumLanes::avx2 : SumLanes::scalar;
+  return best;
+}
+
 bool add_receiver_sums(int first, int last, const BesselFactors& b, const DepthTerms& d,
-                       const SourceLayerTerms& s, double uconv, bool test, WavenumberSums& sums) {
-  // Every block adds its increments; once one has failed the test, no more tests are made.
+                       const SourceLayerTerms& s, double uconv, bool test, WavenumberSums& sums,
+                       SumLanes lanes) {
+  // Every receiver adds its increments; once one test has failed, no more tests are made.
+  // Each receiver's increments and test involve only its own values, so receivers may be
+  // taken four at a time and the rest one block at a time.
   bool converged = true;
-  for (int start = first; start <= last; start += kBlock) {
+  int start = first;
+  if (lanes == SumLanes::avx2) {
+    for (; start + 3 <= last; start += 4) {
+      converged = add_four(start, b, d, s, uconv, test && converged, sums) && converged;
+    }
+  }
+  for (; start <= last; start += kBlock) {
     const int end = std::min(last, start + kBlock - 1);
     converged = add_block(start, end, b, d, s, uconv, test && converged, sums) && converged;
   }
