@@ -238,36 +238,25 @@ __attribute__((target("avx2"))) bool add_four(int first, const BesselFactors& b,
   return !test || _mm256_movemask_pd(ok) == 0xf;
 }
 
-bool has_avx2() {
-  return __builtin_cpu_supports("avx2") != 0;
-}
 #else
 bool add_four(int, const BesselFactors&, const DepthTerms&, const SourceLayerTerms&, double, bool,
               WavenumberSums&) {
   return true;
 }
 
-bool has_avx2() {
-  return false;
-}
 #endif
 
 }  // namespace
 
-SumLanes best_sum_lanes() {
-  static const SumLanes best = has_avx2() ? SumLanes::avx2 : SumLanes::scalar;
-  return best;
-}
-
 bool add_receiver_sums(int first, int last, const BesselFactors& b, const DepthTerms& d,
                        const SourceLayerTerms& s, double uconv, bool test, WavenumberSums& sums,
-                       SumLanes lanes) {
+                       Lanes lanes) {
   // Every receiver adds its increments; once one test has failed, no more tests are made.
   // Each receiver's increments and test involve only its own values, so receivers may be
   // taken four at a time and the rest one block at a time.
   bool converged = true;
   int start = first;
-  if (lanes == SumLanes::avx2) {
+  if (lanes == Lanes::avx2) {
     for (; start + 3 <= last; start += 4) {
       converged = add_four(start, b, d, s, uconv, test && converged, sums) && converged;
     }

@@ -3,6 +3,7 @@
 // the placement, wavenumber, layer values and Bessel factors; adds to WavenumberSums.
 #pragma once
 
+#include "kernel/lanes.h"
 #include "kernel/receiver_waves.h"
 #include "kernel/records.h"
 
@@ -33,18 +34,11 @@ struct DepthTerms {
 DepthTerms depth_terms(const Placement& p, int ir, const LayerWavenumbers& l,
                        const ReceiverWaves& w, const SourceLayerTerms& s);
 
-// The instruction sets the receiver sums can run on: every lane of the AVX2 path does the
-// IEEE operations of the scalar path in the same order, so both give the same bits.
-enum class SumLanes { scalar, avx2 };
-
-// AVX2 where the processor has it, else scalar.
-SumLanes best_sum_lanes();
-
 // Adds the increments of receivers first ... last (all at one depth, sharing d) to their sums
 // usum[ir][1..11]. With `test` set, returns whether every increment is small against its sum
 // (|increment| <= |sum| * uconv); without it, returns true.
 bool add_receiver_sums(int first, int last, const BesselFactors& b, const DepthTerms& d,
                        const SourceLayerTerms& s, double uconv, bool test, WavenumberSums& sums,
-                       SumLanes lanes = best_sum_lanes());
+                       Lanes lanes = best_lanes());
 
 }  // namespace lg
