@@ -1,0 +1,166 @@
+// The AVX2 lane paths of the kernel give the scalar path's bits: interface coefficients,
+// stack responses and receiver sums on random inputs that take both branches of Smith's
+// quotient and of the modulus (parts of equal size, zero parts) and both outcomes of the
+// convergence test.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <random>
+
+#include "kernel/interface_coefficients.h"
+#include "kernel/lanes.h"
+#include "kernel/receiver_sums.h"
+#include "kernel/stack_responses.h"
+
+namespace lg {
+namespace {
+
+bool same(Cx a, Cx b) {
+  return std::bit_cast<std::uint64_t>(a.re) == std::bit_cast<std::uint64_t>(b.re) &&
+         std::bit_cast<std::uint64_t>(a.im) == std::bit_cast<std::uint64_t>(b.im);
+}
+
+bool same(const M2& a, const M2& b) {
+  return same(a.m11, b.m11) && same(a.m12, b.m12) && same(a.m21, b.m21) && same(a.m22, b.m22);
+}
+
+class KernelLanes : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (best_lanes() != Lanes::avx2) GTEST_SKIP() << "the processor has no AVX2";
+  }
+
+  // A positive number over eight decades.
+  double positive() { return std::pow(10.0, std::uniform_real_distribution<double>(-4, 4)(gen)); }
+  double signed_value() { return (gen() & 1) != 0 ? positive() : -positive(); }
+  // A complex number of random signs and sizes; one in eight has parts of equal size (the
+  // tie of Smith's quotient and of the modulus), one in eight a zero part.
+  Cx any() {
+    switch (gen() % 8) {
+      case 0: {
+        const double x = positive();
+        return Cx{(gen() & 1) != 0 ? x : -x, (gen() & 1) != 0 ? x : -x};
+      }
+      case 1:
+        return (gen() & 1) != 0 ? Cx{0.0, signed_value()} : Cx{signed_value(), 0.0};
+      default:
+        return Cx{signed_value(), signed_value()};
+    }
+  }
+  M2 any_m2() { return M2{any(), any(), any(), any()}; }
+  int layers() { return 2 + static_cast<int>(gen() % 11); }  // 1 to 11 interfaces
+
+  std::mt19937_64 gen{20261209};
+};
+
+TEST_F(KernelLanes, InterfaceCoefficientsAreTheScalarBits) {
+  for (int trial = 0; trial < 300; ++trial) {
+    LayerModel m;
+    m.nc = layers();
+    LayerMedium med;
+    LayerWavenumbers w;
+    for (int ic = 1; ic <= m.nc; ++ic) {
+      m.hc[ic] = positive() * 1e-3;
+      m.rho[ic] = positive();
+      med.ckb2[ic] = any();
+      w.cnu[ic] = any();
+      w.cgam[ic] = any();
+    }
+    const Wavenumber k{0.0, positive()};
+    InterfaceCoefficients scalar;
+    InterfaceCoefficients in_lanes;
+    interface_coefficients(m, k, med, w, scalar, Lanes::scalar);
+    interface_coefficients(m, k, med, w, in_lanes, Lanes::avx2);
+    EXPECT_TRUE(same(scalar.ru[1], in_lanes.ru[1]));
+    for (int ik = 2; ik <= m.nc; ++ik) {
+      EXPECT_TRUE(same(scalar.rd[ik], in_lanes.rd[ik]) && same(scalar.ru[ik], in_lanes.ru[ik]) &&
+                  same(scalar.td[ik], in_lanes.td[ik]) && same(scalar.tu[ik], in_lanes.tu[ik]))
+          << "trial " << trial << ", interface " << ik;
+      EXPECT_TRUE(
+          same(scalar.rdsh[ik], in_lanes.rdsh[ik]) && same(scalar.rush[ik], in_lanes.rush[ik]) &&
+          same(scalar.tdsh[ik], in_lanes.tdsh[ik]) && same(scalar.tush[ik], in_lanes.tush[ik]))
+          << "trial " << trial << ", interface " << ik;
+    }
+  }
+}
+
+TEST_F(KernelLanes, StackResponsesAreTheScalarBits) {
+  for (int trial = 0; trial < 300; ++trial) {
+    const int nc = layers();
+    InterfaceCoefficients in;
+    for (int ic = 1; ic <= nc; ++ic) {
+      in.rd[ic] = any_m2();
+      in.ru[ic] = any_m2();
+      in.td[ic] = any_m2();
+      in.tu[ic] = any_m2();
+      in.rdsh[ic] = any();
+      in.rush[ic] = any();
+      in.tdsh[ic] = any();
+      in.tush[ic] = any();
+      in.enuh[ic] = any();
+      in.egamh[ic] = any();
+    }
+    StackResponses st_scalar;
+    StackResponses st_lanes;
+    LayerTransfers tr_scalar;
+    LayerTransfers tr_lanes;
+    stack_responses(nc, in, st_scalar, tr_scalar, Lanes::scalar);
+    stack_responses(nc, in, st_lanes, tr_lanes, Lanes::avx2);
+    for (int ic = 1; ic <= nc; ++ic) {
+      EXPECT_TRUE(same(st_scalar.crdo[ic], st_lanes.crdo[ic]) &&
+                  same(st_scalar.crup[ic], st_lanes.crup[ic]) &&
+                  same(st_scalar.crdosh[ic], st_lanes.crdosh[ic]) &&
+                  same(st_scalar.crupsh[ic], st_lanes.crupsh[ic]))
+          << "trial " << trial << ", layer " << ic;
+    }
+    for (int ic = 1; ic < nc; ++ic) {
+      EXPECT_TRUE(same(tr_scalar.ctup[ic], tr_lanes.ctup[ic]) &&
+                  same(tr_scalar.ctupsh[ic], tr_lanes.ctupsh[ic]) &&
+                  same(tr_scalar.ctdo[ic + 1], tr_lanes.ctdo[ic + 1]) &&
+                  same(tr_scalar.ctdosh[ic + 1], tr_lanes.ctdosh[ic + 1]))
+          << "trial " << trial << ", layer " << ic;
+    }
+  }
+}
+
+TEST_F(KernelLanes, ReceiverSumsAndTheirTestAreTheScalarBits) {
+  int converged = 0;
+  for (int trial = 0; trial < 400; ++trial) {
+    const int n = 1 + static_cast<int>(gen() % 13);  // whole groups of four and the rest
+    const auto slots = static_cast<std::size_t>(n + 1);
+    BesselFactors b;
+    for (PerReceiver<double>* v :
+         {&b.bj0, &b.bj1, &b.bkj0, &b.bkj2, &b.bj1r, &b.dkj2, &b.bkj2r, &b.dj1}) {
+      v->resize(slots);
+      for (double& x : *v) x = signed_value();
+    }
+    const DepthTerms d{any(), any(), any(), any(), any(), any(), any(), any()};
+    const SourceLayerTerms s{any(), any(), any(), any(), any(), any(), any(), any()};
+    WavenumberSums scalar;
+    scalar.usum.resize(slots);
+    for (auto& row : scalar.usum)
+      for (Cx& c : row) c = Cx{signed_value() * 1e6, signed_value() * 1e6};
+    WavenumberSums in_lanes = scalar;
+    // Thresholds from hopeless to generous, so that the test fails and passes.
+    const double uconv = std::pow(10.0, std::uniform_real_distribution<double>(-6, 6)(gen));
+    const bool test = trial % 5 != 0;
+    const bool a = add_receiver_sums(1, n, b, d, s, uconv, test, scalar, Lanes::scalar);
+    const bool c = add_receiver_sums(1, n, b, d, s, uconv, test, in_lanes, Lanes::avx2);
+    EXPECT_EQ(a, c) << "trial " << trial;
+    converged += test && a ? 1 : 0;
+    for (int ir = 1; ir <= n; ++ir) {
+      for (int m = 1; m <= kSums; ++m) {
+        EXPECT_TRUE(same(scalar.usum[ir][m], in_lanes.usum[ir][m]))
+            << "trial " << trial << ", receiver " << ir << ", sum " << m;
+      }
+    }
+  }
+  // Both outcomes of the test were met.
+  EXPECT_GT(converged, 20);
+  EXPECT_LT(converged, 300);
+}
+
+}  // namespace
+}  // namespace lg
