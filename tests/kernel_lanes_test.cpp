@@ -1,14 +1,16 @@
 // The AVX2 lane paths of the kernel give the scalar path's bits: interface coefficients,
-// stack responses and receiver sums on random inputs that take both branches of Smith's
-// quotient and of the modulus (parts of equal size, zero parts) and both outcomes of the
-// convergence test.
+// stack responses, receiver sums and Bessel factors on random inputs that take both branches of
+// Smith's quotient and of the modulus (parts of equal size, zero parts) and both outcomes of the
+// convergence test, receivers at zero distance.
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <vector>
 
+#include "kernel/bessel_factors.h"
 #include "kernel/interface_coefficients.h"
 #include "kernel/lanes.h"
 #include "kernel/receiver_sums.h"
@@ -160,6 +162,35 @@ TEST_F(KernelLanes, ReceiverSumsAndTheirTestAreTheScalarBits) {
   // Both outcomes of the test were met.
   EXPECT_GT(converged, 20);
   EXPECT_LT(converged, 300);
+}
+
+TEST_F(KernelLanes, BesselFactorsAreTheScalarBits) {
+  for (int trial = 0; trial < 100; ++trial) {
+    Placement p;
+    p.nr = 1 + static_cast<int>(gen() % 13);
+    p.rr.resize(static_cast<std::size_t>(p.nr + 1));
+    std::vector<double> j01(static_cast<std::size_t>(2 * p.nr));
+    for (int ir = 1; ir <= p.nr; ++ir) p.rr[ir] = gen() % 4 == 0 ? 0.0 : positive();
+    for (double& v : j01) v = signed_value();
+    const double ak = positive();
+    const Wavenumber k{ak, ak * ak};
+    BesselFactors scalar;
+    for (PerReceiver<double>* v : {&scalar.bj0, &scalar.bj1, &scalar.bkj0, &scalar.bkj2,
+                                   &scalar.bj1r, &scalar.dkj2, &scalar.bkj2r, &scalar.dj1}) {
+      v->resize(static_cast<std::size_t>(p.nr + 1));
+    }
+    BesselFactors in_lanes = scalar;
+    bessel_factors(p, k, j01.data(), scalar, Lanes::scalar);
+    bessel_factors(p, k, j01.data(), in_lanes, Lanes::avx2);
+    for (int ir = 1; ir <= p.nr; ++ir) {
+      for (const auto f : {&BesselFactors::bkj0, &BesselFactors::bkj2, &BesselFactors::bj1r,
+                           &BesselFactors::dkj2, &BesselFactors::bkj2r, &BesselFactors::dj1}) {
+        EXPECT_EQ(std::bit_cast<std::uint64_t>((scalar.*f)[ir]),
+                  std::bit_cast<std::uint64_t>((in_lanes.*f)[ir]))
+            << "trial " << trial << ", receiver " << ir;
+      }
+    }
+  }
 }
 
 }  // namespace
