@@ -117,18 +117,22 @@ bool add_block(int first, int last, const BesselFactors& b, const DepthTerms& d,
     put(inc, 7, i, i7);
     put(inc, 8, i, i8);
   }
-  for (int i = 0; i < n; ++i) {
-    Arr<Cx, kSums>& sum = sums.usum[first + i];
-    for (int m = 1; m <= kSums; ++m) sum[m] += Cx{inc.re[m][i], inc.im[m][i]};
+  for (int m = 1; m <= kSums; ++m) {
+    double* re = &sums.re[sums.index(first, m)];
+    double* im = &sums.im[sums.index(first, m)];
+    for (int i = 0; i < n; ++i) {
+      re[i] = re[i] + inc.re[m][i];
+      im[i] = im[i] + inc.im[m][i];
+    }
   }
 
   // Converged only when |increment| <= |sum| * UCONV for every sum (a NaN fails). Each test
   // involves only its own sum and increment, so their order does not matter.
   if (!test) return true;
-  for (int i = 0; i < n; ++i) {
-    const Arr<Cx, kSums>& sum = sums.usum[first + i];
-    for (int m = 1; m <= kSums; ++m) {
-      if (!(cabs(Cx{inc.re[m][i], inc.im[m][i]}) <= cabs(sum[m]) * uconv)) return false;
+  for (int m = 1; m <= kSums; ++m) {
+    for (int i = 0; i < n; ++i) {
+      if (!(cabs(Cx{inc.re[m][i], inc.im[m][i]}) <= cabs(sums.at(first + i, m)) * uconv))
+        return false;
     }
   }
   return true;
@@ -187,24 +191,15 @@ LG_AVX2 __m256d cabs4(__m256d re, __m256d im) {
 // lanes of `ok` whose increment is not small against its sum.
 LG_AVX2 void add4(V4 inc, int m, int first, WavenumberSums& sums, bool test, __m256d uconv,
                   __m256d& ok) {
-  // Interleave to (re, im) pairs: lo holds receivers 0 and 2, hi receivers 1 and 3.
-  const __m256d lo = _mm256_unpacklo_pd(inc.re, inc.im);
-  const __m256d hi = _mm256_unpackhi_pd(inc.re, inc.im);
-  const __m256d x01 = _mm256_permute2f128_pd(lo, hi, 0x20);
-  const __m256d x23 = _mm256_permute2f128_pd(lo, hi, 0x31);
-  double* s0 = &sums.usum[static_cast<std::size_t>(first)][m].re;
-  double* s1 = &sums.usum[static_cast<std::size_t>(first) + 1][m].re;
-  double* s2 = &sums.usum[static_cast<std::size_t>(first) + 2][m].re;
-  double* s3 = &sums.usum[static_cast<std::size_t>(first) + 3][m].re;
-  const __m256d a01 = _mm256_add_pd(_mm256_loadu2_m128d(s1, s0), x01);
-  const __m256d a23 = _mm256_add_pd(_mm256_loadu2_m128d(s3, s2), x23);
-  _mm256_storeu2_m128d(s1, s0, a01);
-  _mm256_storeu2_m128d(s3, s2, a23);
+  double* re = &sums.re[sums.index(first, m)];
+  double* im = &sums.im[sums.index(first, m)];
+  const __m256d sre = _mm256_add_pd(_mm256_loadu_pd(re), inc.re);
+  const __m256d sim = _mm256_add_pd(_mm256_loadu_pd(im), inc.im);
+  _mm256_storeu_pd(re, sre);
+  _mm256_storeu_pd(im, sim);
   if (!test) return;
-  // Increments and sums taken apart in the same lane order, so each lane pairs a sum with
-  // its own increment.
-  const __m256d ci = cabs4(_mm256_unpacklo_pd(x01, x23), _mm256_unpackhi_pd(x01, x23));
-  const __m256d cs = cabs4(_mm256_unpacklo_pd(a01, a23), _mm256_unpackhi_pd(a01, a23));
+  const __m256d ci = cabs4(inc.re, inc.im);
+  const __m256d cs = cabs4(sre, sim);
   ok = _mm256_and_pd(ok, _mm256_cmp_pd(ci, _mm256_mul_pd(cs, uconv), _CMP_LE_OQ));
 }
 

@@ -62,16 +62,15 @@ namespace {
 // Sizes the per-receiver records of w for its receivers (slots 0 .. nr) and clears the sums.
 void clear_sums(Workspace& w) {
   const auto slots = static_cast<std::size_t>(w.placement.nr + 1);
-  if (w.sums.usum.size() != slots) {
+  if (w.bessel.bj0.size() != slots) {
     for (PerReceiver<double>* v :
          {&w.bessel.bj0, &w.bessel.bj1, &w.bessel.bkj0, &w.bessel.bkj2, &w.bessel.bj1r,
           &w.bessel.dkj2, &w.bessel.bkj2r, &w.bessel.dj1}) {
       v->resize(slots);
     }
-    w.sums.usum.resize(slots);
     w.spectra.ug.resize(slots);
   }
-  for (auto& row : w.sums.usum) row.fill(Cx{});
+  w.sums.reset(w.placement.nr);
 }
 
 }  // namespace
