@@ -187,58 +187,67 @@ LG_AVX2 __m256d cabs4(__m256d re, __m256d im) {
   return _mm256_blendv_pd(r, x, small);
 }
 
-// Adds increment m of receivers first ... first + 3 to their sums and, with `test`, clears
-// lanes of `ok` whose increment is not small against its sum.
-LG_AVX2 void add4(V4 inc, int m, int first, WavenumberSums& sums, bool test, __m256d uconv,
-                  __m256d& ok) {
+// Adds increment m of the receivers from `first` in the lanes of `on` to their sums and, with
+// `test`, clears lanes of `ok` whose increment is not small against its sum.
+LG_AVX2 void add4(V4 inc, int m, int first, __m256i on, WavenumberSums& sums, bool test,
+                  __m256d uconv, __m256d& ok) {
   double* re = &sums.re[sums.index(first, m)];
   double* im = &sums.im[sums.index(first, m)];
-  const __m256d sre = _mm256_add_pd(_mm256_loadu_pd(re), inc.re);
-  const __m256d sim = _mm256_add_pd(_mm256_loadu_pd(im), inc.im);
-  _mm256_storeu_pd(re, sre);
-  _mm256_storeu_pd(im, sim);
+  const __m256d sre = _mm256_add_pd(_mm256_maskload_pd(re, on), inc.re);
+  const __m256d sim = _mm256_add_pd(_mm256_maskload_pd(im, on), inc.im);
+  _mm256_maskstore_pd(re, on, sre);
+  _mm256_maskstore_pd(im, on, sim);
   if (!test) return;
   const __m256d ci = cabs4(inc.re, inc.im);
   const __m256d cs = cabs4(sre, sim);
   ok = _mm256_and_pd(ok, _mm256_cmp_pd(ci, _mm256_mul_pd(cs, uconv), _CMP_LE_OQ));
 }
 
-// add_block for receivers first ... first + 3, with the scalar's operations per lane.
-__attribute__((target("avx2"))) bool add_four(int first, const BesselFactors& b,
-                                              const DepthTerms& d, const SourceLayerTerms& s,
-                                              double uconv, bool test, WavenumberSums& sums) {
-  const auto at = static_cast<std::size_t>(first);
-  const __m256d dkj2 = _mm256_loadu_pd(&b.dkj2[at]);
-  const __m256d bkj2r = _mm256_loadu_pd(&b.bkj2r[at]);
-  const __m256d bkj2 = _mm256_loadu_pd(&b.bkj2[at]);
-  const __m256d bj1r = _mm256_loadu_pd(&b.bj1r[at]);
-  const __m256d dj1 = _mm256_loadu_pd(&b.dj1[at]);
-  const __m256d bj1 = _mm256_loadu_pd(&b.bj1[at]);
-  const __m256d bkj0 = _mm256_loadu_pd(&b.bkj0[at]);
+// add_receiver_sums with receivers four at a time in lanes (the last group masked), each lane
+// doing the scalar operations of add_block.
+__attribute__((target("avx2"))) bool add_in_lanes(int first, int last, const BesselFactors& b,
+                                                  const DepthTerms& d, const SourceLayerTerms& s,
+                                                  double uconv, bool test, WavenumberSums& sums) {
   const __m256d u = splat(uconv);
-  __m256d ok = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
-  add4(real_times(dkj2, d.cu), 1, first, sums, test, u, ok);
-  add4(real_times(bkj2r, d.cu), 2, first, sums, test, u, ok);
-  add4(real_times(bkj2, d.cu2), 3, first, sums, test, u, ok);
-  add4(real_times(bj1r, d.cu2), 4, first, sums, test, u, ok);
-  add4(times(times_real(s.cs3, bkj2r), d.s5), 5, first, sums, test, u, ok);
-  add4(times(times_real(s.cs3, dkj2), d.s5), 6, first, sums, test, u, ok);
-  add4(minus(real_times(dj1, d.cu3), times(times_real(s.cs6, bj1r), d.s6)), 7, first, sums, test, u,
-       ok);
-  add4(minus(real_times(bj1r, d.cu3), times(times_real(s.cs6, dj1), d.s6)), 8, first, sums, test, u,
-       ok);
-  add4(real_times(bj1, d.c9), 9, first, sums, test, u, ok);
-  add4(real_times(bj1, d.c10), 10, first, sums, test, u, ok);
-  add4(real_times(bkj0, d.c11), 11, first, sums, test, u, ok);
-  return !test || _mm256_movemask_pd(ok) == 0xf;
+  const __m256i lane_index = _mm256_set_epi64x(3, 2, 1, 0);
+  bool converged = true;
+  for (int start = first; start <= last; start += 4) {
+    // Lanes of receivers start ... last only: the others neither read nor write.
+    const __m256i on = _mm256_cmpgt_epi64(_mm256_set1_epi64x(last - start + 1), lane_index);
+    const auto at = static_cast<std::size_t>(start);
+    const __m256d dkj2 = _mm256_maskload_pd(&b.dkj2[at], on);
+    const __m256d bkj2r = _mm256_maskload_pd(&b.bkj2r[at], on);
+    const __m256d bkj2 = _mm256_maskload_pd(&b.bkj2[at], on);
+    const __m256d bj1r = _mm256_maskload_pd(&b.bj1r[at], on);
+    const __m256d dj1 = _mm256_maskload_pd(&b.dj1[at], on);
+    const __m256d bj1 = _mm256_maskload_pd(&b.bj1[at], on);
+    const __m256d bkj0 = _mm256_maskload_pd(&b.bkj0[at], on);
+    __m256d ok = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+    const bool t = test && converged;
+    add4(real_times(dkj2, d.cu), 1, start, on, sums, t, u, ok);
+    add4(real_times(bkj2r, d.cu), 2, start, on, sums, t, u, ok);
+    add4(real_times(bkj2, d.cu2), 3, start, on, sums, t, u, ok);
+    add4(real_times(bj1r, d.cu2), 4, start, on, sums, t, u, ok);
+    add4(times(times_real(s.cs3, bkj2r), d.s5), 5, start, on, sums, t, u, ok);
+    add4(times(times_real(s.cs3, dkj2), d.s5), 6, start, on, sums, t, u, ok);
+    add4(minus(real_times(dj1, d.cu3), times(times_real(s.cs6, bj1r), d.s6)), 7, start, on, sums, t,
+         u, ok);
+    add4(minus(real_times(bj1r, d.cu3), times(times_real(s.cs6, dj1), d.s6)), 8, start, on, sums, t,
+         u, ok);
+    add4(real_times(bj1, d.c9), 9, start, on, sums, t, u, ok);
+    add4(real_times(bj1, d.c10), 10, start, on, sums, t, u, ok);
+    add4(real_times(bkj0, d.c11), 11, start, on, sums, t, u, ok);
+    // Lanes that are off count as passed.
+    if (t) converged = _mm256_movemask_pd(_mm256_or_pd(ok, _mm256_castsi256_pd(~on))) == 0xf;
+  }
+  return converged;
 }
 
 #else
-bool add_four(int, const BesselFactors&, const DepthTerms&, const SourceLayerTerms&, double, bool,
-              WavenumberSums&) {
+bool add_in_lanes(int, int, const BesselFactors&, const DepthTerms&, const SourceLayerTerms&,
+                  double, bool, WavenumberSums&) {
   return true;
 }
-
 #endif
 
 }  // namespace
@@ -248,15 +257,10 @@ bool add_receiver_sums(int first, int last, const BesselFactors& b, const DepthT
                        Lanes lanes) {
   // Every receiver adds its increments; once one test has failed, no more tests are made.
   // Each receiver's increments and test involve only its own values, so receivers may be
-  // taken four at a time and the rest one block at a time.
+  // taken four at a time in lanes.
+  if (lanes == Lanes::avx2) return add_in_lanes(first, last, b, d, s, uconv, test, sums);
   bool converged = true;
-  int start = first;
-  if (lanes == Lanes::avx2) {
-    for (; start + 3 <= last; start += 4) {
-      converged = add_four(start, b, d, s, uconv, test && converged, sums) && converged;
-    }
-  }
-  for (; start <= last; start += kBlock) {
+  for (int start = first; start <= last; start += kBlock) {
     const int end = std::min(last, start + kBlock - 1);
     converged = add_block(start, end, b, d, s, uconv, test && converged, sums) && converged;
   }
