@@ -1,7 +1,7 @@
 // The AVX2 lane paths of the kernel give the scalar path's bits: interface coefficients,
-// stack responses, receiver sums and Bessel factors on random inputs that take both branches of
-// Smith's quotient and of the modulus (parts of equal size, zero parts) and both outcomes of the
-// convergence test, receivers at zero distance.
+// vertical wavenumbers, stack responses, receiver sums and Bessel factors on random inputs that
+// take both branches of Smith's quotient and of the modulus (parts of equal size, zero parts) and
+// both outcomes of the convergence test, receivers at zero distance.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -15,6 +15,7 @@
 #include "kernel/lanes.h"
 #include "kernel/receiver_sums.h"
 #include "kernel/stack_responses.h"
+#include "kernel/vertical_wavenumbers.h"
 
 namespace lg {
 namespace {
@@ -164,6 +165,31 @@ TEST_F(KernelLanes, ReceiverSumsAndTheirTestAreTheScalarBits) {
   // Both outcomes of the test were met.
   EXPECT_GT(converged, 20);
   EXPECT_LT(converged, 300);
+}
+
+TEST_F(KernelLanes, VerticalWavenumbersAreTheScalarBits) {
+  for (int trial = 0; trial < 300; ++trial) {
+    const int nc = layers();
+    LayerMedium med;
+    for (int ic = 1; ic <= nc; ++ic) {
+      med.cka2[ic] = any();
+      med.ckb2[ic] = any();
+    }
+    // Now and then k^2 equal to a real part, so that a root is taken of a zero or imaginary
+    // number.
+    const double ak = gen() % 4 == 0 ? std::sqrt(std::fabs(med.cka2[1].re)) : positive();
+    const Wavenumber k{ak, ak * ak};
+    LayerWavenumbers scalar;
+    LayerWavenumbers in_lanes;
+    vertical_wavenumbers(nc, k, med, scalar, Lanes::scalar);
+    vertical_wavenumbers(nc, k, med, in_lanes, Lanes::avx2);
+    for (int ic = 1; ic <= nc; ++ic) {
+      EXPECT_TRUE(same(scalar.cnu[ic], in_lanes.cnu[ic]) &&
+                  same(scalar.cgam[ic], in_lanes.cgam[ic]) &&
+                  same(scalar.ckig[ic], in_lanes.ckig[ic]))
+          << "trial " << trial << ", layer " << ic;
+    }
+  }
 }
 
 TEST_F(KernelLanes, BesselFactorsAreTheScalarBits) {

@@ -4,6 +4,8 @@
 // LG_TARGET_AVX2); the helpers are always inlined into them, and so take their instruction set.
 #pragma once
 
+#include <immintrin.h>
+
 #include "kernel/complex.h"
 
 // The helpers are always inlined into AVX2 code, so the ABI of passing vectors to functions
@@ -20,6 +22,8 @@ using I4 = long long __attribute__((vector_size(32)));
 
 #define LG_TARGET_AVX2 __attribute__((target("avx2")))
 #define LG_LANE_OP __attribute__((always_inline)) inline
+// For helpers that use AVX instructions themselves, callable from LG_TARGET_AVX2 code only.
+#define LG_AVX2_OP __attribute__((target("avx2"), always_inline)) inline
 
 struct C4 {
   D4 re;
@@ -93,6 +97,38 @@ LG_LANE_OP C4 operator/(C4 a, const Divisor4& d) {
   const D4 second = select(d.by_im, a.im, a.re) * d.ratio;
   const D4 second_im = select(d.by_im, second - a.re, a.im - second);
   return C4{first / d.den, second_im / d.den};
+}
+
+LG_LANE_OP C4 select(I4 m, C4 a, C4 b) {
+  return C4{select(m, a.re, b.re), select(m, a.im, b.im)};
+}
+
+LG_AVX2_OP D4 sqrt4(D4 x) {
+  return _mm256_sqrt_pd(x);
+}
+
+// cabs per lane: the larger part times sqrt(1 + (smaller/larger)^2), or the larger part where
+// adding the smaller one leaves it unchanged.
+LG_AVX2_OP D4 cabs4(C4 z) {
+  const D4 ax = fabs4(z.re);
+  const D4 ay = fabs4(z.im);
+  const I4 swap = reinterpret_cast<I4>(ay > ax);
+  const D4 x = select(swap, ay, ax);
+  const D4 y = select(swap, ax, ay);
+  const D4 t = y / x;
+  return select(reinterpret_cast<I4>(x + y == x), x, x * sqrt4(1.0 + t * t));
+}
+
+// csqrt per lane.
+LG_AVX2_OP C4 csqrt4(C4 z) {
+  const D4 m = cabs4(z);
+  const D4 zero = splat(0.0);
+  const I4 positive = reinterpret_cast<I4>(z.re > zero);
+  const D4 t0 = sqrt4(0.5 * select(positive, m + z.re, m - z.re));
+  const D4 t = select(~positive & reinterpret_cast<I4>(z.im < zero), -t0, t0);
+  const D4 q = 0.5 * (z.im / t);
+  const C4 r = select(positive, C4{t, q}, C4{q, t});
+  return select(reinterpret_cast<I4>(m == zero), C4{zero, zero}, r);
 }
 
 // Lane j of a.
