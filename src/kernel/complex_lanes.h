@@ -9,11 +9,10 @@
 #include "kernel/complex.h"
 
 // The helpers are always inlined into AVX2 code, so the ABI of passing vectors to functions
-// compiled without AVX, which GCC warns of (at the end of the including file), never applies.
+// compiled without AVX, which the compilers warn of (GCC at the end of the including file),
+// never applies.
 // Only the files of the lane-parallel paths include this header.
-#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wpsabi"
-#endif
 
 namespace lg::lanes {
 
@@ -99,8 +98,20 @@ LG_LANE_OP C4 operator/(C4 a, const Divisor4& d) {
   return C4{first / d.den, second_im / d.den};
 }
 
-LG_LANE_OP C4 select(I4 m, C4 a, C4 b) {
-  return C4{select(m, a.re, b.re), select(m, a.im, b.im)};
+// The helpers above that take or return bare vectors, for code compiled for AVX2 (a compiler
+// may not pass such vectors between functions of different instruction sets, even inlined).
+LG_AVX2_OP D4 select_v(I4 m, D4 a, D4 b) {
+  return reinterpret_cast<D4>((m & reinterpret_cast<I4>(a)) | (~m & reinterpret_cast<I4>(b)));
+}
+
+LG_AVX2_OP C4 select_v(I4 m, C4 a, C4 b) {
+  return C4{select_v(m, a.re, b.re), select_v(m, a.im, b.im)};
+}
+
+LG_AVX2_OP D4 fabs_v(D4 x) {
+  const I4 magnitude = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL, 0x7fffffffffffffffLL,
+                        0x7fffffffffffffffLL};
+  return reinterpret_cast<D4>(reinterpret_cast<I4>(x) & magnitude);
 }
 
 LG_AVX2_OP D4 sqrt4(D4 x) {
@@ -110,25 +121,25 @@ LG_AVX2_OP D4 sqrt4(D4 x) {
 // cabs per lane: the larger part times sqrt(1 + (smaller/larger)^2), or the larger part where
 // adding the smaller one leaves it unchanged.
 LG_AVX2_OP D4 cabs4(C4 z) {
-  const D4 ax = fabs4(z.re);
-  const D4 ay = fabs4(z.im);
+  const D4 ax = fabs_v(z.re);
+  const D4 ay = fabs_v(z.im);
   const I4 swap = reinterpret_cast<I4>(ay > ax);
-  const D4 x = select(swap, ay, ax);
-  const D4 y = select(swap, ax, ay);
+  const D4 x = select_v(swap, ay, ax);
+  const D4 y = select_v(swap, ax, ay);
   const D4 t = y / x;
-  return select(reinterpret_cast<I4>(x + y == x), x, x * sqrt4(1.0 + t * t));
+  return select_v(reinterpret_cast<I4>(x + y == x), x, x * sqrt4(1.0 + t * t));
 }
 
 // csqrt per lane.
 LG_AVX2_OP C4 csqrt4(C4 z) {
   const D4 m = cabs4(z);
-  const D4 zero = splat(0.0);
+  const D4 zero = {0.0, 0.0, 0.0, 0.0};
   const I4 positive = reinterpret_cast<I4>(z.re > zero);
-  const D4 t0 = sqrt4(0.5 * select(positive, m + z.re, m - z.re));
-  const D4 t = select(~positive & reinterpret_cast<I4>(z.im < zero), -t0, t0);
+  const D4 t0 = sqrt4(0.5 * select_v(positive, m + z.re, m - z.re));
+  const D4 t = select_v(~positive & reinterpret_cast<I4>(z.im < zero), -t0, t0);
   const D4 q = 0.5 * (z.im / t);
-  const C4 r = select(positive, C4{t, q}, C4{q, t});
-  return select(reinterpret_cast<I4>(m == zero), C4{zero, zero}, r);
+  const C4 r = select_v(positive, C4{t, q}, C4{q, t});
+  return select_v(reinterpret_cast<I4>(m == zero), C4{zero, zero}, r);
 }
 
 // Lane j of a.

@@ -19,7 +19,7 @@ Cx vertical_root(Cx cc) {
 // vertical_root per lane.
 LG_AVX2_OP lanes::C4 vertical_root4(lanes::C4 cc) {
   const lanes::C4 r = lanes::csqrt4(cc);
-  return lanes::select(reinterpret_cast<lanes::I4>(r.im > lanes::splat(0.0)), -r, r);
+  return lanes::select_v(reinterpret_cast<lanes::I4>(r.im > lanes::D4{}), -r, r);
 }
 
 LG_LANE_OP lanes::C4 gather(const PerLayer<Cx>& v, int first, int last) {
