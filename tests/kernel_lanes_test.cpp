@@ -167,6 +167,45 @@ TEST_F(KernelLanes, ReceiverSumsAndTheirTestAreTheScalarBits) {
   EXPECT_LT(converged, 300);
 }
 
+// Increments whose modulus is within a few units of |sum| * uconv, where the lanes' test by
+// squared moduli cannot decide and the exact test must: only sum 11 gets an increment (the
+// other Bessel factors are zero), and uconv is |increment| / |new sum| and its neighbours.
+TEST_F(KernelLanes, ConvergenceTestAtItsThresholdIsTheScalarOutcome) {
+  int passed = 0;
+  int failed = 0;
+  for (int trial = 0; trial < 200; ++trial) {
+    const int n = 1 + static_cast<int>(gen() % 9);
+    const auto slots = static_cast<std::size_t>(n + 1);
+    BesselFactors b;
+    for (PerReceiver<double>* v :
+         {&b.bj0, &b.bj1, &b.bkj0, &b.bkj2, &b.bj1r, &b.dkj2, &b.bkj2r, &b.dj1}) {
+      v->assign(slots, 0.0);
+    }
+    for (int ir = 1; ir <= n; ++ir) b.bkj0[ir] = signed_value();
+    const DepthTerms d{any(), any(), any(), any(), any(), any(), any(), any()};
+    const SourceLayerTerms s{any(), any(), any(), any(), any(), any(), any(), any()};
+    WavenumberSums scalar;
+    scalar.reset(n);
+    for (std::size_t i = 0; i < scalar.re.size(); ++i) {
+      scalar.re[i] = signed_value();
+      scalar.im[i] = signed_value();
+    }
+    WavenumberSums in_lanes = scalar;
+    // The threshold of one receiver, nudged by up to two units either way.
+    const int ir = 1 + static_cast<int>(gen() % static_cast<unsigned>(n));
+    const Cx inc = cx(b.bkj0[ir]) * d.c11;
+    const double ratio = cabs(inc) / cabs(scalar.at(ir, kSums) + inc);
+    const double uconv =
+        ratio * (1.0 + static_cast<double>(static_cast<int>(gen() % 5) - 2) * 0x1p-52);
+    const bool a = add_receiver_sums(1, n, b, d, s, uconv, true, scalar, Lanes::scalar);
+    const bool c = add_receiver_sums(1, n, b, d, s, uconv, true, in_lanes, Lanes::avx2);
+    EXPECT_EQ(a, c) << "trial " << trial;
+    (a ? passed : failed) += 1;
+  }
+  EXPECT_GT(passed, 0);
+  EXPECT_GT(failed, 0);
+}
+
 TEST_F(KernelLanes, VerticalWavenumbersAreTheScalarBits) {
   for (int trial = 0; trial < 300; ++trial) {
     const int nc = layers();

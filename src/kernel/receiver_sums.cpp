@@ -187,10 +187,22 @@ LG_AVX2 __m256d cabs4(__m256d re, __m256d im) {
   return _mm256_blendv_pd(r, x, small);
 }
 
+// The threshold of the convergence test in lanes, and what the test by squared moduli needs.
+struct Threshold {
+  __m256d u;        // uconv
+  __m256d uu;       // uconv^2
+  bool by_squares;  // whether uconv^2 is a positive normal number, within the range below
+};
+
+// Bounds of the squared moduli for which the test by squares is sure: far from overflow and
+// from underflow, every rounding error stays relative.
+constexpr double kSquaresLow = 0x1p-900;
+constexpr double kSquaresHigh = 0x1p900;
+
 // Adds increment m of the receivers from `first` in the lanes of `on` to their sums and, with
 // `test`, clears lanes of `ok` whose increment is not small against its sum.
 LG_AVX2 void add4(V4 inc, int m, int first, __m256i on, WavenumberSums& sums, bool test,
-                  __m256d uconv, __m256d& ok) {
+                  const Threshold& th, __m256d& ok) {
   double* re = &sums.re[sums.index(first, m)];
   double* im = &sums.im[sums.index(first, m)];
   const __m256d sre = _mm256_add_pd(_mm256_maskload_pd(re, on), inc.re);
@@ -198,17 +210,43 @@ LG_AVX2 void add4(V4 inc, int m, int first, __m256i on, WavenumberSums& sums, bo
   _mm256_maskstore_pd(re, on, sre);
   _mm256_maskstore_pd(im, on, sim);
   if (!test) return;
+  if (th.by_squares) {
+    // The outcome of cabs(inc) <= cabs(sum) * uconv, known without a division or a square
+    // root where it is certain: a2 = re^2 + im^2 of the increment and r2 = (re^2 + im^2) *
+    // uconv^2 of the sum are within 3 and 5 units of 2^-53 of |inc|^2 and (|sum| uconv)^2, and
+    // the moduli of the exact test within 5 units of |inc| and |sum| uconv. So where a2 is
+    // below r2 (1 - 2^-30), the test passes, and where it is above r2 (1 + 2^-30), it fails,
+    // whatever the roundings. Only lanes between the two (or with squares out of range, or
+    // not numbers) need the exact test.
+    const __m256d a2 = _mm256_add_pd(_mm256_mul_pd(inc.re, inc.re), _mm256_mul_pd(inc.im, inc.im));
+    const __m256d s2 = _mm256_add_pd(_mm256_mul_pd(sre, sre), _mm256_mul_pd(sim, sim));
+    const __m256d r2 = _mm256_mul_pd(s2, th.uu);
+    const __m256d in_range = _mm256_and_pd(_mm256_cmp_pd(r2, splat(kSquaresLow), _CMP_GE_OQ),
+                                           _mm256_cmp_pd(r2, splat(kSquaresHigh), _CMP_LE_OQ));
+    const __m256d pass = _mm256_and_pd(
+        in_range, _mm256_cmp_pd(a2, _mm256_mul_pd(r2, splat(1.0 - 0x1p-30)), _CMP_LT_OQ));
+    const __m256d fail = _mm256_and_pd(
+        in_range, _mm256_cmp_pd(a2, _mm256_mul_pd(r2, splat(1.0 + 0x1p-30)), _CMP_GT_OQ));
+    const __m256d unsure = _mm256_andnot_pd(_mm256_or_pd(pass, fail), _mm256_castsi256_pd(on));
+    if (_mm256_movemask_pd(unsure) == 0) {
+      ok = _mm256_andnot_pd(fail, ok);
+      return;
+    }
+  }
   const __m256d ci = cabs4(inc.re, inc.im);
   const __m256d cs = cabs4(sre, sim);
-  ok = _mm256_and_pd(ok, _mm256_cmp_pd(ci, _mm256_mul_pd(cs, uconv), _CMP_LE_OQ));
+  ok = _mm256_and_pd(ok, _mm256_cmp_pd(ci, _mm256_mul_pd(cs, th.u), _CMP_LE_OQ));
 }
 
 // add_receiver_sums with receivers four at a time in lanes (the last group masked), each lane
-// doing the scalar operations of add_block.
+// doing the scalar operations of add_block; the outcome of the convergence test is that of
+// add_block, found by squared moduli where they settle it.
 __attribute__((target("avx2"))) bool add_in_lanes(int first, int last, const BesselFactors& b,
                                                   const DepthTerms& d, const SourceLayerTerms& s,
                                                   double uconv, bool test, WavenumberSums& sums) {
-  const __m256d u = splat(uconv);
+  const double uu = uconv * uconv;
+  const Threshold u{splat(uconv), splat(uu),
+                    uconv > 0.0 && uu >= kSquaresLow && uu <= kSquaresHigh};
   const __m256i lane_index = _mm256_set_epi64x(3, 2, 1, 0);
   bool converged = true;
   for (int start = first; start <= last; start += 4) {
