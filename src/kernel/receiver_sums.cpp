@@ -150,22 +150,41 @@ LG_AVX2 __m256d splat(double x) {
   return _mm256_set1_pd(x);
 }
 
+// A constant of the step in four lanes, in the forms its products below need, formed once
+// per run of receivers.
+struct K4 {
+  __m256d p, q, r, s;
+};
+
+// For cx(x) * b: b.re, 0*b.im, b.im, 0*b.re.
+LG_AVX2 K4 real_times_k(Cx b) {
+  return K4{splat(b.re), splat(0.0 * b.im), splat(b.im), splat(0.0 * b.re)};
+}
+
 // cx(x) * b for four reals x: (x*b.re - 0*b.im, x*b.im + 0*b.re).
-LG_AVX2 V4 real_times(__m256d x, Cx b) {
-  return V4{_mm256_sub_pd(_mm256_mul_pd(x, splat(b.re)), splat(0.0 * b.im)),
-            _mm256_add_pd(_mm256_mul_pd(x, splat(b.im)), splat(0.0 * b.re))};
+LG_AVX2 V4 real_times(__m256d x, const K4& b) {
+  return V4{_mm256_sub_pd(_mm256_mul_pd(x, b.p), b.q), _mm256_add_pd(_mm256_mul_pd(x, b.r), b.s)};
+}
+
+// For a * cx(x): a.re, a.im*0, a.re*0, a.im.
+LG_AVX2 K4 times_real_k(Cx a) {
+  return K4{splat(a.re), splat(a.im * 0.0), splat(a.re * 0.0), splat(a.im)};
 }
 
 // a * cx(x) for four reals x: (a.re*x - a.im*0, a.re*0 + a.im*x).
-LG_AVX2 V4 times_real(Cx a, __m256d x) {
-  return V4{_mm256_sub_pd(_mm256_mul_pd(splat(a.re), x), splat(a.im * 0.0)),
-            _mm256_add_pd(splat(a.re * 0.0), _mm256_mul_pd(splat(a.im), x))};
+LG_AVX2 V4 times_real(const K4& a, __m256d x) {
+  return V4{_mm256_sub_pd(_mm256_mul_pd(a.p, x), a.q), _mm256_add_pd(a.r, _mm256_mul_pd(a.s, x))};
+}
+
+// For a * b: b.re, b.im.
+LG_AVX2 K4 times_k(Cx b) {
+  return K4{splat(b.re), splat(b.im), splat(0.0), splat(0.0)};
 }
 
 // a * b for four values a and one b.
-LG_AVX2 V4 times(V4 a, Cx b) {
-  return V4{_mm256_sub_pd(_mm256_mul_pd(a.re, splat(b.re)), _mm256_mul_pd(a.im, splat(b.im))),
-            _mm256_add_pd(_mm256_mul_pd(a.re, splat(b.im)), _mm256_mul_pd(a.im, splat(b.re)))};
+LG_AVX2 V4 times(V4 a, const K4& b) {
+  return V4{_mm256_sub_pd(_mm256_mul_pd(a.re, b.p), _mm256_mul_pd(a.im, b.q)),
+            _mm256_add_pd(_mm256_mul_pd(a.re, b.q), _mm256_mul_pd(a.im, b.p))};
 }
 
 LG_AVX2 V4 minus(V4 a, V4 b) {
@@ -248,6 +267,16 @@ __attribute__((target("avx2"))) bool add_in_lanes(int first, int last, const Bes
   const Threshold u{splat(uconv), splat(uu),
                     uconv > 0.0 && uu >= kSquaresLow && uu <= kSquaresHigh};
   const __m256i lane_index = _mm256_set_epi64x(3, 2, 1, 0);
+  const K4 cu = real_times_k(d.cu);
+  const K4 cu2 = real_times_k(d.cu2);
+  const K4 cu3 = real_times_k(d.cu3);
+  const K4 c9 = real_times_k(d.c9);
+  const K4 c10 = real_times_k(d.c10);
+  const K4 c11 = real_times_k(d.c11);
+  const K4 cs3 = times_real_k(s.cs3);
+  const K4 cs6 = times_real_k(s.cs6);
+  const K4 s5 = times_k(d.s5);
+  const K4 s6 = times_k(d.s6);
   bool converged = true;
   for (int start = first; start <= last; start += 4) {
     // Lanes of receivers start ... last only: the others neither read nor write.
@@ -262,19 +291,19 @@ __attribute__((target("avx2"))) bool add_in_lanes(int first, int last, const Bes
     const __m256d bkj0 = _mm256_maskload_pd(&b.bkj0[at], on);
     __m256d ok = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
     const bool t = test && converged;
-    add4(real_times(dkj2, d.cu), 1, start, on, sums, t, u, ok);
-    add4(real_times(bkj2r, d.cu), 2, start, on, sums, t, u, ok);
-    add4(real_times(bkj2, d.cu2), 3, start, on, sums, t, u, ok);
-    add4(real_times(bj1r, d.cu2), 4, start, on, sums, t, u, ok);
-    add4(times(times_real(s.cs3, bkj2r), d.s5), 5, start, on, sums, t, u, ok);
-    add4(times(times_real(s.cs3, dkj2), d.s5), 6, start, on, sums, t, u, ok);
-    add4(minus(real_times(dj1, d.cu3), times(times_real(s.cs6, bj1r), d.s6)), 7, start, on, sums, t,
-         u, ok);
-    add4(minus(real_times(bj1r, d.cu3), times(times_real(s.cs6, dj1), d.s6)), 8, start, on, sums, t,
-         u, ok);
-    add4(real_times(bj1, d.c9), 9, start, on, sums, t, u, ok);
-    add4(real_times(bj1, d.c10), 10, start, on, sums, t, u, ok);
-    add4(real_times(bkj0, d.c11), 11, start, on, sums, t, u, ok);
+    add4(real_times(dkj2, cu), 1, start, on, sums, t, u, ok);
+    add4(real_times(bkj2r, cu), 2, start, on, sums, t, u, ok);
+    add4(real_times(bkj2, cu2), 3, start, on, sums, t, u, ok);
+    add4(real_times(bj1r, cu2), 4, start, on, sums, t, u, ok);
+    add4(times(times_real(cs3, bkj2r), s5), 5, start, on, sums, t, u, ok);
+    add4(times(times_real(cs3, dkj2), s5), 6, start, on, sums, t, u, ok);
+    add4(minus(real_times(dj1, cu3), times(times_real(cs6, bj1r), s6)), 7, start, on, sums, t, u,
+         ok);
+    add4(minus(real_times(bj1r, cu3), times(times_real(cs6, dj1), s6)), 8, start, on, sums, t, u,
+         ok);
+    add4(real_times(bj1, c9), 9, start, on, sums, t, u, ok);
+    add4(real_times(bj1, c10), 10, start, on, sums, t, u, ok);
+    add4(real_times(bkj0, c11), 11, start, on, sums, t, u, ok);
     // Lanes that are off count as passed.
     if (t) converged = _mm256_movemask_pd(_mm256_or_pd(ok, _mm256_castsi256_pd(~on))) == 0xf;
   }
