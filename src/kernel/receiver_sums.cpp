@@ -220,15 +220,9 @@ constexpr double kSquaresHigh = 0x1p900;
 
 // Adds increment m of the receivers from `first` in the lanes of `on` to their sums and, with
 // `test`, clears lanes of `ok` whose increment is not small against its sum.
-LG_AVX2 void add4(V4 inc, int m, int first, __m256i on, WavenumberSums& sums, bool test,
-                  const Threshold& th, __m256d& ok) {
-  double* re = &sums.re[sums.index(first, m)];
-  double* im = &sums.im[sums.index(first, m)];
-  const __m256d sre = _mm256_add_pd(_mm256_maskload_pd(re, on), inc.re);
-  const __m256d sim = _mm256_add_pd(_mm256_maskload_pd(im, on), inc.im);
-  _mm256_maskstore_pd(re, on, sre);
-  _mm256_maskstore_pd(im, on, sim);
-  if (!test) return;
+// Clears lanes of `ok` whose increment `inc` is not small against its sum (sre, sim).
+LG_AVX2 void add_test(V4 inc, __m256d sre, __m256d sim, __m256i on, const Threshold& th,
+                      __m256d& ok) {
   if (th.by_squares) {
     // The outcome of cabs(inc) <= cabs(sum) * uconv, known without a division or a square
     // root where it is certain: a2 = re^2 + im^2 of the increment and r2 = (re^2 + im^2) *
@@ -257,6 +251,35 @@ LG_AVX2 void add4(V4 inc, int m, int first, __m256i on, WavenumberSums& sums, bo
   ok = _mm256_and_pd(ok, _mm256_cmp_pd(ci, _mm256_mul_pd(cs, th.u), _CMP_LE_OQ));
 }
 
+LG_AVX2 __m256d load4(const double* p, __m256i on, bool full) {
+  return full ? _mm256_loadu_pd(p) : _mm256_maskload_pd(p, on);
+}
+
+// Masked stores are slow on some processors: whole groups store plainly.
+LG_AVX2 void store4(double* p, __m256i on, bool full, __m256d v) {
+  if (full) {
+    _mm256_storeu_pd(p, v);
+  } else {
+    _mm256_maskstore_pd(p, on, v);
+  }
+}
+
+// Adds increment m of the receivers from `first` in the lanes of `on` (all four when `full`)
+// to their sums and, with `test`, clears lanes of `ok` whose increment is not small against its
+// sum; once a lane has failed, clears `test`, as no more tests are needed.
+LG_AVX2 void add4(V4 inc, int m, int first, __m256i on, bool full, WavenumberSums& sums, bool& test,
+                  const Threshold& th, __m256d& ok) {
+  double* re = &sums.re[sums.index(first, m)];
+  double* im = &sums.im[sums.index(first, m)];
+  const __m256d sre = _mm256_add_pd(load4(re, on, full), inc.re);
+  const __m256d sim = _mm256_add_pd(load4(im, on, full), inc.im);
+  store4(re, on, full, sre);
+  store4(im, on, full, sim);
+  if (!test) return;
+  add_test(inc, sre, sim, on, th, ok);
+  if (_mm256_movemask_pd(_mm256_andnot_pd(ok, _mm256_castsi256_pd(on))) != 0) test = false;
+}
+
 // add_receiver_sums with receivers four at a time in lanes (the last group masked), each lane
 // doing the scalar operations of add_block; the outcome of the convergence test is that of
 // add_block, found by squared moduli where they settle it.
@@ -281,31 +304,33 @@ __attribute__((target("avx2"))) bool add_in_lanes(int first, int last, const Bes
   for (int start = first; start <= last; start += 4) {
     // Lanes of receivers start ... last only: the others neither read nor write.
     const __m256i on = _mm256_cmpgt_epi64(_mm256_set1_epi64x(last - start + 1), lane_index);
+    const bool full = last - start >= 3;
     const auto at = static_cast<std::size_t>(start);
-    const __m256d dkj2 = _mm256_maskload_pd(&b.dkj2[at], on);
-    const __m256d bkj2r = _mm256_maskload_pd(&b.bkj2r[at], on);
-    const __m256d bkj2 = _mm256_maskload_pd(&b.bkj2[at], on);
-    const __m256d bj1r = _mm256_maskload_pd(&b.bj1r[at], on);
-    const __m256d dj1 = _mm256_maskload_pd(&b.dj1[at], on);
-    const __m256d bj1 = _mm256_maskload_pd(&b.bj1[at], on);
-    const __m256d bkj0 = _mm256_maskload_pd(&b.bkj0[at], on);
+    const __m256d dkj2 = load4(&b.dkj2[at], on, full);
+    const __m256d bkj2r = load4(&b.bkj2r[at], on, full);
+    const __m256d bkj2 = load4(&b.bkj2[at], on, full);
+    const __m256d bj1r = load4(&b.bj1r[at], on, full);
+    const __m256d dj1 = load4(&b.dj1[at], on, full);
+    const __m256d bj1 = load4(&b.bj1[at], on, full);
+    const __m256d bkj0 = load4(&b.bkj0[at], on, full);
     __m256d ok = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
-    const bool t = test && converged;
-    add4(real_times(dkj2, cu), 1, start, on, sums, t, u, ok);
-    add4(real_times(bkj2r, cu), 2, start, on, sums, t, u, ok);
-    add4(real_times(bkj2, cu2), 3, start, on, sums, t, u, ok);
-    add4(real_times(bj1r, cu2), 4, start, on, sums, t, u, ok);
-    add4(times(times_real(cs3, bkj2r), s5), 5, start, on, sums, t, u, ok);
-    add4(times(times_real(cs3, dkj2), s5), 6, start, on, sums, t, u, ok);
-    add4(minus(real_times(dj1, cu3), times(times_real(cs6, bj1r), s6)), 7, start, on, sums, t, u,
-         ok);
-    add4(minus(real_times(bj1r, cu3), times(times_real(cs6, dj1), s6)), 8, start, on, sums, t, u,
-         ok);
-    add4(real_times(bj1, c9), 9, start, on, sums, t, u, ok);
-    add4(real_times(bj1, c10), 10, start, on, sums, t, u, ok);
-    add4(real_times(bkj0, c11), 11, start, on, sums, t, u, ok);
+    const bool tested = test && converged;
+    bool t = tested;
+    add4(real_times(dkj2, cu), 1, start, on, full, sums, t, u, ok);
+    add4(real_times(bkj2r, cu), 2, start, on, full, sums, t, u, ok);
+    add4(real_times(bkj2, cu2), 3, start, on, full, sums, t, u, ok);
+    add4(real_times(bj1r, cu2), 4, start, on, full, sums, t, u, ok);
+    add4(times(times_real(cs3, bkj2r), s5), 5, start, on, full, sums, t, u, ok);
+    add4(times(times_real(cs3, dkj2), s5), 6, start, on, full, sums, t, u, ok);
+    add4(minus(real_times(dj1, cu3), times(times_real(cs6, bj1r), s6)), 7, start, on, full, sums, t,
+         u, ok);
+    add4(minus(real_times(bj1r, cu3), times(times_real(cs6, dj1), s6)), 8, start, on, full, sums, t,
+         u, ok);
+    add4(real_times(bj1, c9), 9, start, on, full, sums, t, u, ok);
+    add4(real_times(bj1, c10), 10, start, on, full, sums, t, u, ok);
+    add4(real_times(bkj0, c11), 11, start, on, full, sums, t, u, ok);
     // Lanes that are off count as passed.
-    if (t) converged = _mm256_movemask_pd(_mm256_or_pd(ok, _mm256_castsi256_pd(~on))) == 0xf;
+    if (tested) converged = _mm256_movemask_pd(_mm256_or_pd(ok, _mm256_castsi256_pd(~on))) == 0xf;
   }
   return converged;
 }
