@@ -1,3 +1,5 @@
+// The choice of the kernel's lane-parallel instruction set: asks the processor once, reads and
+// writes nothing else.
 #include "kernel/lanes.h"
 
 namespace lg {
