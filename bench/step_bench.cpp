@@ -4,8 +4,12 @@
 
 #include <memory>
 
+#include "kernel/interface_coefficients.h"
+#include "kernel/lanes.h"
 #include "kernel/records.h"
 #include "kernel/source_receiver_placement.h"
+#include "kernel/stack_responses.h"
+#include "kernel/vertical_wavenumbers.h"
 #include "kernel/wavenumber_loop.h"
 
 namespace {
@@ -54,7 +58,7 @@ void step(benchmark::State& state, bool tabulated) {
   for (auto _ : state) {
     const double* row = tabulated ? table.row(ik) : nullptr;
     benchmark::DoNotOptimize(lg::wavenumber_step(*c, ik, s, row, ik > lg::kIkMin));
-    benchmark::DoNotOptimize(c->sums.usum[1][1]);
+    benchmark::DoNotOptimize(c->sums.re[0]);
     ik = ik == s.ikmax ? 0 : ik + 1;
   }
   state.SetItemsProcessed(state.iterations());
@@ -72,6 +76,32 @@ void WavenumberStepUntabulated(benchmark::State& state) {
   step(state, false);
 }
 BENCHMARK(WavenumberStepUntabulated)->Arg(1)->Arg(30);
+
+// The layer part of a step alone (vertical wavenumbers, interface coefficients, stack
+// responses), on the scalar path (0) and in AVX2 lanes (1) where the processor has them.
+void LayerRecursion(benchmark::State& state) {
+  const lg::Lanes lanes = state.range(0) == 0 ? lg::Lanes::scalar : lg::Lanes::avx2;
+  if (lanes == lg::Lanes::avx2 && lg::best_lanes() != lg::Lanes::avx2) {
+    state.SkipWithError("no AVX2 on this processor");
+    return;
+  }
+  auto c = workload_context(30);
+  const lg::Sampling s = workload_sampling();
+  lg::start_frequency(*c, 0.5, s);
+  int ik = 0;
+  for (auto _ : state) {
+    c->wavenumber.ak = lg::wavenumber_of_step(ik, s.pil);
+    c->wavenumber.ak2 = c->wavenumber.ak * c->wavenumber.ak;
+    lg::vertical_wavenumbers(c->model.nc, c->wavenumber, c->medium, c->vertical);
+    lg::interface_coefficients(c->model, c->wavenumber, c->medium, c->vertical, c->interfaces,
+                               lanes);
+    lg::stack_responses(c->model.nc, c->interfaces, c->stacks, c->transfers, lanes);
+    benchmark::DoNotOptimize(c->stacks.crup[1].m11);
+    ik = ik == s.ikmax ? 0 : ik + 1;
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(LayerRecursion)->Arg(0)->Arg(1);
 
 }  // namespace
 

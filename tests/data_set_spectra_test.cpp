@@ -128,7 +128,8 @@ TEST_F(DataSetSpectraTest, HundredLayersOfOneMediumApproachTheUnsplitModel) {
 
 TEST_F(DataSetSpectraTest, SharedSweepGivesEachDataSetItsOwnBitsAndSteps) {
   // Data sets with their own source depths (two equal, one on an interface, one in the
-  // half-space), receivers and convergence: computed in one sweep, each must equal itself
+  // half-space), receivers (those of the two equal sources at shared and at their own depths,
+  // above and below the source) and convergence: computed in one sweep, each must equal itself
   // computed alone, for 1 and 2 threads.
   q_.uconv = 1e-3;
   q_.ikmax = 400;
@@ -139,7 +140,7 @@ TEST_F(DataSetSpectraTest, SharedSweepGivesEachDataSetItsOwnBitsAndSteps) {
     for (int i = 0; i <= d + 1; ++i) {
       r.x.push_back(2.0 + 9.0 * i + d);
       r.y.push_back(1.0 - 3.0 * d);
-      r.depth.push_back(i == 1 ? 0.5 * d : 0.0);
+      r.depth.push_back(i == 1 ? 0.5 * d : (d == 2 && i == 3 ? 12.0 : 0.0));
     }
     r.source_depth = depths[d];
     group.push_back(r);

@@ -1,12 +1,20 @@
 // The text of the result files and how they are put in place.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "output/result_files.h"
 #include "output/result_format.h"
 #include "test_workdir.h"
+#include "textio/fixed_format.h"
 
 namespace lg {
 namespace {
@@ -115,6 +123,51 @@ TEST(ResultText, FrequencyLineAtZeroAndSmallSpectra) {
             " 0.000000E+00 0.000000E+00  0.000000E+00 0.000000E+00  0.000000E+00 "
             "0.000000E+00 ");
   EXPECT_EQ(l[6].substr(54), "-0.100000-119 0.500000+151 ");
+}
+
+// The integer formatting of spectrum values against the general formatter: random values
+// over the whole range, decimal ties and their neighbours, powers of ten, the edges of the
+// integer path's range and values it leaves to the general one.
+TEST(ResultText, SpectrumValuesAsTheGeneralFormatterWritesThem) {
+  std::mt19937_64 gen(7);
+  std::vector<double> values = {0.0,
+                                -0.0,
+                                1e-22,
+                                9.99999e-23,
+                                999999.5,
+                                1e6,
+                                1e300,
+                                5e-324,
+                                2.2250738585072014e-308,
+                                std::numeric_limits<double>::infinity(),
+                                std::numeric_limits<double>::quiet_NaN()};
+  for (int i = 0; i < 100000; ++i) {
+    values.push_back(std::bit_cast<double>(gen()));
+    values.push_back(std::pow(10.0, std::uniform_real_distribution<double>(-24, 8)(gen)));
+  }
+  char text[40];
+  for (int i = 0; i < 20000; ++i) {
+    // n.5 * 10^q: ties where exact (q = 0) and the nearest doubles elsewhere.
+    std::snprintf(text, sizeof text, "%d5e%d", 100000 + static_cast<int>(gen() % 900000),
+                  static_cast<int>(gen() % 30) - 28);
+    const double v = std::strtod(text, nullptr);
+    values.insert(values.end(), {v, std::nextafter(v, 0.0), std::nextafter(v, 1.0e300)});
+  }
+  for (int k = -25; k <= 8; ++k) {
+    const double p = std::pow(10.0, k);
+    values.insert(values.end(), {p, std::nextafter(p, 0.0), std::nextafter(p, 1.0e300)});
+  }
+  int differ = 0;
+  for (const double v : values) {
+    for (const double s : {v, -v}) {
+      std::string fast;
+      std::string general;
+      append_spectrum_value(fast, s);
+      append_fixed_e(general, s, 13, 6);
+      if (fast != general && ++differ <= 5) ADD_FAILURE() << fast << " vs " << general;
+    }
+  }
+  EXPECT_EQ(differ, 0);
 }
 
 TEST(ResultText, ThreeLayersTwoFrequenciesMakeTwentyFiveLines) {

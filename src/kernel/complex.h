@@ -100,7 +100,11 @@ inline Cx csqrt(Cx z) {
   return Cx{0.5 * (z.im / t), t};
 }
 
+// At zero (a receiver or source at the top of its layer) the value is known exactly:
+// exp(+-0) = 1, cos(+-0) = 1 and sin(+-0) = +-0 are exact in IEEE arithmetic, so the result is
+// (1, z.im), the bits the library calls would give.
 inline Cx cexp(Cx z) {
+  if (z.re == 0.0 && z.im == 0.0) return Cx{1.0, z.im};
   const double e = std::exp(z.re);
   return Cx{e * std::cos(z.im), e * std::sin(z.im)};
 }

@@ -4,12 +4,16 @@
 // wavenumber, the layer medium and the vertical wavenumbers; writes InterfaceCoefficients.
 #pragma once
 
+#include "kernel/lanes.h"
 #include "kernel/records.h"
 
 namespace lg {
 
+// The interfaces below the free surface go four at a time in AVX2 lanes where `lanes` says
+// so; the coefficients are the same bits either way.
 void interface_coefficients(const LayerModel& m, const Wavenumber& k, const LayerMedium& med,
-                            const LayerWavenumbers& w, InterfaceCoefficients& out);
+                            const LayerWavenumbers& w, InterfaceCoefficients& out,
+                            Lanes lanes = best_lanes());
 
 // exp(-i*kz*h) rounded to single precision, with a real part below 1e-50 in magnitude set
 // to zero first. Shared by the layer phase factors.

@@ -19,7 +19,7 @@ void moment_tensor_spectra(const Placement& p, const ReceiverPositions& r, const
   for (int ir = 1; ir <= nr; ++ir) {
     // The sums scaled by cnorm / rho of the source layer.
     Arr<Cx, kSums> s;
-    for (int m = 1; m <= kSums; ++m) s[m] = sums.usum[ir][m] * norm;
+    for (int m = 1; m <= kSums; ++m) s[m] = sums.at(ir, m) * norm;
     const double cor = r.caz[ir];
     const double sir = r.saz[ir];
     const double cor2 = cor * cor;

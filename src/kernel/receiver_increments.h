@@ -4,6 +4,7 @@
 // source-layer amplitudes; adds to WavenumberSums and tells whether the step converged.
 #pragma once
 
+#include "kernel/receiver_sums.h"
 #include "kernel/records.h"
 
 namespace lg {
@@ -13,6 +14,34 @@ struct ConvergenceTest {
   bool wanted = true;
   double uconv = 0.0;
 };
+
+// The layers the receivers of a placement need transfers to: from the layer of the shallowest
+// receiver above the source (top) down to that of the deepest receiver at or below it
+// (bottom); the source layer where there is none.
+struct TransferRange {
+  int top = 0;
+  int bottom = 0;
+};
+
+TransferRange transfer_range(const Placement& p);
+
+// The cumulative transfers from the top of the source layer to the top of layers
+// r.top ... r.bottom: ftup[k] (k <= ls) for upgoing waves, ftdo[k] (k >= ls) for downgoing
+// ones. Left uninitialised outside the range.
+struct SourceTransfers {
+  PerLayer<M2> ftup;
+  PerLayer<M2> ftdo;
+  PerLayer<Cx> ftupsh;
+  PerLayer<Cx> ftdosh;
+};
+
+void source_transfers(int ls, const TransferRange& r, const LayerTransfers& tr, SourceTransfers& f);
+
+// The depth terms of receiver ir (those of every receiver at its depth): its waves from the
+// source-layer amplitudes, then its potentials. `f` must cover the receiver's layer.
+DepthTerms receiver_depth_terms(const Placement& p, int ir, const LayerWavenumbers& v,
+                                const StackResponses& st, const SourceTransfers& f,
+                                const SourceLayerAmplitudes& src, const SourceLayerTerms& terms);
 
 // Returns false when the test was wanted and an increment is not yet small against its sum.
 bool add_receiver_increments(const Placement& p, const ReceiverPositions& r, const Wavenumber& k,

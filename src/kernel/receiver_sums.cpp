@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #include "kernel/constants.h"
 
 namespace lg {
@@ -113,28 +117,240 @@ bool add_block(int first, int last, const BesselFactors& b, const DepthTerms& d,
     put(inc, 7, i, i7);
     put(inc, 8, i, i8);
   }
-  for (int i = 0; i < n; ++i) {
-    Arr<Cx, kSums>& sum = sums.usum[first + i];
-    for (int m = 1; m <= kSums; ++m) sum[m] += Cx{inc.re[m][i], inc.im[m][i]};
+  for (int m = 1; m <= kSums; ++m) {
+    double* re = &sums.re[sums.index(first, m)];
+    double* im = &sums.im[sums.index(first, m)];
+    for (int i = 0; i < n; ++i) {
+      re[i] = re[i] + inc.re[m][i];
+      im[i] = im[i] + inc.im[m][i];
+    }
   }
 
   // Converged only when |increment| <= |sum| * UCONV for every sum (a NaN fails). Each test
   // involves only its own sum and increment, so their order does not matter.
   if (!test) return true;
-  for (int i = 0; i < n; ++i) {
-    const Arr<Cx, kSums>& sum = sums.usum[first + i];
-    for (int m = 1; m <= kSums; ++m) {
-      if (!(cabs(Cx{inc.re[m][i], inc.im[m][i]}) <= cabs(sum[m]) * uconv)) return false;
+  for (int m = 1; m <= kSums; ++m) {
+    for (int i = 0; i < n; ++i) {
+      if (!(cabs(Cx{inc.re[m][i], inc.im[m][i]}) <= cabs(sums.at(first + i, m)) * uconv))
+        return false;
     }
   }
   return true;
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+#define LG_AVX2 __attribute__((target("avx2"), always_inline)) inline
+
+// Four receivers' values of one increment, real and imaginary parts.
+struct V4 {
+  __m256d re, im;
+};
+
+LG_AVX2 __m256d splat(double x) {
+  return _mm256_set1_pd(x);
+}
+
+// A constant of the step in four lanes, in the forms its products below need, formed once
+// per run of receivers.
+struct K4 {
+  __m256d p, q, r, s;
+};
+
+// For cx(x) * b: b.re, 0*b.im, b.im, 0*b.re.
+LG_AVX2 K4 real_times_k(Cx b) {
+  return K4{splat(b.re), splat(0.0 * b.im), splat(b.im), splat(0.0 * b.re)};
+}
+
+// cx(x) * b for four reals x: (x*b.re - 0*b.im, x*b.im + 0*b.re).
+LG_AVX2 V4 real_times(__m256d x, const K4& b) {
+  return V4{_mm256_sub_pd(_mm256_mul_pd(x, b.p), b.q), _mm256_add_pd(_mm256_mul_pd(x, b.r), b.s)};
+}
+
+// For a * cx(x): a.re, a.im*0, a.re*0, a.im.
+LG_AVX2 K4 times_real_k(Cx a) {
+  return K4{splat(a.re), splat(a.im * 0.0), splat(a.re * 0.0), splat(a.im)};
+}
+
+// a * cx(x) for four reals x: (a.re*x - a.im*0, a.re*0 + a.im*x).
+LG_AVX2 V4 times_real(const K4& a, __m256d x) {
+  return V4{_mm256_sub_pd(_mm256_mul_pd(a.p, x), a.q), _mm256_add_pd(a.r, _mm256_mul_pd(a.s, x))};
+}
+
+// For a * b: b.re, b.im.
+LG_AVX2 K4 times_k(Cx b) {
+  return K4{splat(b.re), splat(b.im), splat(0.0), splat(0.0)};
+}
+
+// a * b for four values a and one b.
+LG_AVX2 V4 times(V4 a, const K4& b) {
+  return V4{_mm256_sub_pd(_mm256_mul_pd(a.re, b.p), _mm256_mul_pd(a.im, b.q)),
+            _mm256_add_pd(_mm256_mul_pd(a.re, b.q), _mm256_mul_pd(a.im, b.p))};
+}
+
+LG_AVX2 V4 minus(V4 a, V4 b) {
+  return V4{_mm256_sub_pd(a.re, b.re), _mm256_sub_pd(a.im, b.im)};
+}
+
+// cabs of four values, lane by lane with the scalar's operations; its branches are selects.
+LG_AVX2 __m256d cabs4(__m256d re, __m256d im) {
+  const __m256d sign = splat(-0.0);
+  const __m256d ax = _mm256_andnot_pd(sign, re);
+  const __m256d ay = _mm256_andnot_pd(sign, im);
+  const __m256d swap = _mm256_cmp_pd(ay, ax, _CMP_GT_OQ);
+  const __m256d x = _mm256_blendv_pd(ax, ay, swap);
+  const __m256d y = _mm256_blendv_pd(ay, ax, swap);
+  const __m256d small = _mm256_cmp_pd(_mm256_add_pd(x, y), x, _CMP_EQ_OQ);
+  const __m256d t = _mm256_div_pd(y, x);
+  const __m256d r =
+      _mm256_mul_pd(x, _mm256_sqrt_pd(_mm256_add_pd(splat(1.0), _mm256_mul_pd(t, t))));
+  return _mm256_blendv_pd(r, x, small);
+}
+
+// The threshold of the convergence test in lanes, and what the test by squared moduli needs.
+struct Threshold {
+  __m256d u;        // uconv
+  __m256d uu;       // uconv^2
+  bool by_squares;  // whether uconv^2 is a positive normal number, within the range below
+};
+
+// Bounds of the squared moduli for which the test by squares is sure: far from overflow and
+// from underflow, every rounding error stays relative.
+constexpr double kSquaresLow = 0x1p-900;
+constexpr double kSquaresHigh = 0x1p900;
+
+// Adds increment m of the receivers from `first` in the lanes of `on` to their sums and, with
+// `test`, clears lanes of `ok` whose increment is not small against its sum.
+// Clears lanes of `ok` whose increment `inc` is not small against its sum (sre, sim).
+LG_AVX2 void add_test(V4 inc, __m256d sre, __m256d sim, __m256i on, const Threshold& th,
+                      __m256d& ok) {
+  if (th.by_squares) {
+    // The outcome of cabs(inc) <= cabs(sum) * uconv, known without a division or a square
+    // root where it is certain: a2 = re^2 + im^2 of the increment and r2 = (re^2 + im^2) *
+    // uconv^2 of the sum are within 3 and 5 units of 2^-53 of |inc|^2 and (|sum| uconv)^2, and
+    // the moduli of the exact test within 5 units of |inc| and |sum| uconv. So where a2 is
+    // below r2 (1 - 2^-30), the test passes, and where it is above r2 (1 + 2^-30), it fails,
+    // whatever the roundings. Only lanes between the two (or with squares out of range, or
+    // not numbers) need the exact test.
+    const __m256d a2 = _mm256_add_pd(_mm256_mul_pd(inc.re, inc.re), _mm256_mul_pd(inc.im, inc.im));
+    const __m256d s2 = _mm256_add_pd(_mm256_mul_pd(sre, sre), _mm256_mul_pd(sim, sim));
+    const __m256d r2 = _mm256_mul_pd(s2, th.uu);
+    const __m256d in_range = _mm256_and_pd(_mm256_cmp_pd(r2, splat(kSquaresLow), _CMP_GE_OQ),
+                                           _mm256_cmp_pd(r2, splat(kSquaresHigh), _CMP_LE_OQ));
+    const __m256d pass = _mm256_and_pd(
+        in_range, _mm256_cmp_pd(a2, _mm256_mul_pd(r2, splat(1.0 - 0x1p-30)), _CMP_LT_OQ));
+    const __m256d fail = _mm256_and_pd(
+        in_range, _mm256_cmp_pd(a2, _mm256_mul_pd(r2, splat(1.0 + 0x1p-30)), _CMP_GT_OQ));
+    const __m256d unsure = _mm256_andnot_pd(_mm256_or_pd(pass, fail), _mm256_castsi256_pd(on));
+    if (_mm256_movemask_pd(unsure) == 0) {
+      ok = _mm256_andnot_pd(fail, ok);
+      return;
+    }
+  }
+  const __m256d ci = cabs4(inc.re, inc.im);
+  const __m256d cs = cabs4(sre, sim);
+  ok = _mm256_and_pd(ok, _mm256_cmp_pd(ci, _mm256_mul_pd(cs, th.u), _CMP_LE_OQ));
+}
+
+LG_AVX2 __m256d load4(const double* p, __m256i on, bool full) {
+  return full ? _mm256_loadu_pd(p) : _mm256_maskload_pd(p, on);
+}
+
+// Masked stores are slow on some processors: whole groups store plainly.
+LG_AVX2 void store4(double* p, __m256i on, bool full, __m256d v) {
+  if (full) {
+    _mm256_storeu_pd(p, v);
+  } else {
+    _mm256_maskstore_pd(p, on, v);
+  }
+}
+
+// Adds increment m of the receivers from `first` in the lanes of `on` (all four when `full`)
+// to their sums and, with `test`, clears lanes of `ok` whose increment is not small against its
+// sum; once a lane has failed, clears `test`, as no more tests are needed.
+LG_AVX2 void add4(V4 inc, int m, int first, __m256i on, bool full, WavenumberSums& sums, bool& test,
+                  const Threshold& th, __m256d& ok) {
+  double* re = &sums.re[sums.index(first, m)];
+  double* im = &sums.im[sums.index(first, m)];
+  const __m256d sre = _mm256_add_pd(load4(re, on, full), inc.re);
+  const __m256d sim = _mm256_add_pd(load4(im, on, full), inc.im);
+  store4(re, on, full, sre);
+  store4(im, on, full, sim);
+  if (!test) return;
+  add_test(inc, sre, sim, on, th, ok);
+  if (_mm256_movemask_pd(_mm256_andnot_pd(ok, _mm256_castsi256_pd(on))) != 0) test = false;
+}
+
+// add_receiver_sums with receivers four at a time in lanes (the last group masked), each lane
+// doing the scalar operations of add_block; the outcome of the convergence test is that of
+// add_block, found by squared moduli where they settle it.
+__attribute__((target("avx2"))) bool add_in_lanes(int first, int last, const BesselFactors& b,
+                                                  const DepthTerms& d, const SourceLayerTerms& s,
+                                                  double uconv, bool test, WavenumberSums& sums) {
+  const double uu = uconv * uconv;
+  const Threshold u{splat(uconv), splat(uu),
+                    uconv > 0.0 && uu >= kSquaresLow && uu <= kSquaresHigh};
+  const __m256i lane_index = _mm256_set_epi64x(3, 2, 1, 0);
+  const K4 cu = real_times_k(d.cu);
+  const K4 cu2 = real_times_k(d.cu2);
+  const K4 cu3 = real_times_k(d.cu3);
+  const K4 c9 = real_times_k(d.c9);
+  const K4 c10 = real_times_k(d.c10);
+  const K4 c11 = real_times_k(d.c11);
+  const K4 cs3 = times_real_k(s.cs3);
+  const K4 cs6 = times_real_k(s.cs6);
+  const K4 s5 = times_k(d.s5);
+  const K4 s6 = times_k(d.s6);
+  bool converged = true;
+  for (int start = first; start <= last; start += 4) {
+    // Lanes of receivers start ... last only: the others neither read nor write.
+    const __m256i on = _mm256_cmpgt_epi64(_mm256_set1_epi64x(last - start + 1), lane_index);
+    const bool full = last - start >= 3;
+    const auto at = static_cast<std::size_t>(start);
+    const __m256d dkj2 = load4(&b.dkj2[at], on, full);
+    const __m256d bkj2r = load4(&b.bkj2r[at], on, full);
+    const __m256d bkj2 = load4(&b.bkj2[at], on, full);
+    const __m256d bj1r = load4(&b.bj1r[at], on, full);
+    const __m256d dj1 = load4(&b.dj1[at], on, full);
+    const __m256d bj1 = load4(&b.bj1[at], on, full);
+    const __m256d bkj0 = load4(&b.bkj0[at], on, full);
+    __m256d ok = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+    const bool tested = test && converged;
+    bool t = tested;
+    add4(real_times(dkj2, cu), 1, start, on, full, sums, t, u, ok);
+    add4(real_times(bkj2r, cu), 2, start, on, full, sums, t, u, ok);
+    add4(real_times(bkj2, cu2), 3, start, on, full, sums, t, u, ok);
+    add4(real_times(bj1r, cu2), 4, start, on, full, sums, t, u, ok);
+    add4(times(times_real(cs3, bkj2r), s5), 5, start, on, full, sums, t, u, ok);
+    add4(times(times_real(cs3, dkj2), s5), 6, start, on, full, sums, t, u, ok);
+    add4(minus(real_times(dj1, cu3), times(times_real(cs6, bj1r), s6)), 7, start, on, full, sums, t,
+         u, ok);
+    add4(minus(real_times(bj1r, cu3), times(times_real(cs6, dj1), s6)), 8, start, on, full, sums, t,
+         u, ok);
+    add4(real_times(bj1, c9), 9, start, on, full, sums, t, u, ok);
+    add4(real_times(bj1, c10), 10, start, on, full, sums, t, u, ok);
+    add4(real_times(bkj0, c11), 11, start, on, full, sums, t, u, ok);
+    // Lanes that are off count as passed.
+    if (tested) converged = _mm256_movemask_pd(_mm256_or_pd(ok, _mm256_castsi256_pd(~on))) == 0xf;
+  }
+  return converged;
+}
+
+#else
+bool add_in_lanes(int, int, const BesselFactors&, const DepthTerms&, const SourceLayerTerms&,
+                  double, bool, WavenumberSums&) {
+  return true;
+}
+#endif
+
 }  // namespace
 
 bool add_receiver_sums(int first, int last, const BesselFactors& b, const DepthTerms& d,
-                       const SourceLayerTerms& s, double uconv, bool test, WavenumberSums& sums) {
-  // Every block adds its increments; once one has failed the test, no more tests are made.
+                       const SourceLayerTerms& s, double uconv, bool test, WavenumberSums& sums,
+                       Lanes lanes) {
+  // Every receiver adds its increments; once one test has failed, no more tests are made.
+  // Each receiver's increments and test involve only its own values, so receivers may be
+  // taken four at a time in lanes.
+  if (lanes == Lanes::avx2) return add_in_lanes(first, last, b, d, s, uconv, test, sums);
   bool converged = true;
   for (int start = first; start <= last; start += kBlock) {
     const int end = std::min(last, start + kBlock - 1);

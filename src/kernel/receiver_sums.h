@@ -3,6 +3,7 @@
 // the placement, wavenumber, layer values and Bessel factors; adds to WavenumberSums.
 #pragma once
 
+#include "kernel/lanes.h"
 #include "kernel/receiver_waves.h"
 #include "kernel/records.h"
 
@@ -37,6 +38,7 @@ DepthTerms depth_terms(const Placement& p, int ir, const LayerWavenumbers& l,
 // usum[ir][1..11]. With `test` set, returns whether every increment is small against its sum
 // (|increment| <= |sum| * uconv); without it, returns true.
 bool add_receiver_sums(int first, int last, const BesselFactors& b, const DepthTerms& d,
-                       const SourceLayerTerms& s, double uconv, bool test, WavenumberSums& sums);
+                       const SourceLayerTerms& s, double uconv, bool test, WavenumberSums& sums,
+                       Lanes lanes = best_lanes());
 
 }  // namespace lg

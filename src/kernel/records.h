@@ -148,9 +148,22 @@ struct SourceLayerAmplitudes {
   Arr<Cx, 20> cud{};
 };
 
-// The eleven wavenumber sums of each receiver: usum[ir][m], m = 1 .. 11.
+// The eleven wavenumber sums of each receiver, sum m of receiver ir at(ir, m), m = 1 .. 11.
+// Kept as real and imaginary parts, receivers fastest, so that the receiver loops read and
+// write them in whole vectors.
 struct WavenumberSums {
-  PerReceiver<Arr<Cx, kSums>> usum{};
+  int slots = 0;               // receivers + 1
+  std::vector<double> re, im;  // [m * slots + ir]
+
+  // Sized for receivers 1 ... nr, every sum zero.
+  void reset(int nr) {
+    slots = nr + 1;
+    const auto n = static_cast<std::size_t>(slots * (kSums + 1));
+    re.assign(n, 0.0);
+    im.assign(n, 0.0);
+  }
+  std::size_t index(int ir, int m) const { return static_cast<std::size_t>(m * slots + ir); }
+  Cx at(int ir, int m) const { return Cx{re[index(ir, m)], im[index(ir, m)]}; }
 };
 
 // Spectra of one frequency: ug[ir][is][k], element is = 1 .. 6, component k = 1 .. 3.

@@ -3,11 +3,14 @@
 // StackResponses and LayerTransfers.
 #pragma once
 
+#include "kernel/lanes.h"
 #include "kernel/records.h"
 
 namespace lg {
 
+// The 2x2 matrices go in AVX2 lanes where `lanes` says so; the responses are the same bits
+// either way.
 void stack_responses(int nc, const InterfaceCoefficients& in, StackResponses& st,
-                     LayerTransfers& tr);
+                     LayerTransfers& tr, Lanes lanes = best_lanes());
 
 }  // namespace lg

@@ -1,5 +1,8 @@
 #include "kernel/vertical_wavenumbers.h"
 
+#include <algorithm>
+
+#include "kernel/complex_lanes.h"
 #include "kernel/constants.h"
 
 namespace lg {
@@ -13,12 +16,46 @@ Cx vertical_root(Cx cc) {
   return r;
 }
 
+// vertical_root per lane.
+LG_AVX2_OP lanes::C4 vertical_root4(lanes::C4 cc) {
+  const lanes::C4 r = lanes::csqrt4(cc);
+  return lanes::select_v(reinterpret_cast<lanes::I4>(r.im > lanes::D4{}), -r, r);
+}
+
+LG_LANE_OP lanes::C4 gather(const PerLayer<Cx>& v, int first, int last) {
+  lanes::C4 r;
+  for (int j = 0; j < 4; ++j) {
+    const Cx c = v[first + j <= last ? first + j : last];
+    r.re[j] = c.re;
+    r.im[j] = c.im;
+  }
+  return r;
+}
+
+// Layers first ... last (at most four) in lanes; the last lane repeats where fewer.
+LG_TARGET_AVX2 void layers_in_lanes(int first, int last, Cx k2, double ak2, const LayerMedium& m,
+                                    LayerWavenumbers& out) {
+  const lanes::C4 k = lanes::splat(cx(ak2));
+  const lanes::C4 nu = vertical_root4(gather(m.cka2, first, last) - k);
+  const lanes::C4 gam = vertical_root4(gather(m.ckb2, first, last) - k);
+  const lanes::C4 kig = lanes::splat(k2) / lanes::divisor(nu);
+  for (int j = 0; first + j <= last; ++j) {
+    out.cnu[first + j] = lanes::lane(nu, j);
+    out.cgam[first + j] = lanes::lane(gam, j);
+    out.ckig[first + j] = lanes::lane(kig, j);
+  }
+}
+
 }  // namespace
 
-void vertical_wavenumbers(int nc, const Wavenumber& k, const LayerMedium& m,
-                          LayerWavenumbers& out) {
+void vertical_wavenumbers(int nc, const Wavenumber& k, const LayerMedium& m, LayerWavenumbers& out,
+                          Lanes lanes) {
   const Cx k2 = cx(k.ak * k.ak) / kI;
-  for (int ic = 1; ic <= nc; ++ic) {
+  int ic = 1;
+  if (lanes == Lanes::avx2) {
+    for (; ic <= nc; ic += 4) layers_in_lanes(ic, std::min(ic + 3, nc), k2, k.ak2, m, out);
+  }
+  for (; ic <= nc; ++ic) {
     out.cnu[ic] = vertical_root(m.cka2[ic] - cx(k.ak2));
     out.cgam[ic] = vertical_root(m.ckb2[ic] - cx(k.ak2));
     out.ckig[ic] = k2 / out.cnu[ic];

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
+#include <cstdint>
 #include <mutex>
 
 #include "kernel/bessel_factors.h"
@@ -60,16 +62,15 @@ namespace {
 // Sizes the per-receiver records of w for its receivers (slots 0 .. nr) and clears the sums.
 void clear_sums(Workspace& w) {
   const auto slots = static_cast<std::size_t>(w.placement.nr + 1);
-  if (w.sums.usum.size() != slots) {
+  if (w.bessel.bj0.size() != slots) {
     for (PerReceiver<double>* v :
          {&w.bessel.bj0, &w.bessel.bj1, &w.bessel.bkj0, &w.bessel.bkj2, &w.bessel.bj1r,
           &w.bessel.dkj2, &w.bessel.bkj2r, &w.bessel.dj1}) {
       v->resize(slots);
     }
-    w.sums.usum.resize(slots);
     w.spectra.ug.resize(slots);
   }
-  for (auto& row : w.sums.usum) row.fill(Cx{});
+  w.sums.reset(w.placement.nr);
 }
 
 }  // namespace
@@ -98,6 +99,47 @@ bool wavenumber_step(Workspace& w, int ik, const Sampling& s, const double* j01,
                                  ConvergenceTest{test, s.uconv}, w.sums);
 }
 
+namespace {
+
+// What the data sets that share a source placement share at one step: the source-layer
+// amplitudes (in the leader's workspace), the transfers to their receivers' layers, the
+// source-layer terms and the depth terms of every receiver depth met so far.
+struct SharedSource {
+  // Declared so that a vector of them does not clear the transfer tables first.
+  SharedSource() {}  // NOLINT(modernize-use-equals-default)
+  int at = -1;       // the step these values belong to
+  TransferRange range;
+  SourceTransfers transfers;
+  SourceLayerTerms terms;
+  struct Depth {
+    bool above;  // above the source
+    int layer;
+    std::uint64_t zrl_bits;  // the depth in the layer, bit for bit
+    DepthTerms terms;
+  };
+  std::vector<Depth> depths;
+};
+
+// The depth terms of receiver ir of placement p, computed once per step for every data set of
+// the source: the terms depend only on the receiver's layer, its depth in the layer and
+// whether it lies above the source, so equal keys give the same bits.
+const DepthTerms& shared_depth_terms(SharedSource& src, const Placement& p, int ir,
+                                     const LayerWavenumbers& v, const StackResponses& st,
+                                     const SourceLayerAmplitudes& amplitudes) {
+  const bool above = ir <= p.nrup;
+  const int layer = p.lr[ir];
+  const auto bits = std::bit_cast<std::uint64_t>(p.zrl[ir]);
+  for (const SharedSource::Depth& e : src.depths) {
+    if (e.above == above && e.layer == layer && e.zrl_bits == bits) return e.terms;
+  }
+  src.depths.push_back(SharedSource::Depth{
+      above, layer, bits,
+      receiver_depth_terms(p, ir, v, st, src.transfers, amplitudes, src.terms)});
+  return src.depths.back().terms;
+}
+
+}  // namespace
+
 std::vector<FrequencyOutcome> compute_frequency_group(
     std::vector<Workspace>& ws, double freq, const Sampling& s,
     const std::vector<const BesselTable*>& tables) {
@@ -105,9 +147,10 @@ std::vector<FrequencyOutcome> compute_frequency_group(
   Workspace& sh = ws[0];
   start_frequency(sh, freq, s);
   for (std::size_t d = 1; d < n; ++d) clear_sums(ws[d]);
-  // Data sets whose source sits at the same place in the layers share its amplitudes: each
-  // reads those of its leader, the first such data set.
+  // Data sets whose source sits at the same place in the layers share its amplitudes, its
+  // transfers and its depth terms: each reads those of its leader, the first such data set.
   std::vector<std::size_t> leader(n);
+  std::vector<SharedSource> shared(n);
   for (std::size_t d = 0; d < n; ++d) {
     leader[d] = d;
     for (std::size_t e = 0; e < d; ++e) {
@@ -116,10 +159,18 @@ std::vector<FrequencyOutcome> compute_frequency_group(
         break;
       }
     }
+    // The leader's transfers reach the layers of every receiver of its data sets.
+    const TransferRange r = transfer_range(ws[d].placement);
+    TransferRange& lr = shared[leader[d]].range;
+    if (leader[d] == d) {
+      lr = r;
+    } else {
+      lr.top = std::min(lr.top, r.top);
+      lr.bottom = std::max(lr.bottom, r.bottom);
+    }
   }
   std::vector<FrequencyOutcome> out(n);
   std::vector<char> active(n, 1);
-  std::vector<int> amplitudes_at(n, -1);  // the step whose amplitudes a leader holds
   std::size_t remaining = n;
   int ik = 0;
   for (ik = 0; ik <= s.ikmax && remaining > 0; ++ik) {
@@ -135,9 +186,13 @@ std::vector<FrequencyOutcome> compute_frequency_group(
       if (!active[d]) continue;
       Workspace& w = ws[d];
       Workspace& lead = ws[leader[d]];
-      if (amplitudes_at[leader[d]] != ik) {
+      SharedSource& src = shared[leader[d]];
+      if (src.at != ik) {
         source_layer_amplitudes(lead.placement, sh.vertical, sh.stacks, lead.source_amplitudes);
-        amplitudes_at[leader[d]] = ik;
+        source_transfers(lead.placement.ls, src.range, sh.transfers, src.transfers);
+        src.terms = source_layer_terms(lead.placement, k, sh.medium, sh.vertical);
+        src.depths.clear();
+        src.at = ik;
       }
       const BesselTable* table = tables[d];
       if (table != nullptr && ik < table->rows()) {
@@ -145,9 +200,18 @@ std::vector<FrequencyOutcome> compute_frequency_group(
       } else {
         bessel_factors(w.placement, k, w.bessel);
       }
-      const bool converged =
-          add_receiver_increments(w.placement, w.receivers, k, sh.medium, sh.vertical, w.bessel,
-                                  sh.stacks, sh.transfers, lead.source_amplitudes, test, w.sums);
+      // As add_receiver_increments, with the depth terms shared.
+      const Placement& p = w.placement;
+      bool converged = true;
+      for (int ir = 1, last = 1; ir <= p.nr; ir = last + 1) {
+        last = ir;
+        while (last < p.nr && w.receivers.zr[last + 1] == w.receivers.zr[ir]) ++last;
+        const DepthTerms& depth =
+            shared_depth_terms(src, p, ir, sh.vertical, sh.stacks, lead.source_amplitudes);
+        converged = add_receiver_sums(ir, last, w.bessel, depth, src.terms, test.uconv,
+                                      test.wanted && converged, w.sums) &&
+                    converged;
+      }
       out[d] = FrequencyOutcome{ik, converged};
       if (converged && ik > kIkMin) {
         active[d] = 0;

@@ -28,6 +28,12 @@ std::string result_header(const HeaderValues& h, const LayerModel& layers);
 // Receiver block: the coordinates of the receiver whose spectra follow.
 std::string receiver_block(double x, double y, double z);
 
+// Appends v as a spectrum value of a frequency group: the text of
+// append_fixed_e(out, v, 13, 6) (0.DDDDDDE+XX right-aligned in 13 columns), formed with
+// integer arithmetic for values whose digits it can find exactly (about 1e-22 up to 1e6) and
+// by append_fixed_e for the rest.
+void append_spectrum_value(std::string& out, double v);
+
 // One frequency group: the frequency, the iteration count and the 18 spectra of one receiver
 // (u[element][component]).
 std::string frequency_group(double freq, int ik, const ReceiverSpectra& u);
