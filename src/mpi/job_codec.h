@@ -1,22 +1,21 @@
-// A unit to compute as a message: the coordinator sends each worker the jobs it is to
-// compute together (consecutive jobs of one sweep), with the unit's number.
+// A data set to compute as a message: the coordinator sends each worker the job it is to
+// compute, with its place in the run.
 #pragma once
 
 #include <cstddef>
-#include <vector>
 
 #include "inputs/data_set_job.h"
 #include "mpi/byte_buffer.h"
 
 namespace lg {
 
-// A unit's number and its jobs, in run order.
+// A job and its index in the run's list of jobs.
 struct JobAssignment {
   std::size_t index = 0;
-  std::vector<DataSetJob> jobs;
+  DataSetJob job;
 };
 
-// Every field of every job, doubles bit for bit.
+// Every field of the job, doubles bit for bit.
 Bytes encode_assignment(const JobAssignment& a);
 
 // The inverse of encode_assignment. Throws CodecError for a buffer that encode_assignment

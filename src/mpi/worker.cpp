@@ -12,6 +12,7 @@
 #include "mpi/exchange.h"
 #include "mpi/job_codec.h"
 #include "mpi/unit_work.h"
+#include "output/result_files.h"
 #include "run/interrupt.h"
 
 namespace lg {
@@ -27,7 +28,7 @@ UnitReport compute_watched(const JobAssignment& a, const RunOptions& options) {
   std::exception_ptr failure;
   std::thread computing([&] {
     try {
-      report = compute_unit(a.index, a.jobs, options);
+      report = compute_unit(a.index, a.job, options);
     } catch (...) {
       failure = std::current_exception();
     }
@@ -35,7 +36,7 @@ UnitReport compute_watched(const JobAssignment& a, const RunOptions& options) {
   });
   while (!finished) {
     if (const int sig = pending_interrupt()) {
-      abandon_unit(a.jobs);
+      ResultFiles::abandon(a.job.result_names);
       die_of(sig);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
