@@ -110,6 +110,7 @@ int run_rank(int argc, char** argv, int provided) {
                                           ranks_on_node(comm), cores, lead ? std::cerr : elsewhere);
   if (lead) lg::warn_if_bound(options.threads, cores, std::cerr);
   options.progress = lead && cl.progress;
+  options.sweep_data_sets = cl.sweep;
   if (!lead) {
     lg::serve_units(options, comm);
     return 0;

@@ -8,14 +8,15 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "mpi/abort_run.h"
 #include "mpi/exchange.h"
 #include "mpi/job_codec.h"
 #include "mpi/run_progress.h"
+#include "mpi/unit_plan.h"
 #include "mpi/unit_schedule.h"
 #include "mpi/unit_work.h"
-#include "output/result_files.h"
 #include "run/interrupt.h"
 
 namespace lg {
@@ -28,12 +29,28 @@ struct Shared {
   UnitSchedule schedule;
   std::string fatal;                     // an exception that ended the computing thread
   std::optional<std::size_t> computing;  // the unit the computing thread has in hand
-  explicit Shared(std::size_t units) : schedule(units) {}
+  explicit Shared(const std::vector<std::size_t>& data_sets) : schedule(data_sets) {}
 };
 
+// The jobs of each unit.
+std::vector<std::vector<DataSetJob>> unit_jobs(const RunPlan& plan, const RunOptions& options,
+                                               int ranks) {
+  std::vector<std::size_t> sizes;
+  for (const std::vector<const DataSetJob*>& sweep :
+       sweep_groups(plan.jobs, options.sweep_data_sets)) {
+    sizes.push_back(sweep.size());
+  }
+  std::vector<std::vector<DataSetJob>> units;
+  for (const RunUnit& u : plan_units(sizes, ranks)) {
+    const auto first = plan.jobs.begin() + static_cast<std::ptrdiff_t>(u.first);
+    units.emplace_back(first, first + static_cast<std::ptrdiff_t>(u.count));
+  }
+  return units;
+}
+
 // Rank 0's own share of the work: units taken from the same schedule as the other ranks'.
-void compute_locally(const RunPlan& plan, const RunOptions& options, Shared& shared,
-                     std::atomic<bool>& done) {
+void compute_locally(const std::vector<std::vector<DataSetJob>>& units, const RunOptions& options,
+                     Shared& shared, std::atomic<bool>& done) {
   try {
     for (;;) {
       std::optional<std::size_t> unit;
@@ -43,7 +60,7 @@ void compute_locally(const RunPlan& plan, const RunOptions& options, Shared& sha
         shared.computing = unit;
       }
       if (!unit) break;
-      const UnitReport report = compute_unit(*unit, plan.jobs[*unit], options);
+      const UnitReport report = compute_unit(*unit, units[*unit], options);
       std::lock_guard<std::mutex> lock(shared.mutex);
       shared.computing.reset();
       shared.schedule.record(report);
@@ -63,7 +80,10 @@ int coordinate_units(const RunPlan& plan, const RunOptions& options, MPI_Comm co
                      std::ostream& err) {
   int ranks = 1;
   MPI_Comm_size(comm, &ranks);
-  Shared shared(plan.jobs.size());
+  const std::vector<std::vector<DataSetJob>> units = unit_jobs(plan, options, ranks);
+  std::vector<std::size_t> sizes;
+  for (const std::vector<DataSetJob>& u : units) sizes.push_back(u.size());
+  Shared shared(sizes);
   RunProgress progress(err, options.progress, plan.jobs.size(), ranks);
 
   // Prints the text of the units complete so far in run order, and the progress line.
@@ -83,7 +103,7 @@ int coordinate_units(const RunPlan& plan, const RunOptions& options, MPI_Comm co
   };
 
   std::atomic<bool> local_done{false};
-  std::thread local(compute_locally, std::cref(plan), std::cref(options), std::ref(shared),
+  std::thread local(compute_locally, std::cref(units), std::cref(options), std::ref(shared),
                     std::ref(local_done));
   try {
     int serving = ranks - 1;  // ranks still asking for units
@@ -113,7 +133,7 @@ int coordinate_units(const RunPlan& plan, const RunOptions& options, MPI_Comm co
       }
       if (unit) {
         send_bytes(comm, status.MPI_SOURCE, kJobTag,
-                   encode_assignment(JobAssignment{*unit, plan.jobs[*unit]}));
+                   encode_assignment(JobAssignment{*unit, units[*unit]}));
       } else {
         send_bytes(comm, status.MPI_SOURCE, kStopTag, Bytes{});
         --serving;
@@ -127,7 +147,7 @@ int coordinate_units(const RunPlan& plan, const RunOptions& options, MPI_Comm co
     // says what happened and ends as the signal would.
     {
       std::lock_guard<std::mutex> lock(shared.mutex);
-      if (shared.computing) ResultFiles::abandon(plan.jobs[*shared.computing].result_names);
+      if (shared.computing) abandon_unit(units[*shared.computing]);
     }
     progress.finish();
     err << "layergreen: interrupted; the data sets in progress were not written\n" << std::flush;

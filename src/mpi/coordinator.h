@@ -1,6 +1,7 @@
-// Rank 0 once the inputs are read: hands the data sets out one at a time to whichever rank
-// asks for work, computes data sets itself on a thread of its own, prints the standard-error
-// text of the data sets in run order, and ends the run as the serial program would.
+// Rank 0 once the inputs are read: hands the units (the run's sweeps, or parts of them when
+// there are fewer sweeps than ranks: see plan_units) out one at a time to whichever rank asks
+// for work, computes units itself on a thread of its own, prints the standard-error text of
+// the data sets in run order, and ends the run as the serial program would.
 #pragma once
 
 #include <mpi.h>

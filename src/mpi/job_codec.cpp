@@ -5,7 +5,7 @@ namespace lg {
 namespace {
 
 // Marks the layout; a buffer from another layout is refused instead of misread.
-constexpr std::int32_t kLayout = 0x4c474a32;  // "LGJ2"
+constexpr std::int32_t kLayout = 0x4c474a33;  // "LGJ3"
 
 void put_layer_column(ByteWriter& w, const PerLayer<double>& column) {
   for (double v : column) w.put_double(v);
@@ -15,14 +15,7 @@ void get_layer_column(ByteReader& r, PerLayer<double>& column) {
   for (double& v : column) v = r.get_double();
 }
 
-}  // namespace
-
-Bytes encode_assignment(const JobAssignment& a) {
-  const DataSetJob& job = a.job;
-  ByteWriter w;
-  w.put_int(kLayout);
-  w.put_size(a.index);
-
+void put_job(ByteWriter& w, const DataSetJob& job) {
   w.put_string(job.station);
   w.put_int(job.data_set);
   w.put_size(job.result_names.size());
@@ -63,16 +56,10 @@ Bytes encode_assignment(const JobAssignment& a) {
   w.put_doubles(job.x);
   w.put_doubles(job.y);
   w.put_doubles(job.z);
-  return w.take();
 }
 
-JobAssignment decode_assignment(const Bytes& bytes) {
-  ByteReader r(bytes);
-  if (r.get_int() != kLayout) throw CodecError("not a job message");
-  JobAssignment a;
-  a.index = static_cast<std::size_t>(r.get_size(0));
-
-  DataSetJob& job = a.job;
+DataSetJob get_job(ByteReader& r) {
+  DataSetJob job;
   job.station = r.get_string();
   job.data_set = r.get_int();
   // Each name takes at least its 8-byte length.
@@ -114,6 +101,30 @@ JobAssignment decode_assignment(const Bytes& bytes) {
   job.x = r.get_doubles();
   job.y = r.get_doubles();
   job.z = r.get_doubles();
+  return job;
+}
+
+// A job takes at least this many bytes (its layer table alone over a thousand).
+constexpr std::size_t kMinJobBytes = 64;
+
+}  // namespace
+
+Bytes encode_assignment(const JobAssignment& a) {
+  ByteWriter w;
+  w.put_int(kLayout);
+  w.put_size(a.index);
+  w.put_size(a.jobs.size());
+  for (const DataSetJob& job : a.jobs) put_job(w, job);
+  return w.take();
+}
+
+JobAssignment decode_assignment(const Bytes& bytes) {
+  ByteReader r(bytes);
+  if (r.get_int() != kLayout) throw CodecError("not a job message");
+  JobAssignment a;
+  a.index = static_cast<std::size_t>(r.get_size(0));
+  a.jobs.resize(static_cast<std::size_t>(r.get_size(kMinJobBytes)));
+  for (DataSetJob& job : a.jobs) job = get_job(r);
   r.expect_end();
   return a;
 }

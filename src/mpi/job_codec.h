@@ -1,21 +1,22 @@
-// A data set to compute as a message: the coordinator sends each worker the job it is to
-// compute, with its place in the run.
+// A unit to compute as a message: the coordinator sends each worker the jobs it is to
+// compute together (consecutive jobs of one sweep), with the unit's number.
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 #include "inputs/data_set_job.h"
 #include "mpi/byte_buffer.h"
 
 namespace lg {
 
-// A job and its index in the run's list of jobs.
+// A unit's number and its jobs, in run order.
 struct JobAssignment {
   std::size_t index = 0;
-  DataSetJob job;
+  std::vector<DataSetJob> jobs;
 };
 
-// Every field of the job, doubles bit for bit.
+// Every field of every job, doubles bit for bit.
 Bytes encode_assignment(const JobAssignment& a);
 
 // The inverse of encode_assignment. Throws CodecError for a buffer that encode_assignment

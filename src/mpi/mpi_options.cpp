@@ -9,21 +9,24 @@ namespace lg {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: mpirun -np N layergreen-mpi [--threads N] [--progress] [--help] [--version]\n"
-    "       mpirun -np N layergreen-mpi bank CONFIG.toml [--threads N] [--progress] [--check]\n"
-    "                                        [--resume]\n";
+    "usage: mpirun -np N layergreen-mpi [--threads N] [--sweep N] [--progress] [--help]\n"
+    "                                   [--version]\n"
+    "       mpirun -np N layergreen-mpi bank CONFIG.toml [--threads N] [--sweep N] [--progress]\n"
+    "                                        [--check] [--resume]\n";
 
 constexpr const char* kHelp =
-    "usage: mpirun -np N layergreen-mpi [--threads N] [--progress] [--help] [--version]\n"
-    "       mpirun -np N layergreen-mpi bank CONFIG.toml [--threads N] [--progress] [--check]\n"
-    "                                        [--resume]\n"
+    "usage: mpirun -np N layergreen-mpi [--threads N] [--sweep N] [--progress] [--help]\n"
+    "                                   [--version]\n"
+    "       mpirun -np N layergreen-mpi bank CONFIG.toml [--threads N] [--sweep N] [--progress]\n"
+    "                                        [--check] [--resume]\n"
     "\n"
     "Computes the Green's functions of a layergreen run on the N ranks of an MPI job. Rank 0\n"
     "reads the control, model and subfault files and prints the echo of the inputs; the\n"
-    "data sets (one station and fault row each) are then handed out one at a time to the\n"
-    "ranks as they become free, and each rank computes its data sets on its own threads.\n"
-    "The result files, the echo, the messages and the exit status are those of layergreen,\n"
-    "for every number of ranks and threads.\n"
+    "sweeps of layergreen (consecutive data sets that share the model and the sampling,\n"
+    "computed together) are then handed out one at a time to the ranks as they become\n"
+    "free, cut into parts when there are fewer sweeps than ranks, and each rank computes\n"
+    "its sweeps on its own threads. The result files, the echo, the messages and the exit\n"
+    "status are those of layergreen, for every number of ranks, threads and sweep sizes.\n"
     "\n"
     "Run it in the working directory that holds the control file quenta4.ctl; every rank\n"
     "must see that folder (on a cluster, a shared file system).\n"
@@ -32,13 +35,17 @@ constexpr const char* kHelp =
     "  --threads N   compute the frequencies of a data set on N threads on every rank\n"
     "                (default: the value of OMP_NUM_THREADS, else the hardware threads of\n"
     "                the node shared out among the ranks on that node)\n"
+    "  --sweep N     compute at most N consecutive data sets that share the model and the\n"
+    "                sampling together (default 64; 1: each data set on its own)\n"
     "  --progress    show a progress line of the whole run on standard error\n"
     "  --help        show this help and exit\n"
     "  --version     show the version and exit\n"
     "\n"
     "layergreen-mpi bank CONFIG.toml computes the bank of layergreen bank (same options, same\n"
-    "file): rank 0 keeps the journal and hands the data sets to the other ranks one at a\n"
-    "time, and writes the bank file; with one rank, rank 0 computes them itself.\n"
+    "file): rank 0 keeps the journal and hands the data sets to the other ranks in sweeps\n"
+    "of near-equal size (at most --sweep data sets, and as many sweeps as make equal\n"
+    "rounds for the ranks), and\n"
+    "writes the bank file; with one rank, rank 0 computes them itself.\n"
     "\n"
     "Exit status: 0 on success, 1 when a subfault-file header does not match the control\n"
     "file, 2 on bad input, a result file that cannot be written, or a usage error. A rank\n"
@@ -75,6 +82,21 @@ MpiCommandLine parse_mpi_command_line(const std::vector<std::string>& args, bool
     }
     if (arg == "--progress") {
       c.progress = true;
+      continue;
+    }
+    if (arg == "--sweep" || arg.rfind("--sweep=", 0) == 0) {
+      std::string value;
+      if (arg == "--sweep") {
+        if (i + 1 >= args.size()) return usage_error("--sweep needs a value");
+        value = args[++i];
+      } else {
+        value = arg.substr(8);
+      }
+      const std::optional<int> n = parse_thread_count(value);
+      if (!n) {
+        return usage_error("--sweep takes a whole number from 1 to 1024, not '" + value + "'");
+      }
+      c.sweep = static_cast<std::size_t>(*n);
       continue;
     }
     if (arg == "--threads" || arg.rfind("--threads=", 0) == 0) {

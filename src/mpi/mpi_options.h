@@ -1,17 +1,20 @@
-// The command line of layergreen-mpi: the options of layergreen (--threads N, --progress,
-// --help, --version), read the same way and with the same messages.
+// The command line of layergreen-mpi: the options of layergreen (--threads N, --sweep N,
+// --progress, --help, --version), read the same way and with the same messages.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "run/run.h"
+
 namespace lg {
 
 struct MpiCommandLine {
   enum class Action { kRun, kHelp, kVersion, kUsageError };
   Action action = Action::kRun;
-  std::optional<int> threads;  // the --threads value, if given
+  std::optional<int> threads;             // the --threads value, if given
+  std::size_t sweep = kMaxSweepDataSets;  // the --sweep value
   bool progress = false;
   std::string error;  // for kUsageError: what is wrong (without the program prefix)
 };

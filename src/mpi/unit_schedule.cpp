@@ -4,7 +4,12 @@
 
 namespace lg {
 
-UnitSchedule::UnitSchedule(std::size_t units) : units_(units) {}
+UnitSchedule::UnitSchedule(const std::vector<std::size_t>& data_sets) : units_(data_sets.size()) {
+  for (std::size_t i = 0; i < data_sets.size(); ++i) {
+    units_[i].data_sets = data_sets[i];
+    total_ += data_sets[i];
+  }
+}
 
 std::optional<std::size_t> UnitSchedule::next() {
   if (failed_ || next_ >= units_.size()) return std::nullopt;
@@ -26,7 +31,7 @@ void UnitSchedule::record(const UnitReport& report) {
     failed_ = true;
   } else {
     u.state = State::kComplete;
-    ++complete_;
+    complete_ += u.data_sets;
   }
 }
 

@@ -18,7 +18,8 @@ namespace lg {
 
 class UnitSchedule {
  public:
-  explicit UnitSchedule(std::size_t units);
+  // One unit per entry, holding that many data sets.
+  explicit UnitSchedule(const std::vector<std::size_t>& data_sets);
 
   // The next unit to compute; nothing when all have been handed out or a unit has failed.
   std::optional<std::size_t> next();
@@ -30,8 +31,9 @@ class UnitSchedule {
   // Nothing is out and nothing more will be handed out.
   bool finished() const;
 
-  std::size_t total() const { return units_.size(); }
-  // Units whose result files are complete.
+  std::size_t units() const { return units_.size(); }
+  // Data sets of all units, and of the units whose result files are complete.
+  std::size_t total() const { return total_; }
   std::size_t complete() const { return complete_; }
 
   // The warnings of the units complete without a gap from the start of the run (or from the
@@ -48,6 +50,7 @@ class UnitSchedule {
  private:
   enum class State { kWaiting, kOut, kComplete, kFailed, kPrinted };
   struct Unit {
+    std::size_t data_sets = 0;
     State state = State::kWaiting;
     std::string warnings;
     std::string error;
@@ -56,6 +59,7 @@ class UnitSchedule {
   std::size_t next_ = 0;     // the first unit never handed out
   std::size_t printed_ = 0;  // units before this one have had their text taken
   std::size_t out_ = 0;
+  std::size_t total_ = 0;
   std::size_t complete_ = 0;
   bool failed_ = false;
 };

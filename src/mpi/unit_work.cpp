@@ -7,7 +7,8 @@
 
 namespace lg {
 
-UnitReport compute_unit(std::size_t index, const DataSetJob& job, const RunOptions& options) {
+UnitReport compute_unit(std::size_t index, const std::vector<DataSetJob>& jobs,
+                        const RunOptions& options) {
   UnitReport r;
   r.unit = index;
   std::ostringstream err;
@@ -15,14 +16,20 @@ UnitReport compute_unit(std::size_t index, const DataSetJob& job, const RunOptio
   // the progress of the whole run instead.
   RunOptions quiet = options;
   quiet.progress = false;
+  std::vector<const DataSetJob*> sweep;
+  for (const DataSetJob& job : jobs) sweep.push_back(&job);
   try {
-    run_data_set(job, quiet, err);
+    run_data_sets(sweep, quiet, err);
   } catch (const OutputError& e) {
     r.failed = true;
     r.error = e.what();
   }
   r.warnings = err.str();
   return r;
+}
+
+void abandon_unit(const std::vector<DataSetJob>& jobs) {
+  for (const DataSetJob& job : jobs) ResultFiles::abandon(job.result_names);
 }
 
 }  // namespace lg

@@ -1,8 +1,10 @@
-// Computing one unit on this rank: the data set with the rank's threads, its result files put
-// in place the safe way, and everything it would print on standard error kept for the report.
+// Computing one unit on this rank: its data sets together in one sweep with the rank's
+// threads, their result files put in place the safe way, and everything they would print on
+// standard error kept for the report.
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 #include "inputs/data_set_job.h"
 #include "mpi/unit_report.h"
@@ -10,8 +12,13 @@
 
 namespace lg {
 
-// Computes job `index` and reports its outcome. A result file that cannot be written is a
-// failed report; nothing of that data set is then left behind.
-UnitReport compute_unit(std::size_t index, const DataSetJob& job, const RunOptions& options);
+// Computes unit `index` (consecutive jobs of one sweep) and reports its outcome. A result
+// file that cannot be written is a failed report: the jobs before the failing one are
+// complete, nothing of it or later ones is left behind, as in layergreen.
+UnitReport compute_unit(std::size_t index, const std::vector<DataSetJob>& jobs,
+                        const RunOptions& options);
+
+// Removes the temporary files of the unit's jobs (after a signal).
+void abandon_unit(const std::vector<DataSetJob>& jobs);
 
 }  // namespace lg

@@ -12,7 +12,6 @@
 #include "mpi/exchange.h"
 #include "mpi/job_codec.h"
 #include "mpi/unit_work.h"
-#include "output/result_files.h"
 #include "run/interrupt.h"
 
 namespace lg {
@@ -28,7 +27,7 @@ UnitReport compute_watched(const JobAssignment& a, const RunOptions& options) {
   std::exception_ptr failure;
   std::thread computing([&] {
     try {
-      report = compute_unit(a.index, a.job, options);
+      report = compute_unit(a.index, a.jobs, options);
     } catch (...) {
       failure = std::current_exception();
     }
@@ -36,7 +35,7 @@ UnitReport compute_watched(const JobAssignment& a, const RunOptions& options) {
   });
   while (!finished) {
     if (const int sig = pending_interrupt()) {
-      ResultFiles::abandon(a.job.result_names);
+      abandon_unit(a.jobs);
       die_of(sig);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));

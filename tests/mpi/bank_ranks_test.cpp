@@ -1,9 +1,10 @@
-// The message of a finished bank data set between ranks: exact round trip, and refusal of a
-// message that does not fit the bank.
+// The message of finished bank data sets between ranks: exact round trip, and refusal of a
+// message that does not fit the bank; and the sweeps the data sets go out in.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "mpi/bank_ranks.h"
 
@@ -21,7 +22,16 @@ TEST(BankRanks, RecordMessageRoundTripAndChecks) {
   r.iterations = {101, 340};
   for (int i = 0; i < 2 * 2 * 18; ++i) r.spectra.push_back(Cx{i * 1e-7, -0.0});
   r.spectra[5] = Cx{std::numeric_limits<double>::quiet_NaN(), 4.9e-324};
-  const JournalRecord back = decode_record(encode_record(r), shape);
+  JournalRecord first;
+  first.row = 0;
+  first.iterations = {1, 2};
+  first.spectra.assign(2 * 18, Cx{1.0, 2.0});
+  const std::vector<JournalRecord> both = decode_records(encode_records({first, r}), shape);
+  ASSERT_EQ(both.size(), 2u);
+  EXPECT_EQ(both[0].station, 0);
+  EXPECT_EQ(both[0].iterations, first.iterations);
+  EXPECT_EQ(both[0].spectra.size(), first.spectra.size());
+  const JournalRecord& back = both[1];
   EXPECT_EQ(back.station, 1);
   EXPECT_EQ(back.row, 1);
   EXPECT_EQ(back.iterations, r.iterations);
@@ -31,11 +41,27 @@ TEST(BankRanks, RecordMessageRoundTripAndChecks) {
   EXPECT_TRUE(std::signbit(back.spectra[7].im));
   EXPECT_EQ(back.spectra[71].re, r.spectra[71].re);
 
+  EXPECT_TRUE(decode_records(encode_records({}), shape).empty());
+  Bytes cut = encode_records({first, r});
+  cut.resize(cut.size() - 1);
+  EXPECT_THROW(decode_records(cut, shape), CodecError);
   r.row = 0;  // row 0 holds one subfault, the record two
-  EXPECT_THROW(decode_record(encode_record(r), shape), CodecError);
+  EXPECT_THROW(decode_records(encode_records({first, r}), shape), CodecError);
   shape.nfreq = 3;
   r.row = 1;
-  EXPECT_THROW(decode_record(encode_record(r), shape), CodecError);
+  EXPECT_THROW(decode_records(encode_records({r}), shape), CodecError);
+}
+
+TEST(BankRanks, SweepsAreAtMostTheSweepSizeAndEvenAcrossTheRanks) {
+  using Sizes = std::vector<std::size_t>;
+  EXPECT_EQ(bank_sweeps(48, 8, 1), (Sizes(6, 8)));
+  EXPECT_EQ(bank_sweeps(48, 8, 2), (Sizes(6, 8)));
+  EXPECT_EQ(bank_sweeps(48, 8, 4), (Sizes(8, 6)));  // 6 sweeps would leave 2 ranks idle
+  EXPECT_EQ(bank_sweeps(10, 8, 1), (Sizes{5, 5}));
+  EXPECT_EQ(bank_sweeps(10, 8, 3), (Sizes{4, 3, 3}));
+  EXPECT_EQ(bank_sweeps(3, 8, 5), (Sizes{1, 1, 1}));
+  EXPECT_EQ(bank_sweeps(7, 1, 2), (Sizes(7, 1)));
+  EXPECT_TRUE(bank_sweeps(0, 8, 2).empty());
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The messages between the ranks: a job, and a unit's report, come back from their bytes
+// The messages between the ranks: a unit's jobs, and its report, come back from their bytes
 // exactly as they went in (doubles bit for bit), and damaged messages are refused.
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -115,19 +115,17 @@ DataSetJob odd_job() {
 }
 
 TEST(JobCodec, RoundTripKeepsEveryFieldBitForBit) {
-  const JobAssignment a{123456789012ULL, odd_job()};
+  DataSetJob second = odd_job();
+  second.station = "KBE";
+  second.x = {};
+  second.z = {-1.5};
+  const JobAssignment a{123456789012ULL, {odd_job(), second, DataSetJob{}}};
   const Bytes bytes = encode_assignment(a);
   const JobAssignment b = decode_assignment(bytes);
   EXPECT_EQ(b.index, a.index);
-  expect_same_job(a.job, b.job);
+  ASSERT_EQ(b.jobs.size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) expect_same_job(a.jobs[i], b.jobs[i]);
   EXPECT_EQ(encode_assignment(b), bytes);
-}
-
-TEST(JobCodec, DefaultJobRoundTrips) {
-  const JobAssignment a{};
-  const JobAssignment b = decode_assignment(encode_assignment(a));
-  EXPECT_EQ(b.index, 0u);
-  expect_same_job(a.job, b.job);
 }
 
 // Any change of the job's fields needs the codec (and expect_same_job) to follow.
@@ -143,7 +141,7 @@ TEST(JobCodec, JobLayoutIsTheOneTheCodecKnows) {
 }
 
 TEST(JobCodec, EveryTruncationIsRefused) {
-  const Bytes bytes = encode_assignment(JobAssignment{3, odd_job()});
+  const Bytes bytes = encode_assignment(JobAssignment{3, {odd_job()}});
   for (std::size_t n = 0; n < bytes.size(); ++n) {
     const Bytes cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
     EXPECT_THROW(decode_assignment(cut), CodecError) << "cut at " << n;
@@ -151,16 +149,23 @@ TEST(JobCodec, EveryTruncationIsRefused) {
 }
 
 TEST(JobCodec, TrailingBytesAndForeignMessagesAreRefused) {
-  Bytes bytes = encode_assignment(JobAssignment{3, odd_job()});
+  Bytes bytes = encode_assignment(JobAssignment{3, {odd_job()}});
   bytes.push_back(0);
   EXPECT_THROW(decode_assignment(bytes), CodecError);
   EXPECT_THROW(decode_assignment(encode_report(UnitReport{})), CodecError);
 }
 
 TEST(JobCodec, ImpossibleCountIsRefusedBeforeAllocating) {
-  Bytes bytes = encode_assignment(JobAssignment{3, odd_job()});
-  // The station's length follows the layout mark (4 bytes) and the index (8): make it huge.
-  for (std::size_t b = 12; b < 20; ++b) bytes[b] = 0xff;
+  Bytes bytes = encode_assignment(JobAssignment{3, {odd_job()}});
+  // The job count follows the layout mark (4 bytes) and the index (8), the first station's
+  // length the count: make either huge.
+  Bytes jobs = bytes;
+  for (std::size_t b = 12; b < 20; ++b) jobs[b] = 0xff;
+  EXPECT_THROW(decode_assignment(jobs), CodecError);
+  jobs[12] = 2;  // two jobs where the message holds one
+  for (std::size_t b = 13; b < 20; ++b) jobs[b] = 0;
+  EXPECT_THROW(decode_assignment(jobs), CodecError);
+  for (std::size_t b = 20; b < 28; ++b) bytes[b] = 0xff;
   EXPECT_THROW(decode_assignment(bytes), CodecError);
 }
 
@@ -180,9 +185,10 @@ TEST(JobCodec, JobsOfTheExampleRoundTrip) {
   ASSERT_EQ(plan.status, kExitOk) << plan.message;
   ASSERT_EQ(plan.jobs.size(), 4u);
   for (std::size_t i = 0; i < plan.jobs.size(); ++i) {
-    const JobAssignment b = decode_assignment(encode_assignment(JobAssignment{i, plan.jobs[i]}));
+    const JobAssignment b = decode_assignment(encode_assignment(JobAssignment{i, {plan.jobs[i]}}));
     EXPECT_EQ(b.index, i);
-    expect_same_job(plan.jobs[i], b.job);
+    ASSERT_EQ(b.jobs.size(), 1u);
+    expect_same_job(plan.jobs[i], b.jobs[0]);
   }
   EXPECT_EQ(plan.jobs[3].station, "KBE");
   EXPECT_EQ(plan.jobs[3].data_set, 2);

@@ -51,6 +51,16 @@ TEST(MpiCommandLine, BadThreadsAreUsageErrorsWithTheSerialMessages) {
   EXPECT_EQ(c.action, Action::kUsageError);
 }
 
+TEST(MpiCommandLine, SweepAsInTheSerialProgram) {
+  EXPECT_EQ(parse({}).sweep, kMaxSweepDataSets);
+  EXPECT_EQ(parse({"--sweep", "1"}).sweep, 1u);
+  EXPECT_EQ(parse({"--sweep=7", "--threads", "2"}).sweep, 7u);
+  MpiCommandLine c = parse({"--sweep", "0"});
+  EXPECT_EQ(c.action, Action::kUsageError);
+  EXPECT_EQ(c.error, "--sweep takes a whole number from 1 to 1024, not '0'");
+  EXPECT_EQ(parse({"--sweep"}).error, "--sweep needs a value");
+}
+
 TEST(MpiCommandLine, UnknownArgumentsAreUsageErrors) {
   MpiCommandLine c = parse({"quenta4.ctl"});
   EXPECT_EQ(c.action, Action::kUsageError);

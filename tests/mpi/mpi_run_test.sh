@@ -14,6 +14,8 @@
 #            rank-dies        a rank is killed while it computes (larger data sets)
 #            not-a-file       the second station's subfault file is a folder
 #            interrupted      mpirun gets SIGTERM while the ranks compute
+#            groups           both stations share one model: one sweep of four data sets,
+#                             computed whole, cut across the ranks, or one by one (--sweep 1)
 #   RANKS    the number of ranks         THREADS  --threads of every rank (default 1)
 set -euo pipefail
 serial="$1" mpi="$2" mpirun="$3" example="$4" case="$5" ranks="$6" threads="${7:-1}"
@@ -35,19 +37,23 @@ prepare() {
   if [[ -n "${2:-}" ]]; then (cd "$1" && eval "$2"); fi
 }
 
-# run_serial DIR: layergreen in DIR; status, stdout and stderr beside DIR.
+# run_serial DIR [OPTION...]: layergreen in DIR (one thread unless the options say otherwise);
+# status, stdout and stderr beside DIR.
 run_serial() {
-  local rc=0
-  (cd "$1" && env -u OMP_NUM_THREADS "$serial" --threads 1 >"$1.out" 2>"$1.err") || rc=$?
-  echo "$rc" >"$1.rc"
+  local rc=0 dir="$1"
+  shift
+  (cd "$dir" && env -u OMP_NUM_THREADS "$serial" --threads 1 "$@" >"$dir.out" 2>"$dir.err") ||
+    rc=$?
+  echo "$rc" >"$dir.rc"
 }
 
-# run_mpi DIR: layergreen-mpi under mpirun in DIR, the same way.
+# run_mpi DIR [OPTION...]: layergreen-mpi under mpirun in DIR, the same way.
 run_mpi() {
-  local rc=0
-  (cd "$1" && env -u OMP_NUM_THREADS "${launch[@]}" --threads "$threads" \
-    >"$1.out" 2>"$1.err") || rc=$?
-  echo "$rc" >"$1.rc"
+  local rc=0 dir="$1"
+  shift
+  (cd "$dir" && env -u OMP_NUM_THREADS "${launch[@]}" --threads "$threads" "$@" \
+    >"$dir.out" 2>"$dir.err") || rc=$?
+  echo "$rc" >"$dir.rc"
 }
 
 # Temporary result files anywhere under DIR (there must be none after a run that ended).
@@ -165,9 +171,10 @@ case "$case" in
     ;;
 
   rank-dies)
-    # Data sets large enough to take a while: a rank is killed while it writes one.
-    edit="sed -i 's/NFREQ=32/NFREQ=128/; s/IKMAX=1500/IKMAX=8000/; s/UCONV=0.0001/UCONV=0./'"
-    edit+=" model/strOSK model/strKBE"
+    # Data sets large enough to take a while, those of KBE (a sweep of their own) four times
+    # as long as those of OSK: a rank is killed while it writes one of KBE.
+    edit="sed -i 's/IKMAX=1500/IKMAX=8000/; s/UCONV=0.0001/UCONV=0./' model/strOSK model/strKBE"
+    edit+=" && sed -i 's/NFREQ=32/NFREQ=128/' model/strKBE"
     prepare "$scratch/ref" "$edit"
     prepare "$scratch/mpi" "$edit"
     run_serial "$scratch/ref"
@@ -242,6 +249,25 @@ case "$case" in
     [[ -z "$(partials "$scratch/mpi")" ]] || fail "temporary files left: $(partials "$scratch/mpi")"
     complete_units "$scratch/mpi" >"$scratch/units"
     [[ ! -s "$scratch/units" ]] || fail "a data set finished before the signal: $(cat "$scratch/units")"
+    ;;
+
+  groups)
+    # The four data sets form one sweep in layergreen (every one warns, so that the order of
+    # the lines is seen too). layergreen-mpi hands the sweep out whole, or cut into parts when
+    # there are more ranks than sweeps, or each data set on its own (--sweep 1); layergreen
+    # computes it whole on three threads. All must give what layergreen gives
+    # computing one data set after the other on one thread.
+    edit="cp model/strOSK model/strKBE && sed -i 's/UCONV=0.0001/UCONV=1e-12/;"
+    edit+=" s/IKMAX=1500/IKMAX=300/' model/strOSK model/strKBE"
+    for run in ser one mpi mpi1; do prepare "$scratch/$run" "$edit"; done
+    run_serial "$scratch/ser" --sweep 1
+    run_serial "$scratch/one" --threads 3
+    run_mpi "$scratch/mpi"
+    run_mpi "$scratch/mpi1" --sweep 1
+    [[ "$(cat "$scratch/ser.rc")" == 0 ]] || fail "the serial run failed"
+    [[ $(grep -c '^layergreen: warning: station ' "$scratch/ser.err") -ge 2 ]] ||
+      fail "too few warnings to see their order: $(cat "$scratch/ser.err")"
+    for run in one mpi mpi1; do same_as_serial "$scratch/ser" "$scratch/$run"; done
     ;;
 
   *)

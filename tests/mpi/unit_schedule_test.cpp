@@ -1,11 +1,12 @@
 // The coordinator's bookkeeping: units go out once each in run order, text comes out in run
 // order whatever the order of completion, and a failure stops the hand-out but waits for the
-// units already out.
+// units already out; and the units a run's sweeps are cut into.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <string>
 
+#include "mpi/unit_plan.h"
 #include "mpi/unit_schedule.h"
 
 namespace lg {
@@ -18,6 +19,11 @@ UnitReport done(std::size_t unit, std::string warnings = "") {
   return r;
 }
 
+// A schedule of `units` units of one data set each.
+UnitSchedule singles(std::size_t units) {
+  return UnitSchedule(std::vector<std::size_t>(units, 1));
+}
+
 UnitReport failed(std::size_t unit, std::string error) {
   UnitReport r;
   r.unit = unit;
@@ -27,7 +33,7 @@ UnitReport failed(std::size_t unit, std::string error) {
 }
 
 TEST(UnitSchedule, HandsOutEveryUnitOnceInRunOrder) {
-  UnitSchedule s(3);
+  UnitSchedule s = singles(3);
   EXPECT_FALSE(s.finished());
   EXPECT_EQ(s.next(), 0u);
   EXPECT_EQ(s.next(), 1u);
@@ -43,15 +49,27 @@ TEST(UnitSchedule, HandsOutEveryUnitOnceInRunOrder) {
   EXPECT_EQ(s.failure(), std::nullopt);
 }
 
+TEST(UnitSchedule, ProgressCountsTheDataSetsOfCompleteUnits) {
+  UnitSchedule s(std::vector<std::size_t>{4, 3, 1});
+  EXPECT_EQ(s.total(), 8u);
+  EXPECT_EQ(s.units(), 3u);
+  for (int i = 0; i < 3; ++i) s.next();
+  s.record(done(1));
+  EXPECT_EQ(s.complete(), 3u);
+  s.record(failed(2, "cannot write"));
+  s.record(done(0));
+  EXPECT_EQ(s.complete(), 7u);
+}
+
 TEST(UnitSchedule, NoUnitsIsFinishedAtOnce) {
-  UnitSchedule s(0);
+  UnitSchedule s = singles(0);
   EXPECT_EQ(s.next(), std::nullopt);
   EXPECT_TRUE(s.finished());
   EXPECT_EQ(s.take_rest(), "");
 }
 
 TEST(UnitSchedule, WarningsComeOutInRunOrder) {
-  UnitSchedule s(4);
+  UnitSchedule s = singles(4);
   for (int i = 0; i < 4; ++i) s.next();
   s.record(done(2, "w2\n"));
   s.record(done(1, "w1\n"));
@@ -65,7 +83,7 @@ TEST(UnitSchedule, WarningsComeOutInRunOrder) {
 }
 
 TEST(UnitSchedule, FailureStopsTheHandOutAndWaitsForUnitsOut) {
-  UnitSchedule s(6);
+  UnitSchedule s = singles(6);
   for (int i = 0; i < 4; ++i) s.next();  // units 0..3 out
   s.record(done(0, "w0\n"));
   s.record(failed(2, "cannot write result file B"));
@@ -84,7 +102,7 @@ TEST(UnitSchedule, FailureStopsTheHandOutAndWaitsForUnitsOut) {
 }
 
 TEST(UnitSchedule, ReportsOfUnitsNotOutAreRefused) {
-  UnitSchedule s(2);
+  UnitSchedule s = singles(2);
   EXPECT_THROW(s.record(done(0)), std::logic_error);  // never handed out
   s.next();
   EXPECT_THROW(s.record(done(5)), std::logic_error);       // no such unit
@@ -92,6 +110,38 @@ TEST(UnitSchedule, ReportsOfUnitsNotOutAreRefused) {
   s.record(done(0));
   EXPECT_THROW(s.record(done(0)), std::logic_error);  // reported twice
   EXPECT_EQ(s.complete(), 1u);
+}
+
+std::vector<std::size_t> counts(const std::vector<RunUnit>& units) {
+  std::vector<std::size_t> c;
+  std::size_t next = 0;
+  for (const RunUnit& u : units) {
+    EXPECT_EQ(u.first, next) << "units must follow each other in run order";
+    next = u.first + u.count;
+    c.push_back(u.count);
+  }
+  return c;
+}
+
+using Sizes = std::vector<std::size_t>;
+
+TEST(PlanUnits, SweepsGoOutWholeWhenEveryRankHasOne) {
+  EXPECT_EQ(counts(plan_units({64, 10, 3}, 1)), (Sizes{64, 10, 3}));
+  EXPECT_EQ(counts(plan_units({64, 10, 3}, 3)), (Sizes{64, 10, 3}));
+  EXPECT_EQ(counts(plan_units({1, 1, 1, 1}, 2)), (Sizes{1, 1, 1, 1}));
+  EXPECT_TRUE(plan_units({}, 4).empty());
+}
+
+TEST(PlanUnits, FewerSweepsThanRanksAreCutWhereThePartsAreLargest) {
+  // One sweep over three ranks: near-equal parts, the first ones larger.
+  EXPECT_EQ(counts(plan_units({64}, 3)), (Sizes{22, 21, 21}));
+  EXPECT_EQ(counts(plan_units({4}, 3)), (Sizes{2, 1, 1}));
+  // The larger sweep is cut first; on a tie the first in run order.
+  EXPECT_EQ(counts(plan_units({2, 6}, 3)), (Sizes{2, 3, 3}));
+  EXPECT_EQ(counts(plan_units({2, 2}, 3)), (Sizes{1, 1, 2}));
+  EXPECT_EQ(counts(plan_units({8, 2}, 4)), (Sizes{3, 3, 2, 2}));
+  // Never below one data set per unit, whatever the ranks.
+  EXPECT_EQ(counts(plan_units({2, 1}, 16)), (Sizes{1, 1, 1}));
 }
 
 }  // namespace
