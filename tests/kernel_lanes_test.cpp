@@ -1,7 +1,8 @@
 // The AVX2 lane paths of the kernel give the scalar path's bits: interface coefficients,
 // vertical wavenumbers, stack responses, receiver sums and Bessel factors on random inputs that
 // take both branches of Smith's quotient and of the modulus (parts of equal size, zero parts) and
-// both outcomes of the convergence test, receivers at zero distance.
+// both outcomes of the convergence test, receivers at zero distance; and frequencies stepping
+// together in lanes give the bits and step counts of each frequency alone.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -11,11 +12,13 @@
 #include <vector>
 
 #include "kernel/bessel_factors.h"
+#include "kernel/frequency_lanes.h"
 #include "kernel/interface_coefficients.h"
 #include "kernel/lanes.h"
 #include "kernel/receiver_sums.h"
 #include "kernel/stack_responses.h"
 #include "kernel/vertical_wavenumbers.h"
+#include "kernel_fixture.h"
 
 namespace lg {
 namespace {
@@ -258,6 +261,51 @@ TEST_F(KernelLanes, BesselFactorsAreTheScalarBits) {
       }
     }
   }
+}
+
+TEST_F(KernelLanes, FrequenciesInLanesAreEachFrequencyAlone) {
+  // Receivers above and below the source, one at zero distance, two sharing a depth.
+  auto proto = testing::make_context(
+      testing::crust(), {{0, 0, 0}, {12, 3, 0}, {30, -4, 0}, {7, 7, 5}, {25, 0, 20}}, 8.0);
+  struct Case {
+    std::vector<double> freqs;
+    Sampling s;
+    bool table;
+  };
+  // Thresholds that end the frequencies at different steps, some at the last index (a full
+  // and a partial batch), one no step meets, and one every step meets.
+  const std::vector<Case> cases = {
+      {{0.0, 0.3, 0.7, 1.3}, testing::sampling(20, 1, 300, 180, 1e-4), true},
+      {{0.2, 0.45, 0.9}, testing::sampling(20, 1, 300, 3000, 1e-3), false},
+      {{0.1, 0.6}, testing::sampling(20, 1, 300, 140), true},
+      {{0.25, 0.5, 0.75, 1.0}, testing::sampling(20, 1, 300, 500, 1e300), false}};
+  bool ends_differ = false;
+  for (const Case& k : cases) {
+    const BesselTable table(proto->placement, k.s, k.s.ikmax + 1);
+    const BesselTable* t = k.table ? &table : nullptr;
+    std::vector<Workspace> ws(4, *proto);
+    const int n = static_cast<int>(k.freqs.size());
+    const std::vector<FrequencyOutcome> got = compute_frequencies(ws, k.freqs.data(), n, k.s, t);
+    ASSERT_EQ(got.size(), k.freqs.size());
+    for (int f = 0; f < n; ++f) {
+      Workspace alone = *proto;
+      const FrequencyOutcome want = compute_frequency(alone, k.freqs[f], k.s, t);
+      const auto j = static_cast<std::size_t>(f);
+      EXPECT_EQ(got[j].ik, want.ik) << "frequency " << k.freqs[f];
+      EXPECT_EQ(got[j].converged, want.converged) << "frequency " << k.freqs[f];
+      if (got[j].ik != got[0].ik) ends_differ = true;
+      for (int ir = 1; ir <= proto->placement.nr; ++ir) {
+        for (int is = 1; is <= kElements; ++is) {
+          for (int c = 1; c <= kComponents; ++c) {
+            const auto r = static_cast<std::size_t>(ir);
+            ASSERT_TRUE(same(ws[j].spectra.ug[r][is][c], alone.spectra.ug[r][is][c]))
+                << "frequency " << k.freqs[f] << " receiver " << ir << " element " << is;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_TRUE(ends_differ);
 }
 
 }  // namespace

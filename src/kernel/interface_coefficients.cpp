@@ -5,6 +5,7 @@
 
 #include "kernel/complex_lanes.h"
 #include "kernel/constants.h"
+#include "kernel/interface_values.h"
 
 namespace lg {
 
@@ -25,83 +26,6 @@ struct LayerTerms {
   Cx cbr;   // 2 rho K/B
   Cx rhob;  // rho / B
 };
-
-// The inputs of one interface: the layers above (1) and below (2) it.
-template <class C>
-struct InterfaceInputs {
-  C r1, r2, nu1, nu2, g1, g2;
-  C cad1, cad2, cbr1, cbr2, rhob1, rhob2;
-};
-
-// The coefficients of one interface, written as the expressions of the method: C is Cx for
-// one interface or lanes::C4 for four, so that both compute every coefficient by the same
-// operations in the same order.
-template <class C>
-struct InterfaceValues {
-  C rd11, rd21, rd12, rd22, td11, td21, td12, td22;
-  C ru11, ru21, ru12, ru22, tu11, tu21, tu12, tu22;
-  C rush, rdsh, tush, tdsh;
-};
-
-inline Divisor make_divisor(Cx b) {
-  return Divisor(b);
-}
-
-LG_LANE_OP lanes::Divisor4 make_divisor(lanes::C4 b) {
-  return lanes::divisor(b);
-}
-
-// Always inlined, so that the lanes' instance is compiled for the lanes' instruction set.
-template <class C>
-__attribute__((always_inline)) inline void interface_values(const InterfaceInputs<C>& in, Cx k,
-                                                            InterfaceValues<C>& o) {
-  const Cx two = cx(2.0);
-  const Cx two_i = two * kI;
-  const C& r1 = in.r1;
-  const C& r2 = in.r2;
-  const C& nu1 = in.nu1;
-  const C& nu2 = in.nu2;
-  const C& g1 = in.g1;
-  const C& g2 = in.g2;
-
-  const C ca1d = in.cad1;
-  const C ca2d = in.cad2;
-  const C ca = ca2d - ca1d;
-  const C cb = in.cbr1 + ca2d;
-  const C cc = in.cbr2 + ca1d;
-  const C cd = two * (in.rhob2 - in.rhob1);
-  const C ce = cb * nu1 + cc * nu2;
-  const C cf = cb * g1 + cc * g2;
-  const C cg = ca - cd * nu1 * g2;
-  const C ch = ca - cd * nu2 * g1;
-  const auto cdd = make_divisor(ce * cf + cg * ch * k);
-
-  o.rd11 = (cf * (cb * nu1 - cc * nu2) - ch * k * (ca + cd * nu1 * g2)) / cdd;
-  o.rd21 = two_i * nu1 * (ca * cb + cc * cd * nu2 * g2) / cdd;
-  o.rd12 = two_i * k * g1 * (ca * cb + cc * cd * nu2 * g2) / cdd;
-  o.rd22 = (ce * (cb * g1 - cc * g2) - cg * k * (ca + cd * nu2 * g1)) / cdd;
-  o.td11 = two * r1 * nu1 * cf / cdd;
-  o.td21 = two_i * r1 * nu1 * ch / cdd;
-  o.td12 = two_i * r1 * g1 * cg * k / cdd;
-  o.td22 = two * r1 * g1 * ce / cdd;
-  o.ru11 = -(cf * (cb * nu1 - cc * nu2) + cg * k * (ca + cd * nu2 * g1)) / cdd;
-  o.ru21 = two_i * nu2 * (ca * cc + cb * cd * nu1 * g1) / cdd;
-  o.ru12 = two_i * k * g2 * (ca * cc + cb * cd * nu1 * g1) / cdd;
-  o.ru22 = -(ce * (cb * g1 - cc * g2) + ch * k * (ca + cd * nu1 * g2)) / cdd;
-  o.tu11 = two * r2 * nu2 * cf / cdd;
-  o.tu21 = two_i * r2 * nu2 * cg / cdd;
-  o.tu12 = two_i * r2 * g2 * ch * k / cdd;
-  o.tu22 = two * r2 * g2 * ce / cdd;
-
-  // SH.
-  const C cs1 = in.rhob1 * g1;
-  const C cs2 = in.rhob2 * g2;
-  const auto cdelt = make_divisor(cs1 + cs2);
-  o.rush = (cs2 - cs1) / cdelt;
-  o.rdsh = -o.rush;
-  o.tush = two * cs2 / cdelt;
-  o.tdsh = two * cs1 / cdelt;
-}
 
 InterfaceInputs<Cx> inputs_of(int ik, const LayerModel& m, const LayerWavenumbers& w,
                               const PerLayer<LayerTerms>& lt) {

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "kernel/constants.h"
+#include "kernel/frequency_lanes.h"
 #include "kernel/records.h"
 #include "kernel/source_receiver_placement.h"
 #include "kernel/wavenumber_loop.h"
@@ -17,6 +18,8 @@ namespace {
 
 // Above this size the Bessel values are evaluated in every step instead of tabulated.
 constexpr double kMaxBesselTableBytes = 64.0 * 1024 * 1024;
+// Frequencies of a single data set computed together, one per lane.
+constexpr std::size_t kFrequencyLanes = 4;
 
 }  // namespace
 
@@ -157,23 +160,37 @@ void SharedSweep::run(int threads,
   const SweepState& st = *state_;
   std::vector<const BesselTable*> tables;
   for (const BesselTable& t : st.tables) tables.push_back(t.rows() > 0 ? &t : nullptr);
+  // A single data set steps through the wavenumbers with kFrequencyLanes consecutive
+  // frequencies together; the data sets of a sweep share each frequency's layer part instead.
+  const bool single = st.prototypes.size() == 1;
   auto make_worker = [&]() -> FrequencyWorker {
-    auto ws = std::make_shared<std::vector<Workspace>>(st.prototypes);
-    return [ws, &st, &tables, &on_worker](std::size_t f, double freq,
-                                          std::vector<FrequencySpectra>& out) {
-      out.resize(ws->size());
-      if (ws->size() == 1) {
-        const FrequencyOutcome o = compute_frequency((*ws)[0], freq, st.sampling, tables[0]);
-        collect((*ws)[0], f, freq, o, out[0]);
-      } else {
+    auto ws = std::make_shared<std::vector<Workspace>>(
+        single ? std::vector<Workspace>(kFrequencyLanes, st.prototypes[0]) : st.prototypes);
+    return [ws, single, &st, &tables, &on_worker](std::size_t f, const double* freqs,
+                                                  std::size_t count,
+                                                  std::vector<FrequencyResults>& out) {
+      if (single) {
         const std::vector<FrequencyOutcome> o =
-            compute_frequency_group(*ws, freq, st.sampling, tables);
-        for (std::size_t d = 0; d < ws->size(); ++d) collect((*ws)[d], f, freq, o[d], out[d]);
+            compute_frequencies(*ws, freqs, static_cast<int>(count), st.sampling, tables[0]);
+        for (std::size_t j = 0; j < count; ++j) {
+          out[j].resize(1);
+          collect((*ws)[j], f + j, freqs[j], o[j], out[j][0]);
+          if (on_worker) on_worker(out[j]);
+        }
+        return;
       }
-      if (on_worker) on_worker(out);
+      for (std::size_t j = 0; j < count; ++j) {
+        out[j].resize(ws->size());
+        const std::vector<FrequencyOutcome> o =
+            compute_frequency_group(*ws, freqs[j], st.sampling, tables);
+        for (std::size_t d = 0; d < ws->size(); ++d) {
+          collect((*ws)[d], f + j, freqs[j], o[d], out[j][d]);
+        }
+        if (on_worker) on_worker(out[j]);
+      }
     };
   };
-  run_frequencies(st.nfreq, st.dfreq, threads, make_worker, sink);
+  run_frequencies(st.nfreq, st.dfreq, threads, single ? kFrequencyLanes : 1, make_worker, sink);
 }
 
 DataSetSpectra::DataSetSpectra(const SpectraRequest& request, int threads)

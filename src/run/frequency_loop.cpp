@@ -13,52 +13,63 @@ namespace lg {
 
 namespace {
 
-// Hands out frequency numbers and values in order; the values by repeated addition, so that
-// they are the same whichever thread takes them.
+// Hands out batches of consecutive frequency numbers and their values in order; the values by
+// repeated addition, so that they are the same whichever thread takes them.
 class FrequencySequence {
  public:
-  FrequencySequence(std::size_t n, double dfreq) : n_(n), dfreq_(dfreq), freq_(-dfreq) {}
-  bool next(std::size_t& f, double& freq) {
+  FrequencySequence(std::size_t n, double dfreq, std::size_t batch)
+      : n_(n), dfreq_(dfreq), batch_(batch), freq_(-dfreq) {}
+  // The next batch: its number u, first frequency f and values freqs.
+  bool next(std::size_t& u, std::size_t& f, std::vector<double>& freqs) {
     if (f_ >= n_) return false;
-    f = f_++;
-    freq = freq_ = freq_ + dfreq_;
+    u = u_++;
+    f = f_;
+    freqs.clear();
+    for (; f_ < n_ && freqs.size() < batch_; ++f_) freqs.push_back(freq_ = freq_ + dfreq_);
     return true;
   }
 
  private:
   std::size_t n_;
   double dfreq_;
+  std::size_t batch_;
+  std::size_t u_ = 0;
   std::size_t f_ = 0;
   double freq_;
 };
 
 }  // namespace
 
-void run_frequencies(std::size_t n, double dfreq, int threads,
+void run_frequencies(std::size_t n, double dfreq, int threads, std::size_t batch,
                      const std::function<FrequencyWorker()>& make_worker,
                      const std::function<void(FrequencyResults&)>& sink) {
-  FrequencySequence sequence(n, dfreq);
-  if (threads <= 1 || n <= 1) {
+  batch = std::max<std::size_t>(batch, 1);
+  FrequencySequence sequence(n, dfreq, batch);
+  const std::size_t units = (n + batch - 1) / batch;
+  if (threads <= 1 || units <= 1) {
     const FrequencyWorker worker = make_worker();
+    std::size_t u = 0;
     std::size_t f = 0;
-    double freq = 0.0;
-    FrequencyResults r;
-    while (sequence.next(f, freq)) {
+    std::vector<double> freqs;
+    std::vector<FrequencyResults> r;
+    while (sequence.next(u, f, freqs)) {
       check_interrupt();
-      worker(f, freq, r);
-      sink(r);
+      r.resize(freqs.size());
+      worker(f, freqs.data(), freqs.size(), r);
+      for (FrequencyResults& one : r) sink(one);
     }
     return;
   }
 
-  // Workers take the next frequency from the sequence; the calling thread hands the finished
-  // ones on in order. A worker runs ahead of the writer by less than `window` frequencies, so
-  // the finished results fit a ring of `window` slots.
-  const std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(threads), n);
-  const std::size_t window = 4 * workers;
-  std::vector<FrequencyResults> ring(window);
+  // Workers take the next batch from the sequence; the calling thread hands the finished
+  // frequencies on in order. A worker runs ahead of the writer by less than `window` batches
+  // (4 frequencies per worker, at least 2 batches), so the finished results fit a ring of
+  // `window` slots.
+  const std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(threads), units);
+  const std::size_t window = workers * std::max<std::size_t>(2, 4 / batch);
+  std::vector<std::vector<FrequencyResults>> ring(window);
   std::vector<char> done(window, 0);
-  std::size_t written = 0;  // guarded by mu
+  std::size_t written = 0;  // batches handed on; guarded by mu
   bool stop = false;        // guarded by mu
   std::exception_ptr failure;
   std::mutex mu;
@@ -68,21 +79,23 @@ void run_frequencies(std::size_t n, double dfreq, int threads,
   auto work = [&]() {
     try {
       const FrequencyWorker worker = make_worker();
-      FrequencyResults r;
+      std::vector<FrequencyResults> r;
+      std::vector<double> freqs;
       for (;;) {
+        std::size_t u = 0;
         std::size_t f = 0;
-        double freq = 0.0;
         {
           std::unique_lock<std::mutex> lock(mu);
-          if (stop || !sequence.next(f, freq)) return;
-          advanced.wait(lock, [&] { return stop || f < written + window; });
+          if (stop || !sequence.next(u, f, freqs)) return;
+          advanced.wait(lock, [&] { return stop || u < written + window; });
           if (stop) return;
         }
         check_interrupt();
-        worker(f, freq, r);
+        r.resize(freqs.size());
+        worker(f, freqs.data(), freqs.size(), r);
         std::lock_guard<std::mutex> lock(mu);
-        std::swap(ring[f % window], r);
-        done[f % window] = 1;
+        std::swap(ring[u % window], r);
+        done[u % window] = 1;
         finished.notify_one();
       }
     } catch (...) {
@@ -107,20 +120,20 @@ void run_frequencies(std::size_t n, double dfreq, int threads,
 
   try {
     for (std::size_t t = 0; t < workers; ++t) pool.emplace_back(work);
-    FrequencyResults r;
-    for (std::size_t f = 0; f < n; ++f) {
+    std::vector<FrequencyResults> r;
+    for (std::size_t u = 0; u < units; ++u) {
       check_interrupt();
       {
         std::unique_lock<std::mutex> lock(mu);
-        finished.wait(lock, [&] { return done[f % window] != 0 || failure != nullptr; });
-        if (!done[f % window]) break;
-        std::swap(r, ring[f % window]);
-        done[f % window] = 0;
+        finished.wait(lock, [&] { return done[u % window] != 0 || failure != nullptr; });
+        if (!done[u % window]) break;
+        std::swap(r, ring[u % window]);
+        done[u % window] = 0;
       }
-      sink(r);
+      for (FrequencyResults& one : r) sink(one);
       {
         std::lock_guard<std::mutex> lock(mu);
-        written = f + 1;
+        written = u + 1;
       }
       advanced.notify_all();
     }

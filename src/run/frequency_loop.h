@@ -15,14 +15,17 @@ namespace lg {
 // The results of one frequency: one entry per data set computed together.
 using FrequencyResults = std::vector<FrequencySpectra>;
 
-// Computes frequency f (value freq) into out; each worker thread calls its own instance.
-using FrequencyWorker = std::function<void(std::size_t f, double freq, FrequencyResults& out)>;
+// Computes the `count` consecutive frequencies from f (values freqs[0 .. count-1]) into
+// out[0 .. count-1]; each worker thread calls its own instance.
+using FrequencyWorker = std::function<void(std::size_t f, const double* freqs, std::size_t count,
+                                           std::vector<FrequencyResults>& out)>;
 
 // Computes the frequencies 0, dfreq, 2*dfreq, ... (n of them, by repeated addition from zero)
-// with `threads` workers, each made by make_worker on its own thread, and calls sink for
-// f = 0, 1, ... in order on the calling thread. An exception thrown by a worker or by sink
-// stops the workers and is passed on.
-void run_frequencies(std::size_t n, double dfreq, int threads,
+// in batches of `batch` consecutive frequencies (the last may be shorter) with `threads`
+// workers, each made by make_worker on its own thread, and calls sink for f = 0, 1, ... in
+// order on the calling thread. An exception thrown by a worker or by sink stops the workers
+// and is passed on.
+void run_frequencies(std::size_t n, double dfreq, int threads, std::size_t batch,
                      const std::function<FrequencyWorker()>& make_worker,
                      const std::function<void(FrequencyResults&)>& sink);
 

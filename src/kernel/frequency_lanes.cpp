@@ -1,0 +1,330 @@
+#include "kernel/frequency_lanes.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "kernel/bessel_factors.h"
+#include "kernel/complex_lanes.h"
+#include "kernel/constants.h"
+#include "kernel/interface_coefficients.h"
+#include "kernel/interface_values.h"
+#include "kernel/moment_tensor_spectra.h"
+#include "kernel/receiver_increments.h"
+#include "kernel/source_layer_amplitudes.h"
+
+namespace lg {
+
+namespace {
+
+using lanes::C4;
+using lanes::Divisor4;
+
+// A 2x2 P-SV matrix of four frequencies, lane j of each element that of frequency j.
+struct M2L {
+  C4 m11, m12, m21, m22;
+};
+
+// The operations of mat2.h and of the stack recursion, each lane those of its frequency.
+LG_LANE_OP M2L mul(const M2L& a, const M2L& b) {
+  return M2L{a.m11 * b.m11 + a.m12 * b.m21, a.m11 * b.m12 + a.m12 * b.m22,
+             a.m21 * b.m11 + a.m22 * b.m21, a.m21 * b.m12 + a.m22 * b.m22};
+}
+
+LG_LANE_OP M2L add(const M2L& a, const M2L& b) {
+  return M2L{a.m11 + b.m11, a.m12 + b.m12, a.m21 + b.m21, a.m22 + b.m22};
+}
+
+LG_LANE_OP M2L solve_i_minus(const M2L& x, const M2L& y) {
+  const C4 one = lanes::splat(cx(1.0));
+  const C4 zero = lanes::splat(Cx{});
+  const C4 ca1 = one - x.m11;
+  const C4 ca2 = zero - x.m12;
+  const C4 ca3 = zero - x.m21;
+  const C4 ca4 = one - x.m22;
+  const Divisor4 cadet = lanes::divisor(ca1 * ca4 - ca2 * ca3);
+  return M2L{(ca4 * y.m11 - ca2 * y.m21) / cadet, (ca4 * y.m12 - ca2 * y.m22) / cadet,
+             (ca1 * y.m21 - ca3 * y.m11) / cadet, (ca1 * y.m22 - ca3 * y.m12) / cadet};
+}
+
+LG_LANE_OP M2L phase_both(C4 e1, C4 e2, const M2L& a) {
+  const C4 p12 = e1 * e2;
+  return M2L{(e1 * e1) * a.m11, p12 * a.m12, p12 * a.m21, (e2 * e2) * a.m22};
+}
+
+LG_LANE_OP C4 quotient(C4 a, C4 b) {
+  return a / lanes::divisor(b);
+}
+
+inline M2 lane(const M2L& a, int j) {
+  return M2{lanes::lane(a.m11, j), lanes::lane(a.m12, j), lanes::lane(a.m21, j),
+            lanes::lane(a.m22, j)};
+}
+
+// Per-layer values of the four frequencies.
+struct LaneLayers {
+  PerLayer<C4> cka2, ckb2;    // of the layer medium
+  PerLayer<C4> nu, gam, kig;  // vertical wavenumbers
+  PerLayer<M2L> rd, ru, td, tu;
+  PerLayer<C4> rdsh, rush, tdsh, tush, enuh, egamh;
+  PerLayer<M2L> crdo, crup, ctdo, ctup;
+  PerLayer<C4> crdosh, crupsh, ctdosh, ctupsh;
+  // Operands the AVX2 functions read from memory, formed outside them: cx(rho) and
+  // two * cx(rho) of every layer in all lanes, and cx(k^2) and cx(k^2) / i of the step.
+  PerLayer<C4> rho, two_rho;
+  C4 k, k2;
+};
+
+struct LaneTerms {
+  C4 cad, cbr, rhob;
+};
+
+// The layer part of one step for the frequencies in lanes computes for each what
+// vertical_wavenumbers, interface_coefficients and stack_responses compute, by the same
+// operations in the same order. Lanes are read and written through memory only outside the
+// AVX2 functions. They are tuned for Haswell, whose code generation builds the lanes of
+// scalars without the register-to-register moves some instruction-level profilers cannot decode
+// (the operations, and so the bits, are the same).
+#define LG_LANE_STEP __attribute__((target("avx2,tune=haswell")))
+
+// The vertical wavenumbers and the interface coefficients.
+LG_LANE_STEP void interfaces_of_step(const LayerModel& m, LaneLayers& l) {
+  const int nc = m.nc;
+  const Cx ai = kI;
+  const Cx one = cx(1.0);
+  const Cx two = cx(2.0);
+  const Cx four = cx(4.0);
+  const Cx four_i = four * ai;
+
+  // Vertical wavenumbers.
+  const C4 k2 = l.k2;
+  const C4 kk = l.k;
+  for (int ic = 1; ic <= nc; ++ic) {
+    const C4 nu = lanes::csqrt4(l.cka2[ic] - kk);
+    l.nu[ic] = lanes::select_v(reinterpret_cast<lanes::I4>(nu.im > lanes::D4{}), -nu, nu);
+    const C4 gam = lanes::csqrt4(l.ckb2[ic] - kk);
+    l.gam[ic] = lanes::select_v(reinterpret_cast<lanes::I4>(gam.im > lanes::D4{}), -gam, gam);
+    l.kig[ic] = k2 / lanes::divisor(l.nu[ic]);
+  }
+
+  // Free surface.
+  const C4 k = l.k;
+  {
+    const C4 b = l.ckb2[1];
+    const C4 nu = l.nu[1];
+    const C4 gam = l.gam[1];
+    const C4 cf1 = b - two * k;
+    const C4 cf2 = cf1 * cf1;
+    const C4 cf3 = four * nu * k * gam;
+    const Divisor4 cdd = lanes::divisor(cf2 + cf3);
+    M2L& ru = l.ru[1];
+    ru.m11 = (cf3 - cf2) / cdd;
+    ru.m21 = four_i * nu * cf1 / cdd;
+    ru.m22 = (cf3 - cf2) / cdd;
+    ru.m12 = four_i * k * gam * cf1 / cdd;
+    l.rush[1] = lanes::splat(one);
+  }
+
+  PerLayer<LaneTerms> lt;
+  for (int ic = 1; ic <= nc; ++ic) {
+    // r * (one - two * cb), (two * r) * cb and r / b with r = cx(rho).
+    const Divisor4 b = lanes::divisor(l.ckb2[ic]);
+    const C4 cb = k / b;
+    lt[ic].cad = l.rho[ic] * (lanes::splat(one) - two * cb);
+    lt[ic].cbr = l.two_rho[ic] * cb;
+    lt[ic].rhob = l.rho[ic] / b;
+  }
+
+  for (int ik = 2; ik <= nc; ++ik) {
+    const InterfaceInputs<C4> in{l.rho[ik - 1],  l.rho[ik],  l.nu[ik - 1],    l.nu[ik],
+                                 l.gam[ik - 1],  l.gam[ik],  lt[ik - 1].cad,  lt[ik].cad,
+                                 lt[ik - 1].cbr, lt[ik].cbr, lt[ik - 1].rhob, lt[ik].rhob};
+    InterfaceValues<C4> v;
+    interface_values(in, k, v);
+    l.rd[ik] = M2L{v.rd11, v.rd12, v.rd21, v.rd22};
+    l.td[ik] = M2L{v.td11, v.td12, v.td21, v.td22};
+    l.ru[ik] = M2L{v.ru11, v.ru12, v.ru21, v.ru22};
+    l.tu[ik] = M2L{v.tu11, v.tu12, v.tu21, v.tu22};
+    l.rush[ik] = v.rush;
+    l.rdsh[ik] = v.rdsh;
+    l.tush[ik] = v.tush;
+    l.tdsh[ik] = v.tdsh;
+  }
+}
+
+// The phase factors across every layer above the half-space: library calls, lane by lane,
+// for the frequencies still summing (the other lanes keep earlier values, which no live lane
+// reads).
+void phases_of_step(const LayerModel& m, LaneLayers& l, const bool* live) {
+  const Cx ai = kI;
+  const int nc = m.nc;
+  for (int j = 1; j < nc; ++j) {
+    for (int f = 0; f < 4; ++f) {
+      if (!live[f]) continue;
+      const Cx en = layer_phase(ai, lanes::lane(l.nu[j], f), m.hc[j]);
+      const Cx eg = layer_phase(ai, lanes::lane(l.gam[j], f), m.hc[j]);
+      l.enuh[j].re[f] = en.re;
+      l.enuh[j].im[f] = en.im;
+      l.egamh[j].re[f] = eg.re;
+      l.egamh[j].im[f] = eg.im;
+    }
+  }
+}
+
+// The stack responses and the layer transfers.
+LG_LANE_STEP void stacks_of_step(int nc, LaneLayers& l) {
+  const Cx one = cx(1.0);
+  // Stack responses, from the free surface down.
+  const C4 one4 = lanes::splat(one);
+  l.crdo[1] = l.ru[1];
+  l.crdosh[1] = l.rush[1];
+  for (int ic = 1; ic <= nc - 1; ++ic) {
+    const C4 en = l.enuh[ic];
+    const C4 eg = l.egamh[ic];
+    const int kk1 = ic + 1;
+    const M2L nb = phase_both(en, eg, l.crdo[ic]);
+    const C4 nbsh = l.crdosh[ic] * (eg * eg);
+    const C4 cash = quotient(one4, one4 - l.rdsh[kk1] * nbsh);
+    const M2L cb = mul(l.td[kk1], nb);
+    const C4 cbsh = l.tdsh[kk1] * nbsh;
+    const M2L cc = solve_i_minus(mul(l.rd[kk1], nb), l.tu[kk1]);
+    const C4 ccsh = cash * l.tush[kk1];
+    l.crdo[kk1] = add(l.ru[kk1], mul(cb, cc));
+    l.crdosh[kk1] = l.rush[kk1] + cbsh * ccsh;
+    l.ctup[ic] = M2L{cc.m11 * en, cc.m12 * en, cc.m21 * eg, cc.m22 * eg};
+    l.ctupsh[ic] = ccsh * eg;
+  }
+
+  // From the half-space up.
+  const C4 zero4 = lanes::splat(Cx{});
+  l.crup[nc] = M2L{zero4, zero4, zero4, zero4};
+  l.crupsh[nc] = zero4;
+  for (int ic = nc - 1; ic >= 1; --ic) {
+    const C4 en = l.enuh[ic];
+    const C4 eg = l.egamh[ic];
+    const int kk1 = ic + 1;
+    const M2L& mk = l.crup[kk1];
+    const C4 cash = quotient(one4, one4 - l.rush[kk1] * l.crupsh[kk1]);
+    const M2L cb = mul(l.tu[kk1], mk);
+    const C4 cbsh = l.tush[kk1] * l.crupsh[kk1];
+    const M2L cc = solve_i_minus(mul(l.ru[kk1], mk), l.td[kk1]);
+    const C4 ccsh = cash * l.tdsh[kk1];
+    const M2L mb = add(l.rd[kk1], mul(cb, cc));
+    const C4 mbsh = l.rdsh[kk1] + cbsh * ccsh;
+    l.crup[ic] = phase_both(en, eg, mb);
+    l.crupsh[ic] = mbsh * (eg * eg);
+    l.ctdo[kk1] = M2L{cc.m11 * en, cc.m12 * eg, cc.m21 * en, cc.m22 * eg};
+    l.ctdosh[kk1] = ccsh * eg;
+  }
+}
+
+// Writes the vertical wavenumbers, stack responses and layer transfers of the frequencies
+// `live` marks into their workspaces.
+void scatter_step(int nc, const LaneLayers& l, Workspace* const* ws, const bool* live) {
+  for (int f = 0; f < 4; ++f) {
+    if (!live[f]) continue;
+    LayerWavenumbers& v = ws[f]->vertical;
+    StackResponses& st = ws[f]->stacks;
+    LayerTransfers& tr = ws[f]->transfers;
+    for (int ic = 1; ic <= nc; ++ic) {
+      v.cnu[ic] = lanes::lane(l.nu[ic], f);
+      v.cgam[ic] = lanes::lane(l.gam[ic], f);
+      v.ckig[ic] = lanes::lane(l.kig[ic], f);
+      st.crdo[ic] = lane(l.crdo[ic], f);
+      st.crup[ic] = lane(l.crup[ic], f);
+      st.crdosh[ic] = lanes::lane(l.crdosh[ic], f);
+      st.crupsh[ic] = lanes::lane(l.crupsh[ic], f);
+    }
+    for (int ic = 1; ic < nc; ++ic) {
+      tr.ctup[ic] = lane(l.ctup[ic], f);
+      tr.ctupsh[ic] = lanes::lane(l.ctupsh[ic], f);
+      tr.ctdo[ic + 1] = lane(l.ctdo[ic + 1], f);
+      tr.ctdosh[ic + 1] = lanes::lane(l.ctdosh[ic + 1], f);
+    }
+  }
+}
+}  // namespace
+
+std::vector<FrequencyOutcome> compute_frequencies(std::vector<Workspace>& ws, const double* freqs,
+                                                  int n, const Sampling& s,
+                                                  const BesselTable* table, Lanes lanes) {
+  std::vector<FrequencyOutcome> out(static_cast<std::size_t>(n));
+  if (lanes != Lanes::avx2 || n == 1) {
+    for (int f = 0; f < n; ++f) {
+      out[static_cast<std::size_t>(f)] =
+          compute_frequency(ws[static_cast<std::size_t>(f)], freqs[f], s, table);
+    }
+    return out;
+  }
+  // Lanes beyond n repeat the last frequency's medium and are never live.
+  Workspace* w[4];
+  bool live[4];
+  for (int f = 0; f < 4; ++f) {
+    w[f] = &ws[static_cast<std::size_t>(std::min(f, n - 1))];
+    live[f] = f < n;
+  }
+  for (int f = 0; f < n; ++f) start_frequency(*w[f], freqs[f], s);
+  auto l = std::make_unique<LaneLayers>();
+  for (int ic = 1; ic <= w[0]->model.nc; ++ic) {
+    for (int f = 0; f < 4; ++f) {
+      const LayerMedium& med = w[f]->medium;
+      l->cka2[ic].re[f] = med.cka2[ic].re;
+      l->cka2[ic].im[f] = med.cka2[ic].im;
+      l->ckb2[ic].re[f] = med.ckb2[ic].re;
+      l->ckb2[ic].im[f] = med.ckb2[ic].im;
+    }
+  }
+  // Lanes that never run keep finite values in the phase factors.
+  for (int ic = 1; ic <= w[0]->model.nc; ++ic) {
+    const Cx r = cx(w[0]->model.rho[ic]);
+    l->rho[ic] = lanes::splat(r);
+    l->two_rho[ic] = lanes::splat(cx(2.0) * r);
+    l->enuh[ic] = lanes::splat(Cx{});
+    l->egamh[ic] = lanes::splat(Cx{});
+  }
+
+  // The Bessel factors do not depend on the frequency: formed once per step, read by all.
+  BesselFactors& bessel = w[0]->bessel;
+  int remaining = n;
+  int ik = 0;
+  for (ik = 0; ik <= s.ikmax && remaining > 0; ++ik) {
+    Wavenumber k;
+    k.ak = wavenumber_of_step(ik, s.pil);
+    k.ak2 = k.ak * k.ak;
+    for (int f = 0; f < n; ++f) w[f]->wavenumber = k;
+    if (table != nullptr && ik < table->rows()) {
+      bessel_factors(w[0]->placement, k, table->row(ik), bessel);
+    } else {
+      bessel_factors(w[0]->placement, k, bessel);
+    }
+    l->k = lanes::splat(cx(k.ak2));
+    l->k2 = lanes::splat(cx(k.ak * k.ak) / kI);
+    interfaces_of_step(w[0]->model, *l);
+    phases_of_step(w[0]->model, *l, live);
+    stacks_of_step(w[0]->model.nc, *l);
+    scatter_step(w[0]->model.nc, *l, w, live);
+    // The outcome is looked at only above kIkMin, and for the last step to report it.
+    const ConvergenceTest test{ik > kIkMin || ik == s.ikmax, s.uconv};
+    for (int f = 0; f < n; ++f) {
+      if (!live[f]) continue;
+      Workspace& x = *w[f];
+      source_layer_amplitudes(x.placement, x.vertical, x.stacks, x.source_amplitudes);
+      const bool converged =
+          add_receiver_increments(x.placement, x.receivers, x.wavenumber, x.medium, x.vertical,
+                                  bessel, x.stacks, x.transfers, x.source_amplitudes, test, x.sums);
+      out[static_cast<std::size_t>(f)] = FrequencyOutcome{ik, converged};
+      if (converged && ik > kIkMin) {
+        live[f] = false;
+        --remaining;
+      }
+    }
+  }
+  for (int f = 0; f < n; ++f) {
+    // A frequency that ran to the last index reports ikmax + 1 steps.
+    if (live[f]) out[static_cast<std::size_t>(f)].ik = ik;
+    Workspace& x = *w[f];
+    moment_tensor_spectra(x.placement, x.receivers, x.medium, x.sums, x.spectra);
+  }
+  return out;
+}
+
+}  // namespace lg
