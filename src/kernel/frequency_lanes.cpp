@@ -10,7 +10,6 @@
 #include "kernel/interface_values.h"
 #include "kernel/moment_tensor_spectra.h"
 #include "kernel/receiver_increments.h"
-#include "kernel/source_layer_amplitudes.h"
 
 namespace lg {
 
@@ -72,6 +71,8 @@ struct LaneLayers {
   // two * cx(rho) of every layer in all lanes, and cx(k^2) and cx(k^2) / i of the step.
   PerLayer<C4> rho, two_rho;
   C4 k, k2;
+  // The phase factors over the source depth within its layer (P, S).
+  C4 enu_s, egam_s;
 };
 
 struct LaneTerms {
@@ -217,15 +218,106 @@ LG_LANE_STEP void stacks_of_step(int nc, LaneLayers& l) {
   }
 }
 
-// Writes the vertical wavenumbers, stack responses and layer transfers of the frequencies
-// `live` marks into their workspaces.
-void scatter_step(int nc, const LaneLayers& l, Workspace* const* ws, const bool* live) {
+// The phase factors over the source depth within its layer of the live frequencies, as
+// source_layer_amplitudes forms them: library calls, lane by lane.
+void source_phases_of_step(const Placement& p, LaneLayers& l, const bool* live) {
+  const Cx ai = kI;
+  const Cx zsl = cx(p.zsl);
+  for (int f = 0; f < 4; ++f) {
+    if (!live[f]) continue;
+    const Cx egam = cexp(-((ai * lanes::lane(l.gam[p.ls], f)) * zsl));
+    const Cx enu = cexp(-((ai * lanes::lane(l.nu[p.ls], f)) * zsl));
+    l.egam_s.re[f] = egam.re;
+    l.egam_s.im[f] = egam.im;
+    l.enu_s.re[f] = enu.re;
+    l.enu_s.im[f] = enu.im;
+  }
+}
+
+// (I - r)^-1 for r given as elements (1,1), (1,2), (2,1), (2,2).
+struct Inv2L {
+  C4 t1, t2, t3, t4;
+};
+
+LG_LANE_OP Inv2L inverse_i_minus(C4 r1, C4 r2, C4 r3, C4 r4) {
+  const C4 one = lanes::splat(cx(1.0));
+  const Divisor4 cdet = lanes::divisor((one - r1) * (one - r4) - r2 * r3);
+  return Inv2L{(one - r4) / cdet, r2 / cdet, r3 / cdet, (one - r1) / cdet};
+}
+
+// Applies an inverse to the pair (v1, v2): the amplitudes at cud[at], cud[at + 1].
+struct Pair {
+  C4 a, b;
+};
+
+LG_LANE_OP Pair apply(const Inv2L& t, C4 v1, C4 v2) {
+  return Pair{v1 * t.t1 + v2 * t.t2, v1 * t.t3 + v2 * t.t4};
+}
+
+// source_layer_amplitudes for the frequencies in lanes, each lane by the operations of its
+// frequency; writes the amplitudes of the live ones into their workspaces.
+LG_LANE_STEP void source_amplitudes_of_step(int ls, const LaneLayers& l, Workspace* const* ws,
+                                            const bool* live) {
+  const M2L& rdo = l.crdo[ls];
+  const C4 rdosh = l.crdosh[ls];
+  const M2L& rup = l.crup[ls];
+  const C4 rupsh = l.crupsh[ls];
+  const C4 one = lanes::splat(cx(1.0));
+
+  // Two-way reflections: up and back down (Rud) and down and back up (Rdu).
+  const C4 rud1 = rdo.m11 * rup.m11 + rdo.m21 * rup.m12;
+  const C4 rud2 = rdo.m12 * rup.m11 + rdo.m22 * rup.m12;
+  const C4 rud3 = rdo.m11 * rup.m21 + rdo.m21 * rup.m22;
+  const C4 rud4 = rdo.m12 * rup.m21 + rdo.m22 * rup.m22;
+  const C4 rdu1 = rdo.m11 * rup.m11 + rdo.m12 * rup.m21;
+  const C4 rdu2 = rdo.m11 * rup.m12 + rdo.m12 * rup.m22;
+  const C4 rdu3 = rdo.m21 * rup.m11 + rdo.m22 * rup.m21;
+  const C4 rdu4 = rdo.m21 * rup.m12 + rdo.m22 * rup.m22;
+  const Inv2L tud = inverse_i_minus(rud1, rud2, rud3, rud4);
+  const Inv2L tdu = inverse_i_minus(rdu1, rdu2, rdu3, rdu4);
+  const C4 tsh = one / lanes::divisor(one - rdosh * rupsh);
+
+  const C4 egam = l.egam_s;
+  const C4 enu = l.enu_s;
+  const Divisor4 by_egam = lanes::divisor(egam);
+  const Divisor4 by_enu = lanes::divisor(enu);
+
+  Pair v[8];
+  // Case 1: P jump, equal parts; case 2: P jump, opposite parts.
+  v[0] = apply(tud, rup.m11 / by_enu + enu, rup.m21 / by_enu);
+  v[1] = apply(tdu, one / by_enu + enu * rdo.m11, enu * rdo.m21);
+  v[2] = apply(tud, rup.m11 / by_enu - enu, rup.m21 / by_enu);
+  v[3] = apply(tdu, one / by_enu - enu * rdo.m11, -(enu * rdo.m21));
+  // Case 3: SV jump, equal parts; case 4: SV jump, opposite parts.
+  v[4] = apply(tud, rup.m12 / by_egam, rup.m22 / by_egam + egam);
+  v[5] = apply(tdu, egam * rdo.m12, one / by_egam + egam * rdo.m22);
+  v[6] = apply(tud, rup.m12 / by_egam, rup.m22 / by_egam - egam);
+  v[7] = apply(tdu, -(egam * rdo.m12), one / by_egam - egam * rdo.m22);
+  // SH cases 1 and 2.
+  const C4 sh[4] = {(rupsh / by_egam + egam) * tsh, (one / by_egam + egam * rdosh) * tsh,
+                    (rupsh / by_egam - egam) * tsh, (one / by_egam - egam * rdosh) * tsh};
+  for (int f = 0; f < 4; ++f) {
+    if (!live[f]) continue;
+    Arr<Cx, 20>& cud = ws[f]->source_amplitudes.cud;
+    for (int t = 0; t < 8; ++t) {
+      cud[2 * t + 1] = Cx{v[t].a.re[f], v[t].a.im[f]};
+      cud[2 * t + 2] = Cx{v[t].b.re[f], v[t].b.im[f]};
+    }
+    for (int t = 0; t < 4; ++t) cud[17 + t] = Cx{sh[t].re[f], sh[t].im[f]};
+  }
+}
+
+// Writes what the source and receiver part reads into the workspaces of the frequencies `live`
+// marks: the vertical wavenumbers and stack responses of layers r.top ... r.bottom (those of
+// the source and of every receiver), the transfers from the source layer ls out to them.
+void scatter_step(int ls, const TransferRange& r, const LaneLayers& l, Workspace* const* ws,
+                  const bool* live) {
   for (int f = 0; f < 4; ++f) {
     if (!live[f]) continue;
     LayerWavenumbers& v = ws[f]->vertical;
     StackResponses& st = ws[f]->stacks;
     LayerTransfers& tr = ws[f]->transfers;
-    for (int ic = 1; ic <= nc; ++ic) {
+    for (int ic = r.top; ic <= r.bottom; ++ic) {
       v.cnu[ic] = lanes::lane(l.nu[ic], f);
       v.cgam[ic] = lanes::lane(l.gam[ic], f);
       v.ckig[ic] = lanes::lane(l.kig[ic], f);
@@ -234,14 +326,17 @@ void scatter_step(int nc, const LaneLayers& l, Workspace* const* ws, const bool*
       st.crdosh[ic] = lanes::lane(l.crdosh[ic], f);
       st.crupsh[ic] = lanes::lane(l.crupsh[ic], f);
     }
-    for (int ic = 1; ic < nc; ++ic) {
+    for (int ic = r.top; ic < ls; ++ic) {
       tr.ctup[ic] = lane(l.ctup[ic], f);
       tr.ctupsh[ic] = lanes::lane(l.ctupsh[ic], f);
-      tr.ctdo[ic + 1] = lane(l.ctdo[ic + 1], f);
-      tr.ctdosh[ic + 1] = lanes::lane(l.ctdosh[ic + 1], f);
+    }
+    for (int ic = ls + 1; ic <= r.bottom; ++ic) {
+      tr.ctdo[ic] = lane(l.ctdo[ic], f);
+      tr.ctdosh[ic] = lanes::lane(l.ctdosh[ic], f);
     }
   }
 }
+
 }  // namespace
 
 std::vector<FrequencyOutcome> compute_frequencies(std::vector<Workspace>& ws, const double* freqs,
@@ -280,10 +375,13 @@ std::vector<FrequencyOutcome> compute_frequencies(std::vector<Workspace>& ws, co
     l->two_rho[ic] = lanes::splat(cx(2.0) * r);
     l->enuh[ic] = lanes::splat(Cx{});
     l->egamh[ic] = lanes::splat(Cx{});
+    l->enu_s = lanes::splat(cx(1.0));
+    l->egam_s = lanes::splat(cx(1.0));
   }
 
   // The Bessel factors do not depend on the frequency: formed once per step, read by all.
   BesselFactors& bessel = w[0]->bessel;
+  const TransferRange range = transfer_range(w[0]->placement);
   int remaining = n;
   int ik = 0;
   for (ik = 0; ik <= s.ikmax && remaining > 0; ++ik) {
@@ -301,13 +399,14 @@ std::vector<FrequencyOutcome> compute_frequencies(std::vector<Workspace>& ws, co
     interfaces_of_step(w[0]->model, *l);
     phases_of_step(w[0]->model, *l, live);
     stacks_of_step(w[0]->model.nc, *l);
-    scatter_step(w[0]->model.nc, *l, w, live);
+    scatter_step(w[0]->placement.ls, range, *l, w, live);
+    source_phases_of_step(w[0]->placement, *l, live);
+    source_amplitudes_of_step(w[0]->placement.ls, *l, w, live);
     // The outcome is looked at only above kIkMin, and for the last step to report it.
     const ConvergenceTest test{ik > kIkMin || ik == s.ikmax, s.uconv};
     for (int f = 0; f < n; ++f) {
       if (!live[f]) continue;
       Workspace& x = *w[f];
-      source_layer_amplitudes(x.placement, x.vertical, x.stacks, x.source_amplitudes);
       const bool converged =
           add_receiver_increments(x.placement, x.receivers, x.wavenumber, x.medium, x.vertical,
                                   bessel, x.stacks, x.transfers, x.source_amplitudes, test, x.sums);
