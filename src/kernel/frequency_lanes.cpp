@@ -73,6 +73,16 @@ struct LaneLayers {
   C4 k, k2;
   // The phase factors over the source depth within its layer (P, S).
   C4 enu_s, egam_s;
+  C4 k_twice;  // cx(k^2 + k^2)
+  // The source-layer amplitudes (cud of SourceLayerAmplitudes) and terms.
+  Arr<C4, 20> cud;
+  C4 cs2, cs3, cs4, cs6, cs7, cs8, cs9;
+  // The transfers from the top of the source layer (SourceTransfers).
+  PerLayer<M2L> ftup, ftdo;
+  PerLayer<C4> ftupsh, ftdosh;
+  // The phase factors over a receiver's depth within its layer (P, S), and its depth terms.
+  C4 enu_r, egam_r;
+  C4 cu, cu2, cu3, c9, c10, c11, s5, s6;
 };
 
 struct LaneTerms {
@@ -255,9 +265,8 @@ LG_LANE_OP Pair apply(const Inv2L& t, C4 v1, C4 v2) {
 }
 
 // source_layer_amplitudes for the frequencies in lanes, each lane by the operations of its
-// frequency; writes the amplitudes of the live ones into their workspaces.
-LG_LANE_STEP void source_amplitudes_of_step(int ls, const LaneLayers& l, Workspace* const* ws,
-                                            const bool* live) {
+// frequency.
+LG_LANE_STEP void source_amplitudes_of_step(int ls, LaneLayers& l) {
   const M2L& rdo = l.crdo[ls];
   const C4 rdosh = l.crdosh[ls];
   const M2L& rup = l.crup[ls];
@@ -296,45 +305,135 @@ LG_LANE_STEP void source_amplitudes_of_step(int ls, const LaneLayers& l, Workspa
   // SH cases 1 and 2.
   const C4 sh[4] = {(rupsh / by_egam + egam) * tsh, (one / by_egam + egam * rdosh) * tsh,
                     (rupsh / by_egam - egam) * tsh, (one / by_egam - egam * rdosh) * tsh};
-  for (int f = 0; f < 4; ++f) {
-    if (!live[f]) continue;
-    Arr<Cx, 20>& cud = ws[f]->source_amplitudes.cud;
-    for (int t = 0; t < 8; ++t) {
-      cud[2 * t + 1] = Cx{v[t].a.re[f], v[t].a.im[f]};
-      cud[2 * t + 2] = Cx{v[t].b.re[f], v[t].b.im[f]};
-    }
-    for (int t = 0; t < 4; ++t) cud[17 + t] = Cx{sh[t].re[f], sh[t].im[f]};
+  for (int t = 0; t < 8; ++t) {
+    l.cud[2 * t + 1] = v[t].a;
+    l.cud[2 * t + 2] = v[t].b;
+  }
+  for (int t = 0; t < 4; ++t) l.cud[17 + t] = sh[t];
+}
+
+// source_layer_terms and source_transfers for the frequencies in lanes.
+LG_LANE_STEP void source_terms_of_step(int ls, const TransferRange& r, LaneLayers& l) {
+  const Cx ai = kI;
+  l.cs2 = l.kig[ls];
+  l.cs4 = l.k;
+  const C4 cs5 = ai * l.gam[ls];
+  const Divisor4 by_cs5 = lanes::divisor(cs5);
+  l.cs3 = l.ckb2[ls] / by_cs5;
+  l.cs6 = l.ckb2[ls];
+  l.cs8 = ai * l.nu[ls];
+  l.cs7 = l.cs8 * l.k;
+  l.cs9 = (l.ckb2[ls] - l.k_twice) / by_cs5;
+
+  const C4 one = lanes::splat(cx(1.0));
+  const C4 zero = lanes::splat(Cx{});
+  l.ftup[ls] = M2L{one, zero, zero, one};
+  l.ftupsh[ls] = one;
+  for (int k = ls - 1; k >= r.top; --k) {
+    l.ftup[k] = mul(l.ctup[k], l.ftup[k + 1]);
+    l.ftupsh[k] = l.ctupsh[k] * l.ftupsh[k + 1];
+  }
+  l.ftdo[ls] = M2L{one, zero, zero, one};
+  l.ftdosh[ls] = one;
+  for (int k = ls + 1; k <= r.bottom; ++k) {
+    l.ftdo[k] = mul(l.ctdo[k], l.ftdo[k - 1]);
+    l.ftdosh[k] = l.ctdosh[k] * l.ftdosh[k - 1];
   }
 }
 
-// Writes what the source and receiver part reads into the workspaces of the frequencies `live`
-// marks: the vertical wavenumbers and stack responses of layers r.top ... r.bottom (those of
-// the source and of every receiver), the transfers from the source layer ls out to them.
-void scatter_step(int ls, const TransferRange& r, const LaneLayers& l, Workspace* const* ws,
-                  const bool* live) {
+// The phase factors over the depth of receiver ir within its layer of the live frequencies, as
+// depth_terms forms them: library calls, lane by lane.
+void receiver_phases_of_step(const Placement& p, int ir, LaneLayers& l, const bool* live) {
+  const Cx ai = kI;
+  const int k = p.lr[static_cast<std::size_t>(ir)];
+  const Cx zc = cx(p.zrl[static_cast<std::size_t>(ir)]);
   for (int f = 0; f < 4; ++f) {
     if (!live[f]) continue;
-    LayerWavenumbers& v = ws[f]->vertical;
-    StackResponses& st = ws[f]->stacks;
-    LayerTransfers& tr = ws[f]->transfers;
-    for (int ic = r.top; ic <= r.bottom; ++ic) {
-      v.cnu[ic] = lanes::lane(l.nu[ic], f);
-      v.cgam[ic] = lanes::lane(l.gam[ic], f);
-      v.ckig[ic] = lanes::lane(l.kig[ic], f);
-      st.crdo[ic] = lane(l.crdo[ic], f);
-      st.crup[ic] = lane(l.crup[ic], f);
-      st.crdosh[ic] = lanes::lane(l.crdosh[ic], f);
-      st.crupsh[ic] = lanes::lane(l.crupsh[ic], f);
-    }
-    for (int ic = r.top; ic < ls; ++ic) {
-      tr.ctup[ic] = lane(l.ctup[ic], f);
-      tr.ctupsh[ic] = lanes::lane(l.ctupsh[ic], f);
-    }
-    for (int ic = ls + 1; ic <= r.bottom; ++ic) {
-      tr.ctdo[ic] = lane(l.ctdo[ic], f);
-      tr.ctdosh[ic] = lanes::lane(l.ctdosh[ic], f);
-    }
+    const Cx egam = cexp(-((ai * lanes::lane(l.gam[k], f)) * zc));
+    const Cx enu = cexp(-((ai * lanes::lane(l.nu[k], f)) * zc));
+    l.egam_r.re[f] = egam.re;
+    l.egam_r.im[f] = egam.im;
+    l.enu_r.re[f] = enu.re;
+    l.enu_r.im[f] = enu.im;
   }
+}
+
+// a * (v1, v2) for row j of a.
+LG_LANE_OP C4 row_times(const M2L& a, int j, C4 v1, C4 v2) {
+  return j == 1 ? a.m11 * v1 + a.m12 * v2 : a.m21 * v1 + a.m22 * v2;
+}
+
+// receiver_depth_terms (with depth_terms) of receiver ir for the frequencies in lanes.
+LG_LANE_STEP void depth_terms_of_step(const Placement& p, int ir, LaneLayers& l) {
+  const Arr<C4, 20>& cud = l.cud;
+  const int k = p.lr[static_cast<std::size_t>(ir)];
+  C4 pu[3][5];
+  C4 pd[3][5];
+  C4 push[3];
+  C4 pdsh[3];
+  if (ir <= p.nrup) {
+    // Above the source: the upgoing wave arrives, the stack above reflects it down.
+    for (int t = 1; t <= 4; ++t) {
+      for (int j = 1; j <= 2; ++j)
+        pu[j][t] = row_times(l.ftup[k], j, cud[4 * t - 3], cud[4 * t - 2]);
+      for (int j = 1; j <= 2; ++j) pd[j][t] = row_times(l.crdo[k], j, pu[1][t], pu[2][t]);
+    }
+    push[1] = l.ftupsh[k] * cud[17];
+    pdsh[1] = l.crdosh[k] * push[1];
+    push[2] = l.ftupsh[k] * cud[19];
+    pdsh[2] = l.crdosh[k] * push[2];
+  } else {
+    // At or below the source: the downgoing wave arrives, the stack below reflects it up.
+    for (int t = 1; t <= 4; ++t) {
+      for (int j = 1; j <= 2; ++j) pd[j][t] = row_times(l.ftdo[k], j, cud[4 * t - 1], cud[4 * t]);
+      for (int j = 1; j <= 2; ++j) pu[j][t] = row_times(l.crup[k], j, pd[1][t], pd[2][t]);
+    }
+    pdsh[1] = l.ftdosh[k] * cud[18];
+    push[1] = l.crupsh[k] * pdsh[1];
+    pdsh[2] = l.ftdosh[k] * cud[20];
+    push[2] = l.crupsh[k] * pdsh[2];
+  }
+
+  const Cx ai = kI;
+  const Cx two = cx(2.0);
+  const C4 egam = l.egam_r;
+  const C4 enu = l.enu_r;
+  const Divisor4 by_egam = lanes::divisor(egam);
+  const Divisor4 by_enu = lanes::divisor(enu);
+  const C4 cr1 = ai * l.gam[k];
+  const C4 cr3 = ai * l.nu[k];
+  C4 cz[5];
+  C4 czb[5];
+  for (int t = 1; t <= 4; ++t) {
+    const C4 phiu = pu[1][t] / by_enu;
+    const C4 phid = pd[1][t] * enu;
+    const C4 psiu = pu[2][t] / by_egam;
+    const C4 psid = pd[2][t] * egam;
+    cz[t] = phiu + phid + cr1 * (psiu - psid);
+    czb[t] = cr3 * (phiu - phid) + l.cs4 * (psiu + psid);
+  }
+  l.s5 = pdsh[1] * egam + push[1] / by_egam;
+  l.s6 = pdsh[2] * egam + push[2] / by_egam;
+  l.cu = l.cs2 * cz[1] + cz[4];
+  l.cu2 = l.cs2 * czb[1] + czb[4];
+  l.cu3 = l.cs9 * cz[3] - (two * l.cs4) * cz[2];
+  l.c9 = l.cs9 * czb[3] - (two * l.cs4) * czb[2];
+  l.c10 = l.cs4 * cz[4] + l.cs7 * cz[1];
+  l.c11 = l.cs8 * czb[1] + czb[4];
+}
+
+// Lane f of the source-layer terms the receiver sums read, and of the depth terms.
+SourceLayerTerms source_terms_of(const LaneLayers& l, int f) {
+  SourceLayerTerms s{};
+  s.cs3 = lanes::lane(l.cs3, f);
+  s.cs6 = lanes::lane(l.cs6, f);
+  return s;
+}
+
+DepthTerms depth_terms_of(const LaneLayers& l, int f) {
+  return DepthTerms{lanes::lane(l.cu, f), lanes::lane(l.cu2, f), lanes::lane(l.cu3, f),
+                    lanes::lane(l.c9, f), lanes::lane(l.c10, f), lanes::lane(l.c11, f),
+                    lanes::lane(l.s5, f), lanes::lane(l.s6, f)};
 }
 
 }  // namespace
@@ -377,11 +476,15 @@ std::vector<FrequencyOutcome> compute_frequencies(std::vector<Workspace>& ws, co
     l->egamh[ic] = lanes::splat(Cx{});
     l->enu_s = lanes::splat(cx(1.0));
     l->egam_s = lanes::splat(cx(1.0));
+    l->enu_r = lanes::splat(cx(1.0));
+    l->egam_r = lanes::splat(cx(1.0));
   }
 
   // The Bessel factors do not depend on the frequency: formed once per step, read by all.
   BesselFactors& bessel = w[0]->bessel;
-  const TransferRange range = transfer_range(w[0]->placement);
+  const Placement& p = w[0]->placement;
+  const ReceiverPositions& rec = w[0]->receivers;
+  const TransferRange range = transfer_range(p);
   int remaining = n;
   int ik = 0;
   for (ik = 0; ik <= s.ikmax && remaining > 0; ++ik) {
@@ -396,22 +499,39 @@ std::vector<FrequencyOutcome> compute_frequencies(std::vector<Workspace>& ws, co
     }
     l->k = lanes::splat(cx(k.ak2));
     l->k2 = lanes::splat(cx(k.ak * k.ak) / kI);
+    l->k_twice = lanes::splat(cx(k.ak2 + k.ak2));
     interfaces_of_step(w[0]->model, *l);
     phases_of_step(w[0]->model, *l, live);
     stacks_of_step(w[0]->model.nc, *l);
-    scatter_step(w[0]->placement.ls, range, *l, w, live);
-    source_phases_of_step(w[0]->placement, *l, live);
-    source_amplitudes_of_step(w[0]->placement.ls, *l, w, live);
+    source_phases_of_step(p, *l, live);
+    source_amplitudes_of_step(p.ls, *l);
+    source_terms_of_step(p.ls, range, *l);
+    SourceLayerTerms terms[4];
+    bool converged[4];
+    for (int f = 0; f < n; ++f) {
+      terms[f] = source_terms_of(*l, f);
+      converged[f] = true;
+    }
     // The outcome is looked at only above kIkMin, and for the last step to report it.
-    const ConvergenceTest test{ik > kIkMin || ik == s.ikmax, s.uconv};
+    const bool test = ik > kIkMin || ik == s.ikmax;
+    for (int ir = 1, last = 1; ir <= p.nr; ir = last + 1) {
+      // Receivers at the same depth (adjacent once ordered) share their depth terms.
+      last = ir;
+      while (last < p.nr && rec.zr[last + 1] == rec.zr[ir]) ++last;
+      receiver_phases_of_step(p, ir, *l, live);
+      depth_terms_of_step(p, ir, *l);
+      for (int f = 0; f < n; ++f) {
+        if (!live[f]) continue;
+        // Once one sum has failed the test, the step has not converged and no test is needed.
+        converged[f] = add_receiver_sums(ir, last, bessel, depth_terms_of(*l, f), terms[f], s.uconv,
+                                         test && converged[f], w[f]->sums) &&
+                       converged[f];
+      }
+    }
     for (int f = 0; f < n; ++f) {
       if (!live[f]) continue;
-      Workspace& x = *w[f];
-      const bool converged =
-          add_receiver_increments(x.placement, x.receivers, x.wavenumber, x.medium, x.vertical,
-                                  bessel, x.stacks, x.transfers, x.source_amplitudes, test, x.sums);
-      out[static_cast<std::size_t>(f)] = FrequencyOutcome{ik, converged};
-      if (converged && ik > kIkMin) {
+      out[static_cast<std::size_t>(f)] = FrequencyOutcome{ik, converged[f]};
+      if (converged[f] && ik > kIkMin) {
         live[f] = false;
         --remaining;
       }
