@@ -54,32 +54,33 @@ LG_LANE_OP C4 quotient(C4 a, C4 b) {
   return a / lanes::divisor(b);
 }
 
-inline M2 lane(const M2L& a, int j) {
-  return M2{lanes::lane(a.m11, j), lanes::lane(a.m12, j), lanes::lane(a.m21, j),
-            lanes::lane(a.m22, j)};
-}
+// 1-based per-layer array. Plain arrays, as the AVX2 functions below, tuned differently from
+// the rest, would call rather than inline the accessors of std::array.
+template <class T>
+using LayerArray = T[kMaxLayers + 1];
 
 // Per-layer values of the four frequencies.
 struct LaneLayers {
-  PerLayer<C4> cka2, ckb2;    // of the layer medium
-  PerLayer<C4> nu, gam, kig;  // vertical wavenumbers
-  PerLayer<M2L> rd, ru, td, tu;
-  PerLayer<C4> rdsh, rush, tdsh, tush, enuh, egamh;
-  PerLayer<M2L> crdo, crup, ctdo, ctup;
-  PerLayer<C4> crdosh, crupsh, ctdosh, ctupsh;
+  LayerArray<C4> cka2, ckb2;    // of the layer medium
+  LayerArray<C4> nu, gam, kig;  // vertical wavenumbers
+  LayerArray<M2L> rd, ru, td, tu;
+  LayerArray<C4> rdsh, rush, tdsh, tush, enuh, egamh;
+  LayerArray<M2L> crdo, crup, ctdo, ctup;
+  LayerArray<C4> crdosh, crupsh, ctdosh, ctupsh;
   // Operands the AVX2 functions read from memory, formed outside them: cx(rho) and
   // two * cx(rho) of every layer in all lanes, and cx(k^2) and cx(k^2) / i of the step.
-  PerLayer<C4> rho, two_rho;
+  LayerArray<C4> rho, two_rho;
   C4 k, k2;
+  C4 one, two;  // cx(1.0), cx(2.0)
   // The phase factors over the source depth within its layer (P, S).
   C4 enu_s, egam_s;
   C4 k_twice;  // cx(k^2 + k^2)
   // The source-layer amplitudes (cud of SourceLayerAmplitudes) and terms.
-  Arr<C4, 20> cud;
+  C4 cud[21];
   C4 cs2, cs3, cs4, cs6, cs7, cs8, cs9;
   // The transfers from the top of the source layer (SourceTransfers).
-  PerLayer<M2L> ftup, ftdo;
-  PerLayer<C4> ftupsh, ftdosh;
+  LayerArray<M2L> ftup, ftdo;
+  LayerArray<C4> ftupsh, ftdosh;
   // The phase factors over a receiver's depth within its layer (P, S), and its depth terms.
   C4 enu_r, egam_r;
   C4 cu, cu2, cu3, c9, c10, c11, s5, s6;
@@ -101,7 +102,6 @@ struct LaneTerms {
 LG_LANE_STEP void interfaces_of_step(const LayerModel& m, LaneLayers& l) {
   const int nc = m.nc;
   const Cx ai = kI;
-  const Cx one = cx(1.0);
   const Cx two = cx(2.0);
   const Cx four = cx(4.0);
   const Cx four_i = four * ai;
@@ -132,15 +132,15 @@ LG_LANE_STEP void interfaces_of_step(const LayerModel& m, LaneLayers& l) {
     ru.m21 = four_i * nu * cf1 / cdd;
     ru.m22 = (cf3 - cf2) / cdd;
     ru.m12 = four_i * k * gam * cf1 / cdd;
-    l.rush[1] = lanes::splat(one);
+    l.rush[1] = l.one;
   }
 
-  PerLayer<LaneTerms> lt;
+  LayerArray<LaneTerms> lt;
   for (int ic = 1; ic <= nc; ++ic) {
     // r * (one - two * cb), (two * r) * cb and r / b with r = cx(rho).
     const Divisor4 b = lanes::divisor(l.ckb2[ic]);
     const C4 cb = k / b;
-    lt[ic].cad = l.rho[ic] * (lanes::splat(one) - two * cb);
+    lt[ic].cad = l.rho[ic] * (l.one - l.two * cb);
     lt[ic].cbr = l.two_rho[ic] * cb;
     lt[ic].rhob = l.rho[ic] / b;
   }
@@ -363,15 +363,15 @@ LG_LANE_OP C4 row_times(const M2L& a, int j, C4 v1, C4 v2) {
   return j == 1 ? a.m11 * v1 + a.m12 * v2 : a.m21 * v1 + a.m22 * v2;
 }
 
-// receiver_depth_terms (with depth_terms) of receiver ir for the frequencies in lanes.
-LG_LANE_STEP void depth_terms_of_step(const Placement& p, int ir, LaneLayers& l) {
-  const Arr<C4, 20>& cud = l.cud;
-  const int k = p.lr[static_cast<std::size_t>(ir)];
+// receiver_depth_terms (with depth_terms) for the frequencies in lanes, of a receiver in layer
+// k, above the source or not.
+LG_LANE_STEP void depth_terms_of_step(int k, bool above, LaneLayers& l) {
+  const C4* cud = l.cud;
   C4 pu[3][5];
   C4 pd[3][5];
   C4 push[3];
   C4 pdsh[3];
-  if (ir <= p.nrup) {
+  if (above) {
     // Above the source: the upgoing wave arrives, the stack above reflects it down.
     for (int t = 1; t <= 4; ++t) {
       for (int j = 1; j <= 2; ++j)
@@ -474,6 +474,8 @@ std::vector<FrequencyOutcome> compute_frequencies(std::vector<Workspace>& ws, co
     l->two_rho[ic] = lanes::splat(cx(2.0) * r);
     l->enuh[ic] = lanes::splat(Cx{});
     l->egamh[ic] = lanes::splat(Cx{});
+    l->one = lanes::splat(cx(1.0));
+    l->two = lanes::splat(cx(2.0));
     l->enu_s = lanes::splat(cx(1.0));
     l->egam_s = lanes::splat(cx(1.0));
     l->enu_r = lanes::splat(cx(1.0));
@@ -519,7 +521,7 @@ std::vector<FrequencyOutcome> compute_frequencies(std::vector<Workspace>& ws, co
       last = ir;
       while (last < p.nr && rec.zr[last + 1] == rec.zr[ir]) ++last;
       receiver_phases_of_step(p, ir, *l, live);
-      depth_terms_of_step(p, ir, *l);
+      depth_terms_of_step(p.lr[ir], ir <= p.nrup, *l);
       for (int f = 0; f < n; ++f) {
         if (!live[f]) continue;
         // Once one sum has failed the test, the step has not converged and no test is needed.
