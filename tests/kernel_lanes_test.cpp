@@ -264,9 +264,12 @@ TEST_F(KernelLanes, BesselFactorsAreTheScalarBits) {
 }
 
 TEST_F(KernelLanes, FrequenciesInLanesAreEachFrequencyAlone) {
-  // Receivers above and below the source, one at zero distance, two sharing a depth.
-  auto proto = testing::make_context(
-      testing::crust(), {{0, 0, 0}, {12, 3, 0}, {30, -4, 0}, {7, 7, 5}, {25, 0, 20}}, 8.0);
+  // Receivers above and below the source, one at zero distance, two sharing a depth; in the
+  // crust and in a half-space alone (no interface below the free surface).
+  const std::vector<testing::Receiver> receivers = {
+      {0, 0, 0}, {12, 3, 0}, {30, -4, 0}, {7, 7, 5}, {25, 0, 20}};
+  const std::vector<std::vector<testing::Layer>> models = {testing::crust(),
+                                                           {{0.0, 6.0, 3.5, 2.8, 400, 200}}};
   struct Case {
     std::vector<double> freqs;
     Sampling s;
@@ -281,25 +284,28 @@ TEST_F(KernelLanes, FrequenciesInLanesAreEachFrequencyAlone) {
       {{0.25, 0.5, 0.75, 1.0}, testing::sampling(20, 1, 300, 500, 1e300), false}};
   bool ends_differ = false;
   for (const Case& k : cases) {
-    const BesselTable table(proto->placement, k.s, k.s.ikmax + 1);
-    const BesselTable* t = k.table ? &table : nullptr;
-    std::vector<Workspace> ws(4, *proto);
-    const int n = static_cast<int>(k.freqs.size());
-    const std::vector<FrequencyOutcome> got = compute_frequencies(ws, k.freqs.data(), n, k.s, t);
-    ASSERT_EQ(got.size(), k.freqs.size());
-    for (int f = 0; f < n; ++f) {
-      Workspace alone = *proto;
-      const FrequencyOutcome want = compute_frequency(alone, k.freqs[f], k.s, t);
-      const auto j = static_cast<std::size_t>(f);
-      EXPECT_EQ(got[j].ik, want.ik) << "frequency " << k.freqs[f];
-      EXPECT_EQ(got[j].converged, want.converged) << "frequency " << k.freqs[f];
-      if (got[j].ik != got[0].ik) ends_differ = true;
-      for (int ir = 1; ir <= proto->placement.nr; ++ir) {
-        for (int is = 1; is <= kElements; ++is) {
-          for (int c = 1; c <= kComponents; ++c) {
-            const auto r = static_cast<std::size_t>(ir);
-            ASSERT_TRUE(same(ws[j].spectra.ug[r][is][c], alone.spectra.ug[r][is][c]))
-                << "frequency " << k.freqs[f] << " receiver " << ir << " element " << is;
+    for (const std::vector<testing::Layer>& model : models) {
+      auto proto = testing::make_context(model, receivers, 8.0);
+      const BesselTable table(proto->placement, k.s, k.s.ikmax + 1);
+      const BesselTable* t = k.table ? &table : nullptr;
+      std::vector<Workspace> ws(4, *proto);
+      const int n = static_cast<int>(k.freqs.size());
+      const std::vector<FrequencyOutcome> got = compute_frequencies(ws, k.freqs.data(), n, k.s, t);
+      ASSERT_EQ(got.size(), k.freqs.size());
+      for (int f = 0; f < n; ++f) {
+        Workspace alone = *proto;
+        const FrequencyOutcome want = compute_frequency(alone, k.freqs[f], k.s, t);
+        const auto j = static_cast<std::size_t>(f);
+        EXPECT_EQ(got[j].ik, want.ik) << "frequency " << k.freqs[f];
+        EXPECT_EQ(got[j].converged, want.converged) << "frequency " << k.freqs[f];
+        if (got[j].ik != got[0].ik) ends_differ = true;
+        for (int ir = 1; ir <= proto->placement.nr; ++ir) {
+          for (int is = 1; is <= kElements; ++is) {
+            for (int c = 1; c <= kComponents; ++c) {
+              const auto r = static_cast<std::size_t>(ir);
+              ASSERT_TRUE(same(ws[j].spectra.ug[r][is][c], alone.spectra.ug[r][is][c]))
+                  << "frequency " << k.freqs[f] << " receiver " << ir << " element " << is;
+            }
           }
         }
       }
