@@ -344,16 +344,10 @@ TEST(BankRun, EqualsClassicRunOfEquivalentFiles) {
   EXPECT_NE(printed.find("data sets: 4"), std::string::npos) << printed;
   EXPECT_FALSE(w.exists("bank.h5.journal"));
 
-  struct Enter {
-    fs::path before = fs::current_path();
-    explicit Enter(const fs::path& p) { fs::current_path(p); }
-    ~Enter() { fs::current_path(before); }
-  };
-  {
-    const Enter enter(w.at("classic"));
-    std::ostringstream out, err;
-    ASSERT_EQ(lg::run(RunOptions{}, out, err), 0) << err.str();
-  }
+  const testing::RunOutcome classic =
+      w.inside([](std::ostream& out, std::ostream& err) { return lg::run(RunOptions{}, out, err); },
+               "classic");
+  ASSERT_EQ(classic.status, 0) << classic.err;
   const BankData d = read_bank(w.at("bank.h5").string());
   const std::vector<std::string> codes = {"S01", "S02"};  // names not of 3 characters
   const std::size_t nq = 8, nsub = 6, nrow = 2;

@@ -87,14 +87,15 @@ class WorkDir {
     return s;
   }
 
-  // Calls f(out, err), which returns a status, with this folder as working directory.
+  // Calls f(out, err), which returns a status, with this folder (or its subfolder rel) as
+  // working directory.
   template <class F>
-  RunOutcome inside(F f) const {
+  RunOutcome inside(F f, const std::string& rel = ".") const {
     struct Enter {
       fs::path before = fs::current_path();
       explicit Enter(const fs::path& p) { fs::current_path(p); }
       ~Enter() { fs::current_path(before); }
-    } enter(root_);
+    } enter(at(rel));
     std::ostringstream out, err;
     RunOutcome r;
     r.status = f(out, err);

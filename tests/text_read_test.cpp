@@ -94,19 +94,17 @@ TEST(LineSource, OpensFilesAndReportsMissingOnes) {
 }
 
 TEST(ParseInt, AcceptsSignedDigitsOnly) {
+  struct Case {
+    const char* text;
+    int value;
+  };
   int v = -1;
-  EXPECT_TRUE(parse_int("5", v));
-  EXPECT_EQ(v, 5);
-  EXPECT_TRUE(parse_int("  +2 ", v));
-  EXPECT_EQ(v, 2);
-  EXPECT_TRUE(parse_int("-17", v));
-  EXPECT_EQ(v, -17);
-  EXPECT_TRUE(parse_int("007", v));
-  EXPECT_EQ(v, 7);
-  EXPECT_TRUE(parse_int("-2147483648", v));
-  EXPECT_EQ(v, std::numeric_limits<int>::min());
-  EXPECT_TRUE(parse_int("2147483647", v));
-  EXPECT_EQ(v, std::numeric_limits<int>::max());
+  for (const Case& c : {Case{"5", 5}, Case{"  +2 ", 2}, Case{"-17", -17}, Case{"007", 7},
+                        Case{"-2147483648", std::numeric_limits<int>::min()},
+                        Case{"2147483647", std::numeric_limits<int>::max()}}) {
+    EXPECT_TRUE(parse_int(c.text, v)) << c.text;
+    EXPECT_EQ(v, c.value) << c.text;
+  }
 
   v = 42;
   for (const char* bad : {"", " ", "+", "-", "6.5", "6.", "abc", "1e3", "5 6", "5,", "--1",
@@ -242,18 +240,10 @@ TEST(ListRead, SlashEndsTheReadLeavingTheRestUnchanged) {
 TEST(ListRead, CharacterValuesBareOrQuotedCutOrPadded) {
   LineSource src("m", "AB1\n'XY'\nABCDE\n'A B'\n'O''K'\n\"QZ\"\n'a,/b' , next\nZ\n");
   std::string s;
-  ListRead(src).read(s, 3);
-  EXPECT_EQ(s, "AB1");
-  ListRead(src).read(s, 3);
-  EXPECT_EQ(s, "XY ");
-  ListRead(src).read(s, 3);
-  EXPECT_EQ(s, "ABC");
-  ListRead(src).read(s, 3);
-  EXPECT_EQ(s, "A B");
-  ListRead(src).read(s, 3);
-  EXPECT_EQ(s, "O'K");
-  ListRead(src).read(s, 3);
-  EXPECT_EQ(s, "QZ ");
+  for (const char* value : {"AB1", "XY ", "ABC", "A B", "O'K", "QZ "}) {
+    ListRead(src).read(s, 3);
+    EXPECT_EQ(s, value);
+  }
   std::string t;
   {
     ListRead r(src);
@@ -350,17 +340,16 @@ TEST(FixedField, ColumnsAreOneBasedAndPaddedWithBlanks) {
 }
 
 TEST(ReadFixedInt, BlanksIgnoredAndBlankFieldIsZero) {
+  struct Case {
+    const char* field;
+    int value;
+  };
   int v = -1;
-  EXPECT_TRUE(read_fixed_int("   8", v));
-  EXPECT_EQ(v, 8);
-  EXPECT_TRUE(read_fixed_int(" -12", v));
-  EXPECT_EQ(v, -12);
-  EXPECT_TRUE(read_fixed_int(" 4 5", v));
-  EXPECT_EQ(v, 45);
-  EXPECT_TRUE(read_fixed_int("8   ", v));
-  EXPECT_EQ(v, 8);
-  EXPECT_TRUE(read_fixed_int("    ", v));
-  EXPECT_EQ(v, 0);
+  for (const Case& c :
+       {Case{"   8", 8}, Case{" -12", -12}, Case{" 4 5", 45}, Case{"8   ", 8}, Case{"    ", 0}}) {
+    EXPECT_TRUE(read_fixed_int(c.field, v)) << '"' << c.field << '"';
+    EXPECT_EQ(v, c.value) << '"' << c.field << '"';
+  }
   v = 3;
   EXPECT_TRUE(read_fixed_int("", v));
   EXPECT_EQ(v, 0);
