@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <complex>
+#include <functional>
 #include <thread>
 
 #include "bank/bank_config.h"
@@ -71,80 +72,61 @@ std::string config_error(const std::string& text) {
 }
 
 TEST(BankConfig, ErrorsNameFileLineAndKey) {
-  BankText t;
-  t.stations.push_back("name = \"THIRD\"\ny = 1.0\n");
-  std::string s = t.text();
-  EXPECT_EQ(config_error(s), "bank.toml:" + std::to_string(line_of(s, "[[station]]", 3)) +
-                                 ": station 3: x is missing");
-
-  t = BankText();
-  t.sampling.replace(0, 5, "nfre");  // a misspelt key must not be ignored
-  s = t.text();
-  EXPECT_EQ(config_error(s), "bank.toml:" + std::to_string(line_of(s, "nfre =")) +
-                                 ": sampling: unknown key \"nfre\"");
-
-  t = BankText();
-  t.sampling.replace(0, 10, "nfreq = 8.5\n");
-  s = t.text();
-  EXPECT_EQ(config_error(s), "bank.toml:" + std::to_string(line_of(s, "nfreq")) +
-                                 ": sampling: nfreq must be a whole number");
-
-  t = BankText();
-  t.model = "q_law = \"linear\"\n" + t.model;
-  s = t.text();
-  EXPECT_EQ(config_error(s), "bank.toml:" + std::to_string(line_of(s, "q_law")) +
-                                 ": model: q_law must be \"classic\" or \"constant-q\", not "
-                                 "\"linear\"");
-
-  t = BankText();
-  t.model = "layers = [\n  [2.0, 4.5, 2.6, 2.4, 200, 100],\n  [0.0, 6.0, 0.0, 2.7, 400, 200],\n]\n";
-  s = t.text();
-  EXPECT_EQ(config_error(s), "bank.toml:" + std::to_string(line_of(s, "[0.0, 6.0, 0.0")) +
-                                 ": model: layer 2: vs must be positive (fluid layers are not "
-                                 "supported)");
-
-  t = BankText();
-  t.stations[1] = "name = \"GEO\"\nlat = 40.0\nlon = 140.0\n";
-  s = t.text();
-  EXPECT_EQ(config_error(s), "bank.toml:" + std::to_string(line_of(s, "lat =")) +
-                                 ": station 2: lat/lon need [fault] top_center_geo = [lat, lon, "
-                                 "depth]");
-
-  t = BankText();
-  t.stations[1] = "name = \"NEAR\"\nx = 1.0\ny = 1.0\n";
-  s = t.text();
-  EXPECT_EQ(config_error(s), "bank.toml:" + std::to_string(line_of(s, "\"NEAR\"", 2)) +
-                                 ": station 2: name \"NEAR\" is used twice");
-
-  t = BankText();
-  t.fault += "rake = 90.0\n";
-  s = t.text();
-  EXPECT_EQ(config_error(s),
-            "bank.toml:" + std::to_string(line_of(s, "rake")) + ": fault: unknown key \"rake\"");
-
-  t = BankText();
-  t.bank_keys = "statics = 1\n";
-  s = t.text();
-  EXPECT_EQ(config_error(s), "bank.toml:" + std::to_string(line_of(s, "statics")) +
-                                 ": bank: statics must be true or false");
-
-  t = BankText();  // a station at a subfault on the surface
-  t.bank_keys = "statics = true\n";
-  t.fault =
-      "top_center = [0.0, 0.0, 0.0]\nstrike = 0.0\ndip = 0.0\nlength = 2.0\nwidth = 2.0\n"
-      "n_strike = 1\nn_dip = 1\n";
-  t.stations[1] = "name = \"ON\"\nx = 0.0\ny = 1.0\n";
-  s = t.text();
-  EXPECT_EQ(config_error(s), "bank.toml:" + std::to_string(line_of(s, "[fault]")) +
-                                 ": statics: station ON lies at subfault 1, which is on the "
-                                 "surface: its static displacement is infinite");
-
-  t = BankText();
-  t.sampling += "tl = 3.0\n";  // TOML itself: a key given twice
-  s = t.text();
-  EXPECT_EQ(config_error(s).rfind("bank.toml:" + std::to_string(line_of(s, "tl = 3.0")) + ": ", 0),
-            0u)
-      << config_error(s);
+  struct Case {
+    std::function<void(BankText&)> edit;
+    std::string needle;  // the n-th line holding it is the one named
+    int n;
+    std::string message;  // after "bank.toml:<line>: "; "" where only the place is checked
+  };
+  const Case cases[] = {
+      {[](BankText& t) { t.stations.push_back("name = \"THIRD\"\ny = 1.0\n"); }, "[[station]]", 3,
+       "station 3: x is missing"},
+      // A misspelt key must not be ignored.
+      {[](BankText& t) { t.sampling.replace(0, 5, "nfre"); }, "nfre =", 1,
+       "sampling: unknown key \"nfre\""},
+      {[](BankText& t) { t.sampling.replace(0, 10, "nfreq = 8.5\n"); }, "nfreq", 1,
+       "sampling: nfreq must be a whole number"},
+      {[](BankText& t) { t.model = "q_law = \"linear\"\n" + t.model; }, "q_law", 1,
+       "model: q_law must be \"classic\" or \"constant-q\", not \"linear\""},
+      {[](BankText& t) {
+         t.model =
+             "layers = [\n  [2.0, 4.5, 2.6, 2.4, 200, 100],\n  [0.0, 6.0, 0.0, 2.7, 400, "
+             "200],\n]\n";
+       },
+       "[0.0, 6.0, 0.0", 1, "model: layer 2: vs must be positive (fluid layers are not supported)"},
+      {[](BankText& t) { t.stations[1] = "name = \"GEO\"\nlat = 40.0\nlon = 140.0\n"; }, "lat =", 1,
+       "station 2: lat/lon need [fault] top_center_geo = [lat, lon, depth]"},
+      {[](BankText& t) { t.stations[1] = "name = \"NEAR\"\nx = 1.0\ny = 1.0\n"; }, "\"NEAR\"", 2,
+       "station 2: name \"NEAR\" is used twice"},
+      {[](BankText& t) { t.fault += "rake = 90.0\n"; }, "rake", 1, "fault: unknown key \"rake\""},
+      {[](BankText& t) { t.bank_keys = "statics = 1\n"; }, "statics", 1,
+       "bank: statics must be true or false"},
+      // A station at a subfault on the surface.
+      {[](BankText& t) {
+         t.bank_keys = "statics = true\n";
+         t.fault =
+             "top_center = [0.0, 0.0, 0.0]\nstrike = 0.0\ndip = 0.0\nlength = 2.0\nwidth = 2.0\n"
+             "n_strike = 1\nn_dip = 1\n";
+         t.stations[1] = "name = \"ON\"\nx = 0.0\ny = 1.0\n";
+       },
+       "[fault]", 1,
+       "statics: station ON lies at subfault 1, which is on the surface: its static displacement "
+       "is infinite"},
+      // TOML itself: a key given twice.
+      {[](BankText& t) { t.sampling += "tl = 3.0\n"; }, "tl = 3.0", 1, ""},
+  };
+  for (const Case& k : cases) {
+    BankText t;
+    k.edit(t);
+    const std::string s = t.text();
+    const std::string place = "bank.toml:" + std::to_string(line_of(s, k.needle, k.n)) + ": ";
+    SCOPED_TRACE(place + k.message);
+    if (k.message.empty()) {
+      EXPECT_EQ(config_error(s).rfind(place, 0), 0u) << config_error(s);
+    } else {
+      EXPECT_EQ(config_error(s), place + k.message);
+    }
+  }
 }
 
 TEST(BankConfig, ProgramReportsOneLineAndStatus2) {
@@ -152,14 +134,10 @@ TEST(BankConfig, ProgramReportsOneLineAndStatus2) {
   BankText t;
   t.stations.push_back("name = \"THIRD\"\ny = 1.0\n");
   w.write("bank.toml", t.text());
-  const std::string cmd = "cd '" + w.root().string() + "' && '" + LAYERGREEN_EXE +
-                          "' bank bank.toml 2>err.txt >/dev/null";
-  const int raw = std::system(cmd.c_str());
-  ASSERT_TRUE(WIFEXITED(raw));
-  EXPECT_EQ(WEXITSTATUS(raw), 2);
-  EXPECT_EQ(w.read("err.txt"),
-            "layergreen: bank.toml:" + std::to_string(line_of(t.text(), "[[station]]", 3)) +
-                ": station 3: x is missing\n");
+  const testing::RunOutcome r = w.shell("exec \"$LG\" bank bank.toml >/dev/null");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "layergreen: bank.toml:" + std::to_string(line_of(t.text(), "[[station]]", 3)) +
+                       ": station 3: x is missing\n");
   EXPECT_FALSE(w.exists("bank.h5"));
 }
 
@@ -366,16 +344,10 @@ TEST(BankRun, EqualsClassicRunOfEquivalentFiles) {
   EXPECT_NE(printed.find("data sets: 4"), std::string::npos) << printed;
   EXPECT_FALSE(w.exists("bank.h5.journal"));
 
-  struct Enter {
-    fs::path before = fs::current_path();
-    explicit Enter(const fs::path& p) { fs::current_path(p); }
-    ~Enter() { fs::current_path(before); }
-  };
-  {
-    const Enter enter(w.at("classic"));
-    std::ostringstream out, err;
-    ASSERT_EQ(lg::run(RunOptions{}, out, err), 0) << err.str();
-  }
+  const testing::RunOutcome classic =
+      w.inside([](std::ostream& out, std::ostream& err) { return lg::run(RunOptions{}, out, err); },
+               "classic");
+  ASSERT_EQ(classic.status, 0) << classic.err;
   const BankData d = read_bank(w.at("bank.h5").string());
   const std::vector<std::string> codes = {"S01", "S02"};  // names not of 3 characters
   const std::size_t nq = 8, nsub = 6, nrow = 2;

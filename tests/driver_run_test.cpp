@@ -40,6 +40,14 @@ void write_inputs(const WorkDir& w, const ControlText& ctl,
   }
 }
 
+// Writes the inputs of station AB1 alone: `group` over the small layers, and a subfault file.
+void write_ab1(const WorkDir& w, const ControlText& ctl, const std::string& group,
+               const std::string& header,
+               const std::vector<std::pair<double, std::vector<Receiver>>>& rows) {
+  write_inputs(
+      w, ctl, {{"AB1", {testing::model_text(group, small_layers()), subfault_text(header, rows)}}});
+}
+
 // True for a 13-column exponent field: sign position, "0.", six digits, then E and a signed
 // two-digit exponent, or a signed three-digit exponent without the E.
 bool exponent_field(const std::string& f) {
@@ -148,22 +156,14 @@ TEST_F(TwoStations, EchoOnStandardOutput) {
   const RunOutcome r = w_.run();
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
+  auto name = [](const char* n) { return std::string(" ").append(padded80(n)).append("\n"); };
   const std::string expected =
       " ndatas,nstati,nw1,ns1,ns2\n"
       " 2 2 2 1 2\n"
       " number of stations?\n"
-      " filin=\n"
-      " " +
-      padded80("model/strAB1") +
-      "\n"
-      " fzahyo=\n"
-      " " +
-      padded80("zahyo/AB1.dat") +
-      "\n"
-      " filot(1,1)=\n"
-      " " +
-      padded80("green/AB1/AB1.1") +
-      "\n"
+      " filin=\n" +
+      name("model/strAB1") + " fzahyo=\n" + name("zahyo/AB1.dat") + " filot(1,1)=\n" +
+      name("green/AB1/AB1.1") +
       " nszahy,nwzahy,sazi,dip\n"
       "   2   2   45.0   30.0\n"
       "  6.\n"
@@ -174,18 +174,9 @@ TEST_F(TwoStations, EchoOnStandardOutput) {
       "  11.\n"
       "  14. -6.  1.\n"
       "  20.5  0.  0.5\n"
-      " filin=\n"
-      " " +
-      padded80("model/strCD2") +
-      "\n"
-      " fzahyo=\n"
-      " " +
-      padded80("zahyo/CD2.dat") +
-      "\n"
-      " filot(1,1)=\n"
-      " " +
-      padded80("green/CD2/CD2.1") +
-      "\n"
+      " filin=\n" +
+      name("model/strCD2") + " fzahyo=\n" + name("zahyo/CD2.dat") + " filot(1,1)=\n" +
+      name("green/CD2/CD2.1") +
       " nr.ne.nstati\n"
       " nszahy,nwzahy,sazi,dip\n"
       "   2   2   45.0   30.0\n"
@@ -311,10 +302,7 @@ std::vector<std::string> groups_alone(const Receiver& r, double zs,
   ctl.nstati = 1;
   ctl.ns1 = 1;
   ctl.ns2 = 1;
-  write_inputs(w, ctl,
-               {{"AB1",
-                 {testing::model_text(group, small_layers()),
-                  subfault_text("   1   1   45.0   30.0", {{zs, {r}}})}}});
+  write_ab1(w, ctl, group, "   1   1   45.0   30.0", {{zs, {r}}});
   const RunOutcome out = w.run();
   EXPECT_EQ(out.status, 0) << out.err;
   return groups_of(w.lines("green/AB1/AB1.1"), 2);
@@ -326,11 +314,8 @@ TEST_F(ReceiverPacking, OnlyReceiversReadTakePartInIndexOrderAfterDepthOrdering)
   ctl.ns1 = 2;
   ctl.ns2 = 3;
   const Receiver deep{10, 0, 1.0}, shallow{0, 10, 0.5}, a{-5, 5, 0}, b{3, -4, 2.0};
-  write_inputs(
-      w, ctl,
-      {{"AB1",
-        {testing::model_text(small_group(2), small_layers()),
-         subfault_text("   2   1   45.0   30.0", {{6.0, {deep, shallow}}, {6.0, {a, b}}})}}});
+  write_ab1(w, ctl, small_group(2), "   2   1   45.0   30.0",
+            {{6.0, {deep, shallow}}, {6.0, {a, b}}});
   const RunOutcome r = w.run();
   ASSERT_EQ(r.status, 0) << r.err;
   // NR is still forced to nstati, with the message, once per data set.
@@ -361,11 +346,8 @@ TEST_F(ReceiverPacking, EqualDepthsAfterAShallowerOneFollowTheExchangeSort) {
   ctl.nstati = 3;
   ctl.ns1 = 1;
   ctl.ns2 = 3;
-  write_inputs(
-      w, ctl,
-      {{"AB1",
-        {testing::model_text(small_group(3, 1, 0), small_layers()),
-         subfault_text("   3   1   45.0   30.0", {{6.0, {{1, 0, 2}, {2, 0, 2}, {3, 0, 1}}}})}}});
+  write_ab1(w, ctl, small_group(3, 1, 0), "   3   1   45.0   30.0",
+            {{6.0, {{1, 0, 2}, {2, 0, 2}, {3, 0, 1}}}});
   ASSERT_EQ(w.run().status, 0);
   EXPECT_EQ(w.lines("green/AB1/AB1.1").at(9), "  3.  0.  1.");
   EXPECT_EQ(w.lines("green/AB1/AB1.2").at(9), "  2.  0.  2.");
@@ -430,10 +412,7 @@ TEST(FilotEcho, BlankWhenTheFirstNameIsNotBuilt) {
     ControlText ctl;
     ctl.ns1 = 2;
     ctl.ns2 = 2;
-    write_inputs(w, ctl,
-                 {{"AB1",
-                   {testing::model_text(small_group(2, 1, 0), small_layers()),
-                    subfault_text("   1   1   45.0   30.0", {{6.0, {{1, 2, 0}}}})}}});
+    write_ab1(w, ctl, small_group(2, 1, 0), "   1   1   45.0   30.0", {{6.0, {{1, 2, 0}}}});
     const RunOutcome r = w.run();
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find(blank_line), std::string::npos) << r.out;
@@ -471,10 +450,7 @@ TEST_F(Stations, EightIndicesWithNrFiveAndTheEchoOfTheHeaderColumns) {
   ctl.ns2 = 8;
   std::vector<Receiver> recs;
   for (int k = 0; k < 8; ++k) recs.push_back({static_cast<double>(k + 1), 1.0, 0.0});
-  write_inputs(w, ctl,
-               {{"AB1",
-                 {testing::model_text(small_group(5, 1, 0), small_layers()),
-                  subfault_text("   8   3   45.0   30.0", {{6.0, recs}})}}});
+  write_ab1(w, ctl, small_group(5, 1, 0), "   8   3   45.0   30.0", {{6.0, recs}});
   const RunOutcome r = w.run();
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find(" nr.ne.nstati\n nszahy,nwzahy,sazi,dip\n   8   3   45.0   30.0\n"),
@@ -529,10 +505,7 @@ TEST_F(Iterations, UnconvergedFrequenciesAreReportedOncePerDataSet) {
       " &INPUT NC=2, NFREQ=2, TL=10., AW=1., NR=2, XL=100., IKMAX=2, UCONV=1.E-30, XS=0., "
       "YS=0. /";
   const std::vector<Receiver> recs = {{1, 2, 0}, {3, 4, 0}};
-  write_inputs(w, ctl,
-               {{"AB1",
-                 {testing::model_text(group, small_layers()),
-                  subfault_text("   2   1   45.0   30.0", {{6.0, recs}, {7.0, recs}})}}});
+  write_ab1(w, ctl, group, "   2   1   45.0   30.0", {{6.0, recs}, {7.0, recs}});
   const RunOutcome r = w.run();
   EXPECT_EQ(r.status, 0);
   const std::vector<std::string> err = split_lines(r.err);
@@ -553,10 +526,8 @@ TEST_F(Iterations, FrequenciesByRepeatedAddition) {
 }
 
 TEST_F(Iterations, NoFrequenciesLeaveHeaderAndReceiverBlockOnly) {
-  write_inputs(w, ctl,
-               {{"AB1",
-                 {testing::model_text(small_group(2, 0, 3), small_layers()),
-                  subfault_text("   2   1   45.0   30.0", {{6.0, {{1, 2, 0}, {3, 4, 0}}}})}}});
+  write_ab1(w, ctl, small_group(2, 0, 3), "   2   1   45.0   30.0",
+            {{6.0, {{1, 2, 0}, {3, 4, 0}}}});
   ASSERT_EQ(w.run().status, 0);
   const std::vector<std::string> l = w.lines("green/AB1/AB1.2");
   ASSERT_EQ(l.size(), 10u);
@@ -570,10 +541,7 @@ TEST_F(ResultHeader, LongParameterLineContinuesOnASecondLine) {
   const std::string group =
       " &INPUT NC=2, NFREQ=1, TL=12345.6789, AW=1.23456789, NR=1, XL=100.123456, IKMAX=0,"
       " UCONV=0.000123456789, XS=-1234.56789, YS=9876.54321 /";
-  write_inputs(w, ctl,
-               {{"AB1",
-                 {testing::model_text(group, small_layers()),
-                  subfault_text("   1   1   45.0   30.0", {{12.345678, {{1, 2, 0}}}})}}});
+  write_ab1(w, ctl, group, "   1   1   45.0   30.0", {{12.345678, {{1, 2, 0}}}});
   ASSERT_EQ(w.run().status, 0);
   const std::vector<std::string> l = w.lines("green/AB1/AB1.1");
   ASSERT_EQ(l.size(), 6u + 2 + 2 + 7 + 1);
@@ -660,10 +628,8 @@ class SameFiles : public ::testing::Test {
     ctl.ns1 = 1;
     ctl.ns2 = 3;
     const std::vector<Receiver> recs = {{12, -4, 0}, {0, 3, 1.5}, {-7, 7, 0.5}};
-    write_inputs(w_, ctl,
-                 {{"AB1",
-                   {testing::model_text(small_group(3, nfreq, 5), small_layers()),
-                    subfault_text("   3   1   45.0   30.0", {{6.0, recs}, {1.0, recs}})}}});
+    write_ab1(w_, ctl, small_group(3, nfreq, 5), "   3   1   45.0   30.0",
+              {{6.0, recs}, {1.0, recs}});
   }
   std::map<std::string, std::string> files() const {
     std::map<std::string, std::string> m;
@@ -711,10 +677,8 @@ TEST_F(SameFiles, FirstFrequencyAloneOrWithOthers) {
 
 TEST_F(ResultFilesInPlace, AFileThatCannotBePutInPlaceFailsTheWholeDataSet) {
   // Index 2's name is taken by a folder; index 1 holds the complete file of an earlier run.
-  write_inputs(w, ctl,
-               {{"AB1",
-                 {testing::model_text(small_group(2, 1, 0), small_layers()),
-                  subfault_text("   2   1   45.0   30.0", {{6.0, {{1, 2, 0}, {3, 4, 0}}}})}}});
+  write_ab1(w, ctl, small_group(2, 1, 0), "   2   1   45.0   30.0",
+            {{6.0, {{1, 2, 0}, {3, 4, 0}}}});
   w.write("green/AB1/AB1.2/keep", "x");
   w.write("green/AB1/AB1.1", "complete file of an earlier run\n");
   const RunOutcome r = w.run();

@@ -11,7 +11,6 @@
 #include <sstream>
 #include <thread>
 
-#include "inputs/check_run.h"
 #include "run/thread_count.h"
 #include "test_workdir.h"
 
@@ -209,21 +208,10 @@ TEST(CheckMode, ReportsEveryProblemAndWritesNothing) {
   w.write("zahyo/EF3.dat", rows);
   w.mkdir("green/AB1");
   w.mkdir("green/EF3");
-  lg::RunOptions options;
-  std::ostringstream out, err;
-  struct Enter {
-    std::filesystem::path before = std::filesystem::current_path();
-    explicit Enter(const std::filesystem::path& p) { std::filesystem::current_path(p); }
-    ~Enter() { std::filesystem::current_path(before); }
-  };
-  int status = 0;
-  {
-    Enter enter(w.root());
-    status = check_run(options, out, err);
-  }
-  EXPECT_EQ(status, 2);
-  EXPECT_EQ(out.str(), "layergreen --check: 3 problems, 0 warnings\n");
-  const std::string e = err.str();
+  const testing::RunOutcome r = w.check();
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "layergreen --check: 3 problems, 0 warnings\n");
+  const std::string& e = r.err;
   EXPECT_NE(e.find("model/strAB1:2: layer 1: vs = 0: fluid layers"), std::string::npos) << e;
   EXPECT_NE(e.find("green/CD2/CD2.1: the station folder green/CD2 does not exist"),
             std::string::npos)
@@ -241,37 +229,19 @@ TEST(CheckMode, ReportsEveryProblemAndWritesNothing) {
 TEST(CheckMode, WarnsAboutSamplingAndPassesGoodInput) {
   WorkDir w;
   write_run(w, 64, 2000);
-  {
-    const testing::RunOutcome ok = [&] {
-      lg::RunOptions o;
-      std::ostringstream out, err;
-      std::filesystem::path before = std::filesystem::current_path();
-      std::filesystem::current_path(w.root());
-      testing::RunOutcome r;
-      r.status = check_run(o, out, err);
-      std::filesystem::current_path(before);
-      r.out = out.str();
-      r.err = err.str();
-      return r;
-    }();
-    EXPECT_EQ(ok.status, 0) << ok.err;
-    EXPECT_EQ(ok.out, "layergreen --check: 0 problems, 0 warnings\n");
-  }
+  const testing::RunOutcome ok = w.check();
+  EXPECT_EQ(ok.status, 0) << ok.err;
+  EXPECT_EQ(ok.out, "layergreen --check: 0 problems, 0 warnings\n");
   // A short XL (images of the source inside the record) and an IKMAX that stops short.
   w.write("model/strAB1", model_text(" &INPUT NC=2, NFREQ=64, TL=20., AW=1., NR=2, XL=60., "
                                      "IKMAX=20, UCONV=0., XS=0., YS=0. /",
                                      testing::small_layers()));
-  lg::RunOptions o;
-  std::ostringstream out, err;
-  std::filesystem::path before = std::filesystem::current_path();
-  std::filesystem::current_path(w.root());
-  const int status = check_run(o, out, err);
-  std::filesystem::current_path(before);
-  EXPECT_EQ(status, 1);
-  EXPECT_EQ(out.str(), "layergreen --check: 0 problems, 4 warnings\n");
-  EXPECT_NE(err.str().find("station AB1, data set 2: XL = 60 is too short"), std::string::npos)
-      << err.str();
-  EXPECT_NE(err.str().find("IKMAX = 20 reaches wavenumber"), std::string::npos) << err.str();
+  const testing::RunOutcome r = w.check();
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "layergreen --check: 0 problems, 4 warnings\n");
+  EXPECT_NE(r.err.find("station AB1, data set 2: XL = 60 is too short"), std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("IKMAX = 20 reaches wavenumber"), std::string::npos) << r.err;
 }
 
 TEST(ThreadCount, OptionThenEnvironmentThenHardware) {

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "inputs/check_run.h"
 #include "inputs/control_file.h"
 #include "inputs/file_names.h"
 #include "inputs/model_file.h"
@@ -15,6 +14,7 @@
 #include "test_workdir.h"
 #include "textio/input_error.h"
 #include "textio/line_source.h"
+#include "thrown_input_error.h"
 
 namespace lg {
 namespace {
@@ -23,16 +23,7 @@ using testing::padded80;
 using testing::RunOutcome;
 using testing::WorkDir;
 
-template <class F>
-InputError input_error(F f) {
-  try {
-    f();
-  } catch (const InputError& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no InputError was thrown";
-  return InputError("", -1, "");
-}
+using testing::input_error;
 
 const char* const kControl =
     "2\n"
@@ -49,6 +40,15 @@ const char* const kControl =
     "OSAKA\n";
 
 // Control file ------------------------------------------------------------------------------
+
+// The control file of the given text; `out` gets its echo.
+Control control(const std::string& text, std::ostringstream& out) {
+  LineSource src("quenta4.ctl", text);
+  return read_control(src, out);
+}
+InputError control_error(const std::string& text, std::ostringstream& out) {
+  return input_error([&] { control(text, out); });
+}
 
 TEST(ControlFile, ValuesTemplatesAndStationCodes) {
   LineSource src("quenta4.ctl", kControl);
@@ -74,10 +74,8 @@ TEST(ControlFile, ValuesTemplatesAndStationCodes) {
 
 TEST(ControlFile, TemplatesAreTheFirstEightyCharacters) {
   const std::string long_line = "model/strXXX " + std::string(70, 'c') + "TAIL";
-  const std::string text = "1\n1\n1\n1\n1\n" + long_line + "\nXXX/XXX.n\nXXX.dat\n1\nA\n";
-  LineSource src("quenta4.ctl", text);
   std::ostringstream out;
-  const Control c = read_control(src, out);
+  const Control c = control("1\n1\n1\n1\n1\n" + long_line + "\nXXX/XXX.n\nXXX.dat\n1\nA\n", out);
   EXPECT_EQ(c.filin1, long_line.substr(0, 80));
   EXPECT_EQ(c.filo1, padded80("XXX/XXX.n"));
   EXPECT_EQ(c.stname, (std::vector<std::string>{"A  "}));
@@ -86,11 +84,9 @@ TEST(ControlFile, TemplatesAreTheFirstEightyCharacters) {
 TEST(ControlFile, LimitsOfTheDataModelAreAccepted) {
   std::string codes;
   for (int k = 0; k < 40; ++k) codes.append("S").append(std::to_string(10 + k)).append("\n");
-  const std::string text =
-      "20\n30\n1\n30\n30\nmodel/strXXX\ngreen/XXX/XXX.nnn\nzahyo/XXX.dat\n40\n" + codes;
-  LineSource src("quenta4.ctl", text);
   std::ostringstream out;
-  const Control c = read_control(src, out);
+  const Control c = control(
+      "20\n30\n1\n30\n30\nmodel/strXXX\ngreen/XXX/XXX.nnn\nzahyo/XXX.dat\n40\n" + codes, out);
   EXPECT_EQ(c.ndatas, 20);
   EXPECT_EQ(c.nstati, 30);
   EXPECT_EQ(c.ns1, 30);
@@ -100,10 +96,9 @@ TEST(ControlFile, LimitsOfTheDataModelAreAccepted) {
 }
 
 TEST(ControlFile, NoDataSetsOrStationsIsNotAnError) {
-  LineSource src("quenta4.ctl",
-                 "0\n2\n1\n1\n2\nmodel/strXXX\ngreen/XXX/XXX.nnn\nzahyo/XXX.dat\n0\n");
   std::ostringstream out;
-  const Control c = read_control(src, out);
+  const Control c =
+      control("0\n2\n1\n1\n2\nmodel/strXXX\ngreen/XXX/XXX.nnn\nzahyo/XXX.dat\n0\n", out);
   EXPECT_EQ(c.ndatas, 0);
   EXPECT_EQ(c.nstat, 0);
   EXPECT_TRUE(c.stname.empty());
@@ -123,10 +118,9 @@ TEST(ControlFile, ValuesOutsideTheLimitsNameTheirLineBeforeTheEcho) {
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.counts);
-    LineSource src("quenta4.ctl",
-                   std::string(k.counts) + "model/strXXX\ngreen/XXX/XXX.nnn\nzahyo/XXX.dat\n0\n");
     std::ostringstream out;
-    const InputError e = input_error([&] { read_control(src, out); });
+    const InputError e = control_error(
+        std::string(k.counts) + "model/strXXX\ngreen/XXX/XXX.nnn\nzahyo/XXX.dat\n0\n", out);
     EXPECT_EQ(e.file(), "quenta4.ctl");
     EXPECT_EQ(e.line(), k.line);
     EXPECT_NE(e.detail().find(k.what), std::string::npos) << e.detail();
@@ -137,42 +131,25 @@ TEST(ControlFile, ValuesOutsideTheLimitsNameTheirLineBeforeTheEcho) {
 TEST(ControlFile, MoreThanFortyStations) {
   std::string codes;
   for (int k = 0; k < 41; ++k) codes.append("S").append(std::to_string(10 + k)).append("\n");
-  LineSource src("quenta4.ctl",
-                 "1\n2\n1\n1\n2\nmodel/strXXX\ngreen/XXX/XXX.nnn\nzahyo/XXX.dat\n41\n" + codes);
   std::ostringstream out;
-  const InputError e = input_error([&] { read_control(src, out); });
+  const InputError e = control_error(
+      "1\n2\n1\n1\n2\nmodel/strXXX\ngreen/XXX/XXX.nnn\nzahyo/XXX.dat\n41\n" + codes, out);
   EXPECT_EQ(e.line(), 9);
   EXPECT_EQ(out.str(), " ndatas,nstati,nw1,ns1,ns2\n 1 2 1 1 2\n number of stations?\n");
 }
 
 TEST(ControlFile, UnreadableValuesAndEarlyEnd) {
-  {
-    LineSource src("quenta4.ctl", "1\n2\nthree\n");
-    const InputError e = input_error([&] {
-      std::ostringstream out;
-      read_control(src, out);
-    });
-    EXPECT_EQ(e.line(), 3);
-    EXPECT_NE(e.detail().find("three"), std::string::npos) << e.detail();
-  }
-  {
-    // Two stations declared, one given.
-    LineSource src("quenta4.ctl",
-                   "1\n2\n1\n1\n2\nmodel/strXXX\ngreen/XXX/XXX.nnn\nzahyo/XXX.dat\n2\nAB1\n");
-    const InputError e = input_error([&] {
-      std::ostringstream out;
-      read_control(src, out);
-    });
-    EXPECT_NE(e.detail().find("end of file"), std::string::npos) << e.detail();
-  }
-  {
-    // The file ends before the result template.
-    LineSource src("quenta4.ctl", "1\n2\n1\n1\n2\nmodel/strXXX\n");
-    const InputError e = input_error([&] {
-      std::ostringstream out;
-      read_control(src, out);
-    });
-    EXPECT_NE(e.detail().find("end of file"), std::string::npos) << e.detail();
+  std::ostringstream out;
+  const InputError e = control_error("1\n2\nthree\n", out);
+  EXPECT_EQ(e.line(), 3);
+  EXPECT_NE(e.detail().find("three"), std::string::npos) << e.detail();
+  // Two stations declared, one given; a file that ends before the result template.
+  for (const char* text :
+       {"1\n2\n1\n1\n2\nmodel/strXXX\ngreen/XXX/XXX.nnn\nzahyo/XXX.dat\n2\nAB1\n",
+        "1\n2\n1\n1\n2\nmodel/strXXX\n"}) {
+    SCOPED_TRACE(text);
+    const InputError end = control_error(text, out);
+    EXPECT_NE(end.detail().find("end of file"), std::string::npos) << end.detail();
   }
 }
 
@@ -253,9 +230,9 @@ TEST(FileNames, TooShortTemplatesNameTheirControlLine) {
 }
 
 TEST(FileNames, TemplateCheckStopsTheControlFileBeforeThePrompt) {
-  LineSource src("quenta4.ctl", "1\n2\n1\n1\n2\nmodel/strXXX\ngreen/XXX/XXX.nnn\nXX.dat\n1\nAB1\n");
   std::ostringstream out;
-  const InputError e = input_error([&] { read_control(src, out); });
+  const InputError e =
+      control_error("1\n2\n1\n1\n2\nmodel/strXXX\ngreen/XXX/XXX.nnn\nXX.dat\n1\nAB1\n", out);
   EXPECT_EQ(e.line(), 8);
   EXPECT_EQ(out.str(), " ndatas,nstati,nw1,ns1,ns2\n 1 2 1 1 2\n");
 }
@@ -271,13 +248,37 @@ const char* const kModel =
     "  16.0   6.50\n"
     "         3.75   2.85   500.   250.\n";
 
-TEST(ModelFile, GroupAndLayers) {
-  LineSource src("model/strAB1", kModel);
+// A model file read into p and layers, which keep what earlier reads set; `out` gets the
+// messages.
+struct ModelRead {
   ModelParams p;
   LayerModel layers;
   std::ostringstream out;
-  read_model(src, 5, p, layers, out);
-  EXPECT_EQ(out.str(), "");
+  // Reads `text` for `nstati` grid points; whether the whole text was read.
+  bool read(const std::string& text, int nstati, const char* name = "model/strAB1") {
+    LineSource src(name, text);
+    read_model(src, nstati, p, layers, out);
+    return src.at_end();
+  }
+};
+
+// Reading `text` for two grid points fails on `line` with `what` in the message, after `echo`.
+void expect_model_error(const std::string& text, int line, const char* what,
+                        const std::string& echo) {
+  ModelRead m;
+  const InputError e = input_error([&] { m.read(text, 2); });
+  EXPECT_EQ(e.file(), "model/strAB1");
+  EXPECT_EQ(e.line(), line);
+  EXPECT_NE(e.detail().find(what), std::string::npos) << e.detail();
+  EXPECT_EQ(m.out.str(), echo);
+}
+
+TEST(ModelFile, GroupAndLayers) {
+  ModelRead m;
+  EXPECT_TRUE(m.read(kModel, 5));
+  const ModelParams& p = m.p;
+  const LayerModel& layers = m.layers;
+  EXPECT_EQ(m.out.str(), "");
   EXPECT_EQ(p.NC, 3);
   EXPECT_EQ(p.NFREQ, 2);
   EXPECT_EQ(p.TL, 25.6);
@@ -298,43 +299,32 @@ TEST(ModelFile, GroupAndLayers) {
   EXPECT_EQ(layers.qp[3], 500.0);
   EXPECT_EQ(layers.qs[2], 150.0);
   EXPECT_EQ(layers.hc[4], 0.0);
-  EXPECT_TRUE(src.at_end());
 }
 
 TEST(ModelFile, NrDifferentFromNstatiIsForcedWithAMessage) {
-  LineSource src("model/strAB1", kModel);
-  ModelParams p;
-  LayerModel layers;
-  std::ostringstream out;
-  read_model(src, 8, p, layers, out);
-  EXPECT_EQ(out.str(), " nr.ne.nstati\n");
-  EXPECT_EQ(p.NR, 8);
+  ModelRead m;
+  m.read(kModel, 8);
+  EXPECT_EQ(m.out.str(), " nr.ne.nstati\n");
+  EXPECT_EQ(m.p.NR, 8);
 }
 
 TEST(ModelFile, OmittedMembersKeepTheirValues) {
-  ModelParams p;
-  LayerModel layers;
-  std::ostringstream out;
-  {
-    // UCONV omitted on the first read: zero.
-    LineSource src("m",
-                   " &INPUT NC=1, NFREQ=2, TL=10., AW=1., NR=1, XL=100., IKMAX=3, XS=0., YS=0. /\n"
-                   " 2. 6. 3.5 2.7 400. 200.\n");
-    read_model(src, 1, p, layers, out);
-    EXPECT_EQ(p.UCONV, 0.0);
-    EXPECT_EQ(p.AW, 1.0);
-  }
-  {
-    // A second file that gives only NC keeps AW, TL and the rest as last read.
-    LineSource src("m", " &INPUT NC=1 /\n 2. 6. 3.5 2.7 400. 200.\n");
-    read_model(src, 1, p, layers, out);
-    EXPECT_EQ(p.AW, 1.0);
-    EXPECT_EQ(p.TL, 10.0);
-    EXPECT_EQ(p.XL, 100.0);
-    EXPECT_EQ(p.NFREQ, 2);
-    EXPECT_EQ(p.IKMAX, 3);
-  }
-  EXPECT_EQ(out.str(), "");
+  ModelRead m;
+  // UCONV omitted on the first read: zero.
+  m.read(
+      " &INPUT NC=1, NFREQ=2, TL=10., AW=1., NR=1, XL=100., IKMAX=3, XS=0., YS=0. /\n"
+      " 2. 6. 3.5 2.7 400. 200.\n",
+      1, "m");
+  EXPECT_EQ(m.p.UCONV, 0.0);
+  EXPECT_EQ(m.p.AW, 1.0);
+  // A second file that gives only NC keeps AW, TL and the rest as last read.
+  m.read(" &INPUT NC=1 /\n 2. 6. 3.5 2.7 400. 200.\n", 1, "m");
+  EXPECT_EQ(m.p.AW, 1.0);
+  EXPECT_EQ(m.p.TL, 10.0);
+  EXPECT_EQ(m.p.XL, 100.0);
+  EXPECT_EQ(m.p.NFREQ, 2);
+  EXPECT_EQ(m.p.IKMAX, 3);
+  EXPECT_EQ(m.out.str(), "");
 }
 
 TEST(ModelFile, GroupValuesThatCannotBeUsedNameTheirLine) {
@@ -352,35 +342,23 @@ TEST(ModelFile, GroupValuesThatCannotBeUsedNameTheirLine) {
     SCOPED_TRACE(k.member);
     // The member sits on the second line of the group, after the defaults, and overrides them;
     // NR differs from nstati so that a check after the message would show in the output.
-    const std::string text =
+    expect_model_error(
         " &INPUT NC=1, NFREQ=2, TL=10., AW=1., NR=3, XL=100., IKMAX=3,\n"
         "  UCONV=0., XS=0., YS=0., " +
-        std::string(k.member) +
-        " /\n"
-        " 2. 6. 3.5 2.7 400. 200.\n";
-    LineSource src("model/strAB1", text);
-    ModelParams p;
-    LayerModel layers;
-    std::ostringstream out;
-    const InputError e = input_error([&] { read_model(src, 2, p, layers, out); });
-    EXPECT_EQ(e.file(), "model/strAB1");
-    EXPECT_EQ(e.line(), 2);
-    EXPECT_NE(e.detail().find(k.what), std::string::npos) << e.detail();
-    EXPECT_EQ(out.str(), "");
+            std::string(k.member) + " /\n 2. 6. 3.5 2.7 400. 200.\n",
+        2, k.what, "");
   }
 }
 
 TEST(ModelFile, SmallPositiveAwAloneIsAccepted) {
   // A small damping factor and zero source coordinates are usable.
-  LineSource src("m",
-                 " &INPUT NC=1, NFREQ=0, TL=10., AW=1e-3, NR=1, XL=100., IKMAX=0, UCONV=0., "
-                 "XS=0., YS=0. /\n 0. 6. 3.5 2.7 400. 200.\n");
-  ModelParams p;
-  LayerModel layers;
-  std::ostringstream out;
-  read_model(src, 1, p, layers, out);
-  EXPECT_EQ(p.AW, 1e-3);
-  EXPECT_EQ(p.NFREQ, 0);
+  ModelRead m;
+  m.read(
+      " &INPUT NC=1, NFREQ=0, TL=10., AW=1e-3, NR=1, XL=100., IKMAX=0, UCONV=0., "
+      "XS=0., YS=0. /\n 0. 6. 3.5 2.7 400. 200.\n",
+      1, "m");
+  EXPECT_EQ(m.p.AW, 1e-3);
+  EXPECT_EQ(m.p.NFREQ, 0);
 }
 
 TEST(ModelFile, LayersWithoutPositiveFiniteValuesNameTheirLine) {
@@ -397,31 +375,23 @@ TEST(ModelFile, LayersWithoutPositiveFiniteValuesNameTheirLine) {
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.layer2);
-    const std::string text =
+    // The group was fine: its message came before the layers.
+    expect_model_error(
         " &INPUT NC=3, NFREQ=2, TL=10., AW=1., NR=3, XL=100., IKMAX=3, UCONV=0., XS=0., YS=0. /\n"
         " 2. 6. 3.5 2.7 400. 200.\n" +
-        std::string(k.layer2) + "\n 0. 6. 3.5 2.7 400. 200.\n";
-    LineSource src("model/strAB1", text);
-    ModelParams p;
-    LayerModel layers;
-    std::ostringstream out;
-    const InputError e = input_error([&] { read_model(src, 2, p, layers, out); });
-    EXPECT_EQ(e.file(), "model/strAB1");
-    EXPECT_EQ(e.line(), 3);
-    EXPECT_NE(e.detail().find(k.what), std::string::npos) << e.detail();
-    // The group was fine: its message came before the layers.
-    EXPECT_EQ(out.str(), " nr.ne.nstati\n");
+            std::string(k.layer2) + "\n 0. 6. 3.5 2.7 400. 200.\n",
+        3, k.what, " nr.ne.nstati\n");
   }
 }
 
 TEST(ModelFile, MissingLayerLines) {
-  LineSource src("model/strAB1",
-                 " &INPUT NC=3, NFREQ=2, TL=10., AW=1., NR=1, XL=100., IKMAX=3, UCONV=0., XS=0., "
-                 "YS=0. /\n 2. 6. 3.5 2.7 400. 200.\n");
-  ModelParams p;
-  LayerModel layers;
-  std::ostringstream out;
-  const InputError e = input_error([&] { read_model(src, 1, p, layers, out); });
+  ModelRead m;
+  const InputError e = input_error([&] {
+    m.read(
+        " &INPUT NC=3, NFREQ=2, TL=10., AW=1., NR=1, XL=100., IKMAX=3, UCONV=0., XS=0., "
+        "YS=0. /\n 2. 6. 3.5 2.7 400. 200.\n",
+        1);
+  });
   EXPECT_NE(e.detail().find("end of file"), std::string::npos) << e.detail();
 }
 
@@ -499,14 +469,10 @@ TEST(SubfaultFile, RealsWithoutADecimalPointAreNoted) {
   const testing::RunOutcome program = w.run_program();
   EXPECT_EQ(program.err, "");  // no terminal, no --progress
 
-  const std::filesystem::path before = std::filesystem::current_path();
-  std::filesystem::current_path(w.root());
-  std::ostringstream out, err;
-  const int status = check_run(RunOptions{}, out, err);
-  std::filesystem::current_path(before);
-  EXPECT_EQ(status, 1);
-  EXPECT_EQ(out.str(), "layergreen --check: 0 problems, 1 warning\n");
-  EXPECT_EQ(err.str(), note);
+  const testing::RunOutcome checked = w.check();
+  EXPECT_EQ(checked.status, 1);
+  EXPECT_EQ(checked.out, "layergreen --check: 0 problems, 1 warning\n");
+  EXPECT_EQ(checked.err, note);
 }
 
 TEST(SubfaultFile, BadHeaderFieldsNameLineOne) {

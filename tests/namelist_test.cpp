@@ -6,20 +6,12 @@
 #include "textio/input_error.h"
 #include "textio/line_source.h"
 #include "textio/namelist.h"
+#include "thrown_input_error.h"
 
 namespace lg {
 namespace {
 
-template <class F>
-InputError input_error(F f) {
-  try {
-    f();
-  } catch (const InputError& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no InputError was thrown";
-  return InputError("", -1, "");
-}
+using testing::input_error;
 
 // The members of the model file's group, bound to a Namelist.
 struct Input {
@@ -156,38 +148,31 @@ TEST(Namelist, UnknownMemberNamesTheLine) {
   EXPECT_EQ(e.detail(), "unknown member \"FOO\" in namelist group INPUT");
 }
 
-TEST(Namelist, ValueOfTheWrongType) {
+TEST(Namelist, WrongTypesAndMalformedAssignmentsNameTheirLine) {
   struct Case {
     const char* text;
-    const char* detail;
+    int line;
+    const char* detail;  // before " in namelist group INPUT"
   };
-  for (const Case& c : {Case{"&INPUT NC=6.5 /", "cannot read \"6.5\" as an integer for member NC"},
-                        Case{"&INPUT NC=abc /", "cannot read \"abc\" as an integer for member NC"},
-                        Case{"&INPUT TL=x /", "cannot read \"x\" as a real for member TL"},
-                        Case{"&INPUT tl=1.5e /", "cannot read \"1.5e\" as a real for member TL"}}) {
-    LineSource src("model", std::string("\n") + c.text + "\n");
+  for (const Case& c : {
+           // A value of the wrong type.
+           Case{"\n&INPUT NC=6.5 /\n", 2, "cannot read \"6.5\" as an integer for member NC"},
+           Case{"\n&INPUT NC=abc /\n", 2, "cannot read \"abc\" as an integer for member NC"},
+           Case{"\n&INPUT TL=x /\n", 2, "cannot read \"x\" as a real for member TL"},
+           Case{"\n&INPUT tl=1.5e /\n", 2, "cannot read \"1.5e\" as a real for member TL"},
+           // Malformed assignments.
+           Case{"&INPUT NC 6 /\n", 1, "missing '=' after \"NC\""},
+           Case{"&INPUT NC=6 NR /\n", 1, "missing '=' after \"NR\""},
+           Case{"&INPUT NC=6 7 /\n", 1, "unexpected \"7\""},
+           Case{"&INPUT =6 /\n", 1, "unexpected \"=\""},
+           Case{"&INPUT NC=6 &FIN\n", 1, "unexpected \"&FIN\""},
+       }) {
+    SCOPED_TRACE(c.text);
+    LineSource src("model", c.text);
     Input in;
     const InputError e = input_error([&] { in.nml.read(src); });
-    EXPECT_EQ(e.line(), 2) << c.text;
-    EXPECT_EQ(e.detail(), std::string(c.detail) + " in namelist group INPUT") << c.text;
-  }
-}
-
-TEST(Namelist, MalformedAssignments) {
-  struct Case {
-    const char* text;
-    const char* detail;
-  };
-  for (const Case& c :
-       {Case{"&INPUT NC 6 /", "missing '=' after \"NC\""},
-        Case{"&INPUT NC=6 NR /", "missing '=' after \"NR\""},
-        Case{"&INPUT NC=6 7 /", "unexpected \"7\""}, Case{"&INPUT =6 /", "unexpected \"=\""},
-        Case{"&INPUT NC=6 &FIN", "unexpected \"&FIN\""}}) {
-    LineSource src("model", std::string(c.text) + "\n");
-    Input in;
-    const InputError e = input_error([&] { in.nml.read(src); });
-    EXPECT_EQ(e.line(), 1) << c.text;
-    EXPECT_EQ(e.detail(), std::string(c.detail) + " in namelist group INPUT") << c.text;
+    EXPECT_EQ(e.line(), c.line);
+    EXPECT_EQ(e.detail(), std::string(c.detail) + " in namelist group INPUT");
   }
 }
 

@@ -11,7 +11,6 @@
 #include <iterator>
 #include <sstream>
 
-#include "inputs/check_run.h"
 #include "output/result_files.h"
 #include "test_workdir.h"
 
@@ -42,17 +41,6 @@ class HostileInput : public ::testing::Test {
       w.mkdir(std::string("green/") + code);
     }
   }
-  RunOutcome check() const {
-    const std::filesystem::path before = std::filesystem::current_path();
-    std::filesystem::current_path(w.root());
-    std::ostringstream out, err;
-    RunOutcome r;
-    r.status = check_run(RunOptions{}, out, err);
-    std::filesystem::current_path(before);
-    r.out = out.str();
-    r.err = err.str();
-    return r;
-  }
   // One line on standard error holding `what` (besides the sampling warnings --check gives the
   // small test model), and status 2.
   static void expect_one_line(const RunOutcome& r, const std::string& what) {
@@ -77,7 +65,7 @@ TEST_F(HostileInput, InputsThatAreNotFilesGetTheUsualMessage) {
   expect_one_line(r, "layergreen: zahyo/CD2.dat: cannot open: it is a folder, not a file");
   EXPECT_EQ(w.entries("green/AB1"), (std::set<std::string>{"AB1.1", "AB1.2"}));
   EXPECT_TRUE(w.entries("green/CD2").empty());
-  expect_one_line(check(), "zahyo/CD2.dat: cannot open: it is a folder");
+  expect_one_line(w.check(), "zahyo/CD2.dat: cannot open: it is a folder");
 
   // A FIFO as model file does not block the run.
   std::filesystem::remove(w.at("model/strAB1"));
@@ -88,7 +76,7 @@ TEST_F(HostileInput, InputsThatAreNotFilesGetTheUsualMessage) {
   std::filesystem::remove(w.at("quenta4.ctl"));
   w.mkdir("quenta4.ctl");
   expect_one_line(w.run_program(), "layergreen: quenta4.ctl: cannot open: it is a folder");
-  expect_one_line(check(), "quenta4.ctl: cannot open: it is a folder");
+  expect_one_line(w.check(), "quenta4.ctl: cannot open: it is a folder");
 }
 
 TEST_F(HostileInput, ControlCharactersInNamesAreBadInputShownEscaped) {
@@ -109,7 +97,7 @@ TEST_F(HostileInput, ControlCharactersInNamesAreBadInputShownEscaped) {
     const RunOutcome r = w.run();
     expect_one_line(r, k.what);
     for (const char c : r.err) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20);
-    expect_one_line(check(), k.what);
+    expect_one_line(w.check(), k.what);
   }
   EXPECT_TRUE(w.entries("green/AB1").empty());
 }
@@ -133,7 +121,6 @@ TEST_F(HostileInput, UnclearControlValuesGetAClearAnswer) {
   w.write("quenta4.ctl", ctl.text());
   expect_one_line(w.run(), "quenta4.ctl:1: ndatas (number of data sets) = -1 is out of range");
   ctl.ndatas = 1;
-  w.write("quenta4.ctl", ctl.text() + "");
   std::string text = ctl.text();
   text.replace(text.find("\n2\nAB1"), 3, "\n-2\n");
   w.write("quenta4.ctl", text);
@@ -168,7 +155,7 @@ TEST_F(HostileInput, ImpossibleGeometryNamesFileAndLine) {
     if (k.what.find("layer 3") != std::string::npos) text.replace(text.find("NC=2"), 4, "NC=3");
     w.write(k.file, text);
     expect_one_line(w.run(), k.what);
-    expect_one_line(check(), k.what);
+    expect_one_line(w.check(), k.what);
   }
   // A zero-thickness layer and equal layer tops stay valid.
   write_all();
@@ -197,7 +184,7 @@ TEST_F(HostileInput, ValuesThatWorkButLookWrongAreWarnedAbout) {
             "its 10 columns of the result header, which shows it as asterisks");
   EXPECT_NE(lines[3].find("model/strAB1:3: layer 2: hc = 10000000"), std::string::npos);
   // --check gives the same four warnings (besides those of the sampling rules).
-  const RunOutcome c = check();
+  const RunOutcome c = w.check();
   EXPECT_EQ(c.status, 1);
   EXPECT_EQ(c.out.rfind("layergreen --check: 0 problems, ", 0), 0u) << c.out;
   int about_values = 0;
@@ -277,25 +264,6 @@ TEST_F(CommitProtocol, CommitLeavesOnlyTheResultNames) {
 
 class ProgramFaults : public HostileInput {
  protected:
-  // Runs a shell script in the folder; $LG is the program. Standard error is captured.
-  RunOutcome shell(const std::string& script) const {
-    const std::string out_file = w.root().string() + ".out", err_file = w.root().string() + ".err";
-    const std::string cmd = "cd '" + w.root().string() + "' && LG='" + LAYERGREEN_EXE +
-                            "' /bin/sh -c '" + script + "' >'" + out_file + "' 2>'" + err_file +
-                            "'";
-    const int raw = std::system(cmd.c_str());
-    RunOutcome r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    auto slurp = [](const std::string& p) {
-      std::ifstream f(p, std::ios::binary);
-      return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    };
-    r.out = slurp(out_file);
-    r.err = slurp(err_file);
-    std::filesystem::remove(out_file);
-    std::filesystem::remove(err_file);
-    return r;
-  }
   void model(int nfreq, int ikmax) const {
     w.write("model/strAB1", model_text(small_group(2, nfreq, ikmax), small_layers()));
   }
@@ -310,7 +278,7 @@ class ProgramFaults : public HostileInput {
 TEST_F(ProgramFaults, SecondRunInAFolderInUseRefusesAtOnce) {
   model(4000, 2000);
   // The first run holds the folder; the second names it; once it is killed, runs go on.
-  const RunOutcome r = shell(
+  const RunOutcome r = w.shell(
       "\"$LG\" --threads 1 >/dev/null 2>&1 & first=$!; "
       "while [ ! -e .layergreen.lock ]; do sleep 0.01; done; sleep 0.2; "
       "echo $first; \"$LG\" --threads 1 >/dev/null; status=$?; kill -9 $first; wait $first "
@@ -328,17 +296,17 @@ TEST_F(ProgramFaults, SecondRunInAFolderInUseRefusesAtOnce) {
 TEST_F(ProgramFaults, LostStandardOutputIsAnError) {
   for (const char* script : {"exec \"$LG\" >/dev/full", "exec \"$LG\" --check >/dev/full"}) {
     SCOPED_TRACE(script);
-    expect_one_line(shell(script),
+    expect_one_line(w.shell(script),
                     "layergreen: cannot write to standard output: No space left on device");
   }
-  expect_one_line(shell("exec \"$LG\" >&-"),
+  expect_one_line(w.shell("exec \"$LG\" >&-"),
                   "layergreen: cannot write to standard output: Bad file descriptor");
   // The result files were completed all the same.
   EXPECT_EQ(w.lines("green/CD2/CD2.2").size(), 24u);
 }
 
 TEST_F(ProgramFaults, FileSizeLimitIsAWriteError) {
-  expect_one_line(shell("ulimit -f 1; exec \"$LG\" --threads 1 >/dev/null"),
+  expect_one_line(w.shell("ulimit -f 1; exec \"$LG\" --threads 1 >/dev/null"),
                   "layergreen: cannot write result file green/AB1/AB1.1: File too large");
   EXPECT_TRUE(no_temporaries());
 }
@@ -360,13 +328,13 @@ TEST_F(ProgramFaults, MemoryLimitsEndTheRunWithAMessageAndNoGrowthWithNfreq) {
   if (kAddressSanitizer) GTEST_SKIP() << "address-space limits do not work with AddressSanitizer";
   // A table of Bessel values that does not fit.
   model(2, 2000000);
-  expect_one_line(shell("ulimit -v 50000; exec \"$LG\" --threads 1 >/dev/null"),
+  expect_one_line(w.shell("ulimit -v 50000; exec \"$LG\" --threads 1 >/dev/null"),
                   "layergreen: out of memory; the data set in progress was not written");
   EXPECT_TRUE(no_temporaries());
   // A billion frequencies in 400 MB: memory does not grow with NFREQ, the run goes on until
   // it is stopped.
   model(1000000000, 3);
-  const RunOutcome r = shell(
+  const RunOutcome r = w.shell(
       "ulimit -v 400000; \"$LG\" --threads 2 >/dev/null & p=$!; sleep 1; kill -TERM $p; "
       "wait $p 2>/dev/null");
   EXPECT_EQ(r.status, 143) << r.err;
@@ -382,7 +350,7 @@ TEST_F(ProgramFaults, SeismogramsFromHeadersWithAsterisksAndHugeValues) {
   ASSERT_EQ(w.run().status, 0);
   ASSERT_NE(w.read("green/AB1/AB1.1").find("**********"), std::string::npos);
   const std::string seis = std::string("exec '") + LAYERGREEN_SEIS_EXE + "' -o seis ";
-  RunOutcome r = shell(seis + "green/AB1/AB1.1");
+  RunOutcome r = w.shell(seis + "green/AB1/AB1.1");
   EXPECT_EQ(r.status, 0) << r.err;
   // A value that overflows single precision by itself is named with its line.
   std::vector<std::string> lines = w.lines("green/AB1/AB1.1");
@@ -390,14 +358,14 @@ TEST_F(ProgramFaults, SeismogramsFromHeadersWithAsterisksAndHugeValues) {
   std::string text;
   for (const std::string& l : lines) text += l + "\n";
   w.write("green/AB1/AB1.1", text);
-  r = shell(seis + "green/AB1/AB1.1");
+  r = w.shell(seis + "green/AB1/AB1.1");
   expect_one_line(r, "green/AB1/AB1.1:13: the value 0.999999E99 is too large");
 }
 
 TEST_F(ProgramFaults, CommitMakesFilesAndFolderDurableAroundTheRenames) {
   if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "needs strace";
   // LeakSanitizer cannot inspect a process that strace already traces: no leak check here.
-  const RunOutcome r = shell(
+  const RunOutcome r = w.shell(
       "ASAN_OPTIONS=detect_leaks=0 strace -f -e trace=fsync,rename,unlink -o trace.txt \"$LG\" "
       "--threads 1 >/dev/null");
   ASSERT_EQ(r.status, 0) << r.err;

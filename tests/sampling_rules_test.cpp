@@ -8,7 +8,6 @@
 #include <sstream>
 #include <string>
 
-#include "inputs/check_run.h"
 #include "inputs/sampling_rules.h"
 #include "test_workdir.h"
 
@@ -99,17 +98,6 @@ class ConvergenceCase : public ::testing::Test {
             testing::subfault_text("   2   1   45.0   30.0", {{3.0, {{10, 0, 2.5}, {15, 5, 0}}}}));
     w.mkdir("green/AB1");
   }
-  testing::RunOutcome check() {
-    const std::filesystem::path before = std::filesystem::current_path();
-    std::filesystem::current_path(w.root());
-    std::ostringstream out, err;
-    testing::RunOutcome r;
-    r.status = check_run(RunOptions{}, out, err);
-    std::filesystem::current_path(before);
-    r.out = out.str();
-    r.err = err.str();
-    return r;
-  }
 };
 
 TEST_F(ConvergenceCase, CheckWarnsWhereTheRunDoesNotConvergeAndItsValueConverges) {
@@ -119,7 +107,7 @@ TEST_F(ConvergenceCase, CheckWarnsWhereTheRunDoesNotConvergeAndItsValueConverges
   EXPECT_NE(run.err.find("frequencies reached IKMAX = 300 without converging"), std::string::npos)
       << run.err;
 
-  const testing::RunOutcome checked = check();
+  const testing::RunOutcome checked = w.check();
   EXPECT_EQ(checked.status, 1);
   EXPECT_EQ(checked.out, "layergreen --check: 0 problems, 1 warning\n");
   const std::string key = "IKMAX should be at least ";
@@ -128,7 +116,7 @@ TEST_F(ConvergenceCase, CheckWarnsWhereTheRunDoesNotConvergeAndItsValueConverges
   const int suggested = std::stoi(checked.err.substr(at + key.size()));
 
   write(suggested);
-  EXPECT_EQ(check().out, "layergreen --check: 0 problems, 0 warnings\n");
+  EXPECT_EQ(w.check().out, "layergreen --check: 0 problems, 0 warnings\n");
   const testing::RunOutcome again = w.run();
   EXPECT_EQ(again.status, 0);
   EXPECT_EQ(again.err, "") << "IKMAX = " << suggested;

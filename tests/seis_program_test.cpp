@@ -153,24 +153,21 @@ TEST(SeisProgram, ColumnsHoldTheSameSeismogramsBesideTheInput) {
 TEST(SeisProgram, BadFilesGetAMessageAndNoOutput) {
   Scratch dir;
   const std::string good = example_file();
-  std::vector<std::string> lines = lines_of(good);
+  const std::vector<std::string> lines = lines_of(good);
   dir.write("in/OSK.1", good);
   // Cut in the middle of the tenth frequency group.
   std::string truncated;
   for (std::size_t i = 0; i < 80; ++i) truncated += lines[i] + "\n";
   dir.write("in/OSK.2", truncated);
-  // NFREQ = 0.
-  std::vector<std::string> zero = lines;
-  zero[4] = " 6 0  25.6  2. 5  400. 1500  0.0001  0.  0.  6.";
-  std::string zero_text;
-  for (const std::string& l : zero) zero_text += l + "\n";
-  dir.write("in/OSK.4", zero_text);
-  // A damping too strong to undo in single precision.
-  std::vector<std::string> strong = lines;
-  strong[4] = " 6 32  25.6  40. 5  400. 1500  0.0001  0.  0.  6.";
-  std::string strong_text;
-  for (const std::string& l : strong) strong_text += l + "\n";
-  dir.write("in/OSK.5", strong_text);
+  // The good file with its fifth line replaced: NFREQ = 0, and a damping too strong to undo in
+  // single precision.
+  auto with_line5 = [&](const std::string& line5) {
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) text += (i == 4 ? line5 : lines[i]) + "\n";
+    return text;
+  };
+  dir.write("in/OSK.4", with_line5(" 6 0  25.6  2. 5  400. 1500  0.0001  0.  0.  6."));
+  dir.write("in/OSK.5", with_line5(" 6 32  25.6  40. 5  400. 1500  0.0001  0.  0.  6."));
   dir.write("in/notes.txt", "these are not spectra\n");
 
   const auto r =

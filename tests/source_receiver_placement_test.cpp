@@ -54,6 +54,8 @@ class Geometry : public ::testing::Test {
   ReceiverPositions& b() { return c_->receivers; }
   Placement& d() { return c_->placement; }
   LayerModel& e() { return c_->model; }
+  // hc[1] to hc[n] of the layer table.
+  std::vector<double> hc(int n) const { return {&c_->model.hc[1], &c_->model.hc[1] + n}; }
 };
 
 bool operator==(const Point& a, const Point& b) {
@@ -191,11 +193,7 @@ TEST_F(Geometry, LayerTopDepthsBecomeThicknesses) {
   source(0, 0, 1);
   receivers({{0, 0, 0}});
   place();
-  EXPECT_EQ(e().hc[1], 2.0);
-  EXPECT_EQ(e().hc[2], 3.0);
-  EXPECT_EQ(e().hc[3], 5.0);
-  EXPECT_EQ(e().hc[4], 10.0);
-  EXPECT_EQ(e().hc[5], 77.0);
+  EXPECT_EQ(hc(5), (std::vector<double>{2.0, 3.0, 5.0, 10.0, 77.0}));
 }
 
 TEST_F(Geometry, ThicknessesAreLeftAlone) {
@@ -203,10 +201,7 @@ TEST_F(Geometry, ThicknessesAreLeftAlone) {
   source(0, 0, 1);
   receivers({{0, 0, 0}});
   place();
-  EXPECT_EQ(e().hc[1], 0.5);
-  EXPECT_EQ(e().hc[2], 2.0);
-  EXPECT_EQ(e().hc[3], 5.0);
-  EXPECT_EQ(e().hc[4], 0.0);
+  EXPECT_EQ(hc(4), (std::vector<double>{0.5, 2.0, 5.0, 0.0}));
 }
 
 TEST_F(Geometry, ConvertedDepthsPlaceSourceAndReceivers) {

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "inputs/check_run.h"
 #include "run/run.h"
 
 namespace lg::testing {
@@ -86,28 +87,38 @@ class WorkDir {
     return s;
   }
 
-  // Runs the driver in-process with this folder as working directory.
-  RunOutcome run(const lg::RunOptions& options = lg::RunOptions{}) const {
+  // Calls f(out, err), which returns a status, with this folder (or its subfolder rel) as
+  // working directory.
+  template <class F>
+  RunOutcome inside(F f, const std::string& rel = ".") const {
     struct Enter {
       fs::path before = fs::current_path();
       explicit Enter(const fs::path& p) { fs::current_path(p); }
       ~Enter() { fs::current_path(before); }
-    } enter(root_);
+    } enter(at(rel));
     std::ostringstream out, err;
     RunOutcome r;
-    r.status = lg::run(options, out, err);
+    r.status = f(out, err);
     r.out = out.str();
     r.err = err.str();
     return r;
   }
 
-  // Runs the program binary in this folder; its output is kept outside the folder so that
-  // listings of the folder show only what the program wrote.
-  RunOutcome run_program() const {
+  // Runs the driver in-process in this folder, as a run or as --check.
+  RunOutcome run(const lg::RunOptions& options = lg::RunOptions{}) const {
+    return inside([&](std::ostream& o, std::ostream& e) { return lg::run(options, o, e); });
+  }
+  RunOutcome check(const lg::RunOptions& options = lg::RunOptions{}) const {
+    return inside([&](std::ostream& o, std::ostream& e) { return lg::check_run(options, o, e); });
+  }
+
+  // Runs a shell script in this folder, $LG being the program; its output is kept outside the
+  // folder so that listings of the folder show only what the program wrote.
+  RunOutcome shell(const std::string& script) const {
     const fs::path out_file = fs::path(root_.string() + ".stdout");
     const fs::path err_file = fs::path(root_.string() + ".stderr");
-    const std::string cmd = "cd '" + root_.string() + "' && env -u OMP_NUM_THREADS '" +
-                            std::string(LAYERGREEN_EXE) + "' >'" + out_file.string() + "' 2>'" +
+    const std::string cmd = "cd '" + root_.string() + "' && LG='" + std::string(LAYERGREEN_EXE) +
+                            "' /bin/sh -c '" + script + "' >'" + out_file.string() + "' 2>'" +
                             err_file.string() + "'";
     const int raw = std::system(cmd.c_str());
     RunOutcome r;
@@ -123,6 +134,8 @@ class WorkDir {
     fs::remove(err_file, ec);
     return r;
   }
+  // Runs the program binary in this folder, without OMP_NUM_THREADS.
+  RunOutcome run_program() const { return shell("exec env -u OMP_NUM_THREADS \"$LG\""); }
 
  private:
   fs::path root_;

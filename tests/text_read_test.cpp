@@ -7,25 +7,26 @@
 #include <fstream>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "textio/fixed_format.h"
 #include "textio/input_error.h"
 #include "textio/line_source.h"
 #include "textio/list_read.h"
+#include "thrown_input_error.h"
 
 namespace lg {
 namespace {
 
-// The InputError that f throws; a test failure when it throws none.
-template <class F>
-InputError input_error(F f) {
-  try {
-    f();
-  } catch (const InputError& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no InputError was thrown";
-  return InputError("", -1, "");
+using testing::input_error;
+
+// The first n values of one list-directed read from src; `init` where the read left one alone.
+template <class T>
+std::vector<T> read_list(LineSource& src, int n, T init) {
+  std::vector<T> v(static_cast<std::size_t>(n), init);
+  ListRead r(src);
+  for (T& x : v) r.read(x);
+  return v;
 }
 
 TEST(LineSource, SplitsLinesAndNumbersThem) {
@@ -93,19 +94,17 @@ TEST(LineSource, OpensFilesAndReportsMissingOnes) {
 }
 
 TEST(ParseInt, AcceptsSignedDigitsOnly) {
+  struct Case {
+    const char* text;
+    int value;
+  };
   int v = -1;
-  EXPECT_TRUE(parse_int("5", v));
-  EXPECT_EQ(v, 5);
-  EXPECT_TRUE(parse_int("  +2 ", v));
-  EXPECT_EQ(v, 2);
-  EXPECT_TRUE(parse_int("-17", v));
-  EXPECT_EQ(v, -17);
-  EXPECT_TRUE(parse_int("007", v));
-  EXPECT_EQ(v, 7);
-  EXPECT_TRUE(parse_int("-2147483648", v));
-  EXPECT_EQ(v, std::numeric_limits<int>::min());
-  EXPECT_TRUE(parse_int("2147483647", v));
-  EXPECT_EQ(v, std::numeric_limits<int>::max());
+  for (const Case& c : {Case{"5", 5}, Case{"  +2 ", 2}, Case{"-17", -17}, Case{"007", 7},
+                        Case{"-2147483648", std::numeric_limits<int>::min()},
+                        Case{"2147483647", std::numeric_limits<int>::max()}}) {
+    EXPECT_TRUE(parse_int(c.text, v)) << c.text;
+    EXPECT_EQ(v, c.value) << c.text;
+  }
 
   v = 42;
   for (const char* bad : {"", " ", "+", "-", "6.5", "6.", "abc", "1e3", "5 6", "5,", "--1",
@@ -181,25 +180,12 @@ TEST(ListRead, ValuesSeparatedByBlanksAndCommas) {
 
 TEST(ListRead, ExponentFormsTabsAndCarriageReturns) {
   LineSource src("m", "1.0d-3\t2D2 .5, 5.\t+2 1e3\r\n");
-  double v[6] = {};
-  ListRead r(src);
-  for (double& x : v) r.read(x);
-  EXPECT_EQ(v[0], 0.001);
-  EXPECT_EQ(v[1], 200.0);
-  EXPECT_EQ(v[2], 0.5);
-  EXPECT_EQ(v[3], 5.0);
-  EXPECT_EQ(v[4], 2.0);
-  EXPECT_EQ(v[5], 1000.0);
+  EXPECT_EQ(read_list(src, 6, 0.0), (std::vector<double>{0.001, 200.0, 0.5, 5.0, 2.0, 1000.0}));
 }
 
 TEST(ListRead, ReadContinuesOnFollowingLinesAndIgnoresTheRest) {
   LineSource src("m", "1 2 3\n\n4 5\n6 7 8\nnext\n");
-  double v[6] = {};
-  {
-    ListRead r(src);
-    for (double& x : v) r.read(x);
-  }
-  for (int k = 0; k < 6; ++k) EXPECT_EQ(v[k], k + 1.0);
+  EXPECT_EQ(read_list(src, 6, 0.0), (std::vector<double>{1, 2, 3, 4, 5, 6}));
   // 7 and 8 were left on the last line of the read; the next read starts on a new line.
   EXPECT_EQ(src.next(), "next");
 }
@@ -216,23 +202,8 @@ TEST(ListRead, EachReadStartsOnANewLine) {
 
 TEST(ListRead, RepeatCounts) {
   LineSource src("m", "3*0. 7.5\n2*5 1\n2*'AB' CD\n");
-  double d[4] = {-1.0, -1.0, -1.0, -1.0};
-  {
-    ListRead r(src);
-    for (double& x : d) r.read(x);
-  }
-  EXPECT_EQ(d[0], 0.0);
-  EXPECT_EQ(d[1], 0.0);
-  EXPECT_EQ(d[2], 0.0);
-  EXPECT_EQ(d[3], 7.5);
-  int n[3] = {};
-  {
-    ListRead r(src);
-    for (int& x : n) r.read(x);
-  }
-  EXPECT_EQ(n[0], 5);
-  EXPECT_EQ(n[1], 5);
-  EXPECT_EQ(n[2], 1);
+  EXPECT_EQ(read_list(src, 4, -1.0), (std::vector<double>{0.0, 0.0, 0.0, 7.5}));
+  EXPECT_EQ(read_list(src, 3, 0), (std::vector<int>{5, 5, 1}));
   std::string s[3];
   {
     ListRead r(src);
@@ -246,96 +217,33 @@ TEST(ListRead, RepeatCounts) {
 TEST(ListRead, RepeatedRunMayEndTheLine) {
   // The repeat supplies values without fetching another line.
   LineSource src("m", "2*1.5\nnext\n");
-  double a = 0.0, b = 0.0;
-  {
-    ListRead r(src);
-    r.read(a);
-    r.read(b);
-  }
-  EXPECT_EQ(a, 1.5);
-  EXPECT_EQ(b, 1.5);
+  EXPECT_EQ(read_list(src, 2, 0.0), (std::vector<double>{1.5, 1.5}));
   EXPECT_EQ(src.next(), "next");
 }
 
 TEST(ListRead, NullValuesLeaveItemsUnchanged) {
   LineSource src("m", "1,,3\n,5\n1, ,3\n2* 9\n");
-  int a = -1, b = -1, c = -1;
-  {
-    ListRead r(src);
-    r.read(a);
-    r.read(b);
-    r.read(c);
-  }
-  EXPECT_EQ(a, 1);
-  EXPECT_EQ(b, -1);
-  EXPECT_EQ(c, 3);
-
-  a = b = -1;
-  {
-    ListRead r(src);  // a comma first: the first item is null
-    r.read(a);
-    r.read(b);
-  }
-  EXPECT_EQ(a, -1);
-  EXPECT_EQ(b, 5);
-
-  a = b = c = -1;
-  {
-    ListRead r(src);
-    r.read(a);
-    r.read(b);
-    r.read(c);
-  }
-  EXPECT_EQ(a, 1);
-  EXPECT_EQ(b, -1);
-  EXPECT_EQ(c, 3);
-
-  a = b = c = -1;
-  {
-    ListRead r(src);  // "2*" is two null values
-    r.read(a);
-    r.read(b);
-    r.read(c);
-  }
-  EXPECT_EQ(a, -1);
-  EXPECT_EQ(b, -1);
-  EXPECT_EQ(c, 9);
+  EXPECT_EQ(read_list(src, 3, -1), (std::vector<int>{1, -1, 3}));
+  EXPECT_EQ(read_list(src, 2, -1), (std::vector<int>{-1, 5}));  // a comma first: first is null
+  EXPECT_EQ(read_list(src, 3, -1), (std::vector<int>{1, -1, 3}));
+  EXPECT_EQ(read_list(src, 3, -1), (std::vector<int>{-1, -1, 9}));  // "2*" is two null values
 }
 
 TEST(ListRead, SlashEndsTheReadLeavingTheRestUnchanged) {
   LineSource src("m", "1 2/ 3\n4\n/\n5\n");
-  int v[4] = {-1, -1, -1, -1};
-  {
-    ListRead r(src);
-    for (int& x : v) r.read(x);
-  }
-  EXPECT_EQ(v[0], 1);
-  EXPECT_EQ(v[1], 2);
-  EXPECT_EQ(v[2], -1);
-  EXPECT_EQ(v[3], -1);
+  EXPECT_EQ(read_list(src, 4, -1), (std::vector<int>{1, 2, -1, -1}));
   EXPECT_EQ(src.next(), "4");  // the slash stopped the read from taking more lines
-
-  int w = -1;
-  ListRead(src).read(w);
-  EXPECT_EQ(w, -1);
+  EXPECT_EQ(read_list(src, 1, -1), std::vector<int>{-1});
   EXPECT_EQ(src.next(), "5");
 }
 
 TEST(ListRead, CharacterValuesBareOrQuotedCutOrPadded) {
   LineSource src("m", "AB1\n'XY'\nABCDE\n'A B'\n'O''K'\n\"QZ\"\n'a,/b' , next\nZ\n");
   std::string s;
-  ListRead(src).read(s, 3);
-  EXPECT_EQ(s, "AB1");
-  ListRead(src).read(s, 3);
-  EXPECT_EQ(s, "XY ");
-  ListRead(src).read(s, 3);
-  EXPECT_EQ(s, "ABC");
-  ListRead(src).read(s, 3);
-  EXPECT_EQ(s, "A B");
-  ListRead(src).read(s, 3);
-  EXPECT_EQ(s, "O'K");
-  ListRead(src).read(s, 3);
-  EXPECT_EQ(s, "QZ ");
+  for (const char* value : {"AB1", "XY ", "ABC", "A B", "O'K", "QZ "}) {
+    ListRead(src).read(s, 3);
+    EXPECT_EQ(s, value);
+  }
   std::string t;
   {
     ListRead r(src);
@@ -432,17 +340,16 @@ TEST(FixedField, ColumnsAreOneBasedAndPaddedWithBlanks) {
 }
 
 TEST(ReadFixedInt, BlanksIgnoredAndBlankFieldIsZero) {
+  struct Case {
+    const char* field;
+    int value;
+  };
   int v = -1;
-  EXPECT_TRUE(read_fixed_int("   8", v));
-  EXPECT_EQ(v, 8);
-  EXPECT_TRUE(read_fixed_int(" -12", v));
-  EXPECT_EQ(v, -12);
-  EXPECT_TRUE(read_fixed_int(" 4 5", v));
-  EXPECT_EQ(v, 45);
-  EXPECT_TRUE(read_fixed_int("8   ", v));
-  EXPECT_EQ(v, 8);
-  EXPECT_TRUE(read_fixed_int("    ", v));
-  EXPECT_EQ(v, 0);
+  for (const Case& c :
+       {Case{"   8", 8}, Case{" -12", -12}, Case{" 4 5", 45}, Case{"8   ", 8}, Case{"    ", 0}}) {
+    EXPECT_TRUE(read_fixed_int(c.field, v)) << '"' << c.field << '"';
+    EXPECT_EQ(v, c.value) << '"' << c.field << '"';
+  }
   v = 3;
   EXPECT_TRUE(read_fixed_int("", v));
   EXPECT_EQ(v, 0);

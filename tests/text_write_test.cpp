@@ -5,10 +5,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <random>
-
-#include <cmath>
 #include <limits>
+#include <random>
 #include <string>
 
 #include "textio/fixed_format.h"
@@ -237,12 +235,6 @@ TEST(FixedExponent, SpectrumLineIsEightyOneColumns) {
   EXPECT_EQ(line.size(), 81u);
   EXPECT_EQ(line.substr(0, 27), " 0.150000E-06-0.225000E+04 ");
 }
-
-}  // namespace
-}  // namespace lg
-
-namespace lg {
-namespace {
 
 // The digits of fixed_e come from to_chars; they must be printf's %e digits for every value:
 // random bit patterns (subnormals, huge and tiny values, NaN and infinities among them), exact
