@@ -1,8 +1,9 @@
 // Up to four frequencies of one data set stepping through the wavenumbers together: the layer
-// part of each step (vertical wavenumbers, interface coefficients, stack responses) with the
-// frequencies in AVX2 lanes, the Bessel factors once for all of them, the source and receiver
-// part per frequency. Reads the workspaces' model, placement and receivers and the sampling;
-// writes each workspace's per-frequency records and spectra.
+// part of each step (vertical wavenumbers, interface coefficients, stack responses), the
+// source-layer terms and the depth terms with the frequencies in AVX2 lanes, the Bessel factors
+// once for all of them, the receiver sums and their convergence test per frequency. Reads the
+// workspaces' model, placement and receivers and the sampling; writes each workspace's
+// per-frequency records and spectra.
 #pragma once
 
 #include <vector>
