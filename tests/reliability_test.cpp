@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <sstream>
 
 #include "output/result_files.h"
@@ -260,6 +261,48 @@ TEST_F(CommitProtocol, CommitLeavesOnlyTheResultNames) {
   EXPECT_EQ(w.read("g/A.1"), "new g/A.1\n");
 }
 
+TEST_F(CommitProtocol, DataSetsCommittedTogetherEndAsOneAfterTheOther) {
+  // Three data sets, two in one folder; the second's result name is taken by a folder.
+  w.write("g/C.1", "earlier C\n");
+  w.mkdir("h/B.1");
+  const std::vector<std::vector<std::string>> names = {{"g/A.1", "g/A.2"}, {"h/B.1"}, {"g/C.1"}};
+  for (const bool blocked : {true, false}) {
+    SCOPED_TRACE(blocked);
+    if (!blocked) std::filesystem::remove(at("h/B.1"));
+    std::vector<std::unique_ptr<ResultFiles>> sets;
+    std::vector<ResultFiles*> all;
+    for (const auto& rel : names) {
+      sets.push_back(std::make_unique<ResultFiles>());
+      std::vector<std::string> full;
+      for (const std::string& r : rel) full.push_back(at(r));
+      sets.back()->create(full);
+      for (std::size_t n = 0; n < rel.size(); ++n) sets.back()->write(n, "new " + rel[n] + "\n");
+      all.push_back(sets.back().get());
+    }
+    std::size_t committed = 99;
+    if (blocked) {
+      try {
+        ResultFiles::commit_all(all, committed);
+        ADD_FAILURE() << "no error";
+      } catch (const OutputError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "cannot put result file in place: " + at("h/B.1") + " exists and is not a file");
+      }
+      EXPECT_EQ(committed, 1u);
+      for (std::size_t d = committed; d < sets.size(); ++d) sets[d]->discard();
+      EXPECT_EQ(w.read("g/C.1"), "earlier C\n");
+    } else {
+      ResultFiles::commit_all(all, committed);
+      EXPECT_EQ(committed, 3u);
+      EXPECT_EQ(w.read("h/B.1"), "new h/B.1\n");
+      EXPECT_EQ(w.read("g/C.1"), "new g/C.1\n");
+    }
+    EXPECT_EQ(w.read("g/A.2"), "new g/A.2\n");
+    EXPECT_EQ(w.entries("g"), (std::set<std::string>{"A.1", "A.2", "C.1"}));
+    EXPECT_EQ(w.entries("h"), (std::set<std::string>{"B.1"}));
+  }
+}
+
 // Faults from outside the program: a second run, standard output, limits -----------------
 
 class ProgramFaults : public HostileInput {
@@ -366,14 +409,15 @@ TEST_F(ProgramFaults, CommitMakesFilesAndFolderDurableAroundTheRenames) {
   if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "needs strace";
   // LeakSanitizer cannot inspect a process that strace already traces: no leak check here.
   const RunOutcome r = w.shell(
-      "ASAN_OPTIONS=detect_leaks=0 strace -f -e trace=fsync,rename,unlink -o trace.txt \"$LG\" "
-      "--threads 1 >/dev/null");
+      "ASAN_OPTIONS=detect_leaks=0 strace -f -y -e trace=fsync,rename,unlink -o trace.txt "
+      "\"$LG\" --threads 1 >/dev/null");
   ASSERT_EQ(r.status, 0) << r.err;
-  // The calls of the first data set, in order: fsync of its two temporaries, of the journal
-  // and of the folder, the journal's rename, fsync, the two renames, fsync, the journal's removal.
+  // The calls in the first data set's folder, in order: fsync of its two temporaries, of the
+  // journal and of the folder (at once), the journal's rename, fsync, the two renames, fsync,
+  // the journal's removal. (-y shows the path of each descriptor.)
   std::string calls;
   for (const std::string& l : w.lines("trace.txt")) {
-    if (l.find("AB1") == std::string::npos && l.find("fsync") == std::string::npos) continue;
+    if (l.find("AB1") == std::string::npos) continue;
     if (l.find("fsync(") != std::string::npos) calls += "F";
     if (l.find("rename(\"green/AB1/.layergreen-commit-") != std::string::npos) calls += "J";
     if (l.find("rename(\"green/AB1/.AB1.") != std::string::npos) calls += "R";

@@ -56,13 +56,16 @@ bool process_gone(long pid) {
 
 // fsync of every descriptor, several at once: a file system commits syncs that wait together
 // in one journal commit and device flush, where one after the other each pays its own (about
-// 3 ms each on the build machine). Returns the errno of each descriptor, 0 when it is synced.
+// 3 ms each on the build machine). Folders may be among them (EINVAL, a folder that cannot be
+// synced, counts as synced). Returns the errno of each descriptor, 0 when it is synced.
 std::vector<int> sync_files(const std::vector<int>& fds) {
   std::vector<int> errs(fds.size(), 0);
   std::atomic<std::size_t> next{0};
   const auto work = [&] {
     for (std::size_t i = next++; i < fds.size(); i = next++) {
-      errs[i] = ::fsync(fds[i]) == 0 ? 0 : errno;
+      struct stat st;
+      const bool folder = ::fstat(fds[i], &st) == 0 && S_ISDIR(st.st_mode);
+      errs[i] = ::fsync(fds[i]) == 0 || (folder && errno == EINVAL) ? 0 : errno;
     }
   };
   constexpr std::size_t kAtOnce = 32;
@@ -76,6 +79,41 @@ std::vector<int> sync_files(const std::vector<int>& fds) {
   for (std::thread& t : helpers) t.join();
   return errs;
 }
+
+// Opened folders, for syncing several at once; closed with the object. A folder that cannot be
+// opened has descriptor -1 and its errno in `open_errors`.
+struct OpenFolders {
+  std::vector<std::string> names;
+  std::vector<int> fds, open_errors;
+  explicit OpenFolders(std::vector<std::string> dirs) : names(std::move(dirs)) {
+    for (const std::string& dir : names) {
+      fds.push_back(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+      open_errors.push_back(fds.back() < 0 ? errno : 0);
+    }
+  }
+  OpenFolders(const OpenFolders&) = delete;
+  OpenFolders& operator=(const OpenFolders&) = delete;
+  ~OpenFolders() {
+    for (int fd : fds) {
+      if (fd >= 0) ::close(fd);
+    }
+  }
+  // Syncs every folder at once; returns the index of the first that failed (size() when none)
+  // and its errno in err.
+  std::size_t sync(int& err) const {
+    std::vector<int> open;
+    for (int fd : fds) {
+      if (fd >= 0) open.push_back(fd);
+    }
+    const std::vector<int> errs = sync_files(open);
+    std::size_t o = 0;
+    for (std::size_t i = 0; i < fds.size(); ++i) {
+      err = fds[i] < 0 ? open_errors[i] : errs[o++];
+      if (err != 0) return i;
+    }
+    return fds.size();
+  }
+};
 
 // Makes the entries of a folder (creations, renames, removals) durable.
 int sync_folder(const std::string& dir) {
@@ -168,21 +206,6 @@ void repair_folder(const std::string& dir) {
   if (changed) sync_folder(dir);
 }
 
-// Writes a small file durably and exclusively under `path`.
-int write_durably(const std::string& path, const std::string& text) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (fd < 0) return errno;
-  int err = 0;
-  if (::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
-    err = errno != 0 ? errno : EIO;
-  } else if (::fsync(fd) != 0) {
-    err = errno;
-  }
-  if (::close(fd) != 0 && err == 0) err = errno;
-  if (err != 0) std::remove(path.c_str());
-  return err;
-}
-
 // Opens a new temporary file exclusively: never through an existing entry, so a link planted
 // at the name cannot redirect the result. A file at our own name can only be a leftover of an
 // earlier process with the same id, or planted; it is removed once and the creation retried.
@@ -260,86 +283,217 @@ void ResultFiles::write(std::size_t n, const std::string& text) {
 }
 
 void ResultFiles::commit() {
-  // 1. Every temporary file is complete and on disk (the first failure, in file order, is
-  // reported; every file is closed).
-  std::vector<int> errs(files_.size(), 0), fds;
-  for (std::size_t i = 0; i < files_.size(); ++i) {
-    if (std::fflush(files_[i].fp) != 0) errs[i] = errno;
-    fds.push_back(::fileno(files_[i].fp));
-  }
-  const std::vector<int> synced = sync_files(fds);
-  for (std::size_t i = 0; i < files_.size(); ++i) {
-    if (errs[i] == 0) errs[i] = synced[i];
-    if (std::fclose(files_[i].fp) != 0 && errs[i] == 0) errs[i] = errno;
-    files_[i].fp = nullptr;
-  }
-  for (std::size_t i = 0; i < files_.size(); ++i) {
-    if (errs[i] != 0) {
-      throw OutputError("cannot write result file " + files_[i].final_name + ": " +
-                        std::strerror(errs[i]));
-    }
-  }
-  // 2. Every result name can take a file (a folder, a link or another non-file there fails the
-  // data set before anything is replaced).
+  std::size_t committed = 0;
+  commit_all({this}, committed);
+}
+
+namespace {
+
+// The commit journals of a group of data sets, one per folder, written under their
+// temporary names (not yet synced).
+struct Journals {
   std::map<std::string, std::vector<std::string>> bases_by_dir;
-  for (const File& f : files_) {
-    struct stat st;
-    if (::lstat(f.final_name.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-      throw OutputError("cannot put result file in place: " + f.final_name +
-                        " exists and is not a file");
-    }
-    const Split s = split(f.final_name);
-    bases_by_dir[s.dir].push_back(s.base);
+  std::vector<std::string> dirs, partials, finals;
+  std::vector<int> fds;  // the open temporaries, in the order of dirs
+
+  // Closes and removes every journal: the temporaries and those already renamed into place.
+  void remove_all() {
+    close_all();
+    for (const std::string& p : partials) std::remove(p.c_str());
+    for (const std::string& j : finals) std::remove(j.c_str());
   }
-  // 3. The commit point: a journal of the data set's names, made durable with the folder
-  // entries of its temporaries. From here on the data set counts as written; a run killed
-  // before step 4 ends is completed by the next run in the folder.
-  std::vector<std::string> journals;
-  auto fail = [&](const std::string& what, int err) {
-    for (const std::string& j : journals) std::remove(j.c_str());
-    throw OutputError(what + ": " + std::strerror(err));
-  };
-  for (const auto& [dir, bases] : bases_by_dir) {
+  void close_all() {
+    for (int& fd : fds) {
+      if (fd >= 0) ::close(fd);
+      fd = -1;
+    }
+  }
+};
+
+// Writes (without syncing) the journals of the given result names, grouped by folder. Throws
+// OutputError, with nothing left behind, when one cannot be written.
+void begin_journals(Journals& j) {
+  for (const auto& [dir, bases] : j.bases_by_dir) {
     const std::string journal = dir + "/" + kJournal + pid_text();
     const std::string partial = journal + ".partial";
     std::remove(partial.c_str());
-    if (const int err = write_durably(partial, journal_text(bases))) {
-      fail("cannot write the commit journal of result files in " + dir, err);
+    j.dirs.push_back(dir);
+    j.finals.push_back(journal);
+    const int fd =
+        ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    int err = fd < 0 ? errno : 0;
+    if (fd >= 0) {
+      j.partials.push_back(partial);
+      j.fds.push_back(fd);
+      const std::string text = journal_text(bases);
+      if (::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+        err = errno != 0 ? errno : EIO;
+      }
     }
-    if (const int err = sync_folder(dir)) {
-      std::remove(partial.c_str());
-      fail("cannot write result files in " + dir, err);
-    }
-    if (std::rename(partial.c_str(), journal.c_str()) != 0) {
-      const int err = errno;
-      std::remove(partial.c_str());
-      fail("cannot write the commit journal of result files in " + dir, err);
-    }
-    journals.push_back(journal);
-    if (const int err = sync_folder(dir)) fail("cannot write result files in " + dir, err);
-  }
-  // 4. Each temporary replaces its result name in one step (rename), so that the name holds
-  // the earlier complete file or the new one, never none; then the renames are made durable
-  // and the journals go.
-  for (File& f : files_) {
-    if (std::rename(f.temp_name.c_str(), f.final_name.c_str()) != 0) {
-      // The journal stays: the next run in the folder finishes the commit.
-      const int err = errno;
-      for (File& g : files_) g.temp_name.clear();
-      files_.clear();
-      throw OutputError("cannot move result file into place as " + f.final_name + ": " +
+    if (err != 0) {
+      j.finals.clear();
+      j.remove_all();
+      throw OutputError("cannot write the commit journal of result files in " + dir + ": " +
                         std::strerror(err));
     }
-    f.temp_name.clear();
   }
-  for (const auto& [dir, bases] : bases_by_dir) {
-    if (const int err = sync_folder(dir)) {
-      files_.clear();
-      throw OutputError("cannot write result files in " + dir + ": " + std::strerror(err));
+}
+
+}  // namespace
+
+void ResultFiles::commit_all(const std::vector<ResultFiles*>& sets, std::size_t& committed) {
+  committed = 0;
+  // The first data set that cannot be committed (sets.size() when all can) and its error.
+  std::size_t first_bad = sets.size();
+  std::string why;
+  auto fails = [&](std::size_t d, std::string what) {
+    if (d <= first_bad) {
+      first_bad = d;
+      why = std::move(what);
+    }
+  };
+  // The error of each file, in data set and file order; the first wins.
+  std::vector<std::vector<int>> errs(sets.size());
+  for (std::size_t d = 0; d < sets.size(); ++d) {
+    errs[d].assign(sets[d]->files_.size(), 0);
+    for (std::size_t i = 0; i < errs[d].size(); ++i) {
+      if (std::fflush(sets[d]->files_[i].fp) != 0) errs[d][i] = errno;
     }
   }
-  for (const std::string& j : journals) std::remove(j.c_str());
-  files_.clear();
+  auto first_error = [&](std::size_t d) {
+    for (std::size_t i = 0; i < errs[d].size(); ++i) {
+      if (errs[d][i] != 0) {
+        fails(d, "cannot write result file " + sets[d]->files_[i].final_name + ": " +
+                     std::strerror(errs[d][i]));
+        return true;
+      }
+    }
+    return false;
+  };
+  // 2. Every result name can take a file (a folder, a link or another non-file there fails the
+  // data set before anything is replaced). A data set's write error comes first.
+  for (std::size_t d = 0; d < sets.size() && first_bad == sets.size(); ++d) {
+    if (first_error(d)) break;
+    for (const File& f : sets[d]->files_) {
+      struct stat st;
+      if (::lstat(f.final_name.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        fails(d, "cannot put result file in place: " + f.final_name + " exists and is not a file");
+        break;
+      }
+    }
+  }
+  // 1 and 3. Every temporary file of the data sets to commit is made durable, and the journal
+  // of their names in each folder written and synced with the folder (which makes the
+  // temporaries' entries durable), all at once. The files of the first data set that fails
+  // are synced too: a sync error of its own comes before a result name in its way.
+  const std::size_t synced = std::min(first_bad + 1, sets.size());
+  bool files_pending = true;  // the files are synced in the first round only
+  Journals j;
+  for (;;) {
+    j = Journals{};
+    for (std::size_t d = 0; d < first_bad; ++d) {
+      for (const File& f : sets[d]->files_) {
+        const Split s = split(f.final_name);
+        j.bases_by_dir[s.dir].push_back(s.base);
+      }
+    }
+    begin_journals(j);
+    std::vector<int> fds;
+    if (files_pending) {
+      for (std::size_t d = 0; d < synced; ++d) {
+        for (const File& f : sets[d]->files_) fds.push_back(::fileno(f.fp));
+      }
+    }
+    const std::size_t files = fds.size();
+    fds.insert(fds.end(), j.fds.begin(), j.fds.end());
+    const OpenFolders folders(j.dirs);
+    for (int fd : folders.fds) {
+      if (fd >= 0) fds.push_back(fd);
+    }
+    const std::vector<int> done = sync_files(fds);
+    const std::size_t bad_before = first_bad;
+    if (files_pending) {
+      std::size_t k = 0;
+      for (std::size_t d = 0; d < synced; ++d) {
+        for (std::size_t i = 0; i < sets[d]->files_.size(); ++i, ++k) {
+          File& f = sets[d]->files_[i];
+          if (errs[d][i] == 0) errs[d][i] = done[k];
+          if (std::fclose(f.fp) != 0 && errs[d][i] == 0) errs[d][i] = errno;
+          f.fp = nullptr;
+        }
+      }
+      for (std::size_t d = 0; d < synced; ++d) {
+        if (first_error(d)) break;
+      }
+      files_pending = false;
+    }
+    if (first_bad != bad_before) {
+      // A data set could not be made durable: the journals name too much. Written again for
+      // the data sets before it.
+      j.remove_all();
+      continue;
+    }
+    for (std::size_t k = 0; k < j.fds.size(); ++k) {
+      if (const int err = done[files + k]) {
+        const std::string dir = j.dirs[k];
+        j.remove_all();
+        throw OutputError("cannot write the commit journal of result files in " + dir + ": " +
+                          std::strerror(err));
+      }
+    }
+    std::size_t o = files + j.fds.size();
+    for (std::size_t k = 0; k < folders.fds.size(); ++k) {
+      const int err = folders.fds[k] < 0 ? folders.open_errors[k] : done[o++];
+      if (err != 0) {
+        j.remove_all();
+        throw OutputError("cannot write result files in " + j.dirs[k] + ": " + std::strerror(err));
+      }
+    }
+    break;
+  }
+  if (first_bad > 0) {
+    // The commit point: each journal renamed into place and its folder synced. From here on
+    // the data sets count as written; a run killed before the renames end is completed by the
+    // next run in the folder.
+    j.close_all();
+    for (std::size_t k = 0; k < j.dirs.size(); ++k) {
+      if (std::rename(j.partials[k].c_str(), j.finals[k].c_str()) != 0) {
+        const int err = errno;
+        j.finals.resize(k);
+        j.remove_all();
+        throw OutputError("cannot write the commit journal of result files in " + j.dirs[k] + ": " +
+                          std::strerror(err));
+      }
+    }
+    j.partials.clear();
+    const OpenFolders folders(j.dirs);
+    int err = 0;
+    if (const std::size_t k = folders.sync(err); k < j.dirs.size()) {
+      j.remove_all();
+      throw OutputError("cannot write result files in " + j.dirs[k] + ": " + std::strerror(err));
+    }
+    // 4. Each temporary replaces its result name in one step (rename), so that the name holds
+    // the earlier complete file or the new one, never none; then the renames are made durable
+    // and the journals go.
+    committed = first_bad;
+    for (std::size_t d = 0; d < first_bad; ++d) {
+      for (File& f : sets[d]->files_) {
+        if (std::rename(f.temp_name.c_str(), f.final_name.c_str()) != 0) {
+          // The journals stay: the next run in the folder finishes the commit.
+          const int e = errno;
+          for (std::size_t c = 0; c < first_bad; ++c) sets[c]->files_.clear();
+          throw OutputError("cannot move result file into place as " + f.final_name + ": " +
+                            std::strerror(e));
+        }
+      }
+      sets[d]->files_.clear();
+    }
+    if (const std::size_t k = folders.sync(err); k < j.dirs.size()) {
+      throw OutputError("cannot write result files in " + j.dirs[k] + ": " + std::strerror(err));
+    }
+    for (const std::string& journal : j.finals) std::remove(journal.c_str());
+  }
+  if (first_bad < sets.size()) throw OutputError(why);
 }
 
 void ResultFiles::discard() {

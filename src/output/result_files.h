@@ -38,6 +38,13 @@ class ResultFiles {
   // Makes every file durable, records the commit in a journal and renames each file to its
   // final name (see the README's commit protocol).
   void commit();
+  // Commits the data sets in `sets` together, in the order given, with the flushes of all of
+  // them at once (a few rounds for the whole group, where one data set after the other each
+  // pays its own). The outcome is that of committing them one after the other and stopping at
+  // the first that fails: `committed` tells how many were committed; when that is fewer than
+  // all, the error of the next is thrown and its files and those of the later data sets are
+  // left to their discard().
+  static void commit_all(const std::vector<ResultFiles*>& sets, std::size_t& committed);
   // Closes and removes every temporary file.
   void discard();
 

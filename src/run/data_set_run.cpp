@@ -149,16 +149,18 @@ void run_data_sets(const std::vector<const DataSetJob*>& all, const RunOptions& 
     } catch (const NothingLeft&) {
     }
   if (progress != nullptr) progress->clear();
-  for (std::size_t d = 0; d < live; ++d) {
-    try {
-      files[d]->commit();
-    } catch (const OutputError&) {
-      failure = std::current_exception();
-      drop_from(d);
-      break;
-    }
-    warn(*all[d], tally[d], err);
+  // The data sets are committed together, as if one after the other: those before the first
+  // that fails are in place.
+  std::vector<ResultFiles*> sets;
+  for (std::size_t d = 0; d < live; ++d) sets.push_back(files[d].get());
+  std::size_t committed = 0;
+  try {
+    ResultFiles::commit_all(sets, committed);
+  } catch (const OutputError&) {
+    failure = std::current_exception();
+    drop_from(committed);
   }
+  for (std::size_t d = 0; d < committed; ++d) warn(*all[d], tally[d], err);
   if (failure) std::rethrow_exception(failure);
 }
 
