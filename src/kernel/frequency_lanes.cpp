@@ -126,12 +126,11 @@ LG_LANE_STEP void stacks_of_step(int nc, LaneLayers& l) {
 // The phase factors over the source depth within its layer of the live frequencies, as
 // source_layer_amplitudes forms them: library calls, lane by lane.
 void source_phases_of_step(const Placement& p, LaneLayers& l, const bool* live) {
-  const Cx ai = kI;
   const Cx zsl = cx(p.zsl);
   for (int f = 0; f < 4; ++f) {
     if (!live[f]) continue;
-    const Cx egam = cexp(-((ai * lanes::lane(l.gam[p.ls], f)) * zsl));
-    const Cx enu = cexp(-((ai * lanes::lane(l.nu[p.ls], f)) * zsl));
+    const Cx egam = depth_phase(lanes::lane(l.gam[p.ls], f), zsl);
+    const Cx enu = depth_phase(lanes::lane(l.nu[p.ls], f), zsl);
     l.egam_s.re[f] = egam.re;
     l.egam_s.im[f] = egam.im;
     l.enu_s.re[f] = enu.re;
@@ -155,13 +154,12 @@ LG_LANE_STEP void source_terms_of_step(int ls, const TransferRange& r, LaneLayer
 // The phase factors over the depth of receiver ir within its layer of the live frequencies, as
 // depth_terms forms them: library calls, lane by lane.
 void receiver_phases_of_step(const Placement& p, int ir, LaneLayers& l, const bool* live) {
-  const Cx ai = kI;
   const int k = p.lr[static_cast<std::size_t>(ir)];
   const Cx zc = cx(p.zrl[static_cast<std::size_t>(ir)]);
   for (int f = 0; f < 4; ++f) {
     if (!live[f]) continue;
-    const Cx egam = cexp(-((ai * lanes::lane(l.gam[k], f)) * zc));
-    const Cx enu = cexp(-((ai * lanes::lane(l.nu[k], f)) * zc));
+    const Cx egam = depth_phase(lanes::lane(l.gam[k], f), zc);
+    const Cx enu = depth_phase(lanes::lane(l.nu[k], f), zc);
     l.egam_r.re[f] = egam.re;
     l.egam_r.im[f] = egam.im;
     l.enu_r.re[f] = enu.re;

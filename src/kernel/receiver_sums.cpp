@@ -8,6 +8,7 @@
 
 #include "kernel/constants.h"
 #include "kernel/depth_values.h"
+#include "kernel/interface_coefficients.h"
 
 namespace lg {
 
@@ -21,12 +22,11 @@ SourceLayerTerms source_layer_terms(const Placement& p, const Wavenumber& k, con
 
 DepthTerms depth_terms(const Placement& p, int ir, const LayerWavenumbers& l,
                        const ReceiverWaves& w, const SourceLayerTerms& s) {
-  const Cx ai = kI;
   const int k = p.lr[ir];
   const Cx zc = cx(p.zrl[ir]);
 
-  const Cx egam = cexp(-((ai * l.cgam[k]) * zc));
-  const Cx enu = cexp(-((ai * l.cnu[k]) * zc));
+  const Cx egam = depth_phase(l.cgam[k], zc);
+  const Cx enu = depth_phase(l.cnu[k], zc);
   DepthTerms d;
   depth_values(w, l.cgam[k], l.cnu[k], egam, enu, s, d);
   return d;

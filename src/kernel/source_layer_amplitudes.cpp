@@ -1,6 +1,6 @@
 #include "kernel/source_layer_amplitudes.h"
 
-#include "kernel/constants.h"
+#include "kernel/interface_coefficients.h"
 #include "kernel/source_amplitude_values.h"
 
 namespace lg {
@@ -8,11 +8,10 @@ namespace lg {
 void source_layer_amplitudes(const Placement& p, const LayerWavenumbers& v,
                              const StackResponses& st, SourceLayerAmplitudes& out) {
   const int ls = p.ls;
-  const Cx ai = kI;
   const Cx zsl = cx(p.zsl);
   // Phase factors over the source depth within its layer.
-  const Cx egam = cexp(-((ai * v.cgam[ls]) * zsl));
-  const Cx enu = cexp(-((ai * v.cnu[ls]) * zsl));
+  const Cx egam = depth_phase(v.cgam[ls], zsl);
+  const Cx enu = depth_phase(v.cnu[ls], zsl);
   source_amplitude_values(st.crdo[ls], st.crdosh[ls], st.crup[ls], st.crupsh[ls], egam, enu,
                           out.cud);
 }
