@@ -143,7 +143,7 @@ TEST_F(KernelLanes, ReceiverSumsAndTheirTestAreTheScalarBits) {
       for (double& x : *v) x = signed_value();
     }
     const DepthTerms d{any(), any(), any(), any(), any(), any(), any(), any()};
-    const SourceLayerTerms s{any(), any(), any(), any(), any(), any(), any(), any()};
+    const SourceLayerTerms s{any(), any(), any(), any(), any(), any(), any()};
     WavenumberSums scalar;
     scalar.reset(n);
     for (std::size_t i = 0; i < scalar.re.size(); ++i) {
@@ -186,7 +186,7 @@ TEST_F(KernelLanes, ConvergenceTestAtItsThresholdIsTheScalarOutcome) {
     }
     for (int ir = 1; ir <= n; ++ir) b.bkj0[ir] = signed_value();
     const DepthTerms d{any(), any(), any(), any(), any(), any(), any(), any()};
-    const SourceLayerTerms s{any(), any(), any(), any(), any(), any(), any(), any()};
+    const SourceLayerTerms s{any(), any(), any(), any(), any(), any(), any()};
     WavenumberSums scalar;
     scalar.reset(n);
     for (std::size_t i = 0; i < scalar.re.size(); ++i) {

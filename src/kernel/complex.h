@@ -73,6 +73,24 @@ inline Cx operator/(Cx a, Cx b) {
   return a / Divisor(b);
 }
 
+// The formulas of the kernel written once over the value type C, Cx for one value or
+// lanes::C4 (complex_lanes.h) for four, are always inlined, so that the lanes' instances are
+// compiled for the instruction set of the AVX2 functions they are inlined into. They form
+// constants with lift<C> and divisors with make_divisor, which complex_lanes.h defines for C4.
+#define LG_FORMULA __attribute__((always_inline)) inline
+
+template <class C>
+C lift(Cx a);
+
+template <>
+constexpr Cx lift<Cx>(Cx a) {
+  return a;
+}
+
+inline Divisor make_divisor(Cx b) {
+  return Divisor(b);
+}
+
 // Modulus without needless overflow: x*sqrt(1 + (y/x)^2) with x >= y.
 inline double cabs(Cx z) {
   double x = std::fabs(z.re);

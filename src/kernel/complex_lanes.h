@@ -89,6 +89,10 @@ LG_LANE_OP Divisor4 divisor(C4 b) {
   return Divisor4{ratio, dv * (1.0 + ratio * ratio), by_im};
 }
 
+LG_LANE_OP Divisor4 make_divisor(C4 b) {
+  return divisor(b);
+}
+
 LG_LANE_OP C4 operator/(C4 a, const Divisor4& d) {
   // by_im: ((a.re*r + a.im)/den, (a.im*r - a.re)/den);
   // else:  ((a.re + a.im*r)/den, (a.im - a.re*r)/den). A sum is the same either way round.
@@ -148,3 +152,12 @@ inline Cx lane(const C4& a, int j) {
 }
 
 }  // namespace lg::lanes
+
+namespace lg {
+
+template <>
+LG_LANE_OP lanes::C4 lift<lanes::C4>(Cx a) {
+  return lanes::splat(a);
+}
+
+}  // namespace lg

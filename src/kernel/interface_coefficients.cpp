@@ -19,16 +19,8 @@ Cx layer_phase(Cx ai, Cx kz, double h) {
 
 namespace {
 
-// Terms of one layer that enter both interfaces of the layer, formed once.
-struct LayerTerms {
-  Cx cb;    // K / B
-  Cx cad;   // rho (1 - 2 K/B)
-  Cx cbr;   // 2 rho K/B
-  Cx rhob;  // rho / B
-};
-
 InterfaceInputs<Cx> inputs_of(int ik, const LayerModel& m, const LayerWavenumbers& w,
-                              const PerLayer<LayerTerms>& lt) {
+                              const PerLayer<LayerTerms<Cx>>& lt) {
   return InterfaceInputs<Cx>{cx(m.rho[ik - 1]), cx(m.rho[ik]), w.cnu[ik - 1],   w.cnu[ik],
                              w.cgam[ik - 1],    w.cgam[ik],    lt[ik - 1].cad,  lt[ik].cad,
                              lt[ik - 1].cbr,    lt[ik].cbr,    lt[ik - 1].rhob, lt[ik].rhob};
@@ -36,7 +28,8 @@ InterfaceInputs<Cx> inputs_of(int ik, const LayerModel& m, const LayerWavenumber
 
 // Interfaces first ... last (at most four) in lanes; the last lane repeats where fewer.
 LG_TARGET_AVX2 void interfaces_in_lanes(int first, int last, Cx k, const LayerModel& m,
-                                        const LayerWavenumbers& w, const PerLayer<LayerTerms>& lt,
+                                        const LayerWavenumbers& w,
+                                        const PerLayer<LayerTerms<Cx>>& lt,
                                         InterfaceCoefficients& o) {
   using lanes::C4;
   InterfaceInputs<Cx> one[4];
@@ -75,36 +68,17 @@ void interface_coefficients(const LayerModel& m, const Wavenumber& wk, const Lay
   const int nc = m.nc;
   const Cx one = cx(1.0);
   const Cx two = cx(2.0);
-  const Cx four = cx(4.0);
-  const Cx four_i = four * ai;
 
   // Free surface.
-  {
-    const Cx b = med.ckb2[1];
-    const Cx nu = w.cnu[1];
-    const Cx gam = w.cgam[1];
-    const Cx cf1 = b - two * k;
-    const Cx cf2 = cf1 * cf1;
-    const Cx cf3 = four * nu * k * gam;
-    const Divisor cdd(cf2 + cf3);
-    M2& ru = o.ru[1];
-    ru.m11 = (cf3 - cf2) / cdd;
-    ru.m21 = four_i * nu * cf1 / cdd;
-    ru.m22 = (cf3 - cf2) / cdd;
-    ru.m12 = four_i * k * gam * cf1 / cdd;
-    o.tu[1] = M2{};
-    o.rush[1] = one;
-    o.tush[1] = Cx{};
-  }
+  o.ru[1] = free_surface(med.ckb2[1], w.cnu[1], w.cgam[1], k);
+  o.tu[1] = M2{};
+  o.rush[1] = one;
+  o.tush[1] = Cx{};
 
-  PerLayer<LayerTerms> lt;
+  PerLayer<LayerTerms<Cx>> lt;
   for (int ic = 1; ic <= nc; ++ic) {
     const Cx r = cx(m.rho[ic]);
-    const Divisor b(med.ckb2[ic]);
-    lt[ic].cb = k / b;
-    lt[ic].cad = r * (one - two * lt[ic].cb);
-    lt[ic].cbr = two * r * lt[ic].cb;
-    lt[ic].rhob = r / b;
+    lt[ic] = layer_terms(r, two * r, med.ckb2[ic], k, one, two);
   }
 
   int ik = 2;
@@ -114,14 +88,7 @@ void interface_coefficients(const LayerModel& m, const Wavenumber& wk, const Lay
   for (; ik <= nc; ++ik) {
     InterfaceValues<Cx> v;
     interface_values(inputs_of(ik, m, w, lt), k, v);
-    o.rd[ik] = M2{v.rd11, v.rd12, v.rd21, v.rd22};
-    o.td[ik] = M2{v.td11, v.td12, v.td21, v.td22};
-    o.ru[ik] = M2{v.ru11, v.ru12, v.ru21, v.ru22};
-    o.tu[ik] = M2{v.tu11, v.tu12, v.tu21, v.tu22};
-    o.rush[ik] = v.rush;
-    o.rdsh[ik] = v.rdsh;
-    o.tush[ik] = v.tush;
-    o.tdsh[ik] = v.tdsh;
+    store_interface(ik, v, o);
   }
 
   // Phase factors of every layer above the half-space.

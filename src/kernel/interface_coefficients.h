@@ -4,6 +4,7 @@
 // wavenumber, the layer medium and the vertical wavenumbers; writes InterfaceCoefficients.
 #pragma once
 
+#include "kernel/constants.h"
 #include "kernel/lanes.h"
 #include "kernel/records.h"
 
@@ -18,5 +19,11 @@ void interface_coefficients(const LayerModel& m, const Wavenumber& k, const Laye
 // exp(-i*kz*h) rounded to single precision, with a real part below 1e-50 in magnitude set
 // to zero first. Shared by the layer phase factors.
 Cx layer_phase(Cx ai, Cx kz, double h);
+
+// exp(-i*kz*z): the phase factor over depth z below the top of a layer of vertical wavenumber
+// kz, for the source and the receivers within their layers.
+inline Cx depth_phase(Cx kz, Cx z) {
+  return cexp(-((kI * kz) * z));
+}
 
 }  // namespace lg

@@ -1,13 +1,50 @@
-// The plane-wave coefficients of one interface as the expressions of the method, written once
-// for one interface (Cx) and for four values in AVX2 lanes (lanes::C4), so that every path
-// computes each coefficient by the same operations in the same order. Reads the inputs of the
-// interface; writes its coefficients.
+// The plane-wave coefficients of the free surface and of one interface, and the layer terms
+// they share, as the expressions of the method, written once for one value (Cx) and for four
+// in AVX2 lanes (lanes::C4), so that every path computes each coefficient by the same
+// operations in the same order. Reads the inputs of the interface; writes its coefficients.
 #pragma once
 
 #include "kernel/complex.h"
 #include "kernel/complex_lanes.h"
+#include "kernel/records.h"
 
 namespace lg {
+
+// The reflection matrix of the free surface (ru of interface 1) from the S wavenumber squared
+// b and the vertical wavenumbers nu (P) and gam (S) of layer 1, k being k^2.
+template <class C>
+LG_FORMULA Matrix2<C> free_surface(C b, C nu, C gam, C k) {
+  const Cx two = cx(2.0);
+  const Cx four = cx(4.0);
+  const Cx four_i = four * kI;
+  const C cf1 = b - two * k;
+  const C cf2 = cf1 * cf1;
+  const C cf3 = four * nu * k * gam;
+  const auto cdd = make_divisor(cf2 + cf3);
+  Matrix2<C> ru;
+  ru.m11 = (cf3 - cf2) / cdd;
+  ru.m21 = four_i * nu * cf1 / cdd;
+  ru.m22 = (cf3 - cf2) / cdd;
+  ru.m12 = four_i * k * gam * cf1 / cdd;
+  return ru;
+}
+
+// Terms of one layer that enter both interfaces of the layer, formed once.
+template <class C>
+struct LayerTerms {
+  C cad;   // rho (1 - 2 K/B)
+  C cbr;   // 2 rho K/B
+  C rhob;  // rho / B
+};
+
+// The terms of a layer of density r (two_r = 2 * r) and S wavenumber squared b, k being k^2;
+// one and two are 1 and 2.
+template <class C>
+LG_FORMULA LayerTerms<C> layer_terms(C r, C two_r, C b, C k, C one, C two) {
+  const auto by_b = make_divisor(b);
+  const C cb = k / by_b;
+  return LayerTerms<C>{r * (one - two * cb), two_r * cb, r / by_b};
+}
 
 // The inputs of one interface: the layers above (1) and below (2) it.
 template <class C>
@@ -26,20 +63,10 @@ struct InterfaceValues {
   C rush, rdsh, tush, tdsh;
 };
 
-inline Divisor make_divisor(Cx b) {
-  return Divisor(b);
-}
-
-LG_LANE_OP lanes::Divisor4 make_divisor(lanes::C4 b) {
-  return lanes::divisor(b);
-}
-
-// Always inlined, so that the lanes' instance is compiled for the lanes' instruction set.
 // k is k^2 as a complex number (Cx), or the same in all four lanes (C4): a product with it is
 // the same either way.
 template <class C, class K>
-__attribute__((always_inline)) inline void interface_values(const InterfaceInputs<C>& in, K k,
-                                                            InterfaceValues<C>& o) {
+LG_FORMULA void interface_values(const InterfaceInputs<C>& in, K k, InterfaceValues<C>& o) {
   const Cx two = cx(2.0);
   const Cx two_i = two * kI;
   const C& r1 = in.r1;
@@ -86,6 +113,20 @@ __attribute__((always_inline)) inline void interface_values(const InterfaceInput
   o.rdsh = -o.rush;
   o.tush = two * cs2 / cdelt;
   o.tdsh = two * cs1 / cdelt;
+}
+
+// Stores the coefficients v of interface ik in o, which holds rd, ru, td, tu, rdsh, rush,
+// tdsh and tush per interface.
+template <class C, class O>
+LG_FORMULA void store_interface(int ik, const InterfaceValues<C>& v, O& o) {
+  o.rd[ik] = Matrix2<C>{v.rd11, v.rd12, v.rd21, v.rd22};
+  o.td[ik] = Matrix2<C>{v.td11, v.td12, v.td21, v.td22};
+  o.ru[ik] = Matrix2<C>{v.ru11, v.ru12, v.ru21, v.ru22};
+  o.tu[ik] = Matrix2<C>{v.tu11, v.tu12, v.tu21, v.tu22};
+  o.rush[ik] = v.rush;
+  o.rdsh[ik] = v.rdsh;
+  o.tush[ik] = v.tush;
+  o.tdsh[ik] = v.tdsh;
 }
 
 }  // namespace lg

@@ -7,61 +7,28 @@
 #endif
 
 #include "kernel/constants.h"
+#include "kernel/depth_values.h"
+#include "kernel/interface_coefficients.h"
 
 namespace lg {
 
 SourceLayerTerms source_layer_terms(const Placement& p, const Wavenumber& k, const LayerMedium& m,
                                     const LayerWavenumbers& w) {
-  const Cx ai = kI;
-  const double ak2 = k.ak2;
   const int ls = p.ls;
   SourceLayerTerms s;
-  s.cs2 = w.ckig[ls];
-  s.cs4 = cx(ak2);
-  s.cs5 = ai * w.cgam[ls];
-  const Divisor by_cs5(s.cs5);
-  s.cs3 = m.ckb2[ls] / by_cs5;
-  s.cs6 = m.ckb2[ls];
-  s.cs8 = ai * w.cnu[ls];
-  s.cs7 = s.cs8 * cx(ak2);
-  s.cs9 = (m.ckb2[ls] - cx(ak2 + ak2)) / by_cs5;
+  source_terms(w.ckig[ls], cx(k.ak2), cx(k.ak2 + k.ak2), m.ckb2[ls], w.cgam[ls], w.cnu[ls], s);
   return s;
 }
 
 DepthTerms depth_terms(const Placement& p, int ir, const LayerWavenumbers& l,
                        const ReceiverWaves& w, const SourceLayerTerms& s) {
-  const Cx ai = kI;
   const int k = p.lr[ir];
   const Cx zc = cx(p.zrl[ir]);
-  const Cx two = cx(2.0);
 
-  const Cx egam = cexp(-((ai * l.cgam[k]) * zc));
-  const Cx enu = cexp(-((ai * l.cnu[k]) * zc));
-  const Divisor by_egam(egam);
-  const Divisor by_enu(enu);
-  const Cx cr1 = ai * l.cgam[k];
-  const Cx cr3 = ai * l.cnu[k];
-
-  // Potentials at the receiver depth and their two combinations per P-SV case.
-  Cx cz[5];
-  Cx czb[5];
-  for (int t = 1; t <= 4; ++t) {
-    const Cx phiu = w.pu[1][t] / by_enu;
-    const Cx phid = w.pd[1][t] * enu;
-    const Cx psiu = w.pu[2][t] / by_egam;
-    const Cx psid = w.pd[2][t] * egam;
-    cz[t] = phiu + phid + cr1 * (psiu - psid);
-    czb[t] = cr3 * (phiu - phid) + s.cs4 * (psiu + psid);
-  }
+  const Cx egam = depth_phase(l.cgam[k], zc);
+  const Cx enu = depth_phase(l.cnu[k], zc);
   DepthTerms d;
-  d.s5 = w.pdsh[1] * egam + w.push[1] / by_egam;
-  d.s6 = w.pdsh[2] * egam + w.push[2] / by_egam;
-  d.cu = s.cs2 * cz[1] + cz[4];
-  d.cu2 = s.cs2 * czb[1] + czb[4];
-  d.cu3 = s.cs9 * cz[3] - (two * s.cs4) * cz[2];
-  d.c9 = s.cs9 * czb[3] - (two * s.cs4) * czb[2];
-  d.c10 = s.cs4 * cz[4] + s.cs7 * cz[1];
-  d.c11 = s.cs8 * czb[1] + czb[4];
+  depth_values(w, l.cgam[k], l.cnu[k], egam, enu, s, d);
   return d;
 }
 

@@ -11,7 +11,7 @@ namespace lg {
 
 // Constants of the source layer, formed once per wavenumber step.
 struct SourceLayerTerms {
-  Cx cs2, cs3, cs4, cs5, cs6, cs7, cs8, cs9;
+  Cx cs2, cs3, cs4, cs6, cs7, cs8, cs9;
 };
 
 SourceLayerTerms source_layer_terms(const Placement& p, const Wavenumber& k, const LayerMedium& m,

@@ -6,13 +6,17 @@
 
 namespace lg {
 
-struct ReceiverWaves {
+// Of one frequency (C = Cx), or of four in lanes.
+template <class C>
+struct ReceiverWaveValues {
   // pu[j][t], pd[j][t]: upgoing / downgoing amplitude of wave type j (1 = P, 2 = SV) for P-SV
   // case t (1..4); push[s], pdsh[s]: SH case s (1..2). Index 0 unused.
-  Cx pu[3][5];
-  Cx pd[3][5];
-  Cx push[3];
-  Cx pdsh[3];
+  C pu[3][5];
+  C pd[3][5];
+  C push[3];
+  C pdsh[3];
 };
+
+using ReceiverWaves = ReceiverWaveValues<Cx>;
 
 }  // namespace lg

@@ -31,10 +31,12 @@ template <class T>
 using PerReceiver = std::vector<T>;
 
 // 2x2 P-SV matrix; element (i, j) is outgoing wave type i per unit incoming type j
-// (1 = P, 2 = SV).
-struct M2 {
-  Cx m11, m12, m21, m22;
+// (1 = P, 2 = SV). Of one frequency (M2), or of four in lanes (C the lane type).
+template <class C>
+struct Matrix2 {
+  C m11, m12, m21, m22;
 };
+using M2 = Matrix2<Cx>;
 
 // The layered model: hc the thickness of each layer (or, as read, the depth of its top when
 // hc[1] is zero), P and S velocities, density and quality factors.
