@@ -90,17 +90,6 @@ ResultFile read_text(const std::string& text, const std::string& name = "green/A
   return lg::seis::read_result(src);
 }
 
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> v;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find('\n', start);
-    v.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return v;
-}
-
 std::string join(const std::vector<std::string>& lines) {
   std::string s;
   for (const std::string& l : lines) s += l + "\n";
@@ -174,7 +163,7 @@ TEST(SeisResultReader, ReadsAParameterRecordThatContinues) {
   values.xl = 300.123456;
   values.zs = 7.56789012;
   const std::string text = result_text(values);
-  const std::vector<std::string> lines = lines_of(text);
+  const std::vector<std::string> lines = lg::testing::split_lines(text);
   ASSERT_TRUE(lines[5].find("hc,vp") == std::string::npos) << "record did not continue:\n" << text;
   const ResultFile r = read_text(text);
   EXPECT_DOUBLE_EQ(r.UCONV, 1.23456789e-5);
@@ -188,7 +177,7 @@ TEST(SeisResultReader, ReadsAParameterRecordThatContinues) {
 
 TEST(SeisResultReader, ReadsThreeDigitExponentsAndTheBundledExample) {
   // A three-digit exponent drops the letter E.
-  std::vector<std::string> lines = lines_of(result_text(FileValues{}));
+  std::vector<std::string> lines = lg::testing::split_lines(result_text(FileValues{}));
   const std::size_t first_spectrum = 6 + 3 + 2 + 1;
   lines[first_spectrum].replace(0, 13, " 0.123457+100");
   lines[first_spectrum].replace(13, 13, "-0.500000-120");
@@ -221,7 +210,7 @@ struct BadCase {
 
 TEST(SeisResultReader, RefusesBadFilesNamingTheLine) {
   const std::string good = result_text(FileValues{});
-  const std::vector<std::string> lines = lines_of(good);
+  const std::vector<std::string> lines = lg::testing::split_lines(good);
   const std::size_t n = lines.size();
   ASSERT_EQ(n, 6u + 3 + 2 + 7 * 3);
   auto with = [&](std::size_t line, const std::string& replacement) {
