@@ -27,8 +27,7 @@ const std::string kSeis = LAYERGREEN_SEIS_EXE;
 // A result file of the bundled example: station OSK, index 3, receiver at (25, 8, 0), source
 // at (0, 0, 6); 32 frequencies, TL = 25.6.
 std::string example_file() {
-  return seis_test::slurp(std::string(LAYERGREEN_TEST_DATA) +
-                          "/regression/basic/expected/green/OSK/OSK.3");
+  return seis_test::bundled_result("OSK/OSK.3");
 }
 
 std::vector<std::string> trace_codes() {

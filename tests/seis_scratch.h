@@ -43,6 +43,11 @@ class Scratch : public lg::testing::WorkDir {
   }
 };
 
+// A result file of the bundled example, by its path under green/ ("OSK/OSK.3").
+inline std::string bundled_result(const std::string& name) {
+  return slurp(std::string(LAYERGREEN_TEST_DATA) + "/regression/basic/expected/green/" + name);
+}
+
 // Runs the main program in `dir` for one station "SRC" with one surface receiver at (x, y) and
 // the source at depth zs, and returns its result file. `group` is the namelist group of the
 // model file, `layers` its layer lines.

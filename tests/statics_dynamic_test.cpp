@@ -16,7 +16,7 @@
 #include "seis/result_reader.h"
 #include "seis/seismograms.h"
 #include "seis_scratch.h"
-#include "statics/static_displacements.h"
+#include "statics_compare.h"
 
 namespace {
 
@@ -45,8 +45,7 @@ TEST(StaticDynamic, StepResponseSettlesAtTheStaticValue) {
 
   const std::vector<lg::StaticLayer> layers{{3.0, 4.5, 2.6, 2.4}, {0.0, 6.2, 3.58, 2.75}};
   const std::vector<lg::StaticReceiver> recs{{x, y, 0.0}};
-  const lg::StaticDisplacement u =
-      lg::static_displacements(layers, zs, recs, lg::choose_static_sampling(layers, zs, recs))[0];
+  const lg::StaticDisplacement u = lg::testing::statics_at(layers, zs, recs)[0];
 
   // The static value A of a fit A + B e^(sigma t) over 15 to 60 % of the record, long after
   // the surface waves; sigma = pi AW/TL is the damping correction, which raises whatever error

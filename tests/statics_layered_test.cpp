@@ -34,7 +34,7 @@ class StaticLayeredCrust : public ::testing::Test {
   const double zs = 9.0;
 
   std::vector<StaticDisplacement> compute(const std::vector<StaticReceiver>& recs) const {
-    return lg::static_displacements(crust, zs, recs, lg::choose_static_sampling(crust, zs, recs));
+    return lg::testing::statics_at(crust, zs, recs);
   }
 
   // Runs the reference script on the crust and receivers; the values in receiver order.
@@ -147,10 +147,7 @@ TEST_F(StaticLayeredCrust, SourceDepthAndInterfaceConventions) {
   }
 
   const std::vector<StaticReceiver> surface{{4.0, 3.0, 0.0}};
-  auto at_depth = [&](double z) {
-    return lg::static_displacements(crust, z, surface,
-                                    lg::choose_static_sampling(crust, z, surface))[0];
-  };
+  auto at_depth = [&](double z) { return lg::testing::statics_at(crust, z, surface)[0]; };
   const StaticDisplacement on = at_depth(8.0);
   EXPECT_LT(relative_difference(on, at_depth(8.0 - 1e-9)), 1e-6);
   EXPECT_GT(relative_difference(on, at_depth(8.0 + 1e-9)), 1e-2);
