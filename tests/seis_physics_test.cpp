@@ -52,10 +52,9 @@ double distance_3d(const ResultFile& r) {
 TEST(SeisPhysics, BundledExampleIsCausal) {
   const std::filesystem::path root =
       std::filesystem::path(LAYERGREEN_TEST_DATA) / "regression/basic/expected/green";
-  lg::seis::Processing p;
-  p.source = lg::seis::parse_source("triangle:0.8");
-  p.lowpass.corner = 0.5;
-  p.lowpass.poles = 4;
+  const lg::seis::Processing p{.source = lg::seis::parse_source("triangle:0.8"),
+                               .lowpass = {.corner = 0.5, .poles = 4},
+                               .taper = {}};
 
   int files = 0;
   int nodal = 0;
@@ -172,9 +171,8 @@ TEST(SeisPhysics, DampingCorrectionIsIndependentOfTheTimeLength) {
   const ResultFile a = run_one_receiver(short_dir, group(32, 12.8), layers, 6.0, 12.0, 5.0);
   const ResultFile b = run_one_receiver(long_dir, group(64, 25.6), layers, 6.0, 12.0, 5.0);
 
-  lg::seis::Processing p;
-  p.source = lg::seis::parse_source("triangle:1");
-  p.lowpass.corner = 1.0;
+  const lg::seis::Processing p{
+      .source = lg::seis::parse_source("triangle:1"), .lowpass = {.corner = 1.0}, .taper = {}};
   const Seismograms sa = lg::seis::make_seismograms(a, p);
   const Seismograms sb = lg::seis::make_seismograms(b, p);
   ASSERT_DOUBLE_EQ(sa.dt, sb.dt);

@@ -56,10 +56,10 @@ TEST(SeisProgram, WritesEighteenSacFilesWithTheirHeaders) {
   EXPECT_EQ(dir.entries("out"), want);
 
   // The same computation through the library.
-  lg::seis::Processing p;
-  p.source = lg::seis::parse_source("triangle:1");
-  p.lowpass.corner = 0.5;
-  p.taper.width = lg::seis::kDefaultTaperWidth;  // the program's default
+  // The program's default taper.
+  const lg::seis::Processing p{.source = lg::seis::parse_source("triangle:1"),
+                               .lowpass = {.corner = 0.5},
+                               .taper = {.width = lg::seis::kDefaultTaperWidth}};
   const lg::seis::Seismograms lib =
       lg::seis::make_seismograms(lg::seis::read_result_file(dir.at("green/OSK/OSK.3")), p);
 
@@ -106,9 +106,9 @@ TEST(SeisProgram, ColumnsHoldTheSameSeismogramsBesideTheInput) {
   // Beside the input, without -o.
   EXPECT_EQ(dir.entries("green/OSK"), (std::set<std::string>{"OSK.3", "OSK.3.txt"}));
 
-  lg::seis::Processing p;
-  p.source = lg::seis::parse_source("step");
-  p.taper.width = lg::seis::kDefaultTaperWidth;
+  const lg::seis::Processing p{.source = lg::seis::parse_source("step"),
+                               .lowpass = {},
+                               .taper = {.width = lg::seis::kDefaultTaperWidth}};
   const lg::seis::Seismograms lib =
       lg::seis::make_seismograms(lg::seis::read_result_file(dir.at("green/OSK/OSK.3")), p);
 

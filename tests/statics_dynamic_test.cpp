@@ -39,9 +39,8 @@ TEST(StaticDynamic, StepResponseSettlesAtTheStaticValue) {
       "  3.0  4.50  2.60  2.40  10000.  10000.\n"
       "  0.0  6.20  3.58  2.75  10000.  10000.\n",
       zs, x, y);
-  lg::seis::Processing p;
-  p.source = lg::seis::parse_source("step");
-  const lg::seis::Seismograms s = lg::seis::make_seismograms(r, p);
+  const lg::seis::Seismograms s = lg::seis::make_seismograms(
+      r, {.source = lg::seis::parse_source("step"), .lowpass = {}, .taper = {}});
 
   const std::vector<lg::StaticLayer> layers{{3.0, 4.5, 2.6, 2.4}, {0.0, 6.2, 3.58, 2.75}};
   const std::vector<lg::StaticReceiver> recs{{x, y, 0.0}};
