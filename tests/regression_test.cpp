@@ -6,20 +6,15 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
+
+#include "test_workdir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using lg::testing::slurp;
 
 // Runs case `name` with the given program options and compares everything it wrote.
 void run_case(const std::string& name, const std::string& options) {

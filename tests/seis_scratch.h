@@ -5,8 +5,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "seis/result_reader.h"
@@ -21,10 +19,7 @@ struct CommandResult {
   std::string err;
 };
 
-inline std::string slurp(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
+using lg::testing::slurp;
 
 class Scratch : public lg::testing::WorkDir {
  public:

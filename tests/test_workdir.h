@@ -27,6 +27,20 @@ namespace lg::testing {
 
 namespace fs = std::filesystem;
 
+// The bytes of a file ("" when it cannot be read).
+inline std::string slurp(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+// Lines of a text (without their line ends).
+inline std::vector<std::string> split_lines(const std::string& text) {
+  std::vector<std::string> v;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) v.push_back(l);
+  return v;
+}
+
 struct RunOutcome {
   int status = -1;
   std::string out;
@@ -68,17 +82,10 @@ class WorkDir {
   bool exists(const std::string& rel) const { return fs::exists(at(rel)); }
 
   std::string read(const std::string& rel) const {
-    std::ifstream f(at(rel), std::ios::binary);
-    EXPECT_TRUE(f.good()) << "cannot read " << at(rel);
-    return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(std::ifstream(at(rel), std::ios::binary).good()) << "cannot read " << at(rel);
+    return slurp(at(rel));
   }
-
-  std::vector<std::string> lines(const std::string& rel) const {
-    std::vector<std::string> v;
-    std::istringstream in(read(rel));
-    for (std::string l; std::getline(in, l);) v.push_back(l);
-    return v;
-  }
+  std::vector<std::string> lines(const std::string& rel) const { return split_lines(read(rel)); }
 
   // Names of all entries of a folder, hidden ones included, sorted.
   std::set<std::string> entries(const std::string& rel) const {
@@ -123,10 +130,6 @@ class WorkDir {
     const int raw = std::system(cmd.c_str());
     RunOutcome r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    auto slurp = [](const fs::path& p) {
-      std::ifstream f(p, std::ios::binary);
-      return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    };
     r.out = slurp(out_file);
     r.err = slurp(err_file);
     std::error_code ec;
@@ -140,14 +143,6 @@ class WorkDir {
  private:
   fs::path root_;
 };
-
-// Lines of a text (without their line ends).
-inline std::vector<std::string> split_lines(const std::string& text) {
-  std::vector<std::string> v;
-  std::istringstream in(text);
-  for (std::string l; std::getline(in, l);) v.push_back(l);
-  return v;
-}
 
 // An 80-character name as the echo lines show it: the name padded with blanks.
 inline std::string padded80(const std::string& name) {
