@@ -59,18 +59,9 @@ std::string result_text(const FileValues& values) {
   h.params.XS = values.xs;
   h.params.YS = values.ys;
   h.ZS = values.zs;
-  lg::LayerModel layers{};
-  const double table[3][6] = {{2.0, 4.5, 2.6, 2.4, 200.0, 100.0},
-                              {10.0, 6.0, 3.45, 2.7, 400.0, 200.0},
-                              {0.0, 7.9, 4.5, 3.3, 800.0, 400.0}};
-  for (int l = 1; l <= 3; ++l) {
-    layers.hc[l] = table[l - 1][0];
-    layers.vp[l] = table[l - 1][1];
-    layers.vs[l] = table[l - 1][2];
-    layers.rho[l] = table[l - 1][3];
-    layers.qp[l] = table[l - 1][4];
-    layers.qs[l] = table[l - 1][5];
-  }
+  const lg::LayerModel layers = lg::testing::layer_model({{2.0, 4.5, 2.6, 2.4, 200.0, 100.0},
+                                                          {10.0, 6.0, 3.45, 2.7, 400.0, 200.0},
+                                                          {0.0, 7.9, 4.5, 3.3, 800.0, 400.0}});
   std::string s = lg::result_header(h, layers) + lg::receiver_block(12.5, -3.0, 0.25);
   for (int k = 0; k < values.nfreq; ++k) {
     lg::ReceiverSpectra ug{};

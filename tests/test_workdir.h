@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "inputs/check_run.h"
+#include "kernel/records.h"
 #include "run/run.h"
 
 namespace lg::testing {
@@ -198,6 +200,21 @@ inline const std::vector<std::string>& small_layers() {
   static const std::vector<std::string> v = {"  2.0  4.50  2.60  2.40  200.  100.",
                                              "  0.0  6.00  3.45  2.70  400.  200."};
   return v;
+}
+
+// A layer table from rows of hc, vp, vs, rho, qp and qs, layer 1 first.
+inline LayerModel layer_model(const std::vector<std::array<double, 6>>& rows) {
+  LayerModel m;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const auto l = static_cast<int>(i) + 1;
+    m.hc[l] = rows[i][0];
+    m.vp[l] = rows[i][1];
+    m.vs[l] = rows[i][2];
+    m.rho[l] = rows[i][3];
+    m.qp[l] = rows[i][4];
+    m.qs[l] = rows[i][5];
+  }
+  return m;
 }
 
 struct Receiver {
