@@ -40,6 +40,13 @@ void write_inputs(const WorkDir& w, const ControlText& ctl,
   }
 }
 
+// The echo of a station's file names when its first result file is built.
+std::string echo_names(const std::string& code) {
+  return " filin=\n " + padded80("model/str" + code) + "\n fzahyo=\n " +
+         padded80("zahyo/" + code + ".dat") + "\n filot(1,1)=\n " +
+         padded80("green/" + code + "/" + code + ".1") + "\n";
+}
+
 // Writes the inputs of station AB1 alone: `group` over the small layers, and a subfault file.
 void write_ab1(const WorkDir& w, const ControlText& ctl, const std::string& group,
                const std::string& header,
@@ -145,14 +152,11 @@ TEST_F(TwoStations, EchoOnStandardOutput) {
   const RunOutcome r = w_.run();
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
-  auto name = [](const char* n) { return std::string(" ").append(padded80(n)).append("\n"); };
   const std::string expected =
       " ndatas,nstati,nw1,ns1,ns2\n"
       " 2 2 2 1 2\n"
-      " number of stations?\n"
-      " filin=\n" +
-      name("model/strAB1") + " fzahyo=\n" + name("zahyo/AB1.dat") + " filot(1,1)=\n" +
-      name("green/AB1/AB1.1") +
+      " number of stations?\n" +
+      echo_names("AB1") +
       " nszahy,nwzahy,sazi,dip\n"
       "   2   2   45.0   30.0\n"
       "  6.\n"
@@ -162,10 +166,8 @@ TEST_F(TwoStations, EchoOnStandardOutput) {
       "   2   2   45.0   30.0\n"
       "  11.\n"
       "  14. -6.  1.\n"
-      "  20.5  0.  0.5\n"
-      " filin=\n" +
-      name("model/strCD2") + " fzahyo=\n" + name("zahyo/CD2.dat") + " filot(1,1)=\n" +
-      name("green/CD2/CD2.1") +
+      "  20.5  0.  0.5\n" +
+      echo_names("CD2") +
       " nr.ne.nstati\n"
       " nszahy,nwzahy,sazi,dip\n"
       "   2   2   45.0   30.0\n"
@@ -553,16 +555,11 @@ TEST_F(HeaderMismatch, MessageStatusOneAndNoFilesOfTheDataSet) {
                          : "layergreen: zahyo/BAD.dat:1: the header does not match the control "
                            "file: it declares 1 row (columns 5-8) where the control file asks "
                            "for nw1 = 2\n");
-    auto names = [](const std::string& code) {
-      return " filin=\n " + padded80("model/str" + code) + "\n fzahyo=\n " +
-             padded80("zahyo/" + code + ".dat") + "\n filot(1,1)=\n " +
-             padded80("green/" + code + "/" + code + ".1") + "\n";
-    };
     EXPECT_EQ(r.out, " ndatas,nstati,nw1,ns1,ns2\n 1 2 2 1 2\n number of stations?\n" +
-                         names("OK1") +
+                         echo_names("OK1") +
                          " nszahy,nwzahy,sazi,dip\n   2   2   45.0   30.0\n  6.\n"
                          "  1.  2.  0.\n  3.  4.  0.\n" +
-                         names("BAD") + " nszahy,nwzahy,sazi,dip\n" + header +
+                         echo_names("BAD") + " nszahy,nwzahy,sazi,dip\n" + header +
                          "\n nszahyo.ne.(ns2-ns1+1).or.nwzahy.ne.nw1\n");
     // The station before is complete, the failing one keeps the earlier file untouched and
     // gets nothing new, the station after is not reached.
