@@ -40,6 +40,13 @@ void write_inputs(const WorkDir& w, const ControlText& ctl,
   }
 }
 
+// The echo of a station's file names when its first result file is built.
+std::string echo_names(const std::string& code) {
+  return " filin=\n " + padded80("model/str" + code) + "\n fzahyo=\n " +
+         padded80("zahyo/" + code + ".dat") + "\n filot(1,1)=\n " +
+         padded80("green/" + code + "/" + code + ".1") + "\n";
+}
+
 // Writes the inputs of station AB1 alone: `group` over the small layers, and a subfault file.
 void write_ab1(const WorkDir& w, const ControlText& ctl, const std::string& group,
                const std::string& header,
@@ -104,12 +111,6 @@ std::vector<std::string> groups_of(const std::vector<std::string>& lines, int nc
 // says otherwise).
 class DriverRun : public ::testing::Test {
  protected:
-  // nstati = ns1 = ns2 = 1: one receiver in each row.
-  void one_receiver_per_row() {
-    ctl.nstati = 1;
-    ctl.ns1 = 1;
-    ctl.ns2 = 1;
-  }
   WorkDir w;
   ControlText ctl;
 };
@@ -126,12 +127,7 @@ class ResultFilesInPlace : public DriverRun {};
 class TwoStations : public ::testing::Test {
  protected:
   void SetUp() override {
-    ctl_.ndatas = 2;
-    ctl_.nstati = 2;
-    ctl_.nw1 = 2;
-    ctl_.ns1 = 1;
-    ctl_.ns2 = 2;
-    ctl_.stations = {"AB1", "CD2"};
+    ctl_ = {.ndatas = 2, .nstati = 2, .nw1 = 2, .ns1 = 1, .ns2 = 2, .stations = {"AB1", "CD2"}};
     StationFiles ab1;
     ab1.model = testing::model_text(small_group(2), small_layers());
     ab1.subfault = subfault_text("   2   2   45.0   30.0", {{6.0, {{12, -4, 0}, {18.5, 2, 0}}},
@@ -156,14 +152,11 @@ TEST_F(TwoStations, EchoOnStandardOutput) {
   const RunOutcome r = w_.run();
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
-  auto name = [](const char* n) { return std::string(" ").append(padded80(n)).append("\n"); };
   const std::string expected =
       " ndatas,nstati,nw1,ns1,ns2\n"
       " 2 2 2 1 2\n"
-      " number of stations?\n"
-      " filin=\n" +
-      name("model/strAB1") + " fzahyo=\n" + name("zahyo/AB1.dat") + " filot(1,1)=\n" +
-      name("green/AB1/AB1.1") +
+      " number of stations?\n" +
+      echo_names("AB1") +
       " nszahy,nwzahy,sazi,dip\n"
       "   2   2   45.0   30.0\n"
       "  6.\n"
@@ -173,10 +166,8 @@ TEST_F(TwoStations, EchoOnStandardOutput) {
       "   2   2   45.0   30.0\n"
       "  11.\n"
       "  14. -6.  1.\n"
-      "  20.5  0.  0.5\n"
-      " filin=\n" +
-      name("model/strCD2") + " fzahyo=\n" + name("zahyo/CD2.dat") + " filot(1,1)=\n" +
-      name("green/CD2/CD2.1") +
+      "  20.5  0.  0.5\n" +
+      echo_names("CD2") +
       " nr.ne.nstati\n"
       " nszahy,nwzahy,sazi,dip\n"
       "   2   2   45.0   30.0\n"
@@ -298,21 +289,14 @@ TEST_F(TwoStations, RunReplacesFilesOfAnEarlierRun) {
 std::vector<std::string> groups_alone(const Receiver& r, double zs,
                                       const std::string& group = small_group(1)) {
   WorkDir w;
-  ControlText ctl;
-  ctl.nstati = 1;
-  ctl.ns1 = 1;
-  ctl.ns2 = 1;
-  write_ab1(w, ctl, group, "   1   1   45.0   30.0", {{zs, {r}}});
+  write_ab1(w, {.nstati = 1, .ns1 = 1, .ns2 = 1}, group, "   1   1   45.0   30.0", {{zs, {r}}});
   const RunOutcome out = w.run();
   EXPECT_EQ(out.status, 0) << out.err;
   return groups_of(w.lines("green/AB1/AB1.1"), 2);
 }
 
 TEST_F(ReceiverPacking, OnlyReceiversReadTakePartInIndexOrderAfterDepthOrdering) {
-  ctl.ndatas = 2;
-  ctl.nstati = 4;
-  ctl.ns1 = 2;
-  ctl.ns2 = 3;
+  ctl = {.ndatas = 2, .nstati = 4, .ns1 = 2, .ns2 = 3};
   const Receiver deep{10, 0, 1.0}, shallow{0, 10, 0.5}, a{-5, 5, 0}, b{3, -4, 2.0};
   write_ab1(w, ctl, small_group(2), "   2   1   45.0   30.0",
             {{6.0, {deep, shallow}}, {6.0, {a, b}}});
@@ -343,10 +327,7 @@ TEST_F(ReceiverPacking, OnlyReceiversReadTakePartInIndexOrderAfterDepthOrdering)
 
 TEST_F(ReceiverPacking, EqualDepthsAfterAShallowerOneFollowTheExchangeSort) {
   // Depths 2, 2, 1 end as 1, 2, 2 with the two depth-2 receivers in reverse order.
-  ctl.nstati = 3;
-  ctl.ns1 = 1;
-  ctl.ns2 = 3;
-  write_ab1(w, ctl, small_group(3, 1, 0), "   3   1   45.0   30.0",
+  write_ab1(w, {.nstati = 3, .ns1 = 1, .ns2 = 3}, small_group(3, 1, 0), "   3   1   45.0   30.0",
             {{6.0, {{1, 0, 2}, {2, 0, 2}, {3, 0, 1}}}});
   ASSERT_EQ(w.run().status, 0);
   EXPECT_EQ(w.lines("green/AB1/AB1.1").at(9), "  3.  0.  1.");
@@ -356,8 +337,7 @@ TEST_F(ReceiverPacking, EqualDepthsAfterAShallowerOneFollowTheExchangeSort) {
 
 TEST_F(ModelValues, LayerTopDepthsAndThicknessesGiveTheSameSpectra) {
   const Receiver r{12, -4, 0.5};
-  one_receiver_per_row();
-  ctl.stations = {"THK", "DEP"};
+  ctl = {.nstati = 1, .ns1 = 1, .ns2 = 1, .stations = {"THK", "DEP"}};
   const std::string group =
       " &INPUT NC=3, NFREQ=2, TL=10., AW=1., NR=1, XL=100., IKMAX=3, UCONV=0., XS=0., YS=0. /";
   const std::string sub = subfault_text("   1   1   45.0   30.0", {{4.0, {r}}});
@@ -381,8 +361,7 @@ TEST_F(ModelValues, LayerTopDepthsAndThicknessesGiveTheSameSpectra) {
 TEST_F(ModelValues, OmittedMembersKeepTheValueLastRead) {
   // Station 1 omits UCONV (zero on the first read); station 2 omits AW and TL, which keep the
   // values read for station 1, not a converted damping.
-  one_receiver_per_row();
-  ctl.stations = {"ST1", "ST2"};
+  ctl = {.nstati = 1, .ns1 = 1, .ns2 = 1, .stations = {"ST1", "ST2"}};
   const std::string sub = subfault_text("   1   1   45.0   30.0", {{6.0, {{12, -4, 0}}}});
   write_inputs(
       w, ctl,
@@ -409,10 +388,8 @@ TEST(FilotEcho, BlankWhenTheFirstNameIsNotBuilt) {
   {
     // Data sets start at index 2: there is no file of index 1.
     WorkDir w;
-    ControlText ctl;
-    ctl.ns1 = 2;
-    ctl.ns2 = 2;
-    write_ab1(w, ctl, small_group(2, 1, 0), "   1   1   45.0   30.0", {{6.0, {{1, 2, 0}}}});
+    write_ab1(w, {.ns1 = 2, .ns2 = 2}, small_group(2, 1, 0), "   1   1   45.0   30.0",
+              {{6.0, {{1, 2, 0}}}});
     const RunOutcome r = w.run();
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find(blank_line), std::string::npos) << r.out;
@@ -421,9 +398,7 @@ TEST(FilotEcho, BlankWhenTheFirstNameIsNotBuilt) {
   {
     // No data sets: the station's names are echoed and nothing else happens.
     WorkDir w;
-    ControlText ctl;
-    ctl.ndatas = 0;
-    write_inputs(w, ctl, {{"AB1", {"not read", "not read"}}});
+    write_inputs(w, {.ndatas = 0}, {{"AB1", {"not read", "not read"}}});
     const RunOutcome r = w.run();
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, " ndatas,nstati,nw1,ns1,ns2\n 0 2 1 1 2\n number of stations?\n filin=\n " +
@@ -444,10 +419,7 @@ TEST_F(Stations, NoStationsEndsNormally) {
 }
 
 TEST_F(Stations, EightIndicesWithNrFiveAndTheEchoOfTheHeaderColumns) {
-  ctl.nstati = 8;
-  ctl.nw1 = 3;
-  ctl.ns1 = 1;
-  ctl.ns2 = 8;
+  ctl = {.nstati = 8, .nw1 = 3, .ns1 = 1, .ns2 = 8};
   std::vector<Receiver> recs;
   for (int k = 0; k < 8; ++k) recs.push_back({static_cast<double>(k + 1), 1.0, 0.0});
   write_ab1(w, ctl, small_group(5, 1, 0), "   8   3   45.0   30.0", {{6.0, recs}});
@@ -536,8 +508,7 @@ TEST_F(Iterations, NoFrequenciesLeaveHeaderAndReceiverBlockOnly) {
 }
 
 TEST_F(ResultHeader, LongParameterLineContinuesOnASecondLine) {
-  ctl.nstati = 1;
-  ctl.ns2 = 1;
+  ctl = {.nstati = 1, .ns2 = 1};
   const std::string group =
       " &INPUT NC=2, NFREQ=1, TL=12345.6789, AW=1.23456789, NR=1, XL=100.123456, IKMAX=0,"
       " UCONV=0.000123456789, XS=-1234.56789, YS=9876.54321 /";
@@ -556,9 +527,7 @@ class HeaderMismatch : public ::testing::Test {
  protected:
   // Station OK1 is complete; station BAD declares the wrong grid in its subfault header.
   void write(const std::string& bad_header) {
-    ControlText ctl;
-    ctl.nw1 = 2;
-    ctl.stations = {"OK1", "BAD", "NXT"};
+    const ControlText ctl{.nw1 = 2, .stations = {"OK1", "BAD", "NXT"}};
     const std::string model = testing::model_text(small_group(2), small_layers());
     const auto rows =
         std::vector<std::pair<double, std::vector<Receiver>>>{{6.0, {{1, 2, 0}, {3, 4, 0}}}};
@@ -586,16 +555,11 @@ TEST_F(HeaderMismatch, MessageStatusOneAndNoFilesOfTheDataSet) {
                          : "layergreen: zahyo/BAD.dat:1: the header does not match the control "
                            "file: it declares 1 row (columns 5-8) where the control file asks "
                            "for nw1 = 2\n");
-    auto names = [](const std::string& code) {
-      return " filin=\n " + padded80("model/str" + code) + "\n fzahyo=\n " +
-             padded80("zahyo/" + code + ".dat") + "\n filot(1,1)=\n " +
-             padded80("green/" + code + "/" + code + ".1") + "\n";
-    };
     EXPECT_EQ(r.out, " ndatas,nstati,nw1,ns1,ns2\n 1 2 2 1 2\n number of stations?\n" +
-                         names("OK1") +
+                         echo_names("OK1") +
                          " nszahy,nwzahy,sazi,dip\n   2   2   45.0   30.0\n  6.\n"
                          "  1.  2.  0.\n  3.  4.  0.\n" +
-                         names("BAD") + " nszahy,nwzahy,sazi,dip\n" + header +
+                         echo_names("BAD") + " nszahy,nwzahy,sazi,dip\n" + header +
                          "\n nszahyo.ne.(ns2-ns1+1).or.nwzahy.ne.nw1\n");
     // The station before is complete, the failing one keeps the earlier file untouched and
     // gets nothing new, the station after is not reached.
@@ -622,11 +586,7 @@ class SameFiles : public ::testing::Test {
  protected:
   // Three receivers at three distances, two rows; nfreq frequencies.
   void write(int nfreq) {
-    ControlText ctl;
-    ctl.ndatas = 2;
-    ctl.nstati = 3;
-    ctl.ns1 = 1;
-    ctl.ns2 = 3;
+    const ControlText ctl{.ndatas = 2, .nstati = 3, .ns1 = 1, .ns2 = 3};
     const std::vector<Receiver> recs = {{12, -4, 0}, {0, 3, 1.5}, {-7, 7, 0.5}};
     write_ab1(w_, ctl, small_group(3, nfreq, 5), "   3   1   45.0   30.0",
               {{6.0, recs}, {1.0, recs}});

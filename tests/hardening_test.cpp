@@ -27,9 +27,7 @@ using testing::WorkDir;
 
 // A station with two data sets of two receivers; `nfreq` and `ikmax` set the cost.
 void write_run(const WorkDir& w, int nfreq, int ikmax) {
-  ControlText ctl;
-  ctl.ndatas = 2;
-  w.write("quenta4.ctl", ctl.text());
+  w.write("quenta4.ctl", ControlText{.ndatas = 2}.text());
   w.write("model/strAB1", model_text(" &INPUT NC=2, NFREQ=" + std::to_string(nfreq) +
                                          ", TL=20., AW=1., NR=2, XL=200., IKMAX=" +
                                          std::to_string(ikmax) + ", UCONV=0., XS=0., YS=0. /",
@@ -171,8 +169,7 @@ TEST(NumericFaults, NonFiniteSpectraAreReported) {
   // A source deep in a half-space: the wave amplitudes are referred to the top of the layer,
   // and at large wavenumbers their phase factors underflow.
   WorkDir w;
-  ControlText ctl;
-  w.write("quenta4.ctl", ctl.text());
+  w.write("quenta4.ctl", ControlText{}.text());
   w.write("model/strAB1", model_text(" &INPUT NC=1, NFREQ=2, TL=10., AW=1., NR=2, XL=300., "
                                      "IKMAX=3000, UCONV=0., XS=0., YS=0. /",
                                      {"  0.0  6.00  3.50  2.80  300.  150."}));
@@ -190,10 +187,7 @@ TEST(NumericFaults, NonFiniteSpectraAreReported) {
 
 TEST(CheckMode, ReportsEveryProblemAndWritesNothing) {
   WorkDir w;
-  ControlText ctl;
-  ctl.ndatas = 2;
-  ctl.stations = {"AB1", "CD2", "EF3"};
-  w.write("quenta4.ctl", ctl.text());
+  w.write("quenta4.ctl", ControlText{.ndatas = 2, .stations = {"AB1", "CD2", "EF3"}}.text());
   // AB1: a bad layer; CD2: a header that does not match, no station folder; EF3: fine (IKMAX
   // 150 is what the sampling rules ask for).
   w.write("model/strAB1",

@@ -398,26 +398,24 @@ TEST(ModelFile, MissingLayerLines) {
 // Subfault file ---------------------------------------------------------------------------
 
 TEST(SubfaultFile, HeaderColumnsAndTheirEcho) {
-  {
-    LineSource src("zahyo/AB1.dat", "   8   3   45.0   30.0\n");
+  struct Case {
+    const char* line;
+    SubfaultHeader h;
+    const char* echo;
+  };
+  // The second: implied decimal digit, blanks inside fields, text after column 22 ignored.
+  for (const Case& k :
+       {Case{"   8   3   45.0   30.0", {8, 3, 45.0, 30.0}, "   8   3   45.0   30.0"},
+        Case{" 1 2   3  45 5   -305 trailing", {12, 3, 45.5, -30.5}, "  12   3   45.5  -30.5"}}) {
+    SCOPED_TRACE(k.line);
+    LineSource src("zahyo/AB1.dat", std::string(k.line) + "\n");
     std::ostringstream out;
     const SubfaultHeader h = read_subfault_header(src, out);
-    EXPECT_EQ(h.nszahy, 8);
-    EXPECT_EQ(h.nwzahy, 3);
-    EXPECT_EQ(h.sazi, 45.0);
-    EXPECT_EQ(h.dip, 30.0);
-    EXPECT_EQ(out.str(), " nszahy,nwzahy,sazi,dip\n   8   3   45.0   30.0\n");
-  }
-  {
-    // Implied decimal digit, blanks inside fields, text after column 22 ignored.
-    LineSource src("zahyo/AB1.dat", " 1 2   3  45 5   -305 trailing\n");
-    std::ostringstream out;
-    const SubfaultHeader h = read_subfault_header(src, out);
-    EXPECT_EQ(h.nszahy, 12);
-    EXPECT_EQ(h.nwzahy, 3);
-    EXPECT_EQ(h.sazi, 45.5);
-    EXPECT_EQ(h.dip, -30.5);
-    EXPECT_EQ(out.str(), " nszahy,nwzahy,sazi,dip\n  12   3   45.5  -30.5\n");
+    EXPECT_EQ(h.nszahy, k.h.nszahy);
+    EXPECT_EQ(h.nwzahy, k.h.nwzahy);
+    EXPECT_EQ(h.sazi, k.h.sazi);
+    EXPECT_EQ(h.dip, k.h.dip);
+    EXPECT_EQ(out.str(), std::string(" nszahy,nwzahy,sazi,dip\n") + k.echo + "\n");
   }
 }
 

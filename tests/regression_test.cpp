@@ -2,24 +2,18 @@
 // standard output, standard error, exit status and result files are compared byte for byte
 // with the reviewed outputs in the case's expected/ folder (see data/regression/README.md).
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
+
+#include "test_workdir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using lg::testing::slurp;
 
 // Runs case `name` with the given program options and compares everything it wrote.
 void run_case(const std::string& name, const std::string& options) {
@@ -27,10 +21,8 @@ void run_case(const std::string& name, const std::string& options) {
   const fs::path src = fs::path(LAYERGREEN_TEST_DATA) / "regression" / name;
   const fs::path expected = src / "expected";
   ASSERT_TRUE(fs::is_directory(expected)) << expected;
-  const fs::path work = fs::temp_directory_path() /
-                        ("layergreen-regression-" + name + "-" + std::to_string(::getpid()));
-  fs::remove_all(work);
-  fs::create_directories(work);
+  const lg::testing::WorkDir w;
+  const fs::path& work = w.root();
   for (const auto& e : fs::directory_iterator(src)) {
     if (e.path().filename() == "expected") continue;
     fs::copy(e.path(), work / e.path().filename(), fs::copy_options::recursive);
@@ -62,7 +54,6 @@ void run_case(const std::string& name, const std::string& options) {
     if (rel.parent_path().empty() || fs::exists(src / rel)) continue;
     EXPECT_TRUE(fs::exists(expected / rel)) << "unexpected file " << rel;
   }
-  fs::remove_all(work);
 }
 
 class Regression : public ::testing::TestWithParam<std::string> {};

@@ -48,20 +48,10 @@ HeaderValues three_layer_header() {
 }
 
 LayerModel three_layers() {
-  LayerModel e;
-  const double rows[3][6] = {{0.0, 3.8, 2.1, 2.3, 150.0, 75.0},
-                             {3.0, 6.0, 3.35, 2.7, 300.0, 150.0},
-                             {16.0, 7.9, 4.5, 3.3, 800.0, 400.0}};
-  for (int ic = 1; ic <= 3; ++ic) {
-    e.hc[ic] = rows[ic - 1][0];
-    e.vp[ic] = rows[ic - 1][1];
-    e.vs[ic] = rows[ic - 1][2];
-    e.rho[ic] = rows[ic - 1][3];
-    e.qp[ic] = rows[ic - 1][4];
-    e.qs[ic] = rows[ic - 1][5];
-  }
-  // Entries beyond NC are not part of the file.
-  e.hc[4] = 99.0;
+  LayerModel e = testing::layer_model({{0.0, 3.8, 2.1, 2.3, 150.0, 75.0},
+                                       {3.0, 6.0, 3.35, 2.7, 300.0, 150.0},
+                                       {16.0, 7.9, 4.5, 3.3, 800.0, 400.0}});
+  e.hc[4] = 99.0;  // entries beyond NC are not part of the file
   return e;
 }
 

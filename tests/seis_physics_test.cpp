@@ -26,6 +26,7 @@ namespace {
 
 using lg::seis::ResultFile;
 using lg::seis::Seismograms;
+using seis_test::run_one_receiver;
 using seis_test::Scratch;
 
 double peak_of(const std::vector<double>& v, std::size_t end) {
@@ -37,23 +38,6 @@ double peak_of(const std::vector<double>& v, std::size_t end) {
 double distance_3d(const ResultFile& r) {
   return std::sqrt((r.xr - r.XS) * (r.xr - r.XS) + (r.yr - r.YS) * (r.yr - r.YS) +
                    (r.zr - r.ZS) * (r.zr - r.ZS));
-}
-
-// Runs the main program in `dir` for one station "SRC" with one receiver and returns its
-// result file. `group` is the namelist group of the model file, `layers` its layer lines.
-ResultFile run_one_receiver(const Scratch& dir, const std::string& group, const std::string& layers,
-                            double zs, double x, double y) {
-  dir.write("quenta4.ctl",
-            "1\n1\n1\n1\n1\nmodel/strXXX\ngreen/XXX/XXX.nnn\nzahyo/XXX.dat\n1\nSRC\n");
-  dir.write("model/strSRC", group + "\n" + layers);
-  char block[200];
-  std::snprintf(block, sizeof block, "%4d%4d%7.1f%7.1f\n row 1\n  %.3f\n x y z\n  %.3f %.3f 0.0\n",
-                1, 1, 0.0, 90.0, zs, x, y);
-  dir.write("zahyo/SRC.dat", block);
-  std::filesystem::create_directories(dir.at("green/SRC"));
-  const auto run = dir.run("'" + std::string(LAYERGREEN_EXE) + "'");
-  EXPECT_EQ(run.status, 0) << run.err;
-  return lg::seis::read_result_file(dir.at("green/SRC/SRC.1"));
 }
 
 // The bundled example, after a triangle source of 0.8 s and a 4-pole low-pass at 0.5 Hz:
@@ -68,10 +52,9 @@ ResultFile run_one_receiver(const Scratch& dir, const std::string& group, const 
 TEST(SeisPhysics, BundledExampleIsCausal) {
   const std::filesystem::path root =
       std::filesystem::path(LAYERGREEN_TEST_DATA) / "regression/basic/expected/green";
-  lg::seis::Processing p;
-  p.source = lg::seis::parse_source("triangle:0.8");
-  p.lowpass.corner = 0.5;
-  p.lowpass.poles = 4;
+  const lg::seis::Processing p{.source = lg::seis::parse_source("triangle:0.8"),
+                               .lowpass = {.corner = 0.5, .poles = 4},
+                               .taper = {}};
 
   int files = 0;
   int nodal = 0;
@@ -188,9 +171,8 @@ TEST(SeisPhysics, DampingCorrectionIsIndependentOfTheTimeLength) {
   const ResultFile a = run_one_receiver(short_dir, group(32, 12.8), layers, 6.0, 12.0, 5.0);
   const ResultFile b = run_one_receiver(long_dir, group(64, 25.6), layers, 6.0, 12.0, 5.0);
 
-  lg::seis::Processing p;
-  p.source = lg::seis::parse_source("triangle:1");
-  p.lowpass.corner = 1.0;
+  const lg::seis::Processing p{
+      .source = lg::seis::parse_source("triangle:1"), .lowpass = {.corner = 1.0}, .taper = {}};
   const Seismograms sa = lg::seis::make_seismograms(a, p);
   const Seismograms sb = lg::seis::make_seismograms(b, p);
   ASSERT_DOUBLE_EQ(sa.dt, sb.dt);

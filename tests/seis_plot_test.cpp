@@ -31,14 +31,10 @@ std::pair<unsigned, unsigned> png_size(const std::string& bytes) {
   return {be32(16), be32(20)};
 }
 
-std::string example(const std::string& name) {
-  return seis_test::slurp(std::string(LAYERGREEN_TEST_DATA) + "/regression/basic/expected/green/" +
-                          name);
-}
-
 TEST(SeisPlot, DrawsPanelAndRecordSection) {
   Scratch dir;
-  for (const char* n : {"OSK/OSK.1", "OSK/OSK.2", "OSK/OSK.3"}) dir.write(n, example(n));
+  for (const char* n : {"OSK/OSK.1", "OSK/OSK.2", "OSK/OSK.3"})
+    dir.write(n, seis_test::bundled_result(n));
 
   const auto panel =
       dir.run(plot_command("-o panel.png --source triangle:1 --lowpass 0.5 OSK/OSK.3"));
@@ -67,7 +63,7 @@ TEST(SeisPlot, DrawsPanelAndRecordSection) {
 
 TEST(SeisPlot, BadFileGivesMessageAndNoPicture) {
   Scratch dir;
-  dir.write("OSK.3", example("OSK/OSK.3"));
+  dir.write("OSK.3", seis_test::bundled_result("OSK/OSK.3"));
   dir.write("broken", "1 2 total area grid number\n");
   const auto r = dir.run(plot_command("-o out.png OSK.3 broken"));
   EXPECT_EQ(r.status, 2);

@@ -19,6 +19,7 @@
 
 namespace {
 
+using lg::testing::split_lines;
 using seis_test::Scratch;
 
 const std::string kSeis = LAYERGREEN_SEIS_EXE;
@@ -26,8 +27,7 @@ const std::string kSeis = LAYERGREEN_SEIS_EXE;
 // A result file of the bundled example: station OSK, index 3, receiver at (25, 8, 0), source
 // at (0, 0, 6); 32 frequencies, TL = 25.6.
 std::string example_file() {
-  return seis_test::slurp(std::string(LAYERGREEN_TEST_DATA) +
-                          "/regression/basic/expected/green/OSK/OSK.3");
+  return seis_test::bundled_result("OSK/OSK.3");
 }
 
 std::vector<std::string> trace_codes() {
@@ -40,13 +40,6 @@ std::vector<std::string> trace_codes() {
       v.push_back(code);
     }
   }
-  return v;
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> v;
-  std::istringstream in(text);
-  for (std::string l; std::getline(in, l);) v.push_back(l);
   return v;
 }
 
@@ -63,10 +56,10 @@ TEST(SeisProgram, WritesEighteenSacFilesWithTheirHeaders) {
   EXPECT_EQ(dir.entries("out"), want);
 
   // The same computation through the library.
-  lg::seis::Processing p;
-  p.source = lg::seis::parse_source("triangle:1");
-  p.lowpass.corner = 0.5;
-  p.taper.width = lg::seis::kDefaultTaperWidth;  // the program's default
+  // The program's default taper.
+  const lg::seis::Processing p{.source = lg::seis::parse_source("triangle:1"),
+                               .lowpass = {.corner = 0.5},
+                               .taper = {.width = lg::seis::kDefaultTaperWidth}};
   const lg::seis::Seismograms lib =
       lg::seis::make_seismograms(lg::seis::read_result_file(dir.at("green/OSK/OSK.3")), p);
 
@@ -113,15 +106,15 @@ TEST(SeisProgram, ColumnsHoldTheSameSeismogramsBesideTheInput) {
   // Beside the input, without -o.
   EXPECT_EQ(dir.entries("green/OSK"), (std::set<std::string>{"OSK.3", "OSK.3.txt"}));
 
-  lg::seis::Processing p;
-  p.source = lg::seis::parse_source("step");
-  p.taper.width = lg::seis::kDefaultTaperWidth;
+  const lg::seis::Processing p{.source = lg::seis::parse_source("step"),
+                               .lowpass = {},
+                               .taper = {.width = lg::seis::kDefaultTaperWidth}};
   const lg::seis::Seismograms lib =
       lg::seis::make_seismograms(lg::seis::read_result_file(dir.at("green/OSK/OSK.3")), p);
 
   std::vector<std::string> rows;
   bool saw_names = false;
-  for (const std::string& l : lines_of(dir.read("green/OSK/OSK.3.txt"))) {
+  for (const std::string& l : split_lines(dir.read("green/OSK/OSK.3.txt"))) {
     if (l.rfind("# t e1x e1y e1z e2x", 0) == 0) saw_names = true;
     if (!l.empty() && l[0] != '#') rows.push_back(l);
   }
@@ -153,7 +146,7 @@ TEST(SeisProgram, ColumnsHoldTheSameSeismogramsBesideTheInput) {
 TEST(SeisProgram, BadFilesGetAMessageAndNoOutput) {
   Scratch dir;
   const std::string good = example_file();
-  const std::vector<std::string> lines = lines_of(good);
+  const std::vector<std::string> lines = split_lines(good);
   dir.write("in/OSK.1", good);
   // Cut in the middle of the tenth frequency group.
   std::string truncated;
@@ -173,7 +166,7 @@ TEST(SeisProgram, BadFilesGetAMessageAndNoOutput) {
   const auto r =
       dir.run("'" + kSeis + "' -o out in/OSK.1 in/OSK.2 in/missing in/OSK.4 in/OSK.5 in/notes.txt");
   EXPECT_EQ(r.status, 2);
-  const std::vector<std::string> msgs = lines_of(r.err);
+  const std::vector<std::string> msgs = split_lines(r.err);
   ASSERT_EQ(msgs.size(), 5u) << r.err;
   EXPECT_EQ(msgs[0].rfind("layergreen-seis: in/OSK.2:80: unexpected end of file", 0), 0u)
       << msgs[0];
@@ -194,7 +187,7 @@ TEST(SeisProgram, NotesFrequenciesThatDidNotConverge) {
   Scratch dir;
   std::string text;
   int changed = 0;
-  for (std::string l : lines_of(example_file())) {
+  for (std::string l : split_lines(example_file())) {
     const std::size_t at = l.find("iter = ");
     if (at != std::string::npos && changed < 3) {
       l = l.substr(0, at) + "iter = 1501";

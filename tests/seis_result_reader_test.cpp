@@ -59,18 +59,9 @@ std::string result_text(const FileValues& values) {
   h.params.XS = values.xs;
   h.params.YS = values.ys;
   h.ZS = values.zs;
-  lg::LayerModel layers{};
-  const double table[3][6] = {{2.0, 4.5, 2.6, 2.4, 200.0, 100.0},
-                              {10.0, 6.0, 3.45, 2.7, 400.0, 200.0},
-                              {0.0, 7.9, 4.5, 3.3, 800.0, 400.0}};
-  for (int l = 1; l <= 3; ++l) {
-    layers.hc[l] = table[l - 1][0];
-    layers.vp[l] = table[l - 1][1];
-    layers.vs[l] = table[l - 1][2];
-    layers.rho[l] = table[l - 1][3];
-    layers.qp[l] = table[l - 1][4];
-    layers.qs[l] = table[l - 1][5];
-  }
+  const lg::LayerModel layers = lg::testing::layer_model({{2.0, 4.5, 2.6, 2.4, 200.0, 100.0},
+                                                          {10.0, 6.0, 3.45, 2.7, 400.0, 200.0},
+                                                          {0.0, 7.9, 4.5, 3.3, 800.0, 400.0}});
   std::string s = lg::result_header(h, layers) + lg::receiver_block(12.5, -3.0, 0.25);
   for (int k = 0; k < values.nfreq; ++k) {
     lg::ReceiverSpectra ug{};
@@ -88,17 +79,6 @@ std::string result_text(const FileValues& values) {
 ResultFile read_text(const std::string& text, const std::string& name = "green/ABC/ABC.7") {
   lg::LineSource src(name, text);
   return lg::seis::read_result(src);
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> v;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find('\n', start);
-    v.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return v;
 }
 
 std::string join(const std::vector<std::string>& lines) {
@@ -174,7 +154,7 @@ TEST(SeisResultReader, ReadsAParameterRecordThatContinues) {
   values.xl = 300.123456;
   values.zs = 7.56789012;
   const std::string text = result_text(values);
-  const std::vector<std::string> lines = lines_of(text);
+  const std::vector<std::string> lines = lg::testing::split_lines(text);
   ASSERT_TRUE(lines[5].find("hc,vp") == std::string::npos) << "record did not continue:\n" << text;
   const ResultFile r = read_text(text);
   EXPECT_DOUBLE_EQ(r.UCONV, 1.23456789e-5);
@@ -188,7 +168,7 @@ TEST(SeisResultReader, ReadsAParameterRecordThatContinues) {
 
 TEST(SeisResultReader, ReadsThreeDigitExponentsAndTheBundledExample) {
   // A three-digit exponent drops the letter E.
-  std::vector<std::string> lines = lines_of(result_text(FileValues{}));
+  std::vector<std::string> lines = lg::testing::split_lines(result_text(FileValues{}));
   const std::size_t first_spectrum = 6 + 3 + 2 + 1;
   lines[first_spectrum].replace(0, 13, " 0.123457+100");
   lines[first_spectrum].replace(13, 13, "-0.500000-120");
@@ -221,7 +201,7 @@ struct BadCase {
 
 TEST(SeisResultReader, RefusesBadFilesNamingTheLine) {
   const std::string good = result_text(FileValues{});
-  const std::vector<std::string> lines = lines_of(good);
+  const std::vector<std::string> lines = lg::testing::split_lines(good);
   const std::size_t n = lines.size();
   ASSERT_EQ(n, 6u + 3 + 2 + 7 * 3);
   auto with = [&](std::size_t line, const std::string& replacement) {

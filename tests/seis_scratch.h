@@ -1,18 +1,14 @@
-// Scratch folders and program runs for the seismogram tests: a fresh folder per test, removed
-// at its end, and commands run with their exit status and standard error captured.
+// Scratch folders and program runs for the seismogram tests: a WorkDir whose shell commands run
+// as given, with their exit status and standard error captured, and the one-receiver run of the
+// main program that several of these tests start from.
 #pragma once
 
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cstdlib>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <set>
 #include <string>
+
+#include "seis/result_reader.h"
+#include "test_workdir.h"
 
 namespace seis_test {
 
@@ -23,53 +19,15 @@ struct CommandResult {
   std::string err;
 };
 
-inline std::string slurp(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
+using lg::testing::slurp;
 
-class Scratch {
+class Scratch : public lg::testing::WorkDir {
  public:
-  Scratch() {
-    static std::atomic<int> serial{0};
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string tag = info != nullptr ? std::string(info->name()) : std::string("any");
-    root_ = fs::temp_directory_path() / ("layergreen-seis-test-" + std::to_string(::getpid()) +
-                                         "-" + std::to_string(serial++) + "-" + tag);
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-  }
-  ~Scratch() {
-    std::error_code ec;
-    fs::remove_all(root_, ec);
-  }
-  Scratch(const Scratch&) = delete;
-  Scratch& operator=(const Scratch&) = delete;
-
-  const fs::path& root() const { return root_; }
-  std::string at(const std::string& rel) const { return (root_ / rel).string(); }
-
-  void write(const std::string& rel, const std::string& text) const {
-    const fs::path p = root_ / rel;
-    fs::create_directories(p.parent_path());
-    std::ofstream f(p, std::ios::binary);
-    f << text;
-    ASSERT_TRUE(f.good()) << p;
-  }
-  std::string read(const std::string& rel) const { return slurp(root_ / rel); }
-
-  // Names of the entries of a folder (hidden ones included).
-  std::set<std::string> entries(const std::string& rel) const {
-    std::set<std::string> s;
-    for (const auto& e : fs::directory_iterator(root_ / rel)) s.insert(e.path().filename());
-    return s;
-  }
-
   // Runs a shell command in this folder; standard output is dropped, standard error kept.
   CommandResult run(const std::string& command) const {
-    const fs::path err_file = fs::path(root_.string() + ".stderr");
+    const fs::path err_file = fs::path(root().string() + ".stderr");
     const std::string cmd =
-        "cd '" + root_.string() + "' && " + command + " >/dev/null 2>'" + err_file.string() + "'";
+        "cd '" + root().string() + "' && " + command + " >/dev/null 2>'" + err_file.string() + "'";
     const int raw = std::system(cmd.c_str());
     CommandResult r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -78,9 +36,30 @@ class Scratch {
     fs::remove(err_file, ec);
     return r;
   }
-
- private:
-  fs::path root_;
 };
+
+// A result file of the bundled example, by its path under green/ ("OSK/OSK.3").
+inline std::string bundled_result(const std::string& name) {
+  return slurp(std::string(LAYERGREEN_TEST_DATA) + "/regression/basic/expected/green/" + name);
+}
+
+// Runs the main program in `dir` for one station "SRC" with one surface receiver at (x, y) and
+// the source at depth zs, and returns its result file. `group` is the namelist group of the
+// model file, `layers` its layer lines.
+inline lg::seis::ResultFile run_one_receiver(const Scratch& dir, const std::string& group,
+                                             const std::string& layers, double zs, double x,
+                                             double y) {
+  dir.write("quenta4.ctl",
+            "1\n1\n1\n1\n1\nmodel/strXXX\ngreen/XXX/XXX.nnn\nzahyo/XXX.dat\n1\nSRC\n");
+  dir.write("model/strSRC", group + "\n" + layers);
+  char block[200];
+  std::snprintf(block, sizeof block, "%4d%4d%7.1f%7.1f\n row 1\n  %.3f\n x y z\n  %.3f %.3f 0.0\n",
+                1, 1, 0.0, 90.0, zs, x, y);
+  dir.write("zahyo/SRC.dat", block);
+  dir.mkdir("green/SRC");
+  const auto run = dir.run("'" + std::string(LAYERGREEN_EXE) + "'");
+  EXPECT_EQ(run.status, 0) << run.err;
+  return lg::seis::read_result_file(dir.at("green/SRC/SRC.1"));
+}
 
 }  // namespace seis_test

@@ -4,10 +4,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <vector>
 
 #include "statics/static_displacements.h"
 
 namespace lg::testing {
+
+// The static displacements of `recs` with the sampling the program chooses for them.
+inline std::vector<StaticDisplacement> statics_at(const std::vector<StaticLayer>& layers, double zs,
+                                                  const std::vector<StaticReceiver>& recs) {
+  return static_displacements(layers, zs, recs, choose_static_sampling(layers, zs, recs));
+}
 
 inline double largest(const StaticDisplacement& u) {
   double m = 0.0;

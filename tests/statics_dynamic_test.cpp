@@ -16,7 +16,7 @@
 #include "seis/result_reader.h"
 #include "seis/seismograms.h"
 #include "seis_scratch.h"
-#include "statics/static_displacements.h"
+#include "statics_compare.h"
 
 namespace {
 
@@ -32,29 +32,19 @@ namespace {
 TEST(StaticDynamic, StepResponseSettlesAtTheStaticValue) {
   seis_test::Scratch dir;
   const double zs = 6.0, x = 8.0, y = 5.0;
-  dir.write("quenta4.ctl",
-            "1\n1\n1\n1\n1\nmodel/strXXX\ngreen/XXX/XXX.nnn\nzahyo/XXX.dat\n1\nSRC\n");
-  dir.write("model/strSRC",
-            " &INPUT NC=2, NFREQ=256, TL=102.4, AW=3.0, NR=1, XL=1000.0, IKMAX=1800, UCONV=0.0,"
-            " XS=0.0, YS=0.0 /\n"
-            "  3.0  4.50  2.60  2.40  10000.  10000.\n"
-            "  0.0  6.20  3.58  2.75  10000.  10000.\n");
-  char block[200];
-  std::snprintf(block, sizeof block, "%4d%4d%7.1f%7.1f\n row 1\n  %.3f\n x y z\n  %.3f %.3f 0.0\n",
-                1, 1, 0.0, 90.0, zs, x, y);
-  dir.write("zahyo/SRC.dat", block);
-  std::filesystem::create_directories(dir.at("green/SRC"));
-  const auto run = dir.run("'" + std::string(LAYERGREEN_EXE) + "'");
-  ASSERT_EQ(run.status, 0) << run.err;
-  const lg::seis::ResultFile r = lg::seis::read_result_file(dir.at("green/SRC/SRC.1"));
-  lg::seis::Processing p;
-  p.source = lg::seis::parse_source("step");
-  const lg::seis::Seismograms s = lg::seis::make_seismograms(r, p);
+  const lg::seis::ResultFile r = seis_test::run_one_receiver(
+      dir,
+      " &INPUT NC=2, NFREQ=256, TL=102.4, AW=3.0, NR=1, XL=1000.0, IKMAX=1800, UCONV=0.0,"
+      " XS=0.0, YS=0.0 /",
+      "  3.0  4.50  2.60  2.40  10000.  10000.\n"
+      "  0.0  6.20  3.58  2.75  10000.  10000.\n",
+      zs, x, y);
+  const lg::seis::Seismograms s = lg::seis::make_seismograms(
+      r, {.source = lg::seis::parse_source("step"), .lowpass = {}, .taper = {}});
 
   const std::vector<lg::StaticLayer> layers{{3.0, 4.5, 2.6, 2.4}, {0.0, 6.2, 3.58, 2.75}};
   const std::vector<lg::StaticReceiver> recs{{x, y, 0.0}};
-  const lg::StaticDisplacement u =
-      lg::static_displacements(layers, zs, recs, lg::choose_static_sampling(layers, zs, recs))[0];
+  const lg::StaticDisplacement u = lg::testing::statics_at(layers, zs, recs)[0];
 
   // The static value A of a fit A + B e^(sigma t) over 15 to 60 % of the record, long after
   // the surface waves; sigma = pi AW/TL is the damping correction, which raises whatever error

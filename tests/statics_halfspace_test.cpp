@@ -22,6 +22,7 @@ using lg::StaticReceiver;
 
 using lg::testing::largest;
 using lg::testing::relative_difference;
+using lg::testing::statics_at;
 
 class StaticHalfSpace : public ::testing::Test {
  protected:
@@ -33,14 +34,9 @@ class StaticHalfSpace : public ::testing::Test {
   const std::vector<StaticReceiver> surface{{0.0, 0.0, 0.0},  {1.0, 0.5, 0.0},   {3.0, -2.0, 0.0},
                                             {-7.0, 1.0, 0.0}, {-4.0, -9.0, 0.0}, {25.0, 12.0, 0.0}};
 
-  std::vector<StaticDisplacement> compute(const std::vector<StaticLayer>& layers, double zs,
-                                          const std::vector<StaticReceiver>& recs) const {
-    return lg::static_displacements(layers, zs, recs, lg::choose_static_sampling(layers, zs, recs));
-  }
-
   // Worst deviation from Okada over the receivers, relative to each station's largest value.
   double worst_against_okada(double zs, const std::vector<StaticReceiver>& recs) const {
-    const std::vector<StaticDisplacement> u = compute(half_space, zs, recs);
+    const std::vector<StaticDisplacement> u = statics_at(half_space, zs, recs);
     double worst = 0.0;
     for (std::size_t i = 0; i < recs.size(); ++i) {
       const StaticDisplacement ref =
@@ -71,8 +67,8 @@ TEST_F(StaticHalfSpace, StackOfIdenticalLayersIsTheHalfSpace) {
   std::vector<StaticReceiver> recs = surface;
   recs.push_back({4.0, 3.0, 5.0 + 1.5});
   recs.push_back({-2.0, 6.0, 2.0});
-  const std::vector<StaticDisplacement> a = compute(half_space, 5.0, recs);
-  const std::vector<StaticDisplacement> b = compute(stack, 5.0, recs);
+  const std::vector<StaticDisplacement> a = statics_at(half_space, 5.0, recs);
+  const std::vector<StaticDisplacement> b = statics_at(stack, 5.0, recs);
   for (std::size_t i = 0; i < recs.size(); ++i) {
     EXPECT_LT(relative_difference(a[i], b[i]), 1e-10) << "receiver " << i;
   }
@@ -86,7 +82,7 @@ TEST_F(StaticHalfSpace, NodalComponentsAndRotation) {
   const std::vector<StaticReceiver> recs{{r, 0.0, 0.0},
                                          {r * std::cos(phi), r * std::sin(phi), 0.0},
                                          {-r * std::sin(phi), r * std::cos(phi), 0.0}};
-  const std::vector<StaticDisplacement> u = compute(layers, 4.0, recs);
+  const std::vector<StaticDisplacement> u = statics_at(layers, 4.0, recs);
   const double scale = largest(u[0]);
   for (std::size_t e : {0u, 2u}) {
     EXPECT_LT(std::abs(u[0][e][0]), 1e-12 * scale) << "element " << e + 1;

@@ -4,12 +4,8 @@
 // depth against receivers just above and below it.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -17,6 +13,7 @@
 
 #include "statics/static_displacements.h"
 #include "statics_compare.h"
+#include "test_workdir.h"
 
 namespace {
 
@@ -34,7 +31,7 @@ class StaticLayeredCrust : public ::testing::Test {
   const double zs = 9.0;
 
   std::vector<StaticDisplacement> compute(const std::vector<StaticReceiver>& recs) const {
-    return lg::static_displacements(crust, zs, recs, lg::choose_static_sampling(crust, zs, recs));
+    return lg::testing::statics_at(crust, zs, recs);
   }
 
   // Runs the reference script on the crust and receivers; the values in receiver order.
@@ -52,19 +49,13 @@ class StaticLayeredCrust : public ::testing::Test {
          << "]";
     }
     in << "]}";
-    const std::filesystem::path dir = std::filesystem::temp_directory_path();
-    const std::string tag = "layergreen-statics-" + std::to_string(::getpid());
-    const std::filesystem::path input = dir / (tag + ".json"), output = dir / (tag + ".out");
-    std::ofstream(input) << in.str();
-    const std::string cmd = "/usr/bin/python3 '" + std::string(LAYERGREEN_TEST_DATA) +
-                            "/statics/static_reference.py' <'" + input.string() + "' >'" +
-                            output.string() + "'";
-    const int status = std::system(cmd.c_str());
-    EXPECT_EQ(status, 0) << cmd;
-    std::ifstream f(output);
-    std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    std::filesystem::remove(input);
-    std::filesystem::remove(output);
+    const lg::testing::WorkDir w;
+    w.write("in.json", in.str());
+    const lg::testing::RunOutcome r =
+        w.shell("/usr/bin/python3 \"" + std::string(LAYERGREEN_TEST_DATA) +
+                "/statics/static_reference.py\" <in.json");
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string text = r.out;
     std::replace(text.begin(), text.end(), '[', ' ');
     std::replace(text.begin(), text.end(), ']', ' ');
     std::replace(text.begin(), text.end(), ',', ' ');
@@ -147,10 +138,7 @@ TEST_F(StaticLayeredCrust, SourceDepthAndInterfaceConventions) {
   }
 
   const std::vector<StaticReceiver> surface{{4.0, 3.0, 0.0}};
-  auto at_depth = [&](double z) {
-    return lg::static_displacements(crust, z, surface,
-                                    lg::choose_static_sampling(crust, z, surface))[0];
-  };
+  auto at_depth = [&](double z) { return lg::testing::statics_at(crust, z, surface)[0]; };
   const StaticDisplacement on = at_depth(8.0);
   EXPECT_LT(relative_difference(on, at_depth(8.0 - 1e-9)), 1e-6);
   EXPECT_GT(relative_difference(on, at_depth(8.0 + 1e-9)), 1e-2);

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -21,11 +22,26 @@
 #include <vector>
 
 #include "inputs/check_run.h"
+#include "kernel/records.h"
 #include "run/run.h"
 
 namespace lg::testing {
 
 namespace fs = std::filesystem;
+
+// The bytes of a file ("" when it cannot be read).
+inline std::string slurp(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+// Lines of a text (without their line ends).
+inline std::vector<std::string> split_lines(const std::string& text) {
+  std::vector<std::string> v;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) v.push_back(l);
+  return v;
+}
 
 struct RunOutcome {
   int status = -1;
@@ -68,17 +84,10 @@ class WorkDir {
   bool exists(const std::string& rel) const { return fs::exists(at(rel)); }
 
   std::string read(const std::string& rel) const {
-    std::ifstream f(at(rel), std::ios::binary);
-    EXPECT_TRUE(f.good()) << "cannot read " << at(rel);
-    return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(std::ifstream(at(rel), std::ios::binary).good()) << "cannot read " << at(rel);
+    return slurp(at(rel));
   }
-
-  std::vector<std::string> lines(const std::string& rel) const {
-    std::vector<std::string> v;
-    std::istringstream in(read(rel));
-    for (std::string l; std::getline(in, l);) v.push_back(l);
-    return v;
-  }
+  std::vector<std::string> lines(const std::string& rel) const { return split_lines(read(rel)); }
 
   // Names of all entries of a folder, hidden ones included, sorted.
   std::set<std::string> entries(const std::string& rel) const {
@@ -123,10 +132,6 @@ class WorkDir {
     const int raw = std::system(cmd.c_str());
     RunOutcome r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    auto slurp = [](const fs::path& p) {
-      std::ifstream f(p, std::ios::binary);
-      return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    };
     r.out = slurp(out_file);
     r.err = slurp(err_file);
     std::error_code ec;
@@ -140,14 +145,6 @@ class WorkDir {
  private:
   fs::path root_;
 };
-
-// Lines of a text (without their line ends).
-inline std::vector<std::string> split_lines(const std::string& text) {
-  std::vector<std::string> v;
-  std::istringstream in(text);
-  for (std::string l; std::getline(in, l);) v.push_back(l);
-  return v;
-}
 
 // An 80-character name as the echo lines show it: the name padded with blanks.
 inline std::string padded80(const std::string& name) {
@@ -203,6 +200,21 @@ inline const std::vector<std::string>& small_layers() {
   static const std::vector<std::string> v = {"  2.0  4.50  2.60  2.40  200.  100.",
                                              "  0.0  6.00  3.45  2.70  400.  200."};
   return v;
+}
+
+// A layer table from rows of hc, vp, vs, rho, qp and qs, layer 1 first.
+inline LayerModel layer_model(const std::vector<std::array<double, 6>>& rows) {
+  LayerModel m;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const auto l = static_cast<int>(i) + 1;
+    m.hc[l] = rows[i][0];
+    m.vp[l] = rows[i][1];
+    m.vs[l] = rows[i][2];
+    m.rho[l] = rows[i][3];
+    m.qp[l] = rows[i][4];
+    m.qs[l] = rows[i][5];
+  }
+  return m;
 }
 
 struct Receiver {

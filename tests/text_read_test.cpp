@@ -4,11 +4,11 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <string>
 #include <vector>
 
+#include "test_workdir.h"
 #include "textio/fixed_format.h"
 #include "textio/input_error.h"
 #include "textio/line_source.h"
@@ -74,12 +74,9 @@ TEST(LineSource, ReadingPastTheEndNamesTheFileAndLastLine) {
 }
 
 TEST(LineSource, OpensFilesAndReportsMissingOnes) {
-  const std::filesystem::path path =
-      std::filesystem::temp_directory_path() / "layergreen_line_source_test.txt";
-  {
-    std::ofstream out(path, std::ios::binary);
-    out << "  6  20.\r\nlast";
-  }
+  const testing::WorkDir w;
+  w.write("lines.txt", "  6  20.\r\nlast");
+  const std::filesystem::path path = w.at("lines.txt");
   LineSource src = LineSource::open(path.string());
   EXPECT_EQ(src.name(), path.string());
   EXPECT_EQ(src.next(), "  6  20.");

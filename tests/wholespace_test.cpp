@@ -29,6 +29,7 @@
 #include "kernel/records.h"
 #include "kernel/source_receiver_placement.h"
 #include "kernel/wavenumber_loop.h"
+#include "test_workdir.h"
 #include "wholespace_reference.h"
 
 namespace {
@@ -100,7 +101,6 @@ C to_std(lg::Cx z) {
 
 std::unique_ptr<lg::Workspace> whole_space_context() {
   auto c = std::make_unique<lg::Workspace>();
-  c->model.nc = kLayers;
   c->source = lg::SourcePosition{kXs, kYs, kZs};
   lg::ReceiverPositions given(static_cast<int>(kOffsets.size()));
   for (std::size_t i = 0; i < kOffsets.size(); ++i) {
@@ -109,14 +109,10 @@ std::unique_ptr<lg::Workspace> whole_space_context() {
     given.yr[slot] = kYs + kOffsets[i][1];
     given.zr[slot] = kZs + kOffsets[i][2];
   }
-  for (int l = 1; l <= kLayers; ++l) {
-    c->model.hc[l] = kLayerThickness;  // the last one, the half-space's, is not used
-    c->model.vp[l] = kVp;
-    c->model.vs[l] = kVs;
-    c->model.rho[l] = kRho;
-    c->model.qp[l] = kQp;
-    c->model.qs[l] = kQs;
-  }
+  // The thickness of the last layer, the half-space's, is not used.
+  c->model = lg::testing::layer_model(
+      std::vector<std::array<double, 6>>(kLayers, {kLayerThickness, kVp, kVs, kRho, kQp, kQs}));
+  c->model.nc = kLayers;
   lg::place_source_and_receivers(c->model, c->source, given, c->receivers, c->placement);
   return c;
 }
