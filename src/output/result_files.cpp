@@ -63,9 +63,9 @@ std::vector<int> sync_files(const std::vector<int>& fds) {
   std::atomic<std::size_t> next{0};
   const auto work = [&] {
     for (std::size_t i = next++; i < fds.size(); i = next++) {
+      errs[i] = ::fsync(fds[i]) == 0 ? 0 : errno;
       struct stat st;
-      const bool folder = ::fstat(fds[i], &st) == 0 && S_ISDIR(st.st_mode);
-      errs[i] = ::fsync(fds[i]) == 0 || (folder && errno == EINVAL) ? 0 : errno;
+      if (errs[i] == EINVAL && ::fstat(fds[i], &st) == 0 && S_ISDIR(st.st_mode)) errs[i] = 0;
     }
   };
   constexpr std::size_t kAtOnce = 32;
@@ -83,10 +83,9 @@ std::vector<int> sync_files(const std::vector<int>& fds) {
 // Opened folders, for syncing several at once; closed with the object. A folder that cannot be
 // opened has descriptor -1 and its errno in `open_errors`.
 struct OpenFolders {
-  std::vector<std::string> names;
   std::vector<int> fds, open_errors;
-  explicit OpenFolders(std::vector<std::string> dirs) : names(std::move(dirs)) {
-    for (const std::string& dir : names) {
+  explicit OpenFolders(const std::vector<std::string>& dirs) {
+    for (const std::string& dir : dirs) {
       fds.push_back(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
       open_errors.push_back(fds.back() < 0 ? errno : 0);
     }
