@@ -20,6 +20,7 @@
 
 #include "inputs/checks.h"
 #include "inputs/model_file.h"
+#include "inputs/sampling_rules.h"
 #include "kernel/records.h"
 #include "run/data_set_spectra.h"
 #include "run/thread_count.h"
@@ -168,6 +169,39 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
   }
   if (interrupted) throw py::error_already_set();
   return py::make_tuple(spectra, iterations, converged);
+}
+
+// (xl, ikmax) chosen by the sampling rules for one data set, as banks choose their "auto"
+// values.
+py::tuple auto_sampling(const Real& layers, double source_depth, const Real& receivers, int nfreq,
+                        double tl, double uconv) {
+  if (layers.ndim() != 2 || layers.shape(1) < 3 || layers.shape(0) < 1) {
+    throw py::value_error(
+        "layers must be an (n, 4) or (n, 6) array, n >= 1, with vp and vs in "
+        "columns 1 and 2");
+  }
+  if (receivers.ndim() != 2 || receivers.shape(1) != 3 || receivers.shape(0) < 1) {
+    throw py::value_error("receivers must be an (n, 3) array, n >= 1: x, y and depth");
+  }
+  if (nfreq < 1) throw py::value_error("nfreq must be at least 1");
+  raise_if(lg::positive_problem("tl", tl));
+  raise_if(lg::finite_problem("source depth", source_depth));
+  lg::SamplingBounds b;
+  const auto l = layers.unchecked<2>();
+  for (py::ssize_t i = 0; i < layers.shape(0); ++i) {
+    raise_if(lg::positive_problem("layer vp", l(i, 1)));
+    raise_if(lg::positive_problem("layer vs", l(i, 2)));
+    b.add_layer(l(i, 1), l(i, 2));
+  }
+  const auto r = receivers.unchecked<2>();
+  for (py::ssize_t i = 0; i < receivers.shape(0); ++i) {
+    for (py::ssize_t k = 0; k < 3; ++k) raise_if(lg::finite_problem("receiver", r(i, k)));
+    b.add_receiver(r(i, 0), r(i, 1), r(i, 2) - source_depth);
+  }
+  lg::SamplingValues v{nfreq, tl, 0.0, 0, uconv};
+  v.xl = lg::automatic_xl(b, tl);
+  v.ikmax = lg::automatic_ikmax(b, v);
+  return py::make_tuple(v.xl, v.ikmax);
 }
 
 // Static displacements [receiver, element, component] and the sampling used (xl, kmax): xl and
@@ -336,6 +370,9 @@ PYBIND11_MODULE(_layergreen, m) {
         py::arg("uconv"), py::arg("q_law"), py::arg("q_reference_hz"), py::arg("threads"),
         "Spectra [receiver, frequency, element, component], iteration counts and convergence "
         "flags [frequency] of one data set (see layergreen.greens).");
+  m.def("auto_sampling", &auto_sampling, py::arg("layers"), py::arg("source_depth"),
+        py::arg("receivers"), py::arg("nfreq"), py::arg("tl"), py::arg("uconv"),
+        "(xl, ikmax) chosen by the sampling rules (see layergreen.auto_sampling).");
   m.def("statics", &statics, py::arg("layers"), py::arg("source_depth"), py::arg("receivers"),
         py::arg("xl"), py::arg("kmax"),
         "(displacements [receiver, element, component], xl, kmax): static displacements of the "

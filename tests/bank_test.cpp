@@ -273,22 +273,28 @@ TEST(BankGeodesy, GeographicLibTestValues) {
   }
 }
 
-TEST(BankPlan, AutoSamplingFollowsTheReadmeRules) {
+TEST(BankPlan, AutoSamplingSatisfiesTheSamplingRules) {
   BankText t;
   t.sampling = "nfreq = 16\ntl = 20.0\naw = 1.0\nxl = \"auto\"\nikmax = \"auto\"\n";
-  const BankConfig c = parse_bank_config(t.text(), "bank.toml");
-  const BankPlan p = plan_bank(c);
-  double r_max = 0.0;
-  for (double d : p.distance) r_max = std::max(r_max, d);
-  double dz = 1e9;
-  for (const Subfault& s : p.fault.subfaults) dz = std::min(dz, s.depth);
-  EXPECT_GT(p.xl, r_max + 6.0 * 20.0);  // XL > r + vp_max * TL
-  const double f_max = 15.0 / 20.0;
-  EXPECT_GE(p.ikmax, p.xl / (2 * kPi) * (2 * kPi * f_max / 2.6 + 5.0 / dz));
-  EXPECT_LT(p.ikmax, 1.2 * p.xl / (2 * kPi) * (2 * kPi * f_max / 2.6 + 5.0 / dz));
-  ASSERT_EQ(p.choices.size(), 2u);
-  EXPECT_NE(p.choices[0].find("largest distance"), std::string::npos);
-  EXPECT_NE(p.choices[1].find("smallest source depth"), std::string::npos);
+  for (const char* uconv : {"", "uconv = 1e-4\n"}) {
+    BankText u = t;
+    u.sampling += uconv;
+    const BankConfig c = parse_bank_config(u.text(), "bank.toml");
+    {
+      const BankPlan p = plan_bank(c);
+      const SamplingBounds b = sampling_bounds(c, p);
+      const SamplingValues v = sampling_values(c, p);
+      for (const SamplingWarning& w : sampling_warnings(b, v)) {
+        EXPECT_EQ(w.member, "TL") << w.text;  // tl is the user's; xl and ikmax must hold
+      }
+      // Rounded up to two digits, no more.
+      EXPECT_LT(p.xl, 1.2 * 1.1 * (b.r_max + 6.0 * 20.0));
+      EXPECT_LT(p.ikmax, 1.1 * ikmax_needed(b, v));
+      ASSERT_EQ(p.choices.size(), 2u);
+      EXPECT_NE(p.choices[0].find("largest distance"), std::string::npos);
+      EXPECT_NE(p.choices[1].find("ln(100 / "), std::string::npos) << p.choices[1];
+    }
+  }
 }
 
 // Reads the spectra and iteration counts of a bank file.
@@ -328,6 +334,33 @@ int bank(const WorkDir& w, BankOptions o, std::string* out = nullptr) {
   if (out != nullptr) *out = so.str() + se.str();
   EXPECT_EQ(status, 0) << se.str();
   return status;
+}
+
+// A bank whose sampling breaks the rules is warned about by --check (status 1) and before
+// the run, and a run whose sums do not converge says so, counting them, as a classic run does.
+TEST(BankRun, WarnsOfBrokenSamplingAndUnconvergedSums) {
+  BankText t;
+  t.sampling = "nfreq = 4\ntl = 10.0\naw = 1.0\nxl = 200.0\nikmax = 120\nuconv = 1e-6\n";
+  WorkDir w;
+  w.write("bank.toml", t.text());
+  BankOptions o;
+  o.config = w.at("bank.toml").string();
+  o.check = true;
+  std::ostringstream out, err;
+  EXPECT_EQ(run_bank(o, out, err), 1);
+  EXPECT_NE(err.str().find(o.config + ": sampling: IKMAX = 120 reaches"), std::string::npos)
+      << err.str();
+  EXPECT_FALSE(fs::exists(w.at("bank.h5")));
+  std::string said;
+  ASSERT_EQ(bank(w, BankOptions{}, &said), 0);
+  // 2 stations x 2 rows, 4 frequencies.
+  EXPECT_NE(said.find("bank.h5: 16 of 16 sums (data set x frequency) in 4 of 4 data sets "
+                      "reached ikmax = 120 without converging (highest frequency 0.3); the "
+                      "sampling rules ask for ikmax >= "),
+            std::string::npos)
+      << said;
+  const BankData d = read_bank(w.at("bank.h5").string());
+  EXPECT_EQ(std::count(d.iterations.begin(), d.iterations.end(), 121), 16);
 }
 
 // The bank's spectra are the classic run's to every printed digit, with the same iteration

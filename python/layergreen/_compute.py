@@ -2,7 +2,6 @@
 computed by the program's kernel, and the choice of XL and IKMAX by the README's rules;
 layergreen.statics: the static displacements of the same source and receivers."""
 
-import math
 import warnings
 from typing import NamedTuple
 
@@ -59,28 +58,21 @@ def statics(layers, source_depth, receivers, xl=None, kmax=None):
     return Statics(u, xl_used, kmax_used)
 
 
-def auto_sampling(layers, source_depth, receivers, nfreq, tl):
-    """XL and IKMAX for a data set by the README's rules ("Choosing TL, AW, XL, IKMAX").
+def auto_sampling(layers, source_depth, receivers, nfreq, tl, uconv=1e-4):
+    """XL and IKMAX for a data set by the sampling rules (README, "Choosing TL, AW, XL, IKMAX").
 
-    XL = 1.2 (r_max + vp_max tl): the source images of the wavenumber sum arrive after tl.
-    IKMAX = XL/(2 pi) (2 pi f_max / vs_min + 5 / dz), dz the smallest source-receiver depth
-    difference, at least a tenth of the shortest S wavelength (vs_min / f_max / 10).
+    XL = 1.2 (r_max + vp_max tl), so that the source images of the wavenumber sum arrive after
+    tl; IKMAX is the smallest value the IKMAX rule accepts for that XL: the wavenumber
+    2 pi f_max / vs_min of the slowest S waves plus ln(100 / uconv) / dz for the evanescent
+    waves, dz the smallest non-zero source-receiver depth difference (uconv = 0: the files'
+    rounding 5e-7 in place of uconv). Both are rounded up to two significant digits. The same
+    C++ code chooses a bank's "auto" values and is what `layergreen --check` checks against.
     Returns (xl, ikmax).
     """
-    layers = np.asarray(layers, dtype=float)
-    receivers = np.asarray(receivers, dtype=float)
-    vp_max = float(np.max(layers[:, 1]))
-    vs_min = float(np.min(layers[:, 2]))
-    r_max = float(np.max(np.hypot(receivers[:, 0], receivers[:, 1])))
-    xl = 1.2 * (r_max + vp_max * tl)
-    f_max = (nfreq - 1) / tl
-    dz = float(np.min(np.abs(receivers[:, 2] - source_depth)))
-    if f_max > 0:
-        dz = max(dz, vs_min / f_max / 10)
-    else:
-        dz = max(dz, xl / 100)
-    ikmax = math.ceil(xl / (2 * math.pi) * (2 * math.pi * f_max / vs_min + 5 / dz))
-    return xl, ikmax
+    layers = np.ascontiguousarray(layers, dtype=float)
+    receivers = np.ascontiguousarray(receivers, dtype=float)
+    return _layergreen.auto_sampling(layers, float(source_depth), receivers, int(nfreq),
+                                     float(tl), float(uconv))
 
 
 def greens(layers, source_depth, receivers, nfreq, tl, aw=2.0, xl=None, ikmax=None,
@@ -115,8 +107,8 @@ def greens(layers, source_depth, receivers, nfreq, tl, aw=2.0, xl=None, ikmax=No
     receivers = np.ascontiguousarray(receivers, dtype=float)
     if xl is None or ikmax is None:
         try:
-            xl_auto, ikmax_auto = auto_sampling(layers, source_depth, receivers, nfreq, tl)
-        except (ValueError, IndexError, OverflowError, ZeroDivisionError):
+            xl_auto, ikmax_auto = auto_sampling(layers, source_depth, receivers, nfreq, tl, uconv)
+        except (ValueError, TypeError):
             # Arguments that cannot be right; the module names their problem.
             xl_auto, ikmax_auto = 1.0, 0
         xl = xl_auto if xl is None else xl

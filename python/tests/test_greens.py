@@ -95,6 +95,24 @@ def test_bad_shapes_and_values():
         layergreen.greens(layers, 6.0, [[1, 0, 0]], 4, 10.0, threads=0)
 
 
+def test_auto_sampling_is_the_rules_choice():
+    layers = [[2.0, 4.5, 2.6, 2.4, 200, 100], [0, 7.9, 4.5, 3.3, 800, 400]]
+    receivers = [[30.0, 40.0, 0.0], [3.0, 0.0, 4.5]]
+    xl, ikmax = layergreen.auto_sampling(layers, 6.0, receivers, 33, 20.0, uconv=1e-4)
+    # xl: 1.2 (r + vp tl) = 1.2 (50 + 7.9 * 20); ikmax: the rule's k (S waves at 1.6 Hz in the
+    # slowest layer, evanescent waves to the receiver 1.5 from the source depth), rounded up.
+    assert 1.2 * 208.0 <= xl < 1.2 * 208.0 * 1.1
+    k = 2 * np.pi * 1.6 / 2.6 + np.log(100 / 1e-4) / 1.5
+    needed = np.ceil(k * xl / (2 * np.pi) - 0.258)
+    assert needed <= ikmax < 1.1 * needed
+    # A lower threshold asks for more wavenumbers; greens() chooses with its own uconv.
+    assert layergreen.auto_sampling(layers, 6.0, receivers, 33, 20.0, uconv=1e-6)[1] > ikmax
+    with pytest.raises(ValueError, match="layers must be an"):
+        layergreen.auto_sampling([[1.0, 2.0]], 6.0, receivers, 33, 20.0)
+    with pytest.raises(ValueError, match="tl"):
+        layergreen.auto_sampling(layers, 6.0, receivers, 33, 0.0)
+
+
 def test_statics_sampling_and_arguments():
     layers = [[2.0, 4.5, 2.6, 2.4], [0.0, 6.0, 3.45, 2.7]]
     receivers = [[10.0, 0.0, 0.0], [0.0, -20.0, 0.0]]

@@ -8,19 +8,11 @@
 
 #include "bank/bank_statics.h"
 #include "bank/geodesy.h"
+#include "kernel/constants.h"
 
 namespace lg {
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
-
-// Rounded up to two significant digits.
-double round_up_2(double v) {
-  if (!(v > 0.0)) return v;
-  const double unit = std::pow(10.0, std::floor(std::log10(v)) - 1.0);
-  return std::ceil(v / unit - 1e-9) * unit;
-}
 
 std::string num(double v) {
   char buf[64];
@@ -93,14 +85,14 @@ void offsets(const BankConfig& c, BankPlan& p) {
         const GeodesicLeg l = geodesic_leg(subfault_geo[f], GeoPoint{st.lat, st.lon});
         p.distance[i] = l.distance_km;
         p.azimuth[i] = l.azimuth_deg;
-        p.dx[i] = l.distance_km * std::cos(l.azimuth_deg * kPi / 180.0);
-        p.dy[i] = l.distance_km * std::sin(l.azimuth_deg * kPi / 180.0);
+        p.dx[i] = l.distance_km * std::cos(l.azimuth_deg * kPiFull / 180.0);
+        p.dy[i] = l.distance_km * std::sin(l.azimuth_deg * kPiFull / 180.0);
       } else {
         const Subfault& sf = p.fault.subfaults[f];
         p.dx[i] = st.x - sf.x;
         p.dy[i] = st.y - sf.y;
         p.distance[i] = std::hypot(p.dx[i], p.dy[i]);
-        double a = std::atan2(p.dy[i], p.dx[i]) * 180.0 / kPi;
+        double a = std::atan2(p.dy[i], p.dx[i]) * 180.0 / kPiFull;
         if (a < 0.0) a += 360.0;
         p.azimuth[i] = a;
       }
@@ -108,42 +100,48 @@ void offsets(const BankConfig& c, BankPlan& p) {
   }
 }
 
-void choose_sampling(const BankConfig& c, BankPlan& p) {
-  double vp_max = 0.0, vs_min = c.layers.front().vs;
-  for (const LayerRow& l : c.layers) {
-    vp_max = std::max(vp_max, l.vp);
-    vs_min = std::min(vs_min, l.vs);
+}  // namespace
+
+SamplingBounds sampling_bounds(const BankConfig& c, const BankPlan& p) {
+  SamplingBounds b;
+  for (const LayerRow& l : c.layers) b.add_layer(l.vp, l.vs);
+  for (std::size_t s = 0; s < p.stations.size(); ++s) {
+    for (std::size_t f = 0; f < p.subfault_count(); ++f) {
+      const std::size_t i = p.at(static_cast<int>(s), static_cast<int>(f));
+      b.add_receiver(p.dx[i], p.dy[i], p.fault.subfaults[f].depth);  // stations at the surface
+    }
   }
-  const double r_max =
-      p.distance.empty() ? 0.0 : *std::max_element(p.distance.begin(), p.distance.end());
+  return b;
+}
+
+SamplingValues sampling_values(const BankConfig& c, const BankPlan& p) {
+  return SamplingValues{c.nfreq, c.tl, p.xl, p.ikmax, c.uconv};
+}
+
+namespace {
+
+void choose_sampling(const BankConfig& c, BankPlan& p) {
+  const SamplingBounds b = sampling_bounds(c, p);
   if (c.xl) {
     p.xl = *c.xl;
   } else {
-    p.xl = round_up_2(1.2 * (r_max + vp_max * c.tl));
-    p.choices.push_back("xl = " + num(p.xl) + " (auto): 1.2 x (largest distance " + num(r_max) +
-                        " + fastest P velocity " + num(vp_max) + " x tl " + num(c.tl) +
-                        "), rounded up to two digits, so that no image of the source "
-                        "arrives within tl");
+    std::string why;
+    p.xl = automatic_xl(b, c.tl, &why);
+    p.choices.push_back(why);
   }
   if (c.ikmax) {
     p.ikmax = *c.ikmax;
   } else {
-    double dz_min = p.fault.subfaults.front().depth;
-    for (const Subfault& sf : p.fault.subfaults) dz_min = std::min(dz_min, sf.depth);
-    if (!(dz_min > 0.0)) {
+    double depth_min = p.fault.subfaults.front().depth;
+    for (const Subfault& sf : p.fault.subfaults) depth_min = std::min(depth_min, sf.depth);
+    if (!(depth_min > 0.0)) {
       throw BankError(c.path + ":" + std::to_string(c.fault.line) +
                       ": sampling: ikmax = \"auto\" needs every subfault below the surface "
                       "(a subfault is at depth 0); give ikmax");
     }
-    const double f_max = (c.nfreq - 1) / c.tl;
-    const double k = 2.0 * kPi * f_max / vs_min + 5.0 / dz_min;
-    const double ik = round_up_2(std::ceil(p.xl / (2.0 * kPi) * k));
-    p.ikmax = static_cast<int>(std::min(ik, 1e8));
-    p.choices.push_back("ikmax = " + std::to_string(p.ikmax) + " (auto): xl/(2 pi) x (2 pi x " +
-                        "highest frequency " + num(f_max) + " / slowest S velocity " + num(vs_min) +
-                        " + 5 / smallest source depth " + num(dz_min) +
-                        "), rounded up to two digits: propagating waves and the evanescent "
-                        "waves that reach the surface");
+    std::string why;
+    p.ikmax = automatic_ikmax(b, sampling_values(c, p), &why);
+    p.choices.push_back(why);
   }
 }
 
@@ -229,8 +227,8 @@ std::string plan_summary(const BankConfig& c, const BankPlan& p, int threads) {
       const double depth =
           p.fault.subfaults[static_cast<std::size_t>(p.fault.rows[r].front())].depth;
       s << "    row " << r + 1 << " (depth " << num(depth) << "): xl "
-        << num(2.0 * kPi / rows[r].sampling.dk) << ", kmax " << num(rows[r].sampling.kmax) << ", "
-        << rows[r].samples << " samples\n";
+        << num(2.0 * kPiFull / rows[r].sampling.dk) << ", kmax " << num(rows[r].sampling.kmax)
+        << ", " << rows[r].samples << " samples\n";
       work += static_cast<double>(rows[r].samples) * static_cast<double>(p.fault.rows[r].size()) *
               static_cast<double>(p.stations.size());
     }

@@ -9,6 +9,7 @@
 
 #include "bank/bank_config.h"
 #include "bank/fault_geometry.h"
+#include "inputs/sampling_rules.h"
 #include "run/data_set_spectra.h"
 
 namespace lg {
@@ -49,6 +50,10 @@ struct BankPlan {
 
 // Builds the plan. Throws BankError for a fault or sampling that cannot be used.
 BankPlan plan_bank(const BankConfig& c);
+
+// What the sampling rules read of the bank (every station and subfault), and its sampling.
+SamplingBounds sampling_bounds(const BankConfig& c, const BankPlan& p);
+SamplingValues sampling_values(const BankConfig& c, const BankPlan& p);
 
 // The spectra request of one data set: the row's subfaults as receivers at the surface,
 // at the station's offsets from them, the source at the row's depth.

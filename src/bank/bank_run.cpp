@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -28,6 +30,9 @@ namespace lg {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Values per receiver and frequency in a journal record: elements x components.
+constexpr std::size_t kSpectraPerReceiver = 18;
 
 JournalShape journal_shape(const BankConfig& c, const BankPlan& p) {
   JournalShape s;
@@ -60,16 +65,45 @@ std::string temporary_prefix(const fs::path& out) {
   return s;
 }
 
+// What the sums of a journalled data set met. With uconv > 0 a sum ends at the first
+// converged step, so one that took ikmax + 1 steps ran out without converging.
+SumsOutcome record_outcome(const BankConfig& c, const BankPlan& p, const JournalRecord& r) {
+  SumsOutcome o;
+  const std::size_t nq = r.iterations.size();
+  const std::size_t per = nq * kSpectraPerReceiver;
+  for (std::size_t f = 0; f < nq; ++f) {
+    bool finite = true;
+    for (std::size_t at = f * kSpectraPerReceiver; at < r.spectra.size() && finite; at += per) {
+      for (std::size_t v = at; v < at + kSpectraPerReceiver; ++v) {
+        if (!std::isfinite(r.spectra[v].re) || !std::isfinite(r.spectra[v].im)) finite = false;
+      }
+    }
+    const bool converged = !(c.uconv > 0.0) || r.iterations[f] <= p.ikmax;
+    o.add(static_cast<double>(f) / c.tl, converged, finite);
+  }
+  return o;
+}
+
+// "N of M sums (data set x frequency) in K of L data sets"
+std::string sums_in(std::int64_t n, std::int64_t data_sets, const SumsOutcome& o) {
+  return std::to_string(n) + " of " + std::to_string(o.sums) + " sums (data set x frequency) in " +
+         std::to_string(data_sets) + " of " + std::to_string(o.data_sets) + " data sets";
+}
+
 // Writes the bank file from the journal (and the static displacements when asked for) under a
 // temporary name, then renames it into place.
-void write_bank_file(const BankConfig& c, const BankPlan& p, const JournalShape& shape,
-                     int threads) {
+SumsOutcome write_bank_file(const BankConfig& c, const BankPlan& p, const JournalShape& shape,
+                            int threads) {
   const fs::path out(c.output);
   const std::string temp =
       (out.parent_path() / (temporary_prefix(out) + std::to_string(::getpid()))).string();
+  SumsOutcome outcome;
   try {
     BankFileWriter w(temp, c, p);
-    read_journal(journal_path(c.output), shape, [&](const JournalRecord& r) { w.write(r); });
+    read_journal(journal_path(c.output), shape, [&](const JournalRecord& r) {
+      w.write(r);
+      outcome.add_data_set(record_outcome(c, p, r));
+    });
     if (c.statics) w.write_statics(bank_statics(c, p, threads), plan_statics(c, p));
     w.close();
     sync_path(temp, O_RDONLY);
@@ -84,6 +118,7 @@ void write_bank_file(const BankConfig& c, const BankPlan& p, const JournalShape&
     throw;
   }
   sync_path(folder_of(c.output), O_RDONLY | O_DIRECTORY);
+  return outcome;
 }
 
 // Temporaries of bank files of earlier, killed runs.
@@ -226,11 +261,42 @@ JournalRecord compute_data_set(const BankSetup& s, int index, int threads,
   return std::move(compute_data_sets(s, {index}, threads, on_frequency).front());
 }
 
-void finish_bank(const BankSetup& s, int threads) {
-  write_bank_file(s.config, s.plan, s.shape, threads);
+SumsOutcome finish_bank(const BankSetup& s, int threads) {
+  const SumsOutcome outcome = write_bank_file(s.config, s.plan, s.shape, threads);
   std::error_code ec;
   fs::remove(journal_path(s.config.output), ec);
   sync_path(folder_of(s.config.output), O_RDONLY | O_DIRECTORY);
+  return outcome;
+}
+
+int warn_sampling(const BankSetup& s, std::ostream& err) {
+  const std::vector<SamplingWarning> w =
+      sampling_warnings(sampling_bounds(s.config, s.plan), sampling_values(s.config, s.plan));
+  for (const SamplingWarning& x : w) {
+    err << "layergreen: warning: " << s.config.path << ": sampling: " << x.text << '\n';
+  }
+  return static_cast<int>(w.size());
+}
+
+void warn_outcome(const BankSetup& s, const SumsOutcome& o, std::ostream& err) {
+  const BankConfig& c = s.config;
+  char freq[64];
+  if (o.nonfinite > 0) {
+    std::snprintf(freq, sizeof freq, "%.6g", o.first_nonfinite);
+    err << "layergreen: warning: " << c.output << ": the spectra of "
+        << sums_in(o.nonfinite, o.data_sets_nonfinite, o)
+        << " are not finite numbers (first at frequency " << freq
+        << "); the model or the sampling leaves the computation without a finite result there\n";
+  }
+  if (c.uconv > 0.0 && o.unconverged > 0) {
+    std::snprintf(freq, sizeof freq, "%.6g", o.highest_unconverged);
+    err << "layergreen: warning: " << c.output << ": "
+        << sums_in(o.unconverged, o.data_sets_unconverged, o) << " reached ikmax = " << s.plan.ikmax
+        << " without converging (highest frequency " << freq << ")";
+    const double needed = ikmax_needed(sampling_bounds(c, s.plan), sampling_values(c, s.plan));
+    if (needed > s.plan.ikmax) err << "; the sampling rules ask for ikmax >= " << needed;
+    err << '\n';
+  }
 }
 
 BankProgress::BankProgress(std::ostream& err, bool enabled, int total)
@@ -267,7 +333,12 @@ int run_bank(const BankOptions& o, std::ostream& out, std::ostream& err) {
   const BankConfig& c = setup->config;
   const BankPlan& p = setup->plan;
   out << plan_summary(c, p, o.threads) << std::flush;
-  if (o.check) return 0;
+  if (o.classic_dir.empty()) {
+    const int warnings = warn_sampling(*setup, err);
+    if (o.check) return warnings > 0 ? 1 : 0;
+  } else if (o.check) {
+    return 0;
+  }
   if (!o.classic_dir.empty()) {
     try {
       write_classic_inputs(c, p, o.classic_dir);
@@ -307,7 +378,7 @@ int run_bank(const BankOptions& o, std::ostream& out, std::ostream& err) {
       }
     }
     progress.finish();
-    finish_bank(*setup, o.threads);
+    warn_outcome(*setup, finish_bank(*setup, o.threads), err);
   } catch (const Interrupted&) {
     throw;
   } catch (const std::exception& e) {

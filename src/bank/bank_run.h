@@ -14,6 +14,7 @@
 #include "bank/bank_config.h"
 #include "bank/bank_journal.h"
 #include "bank/bank_plan.h"
+#include "run/sums_outcome.h"
 
 namespace lg {
 
@@ -60,8 +61,18 @@ JournalRecord compute_data_set(const BankSetup& s, int index, int threads,
 
 // Writes the bank file from the journal (temporary name, then renamed), with the static
 // displacements computed on `threads` threads when the configuration asks for them, and
-// removes the journal. Throws std::runtime_error (Interrupted on a signal).
-void finish_bank(const BankSetup& s, int threads);
+// removes the journal. Returns what the sums of every data set in the bank met (read from the
+// journal: a sum that took ikmax + 1 steps ran out unconverged). Throws std::runtime_error
+// (Interrupted on a signal).
+SumsOutcome finish_bank(const BankSetup& s, int threads);
+
+// The warnings of the sampling rules for the bank, one line each on err ("layergreen:
+// warning: CONFIG: sampling: ..."); returns their number.
+int warn_sampling(const BankSetup& s, std::ostream& err);
+
+// The warnings about unconverged sums and non-finite spectra of a finished bank, as the
+// classic run gives them for its data sets.
+void warn_outcome(const BankSetup& s, const SumsOutcome& outcome, std::ostream& err);
 
 // The progress line of a whole bank: data sets done of those to compute, time left.
 class BankProgress {

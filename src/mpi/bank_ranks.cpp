@@ -137,7 +137,8 @@ int run_bank_ranks(const BankOptions& o, MPI_Comm comm, std::ostream& out, std::
   const std::optional<BankSetup> setup = setup_bank(o.config, msg);
   if (!setup) return 2;
   if (lead) out << plan_summary(setup->config, setup->plan, o.threads) << std::flush;
-  if (o.check) return 0;
+  const int warnings = o.classic_dir.empty() ? warn_sampling(*setup, msg) : 0;
+  if (o.check) return warnings > 0 ? 1 : 0;
 
   int ok = 1;
   std::unique_ptr<JournalWriter> journal;
@@ -188,7 +189,7 @@ int run_bank_ranks(const BankOptions& o, MPI_Comm comm, std::ostream& out, std::
   }
   journal.reset();
   try {
-    finish_bank(*setup, o.threads);
+    warn_outcome(*setup, finish_bank(*setup, o.threads), err);
   } catch (const std::exception& e) {
     err << "layergreen: " << e.what() << '\n';
     return 2;

@@ -10,6 +10,7 @@
 #include "output/result_format.h"
 #include "run/data_set_spectra.h"
 #include "run/progress.h"
+#include "run/sums_outcome.h"
 #include "textio/free_write.h"
 
 namespace lg {
@@ -45,15 +46,8 @@ void run_data_set(const DataSetJob& job, const RunOptions& options, std::ostream
 
 namespace {
 
-// What a data set met in its frequencies, for the warnings after its files.
-struct Tally {
-  int unconverged = 0;
-  double highest = 0.0;
-  int nonfinite = 0;
-  double first_nonfinite = 0.0;
-};
-
-void warn(const DataSetJob& job, const Tally& t, std::ostream& err) {
+// The warnings after a data set's files, from what its frequencies met.
+void warn(const DataSetJob& job, const SumsOutcome& t, std::ostream& err) {
   const ModelParams& p = job.header.params;
   if (t.nonfinite > 0) {
     err << "layergreen: warning: station " << trimmed(job.station) << ", data set " << job.data_set
@@ -65,7 +59,8 @@ void warn(const DataSetJob& job, const Tally& t, std::ostream& err) {
   if (p.UCONV > 0.0 && t.unconverged > 0) {
     err << "layergreen: warning: station " << trimmed(job.station) << ", data set " << job.data_set
         << ": " << t.unconverged << " of " << p.NFREQ << " frequencies reached IKMAX = " << p.IKMAX
-        << " without converging (highest frequency " << free_real(t.highest).substr(2) << ")\n";
+        << " without converging (highest frequency " << free_real(t.highest_unconverged).substr(2)
+        << ")\n";
   }
 }
 
@@ -114,7 +109,7 @@ void run_data_sets(const std::vector<const DataSetJob*>& all, const RunOptions& 
     }
   }
 
-  std::vector<Tally> tally(live);
+  std::vector<SumsOutcome> tally(live);
   // The text of each frequency is formed on the worker that computed it.
   auto format = [&](std::vector<FrequencySpectra>& r) {
     for (std::size_t d = 0; d < r.size(); ++d) {
@@ -129,12 +124,7 @@ void run_data_sets(const std::vector<const DataSetJob*>& all, const RunOptions& 
       sweep.run(options.threads, format, [&](std::vector<FrequencySpectra>& r) {
         for (std::size_t d = 0; d < live; ++d) {
           const FrequencySpectra& fs = r[d];
-          Tally& t = tally[d];
-          if (!fs.converged) {
-            ++t.unconverged;
-            t.highest = fs.freq;
-          }
-          if (!fs.finite && t.nonfinite++ == 0) t.first_nonfinite = fs.freq;
+          tally[d].add(fs.freq, fs.converged, fs.finite);
           try {
             for (std::size_t slot = 0; slot < fs.text.size(); ++slot)
               files[d]->write(slot, fs.text[slot]);
