@@ -48,21 +48,13 @@ int bound_cores() {
 }
 
 // layergreen-mpi bank CONFIG.toml [options]: the bank on the ranks of the job.
-int run_bank_rank(int argc, char** argv) {
+int run_bank_rank(const lg::MpiCommandLine& cl) {
   const MPI_Comm comm = MPI_COMM_WORLD;
   int rank = 0;
   MPI_Comm_rank(comm, &rank);
   const bool lead = rank == 0;
-  std::optional<int> threads;
-  lg::BankOptions o;
-  o.progress = lead && ::isatty(STDERR_FILENO) != 0;
-  const std::string error =
-      lg::parse_bank_arguments(std::vector<std::string>(argv + 2, argv + argc), o, threads);
-  if (!error.empty()) {
-    if (!lead) return lg::kExitInputError;
-    std::cerr << "layergreen: " << error << '\n' << lg::mpi_usage();
-    return lg::kExitInputError;
-  }
+  const std::optional<int> threads = cl.threads;
+  lg::BankOptions o = lg::bank_options(cl);
   o.progress = o.progress && lead;
   std::ostringstream elsewhere;
   const int cores = bound_cores();
@@ -78,14 +70,13 @@ int run_rank(int argc, char** argv, int provided) {
   int rank = 0;
   MPI_Comm_rank(comm, &rank);
   const bool lead = rank == 0;
-  if (argc > 1 && std::string(argv[1]) == "bank") return run_bank_rank(argc, argv);
 
   using Action = lg::MpiCommandLine::Action;
   const lg::MpiCommandLine cl = lg::parse_mpi_command_line(
       std::vector<std::string>(argv + 1, argv + argc), ::isatty(STDERR_FILENO) != 0);
   switch (cl.action) {
     case Action::kHelp:
-      if (lead) std::cout << lg::mpi_help();
+      if (lead) std::cout << *lg::help_text(cl.command, lg::Program::kMpi);
       return 0;
     case Action::kVersion:
       if (lead) std::cout << "layergreen-mpi " << LAYERGREEN_VERSION << '\n';
@@ -97,6 +88,7 @@ int run_rank(int argc, char** argv, int provided) {
     case Action::kRun:
       break;
   }
+  if (cl.command == "bank") return run_bank_rank(cl);
   // Rank 0 computes on a thread of its own while its main thread talks to the other ranks.
   if (provided < MPI_THREAD_FUNNELED) {
     lg::abort_run(comm, std::cerr,

@@ -133,42 +133,15 @@ void remove_stale_temporaries(const std::string& output) {
 
 }  // namespace
 
-std::string parse_bank_arguments(const std::vector<std::string>& args, BankOptions& o,
-                                 std::optional<int>& threads) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--check") {
-      o.check = true;
-    } else if (arg == "--progress") {
-      o.progress = true;
-    } else if (arg == "--resume") {
-      o.resume = true;
-    } else if (arg == "--sweep") {
-      if (i + 1 >= args.size()) return "--sweep needs a value";
-      const std::optional<int> n = parse_thread_count(args[++i]);
-      if (!n) return "--sweep takes a whole number from 1 to 1024, not '" + args[i] + "'";
-      o.sweep = static_cast<std::size_t>(*n);
-    } else if (arg == "--classic") {
-      if (i + 1 >= args.size()) return "--classic needs a folder";
-      o.classic_dir = args[++i];
-    } else if (arg == "--threads" || arg.rfind("--threads=", 0) == 0) {
-      std::string value;
-      if (arg == "--threads") {
-        if (i + 1 >= args.size()) return "--threads needs a value";
-        value = args[++i];
-      } else {
-        value = arg.substr(10);
-      }
-      threads = parse_thread_count(value);
-      if (!threads) return "--threads takes a whole number from 1 to 1024, not '" + value + "'";
-    } else if (!arg.empty() && arg[0] != '-' && o.config.empty()) {
-      o.config = arg;
-    } else {
-      return "unknown option or argument '" + arg + "'";
-    }
-  }
-  if (o.config.empty()) return "bank needs a configuration file";
-  return std::string();
+BankOptions bank_options(const CommandLine& c) {
+  BankOptions o;
+  o.config = c.config;
+  o.progress = c.progress;
+  o.check = c.check;
+  o.resume = c.resume;
+  o.classic_dir = c.classic_dir;
+  o.sweep = c.sweep;
+  return o;
 }
 
 std::optional<BankSetup> setup_bank(const std::string& config_path, std::ostream& err) {

@@ -14,24 +14,23 @@
 #include "bank/bank_config.h"
 #include "bank/bank_journal.h"
 #include "bank/bank_plan.h"
+#include "run/command_line.h"
 #include "run/sums_outcome.h"
 
 namespace lg {
 
 struct BankOptions {
-  std::string config;       // the TOML file
-  int threads = 1;          // worker threads for the frequencies of a data set
-  bool progress = false;    // a progress line for the whole bank on the error stream
-  bool check = false;       // validate and print the plan only
-  bool resume = false;      // continue from the journal of an unfinished run
-  std::string classic_dir;  // write the equivalent classic inputs there instead
-  std::size_t sweep = 8;    // data sets computed together (one shared sweep)
+  std::string config;                      // the TOML file
+  int threads = 1;                         // worker threads for the frequencies of a data set
+  bool progress = false;                   // a progress line for the whole bank on the error stream
+  bool check = false;                      // validate and print the plan only
+  bool resume = false;                     // continue from the journal of an unfinished run
+  std::string classic_dir;                 // write the equivalent classic inputs there instead
+  std::size_t sweep = kBankSweepDataSets;  // data sets computed together (one shared sweep)
 };
 
-// Reads the arguments after "bank" into o (threads into `threads`, to be resolved by the
-// caller); returns a usage error message, empty when all is well.
-std::string parse_bank_arguments(const std::vector<std::string>& args, BankOptions& o,
-                                 std::optional<int>& threads);
+// The options of a `bank` command line (its --threads value is resolved by the caller).
+BankOptions bank_options(const CommandLine& c);
 
 // The configuration and plan of a bank, and the shape of its journal.
 struct BankSetup {

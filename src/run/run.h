@@ -7,15 +7,15 @@
 #include <vector>
 
 #include "inputs/data_set_job.h"
+#include "run/command_line.h"
 
 namespace lg {
 
 // Consecutive data sets that share the model and the sampling are computed in one sweep: at
-// most `max_data_sets` of them, with result files (all open at once) to at most half of what
-// the process may open beyond 64 (between 16 and 2048), and kMaxSweepTableBytes of tabulated
-// Bessel values; never two that write the same file. This bounds a sweep's memory and open
-// files.
-inline constexpr std::size_t kMaxSweepDataSets = 64;
+// most `max_data_sets` of them (kMaxSweepDataSets by default), with result files (all open at once)
+// to at most half of what the process may open beyond 64 (between 16 and 2048), and
+// kMaxSweepTableBytes of tabulated Bessel values; never two that write the same file. This bounds a
+// sweep's memory and open files.
 inline constexpr double kMaxSweepTableBytes = 64.0 * 1024 * 1024;
 
 struct RunOptions {

@@ -1,0 +1,47 @@
+// The command line of layergreen and layergreen-mpi: subcommands (`run`, the default; `bank
+// CONFIG.toml`; `help [TOPIC]`), each with its options declared once and read by the same
+// rules everywhere: `--opt value` and `--opt=value`, `-h`/`--help` per subcommand (exit 0),
+// and one usage-error message per kind of mistake.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lg {
+
+// Data sets computed together in one sweep by default: a classic run takes up to 64 consecutive
+// data sets (bounded further by open files and memory), a bank 8.
+inline constexpr std::size_t kMaxSweepDataSets = 64;
+inline constexpr std::size_t kBankSweepDataSets = 8;
+
+// Which program reads the command line: their subcommands and texts differ a little (the MPI
+// program has no classic --check, and its help speaks of ranks).
+enum class Program { kSerial, kMpi };
+
+struct CommandLine {
+  enum class Action { kRun, kHelp, kVersion, kUsageError };
+  Action action = Action::kRun;
+  std::string command = "run";  // "run" or "bank"; for kHelp, the topic ("" for the program)
+  std::optional<int> threads;   // the --threads value, if given
+  std::size_t sweep = kMaxSweepDataSets;  // --sweep, else the command's default
+  bool progress = false;
+  bool check = false;
+  bool resume = false;      // bank
+  std::string config;       // bank: the TOML file
+  std::string classic_dir;  // bank: --classic DIR
+  std::string error;        // for kUsageError: what is wrong (without the program prefix)
+};
+
+// Reads the arguments (without the program name). `progress` is the default of --progress
+// (a terminal on standard error).
+CommandLine parse_command_line(const std::vector<std::string>& args, bool progress,
+                               Program program = Program::kSerial);
+
+// The usage lines (for usage errors) and the help of a topic: "" (the program), "run",
+// "bank", "exit-status"; nothing for an unknown topic.
+const char* usage_text(Program program);
+std::optional<std::string> help_text(const std::string& topic, Program program);
+
+}  // namespace lg
