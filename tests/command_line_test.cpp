@@ -40,9 +40,9 @@ TEST(CommandLine, BothSpellingsInEverySubcommand) {
 }
 
 TEST(CommandLine, HelpPerSubcommandAndByTopic) {
-  for (const auto& args : {std::vector<std::string>{"bank", "--help"},
-                           std::vector<std::string>{"bank", "-h"},
-                           std::vector<std::string>{"help", "bank"}}) {
+  for (const auto& args :
+       {std::vector<std::string>{"bank", "--help"}, std::vector<std::string>{"bank", "-h"},
+        std::vector<std::string>{"help", "bank"}}) {
     const CommandLine c = parse(args);
     EXPECT_EQ(c.action, Action::kHelp);
     EXPECT_EQ(c.command, "bank");
@@ -64,7 +64,8 @@ TEST(CommandLine, MistakesAreUsageErrorsWithOneMessage) {
   } cases[] = {
       {{"--threads"}, "--threads needs a value"},
       {{"--sweep=0"}, "--sweep takes a whole number from 1 to 1024, not '0'"},
-      {{"bank", "b.toml", "--threads", "x"}, "--threads takes a whole number from 1 to 1024, not 'x'"},
+      {{"bank", "b.toml", "--threads", "x"},
+       "--threads takes a whole number from 1 to 1024, not 'x'"},
       {{"bank", "b.toml", "--classic"}, "--classic needs a folder"},
       {{"bank"}, "bank needs a configuration file"},
       {{"bank", "a.toml", "b.toml"}, "unknown option or argument 'b.toml'"},

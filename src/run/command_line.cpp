@@ -167,10 +167,14 @@ const char* usage_text(Program program) {
 
 std::optional<std::string> help_text(const std::string& topic, Program program) {
   const std::string usage = usage_text(program);
-  if (topic.empty() || topic == "run") {
-    if (program == Program::kMpi) return usage + "\n" + kMpiRunHelp;
-    return usage + "\n" + kRunHelp + kExitStatus;
+  if (program == Program::kMpi && (topic.empty() || topic == "run")) {
+    return usage + "\n" + kMpiRunHelp;
   }
+  // The program's help (and its manual page) holds every command's.
+  if (topic.empty()) {
+    return usage + "\n" + kRunHelp + kExitStatus + "\nlayergreen bank CONFIG.toml\n\n" + kBankHelp;
+  }
+  if (topic == "run") return usage + "\n" + kRunHelp + kExitStatus;
   if (topic == "bank") return usage + "\n" + kBankHelp;
   if (topic == "exit-status") return std::string(kExitStatus);
   return std::nullopt;
