@@ -14,10 +14,11 @@
 #include "mpi/exchange.h"
 #include "mpi/job_codec.h"
 #include "mpi/run_progress.h"
-#include "mpi/unit_plan.h"
-#include "mpi/unit_schedule.h"
-#include "mpi/unit_work.h"
+#include "mpi/unit_report.h"
 #include "run/interrupt.h"
+#include "run/unit_plan.h"
+#include "run/unit_schedule.h"
+#include "run/unit_work.h"
 
 namespace lg {
 

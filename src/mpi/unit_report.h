@@ -1,22 +1,11 @@
-// What a rank tells the coordinator after computing a data set (and, with no unit, that it is
-// ready for its first one): the standard-error text of the unit and, when its result files
-// could not be written, the error.
+// A unit's report (run/unit_schedule.h) as the bytes a rank sends the coordinator; with no
+// unit, a rank's request for its first one.
 #pragma once
 
-#include <cstddef>
-#include <optional>
-#include <string>
-
 #include "mpi/byte_buffer.h"
+#include "run/unit_schedule.h"
 
 namespace lg {
-
-struct UnitReport {
-  std::optional<std::size_t> unit;  // the job computed; nothing in a rank's first request
-  bool failed = false;              // the result files could not be written
-  std::string error;                // what went wrong, when failed (without the program prefix)
-  std::string warnings;             // the unit's warning lines, as the serial run prints them
-};
 
 Bytes encode_report(const UnitReport& r);
 

@@ -11,8 +11,9 @@
 #include "mpi/abort_run.h"
 #include "mpi/exchange.h"
 #include "mpi/job_codec.h"
-#include "mpi/unit_work.h"
+#include "mpi/unit_report.h"
 #include "run/interrupt.h"
+#include "run/unit_work.h"
 
 namespace lg {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "inputs/data_set_job.h"
-#include "mpi/unit_report.h"
 #include "run/run.h"
+#include "run/unit_schedule.h"
 
 namespace lg {
 

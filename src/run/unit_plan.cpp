@@ -1,4 +1,4 @@
-#include "mpi/unit_plan.h"
+#include "run/unit_plan.h"
 
 namespace lg {
 

@@ -12,9 +12,16 @@
 #include <string>
 #include <vector>
 
-#include "mpi/unit_report.h"
-
 namespace lg {
+
+// What became of a unit: the standard-error text of its data sets and, when its result files
+// could not be written, the error.
+struct UnitReport {
+  std::optional<std::size_t> unit;  // the unit computed; nothing in a rank's first request
+  bool failed = false;              // the result files could not be written
+  std::string error;                // what went wrong, when failed (without the program prefix)
+  std::string warnings;             // the unit's warning lines, as the run prints them
+};
 
 class UnitSchedule {
  public:

@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "mpi/unit_plan.h"
-#include "mpi/unit_schedule.h"
+#include "run/unit_plan.h"
+#include "run/unit_schedule.h"
 
 namespace lg {
 namespace {

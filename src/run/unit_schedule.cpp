@@ -1,4 +1,4 @@
-#include "mpi/unit_schedule.h"
+#include "run/unit_schedule.h"
 
 #include <stdexcept>
 

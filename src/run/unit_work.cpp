@@ -1,4 +1,4 @@
-#include "mpi/unit_work.h"
+#include "run/unit_work.h"
 
 #include <sstream>
 
