@@ -24,6 +24,8 @@
 #include "run/interrupt.h"
 #include "run/progress.h"
 #include "run/thread_count.h"
+#include "run/unit_plan.h"
+#include "run/unit_schedule.h"
 
 namespace lg {
 
@@ -234,6 +236,36 @@ JournalRecord compute_data_set(const BankSetup& s, int index, int threads,
   return std::move(compute_data_sets(s, {index}, threads, on_frequency).front());
 }
 
+void compute_in_sweeps(const BankSetup& s, const BankOptions& o, const std::vector<int>& todo,
+                       JournalWriter& journal, std::ostream& err) {
+  const std::vector<std::size_t> sweeps = equal_sweeps(todo.size(), o.sweep, 1);
+  std::vector<std::size_t> first(sweeps.size(), 0);
+  for (std::size_t u = 1; u < sweeps.size(); ++u) first[u] = first[u - 1] + sweeps[u - 1];
+  UnitSchedule schedule(sweeps);
+  BankProgress progress(err, o.progress, static_cast<int>(todo.size()));
+  while (const std::optional<std::size_t> unit = schedule.next()) {
+    check_interrupt();
+    const auto from = todo.begin() + static_cast<std::ptrdiff_t>(first[*unit]);
+    const std::vector<int> part(from, from + static_cast<std::ptrdiff_t>(sweeps[*unit]));
+    const BankDataSet& d = s.plan.data_sets[static_cast<std::size_t>(part.front())];
+    const std::string what = "station " +
+                             s.plan.stations[static_cast<std::size_t>(d.station)].name + ", row " +
+                             std::to_string(d.row + 1);
+    const int done = static_cast<int>(schedule.complete());
+    progress.update(done, 0.0, what);
+    const double n = static_cast<double>(part.size());
+    for (const JournalRecord& r : compute_data_sets(s, part, o.threads, [&](int f) {
+           progress.update(done, n * f / s.config.nfreq, what);
+         })) {
+      journal.append(r);
+    }
+    UnitReport report;
+    report.unit = unit;
+    schedule.record(report);
+  }
+  progress.finish();
+}
+
 SumsOutcome finish_bank(const BankSetup& s, int threads) {
   const SumsOutcome outcome = write_bank_file(s.config, s.plan, s.shape, threads);
   std::error_code ec;
@@ -331,26 +363,7 @@ int run_bank(const BankOptions& o, std::ostream& out, std::ostream& err) {
           << " data sets already done\n"
           << std::flush;
     }
-    BankProgress progress(err, o.progress, static_cast<int>(todo.size()));
-    // Data sets share the model and the sampling, so they are computed in sweeps of up to
-    // o.sweep; each sweep's data sets go to the journal when it ends.
-    for (std::size_t k = 0; k < todo.size(); k += o.sweep) {
-      check_interrupt();
-      const std::vector<int> part(
-          todo.begin() + static_cast<std::ptrdiff_t>(k),
-          todo.begin() + static_cast<std::ptrdiff_t>(std::min(todo.size(), k + o.sweep)));
-      const BankDataSet& d = p.data_sets[static_cast<std::size_t>(part.front())];
-      const std::string what = "station " + p.stations[static_cast<std::size_t>(d.station)].name +
-                               ", row " + std::to_string(d.row + 1);
-      progress.update(static_cast<int>(k), 0.0, what);
-      const double n = static_cast<double>(part.size());
-      for (const JournalRecord& r : compute_data_sets(*setup, part, o.threads, [&](int f) {
-             progress.update(static_cast<int>(k), n * f / c.nfreq, what);
-           })) {
-        journal->append(r);
-      }
-    }
-    progress.finish();
+    compute_in_sweeps(*setup, o, todo, *journal, err);
     warn_outcome(*setup, finish_bank(*setup, o.threads), err);
   } catch (const Interrupted&) {
     throw;

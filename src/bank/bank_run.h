@@ -58,6 +58,12 @@ std::vector<JournalRecord> compute_data_sets(const BankSetup& s, const std::vect
 JournalRecord compute_data_set(const BankSetup& s, int index, int threads,
                                const std::function<void(int)>& on_frequency);
 
+// Computes the data sets `todo` (indices into plan.data_sets) on this process: in sweeps of
+// near-equal size (equal_sweeps of o.sweep), taken in order from the run's unit schedule, each
+// appended to the journal when it ends, with the progress line of o.progress on err.
+void compute_in_sweeps(const BankSetup& s, const BankOptions& o, const std::vector<int>& todo,
+                       JournalWriter& journal, std::ostream& err);
+
 // Writes the bank file from the journal (temporary name, then renamed), with the static
 // displacements computed on `threads` threads when the configuration asks for them, and
 // removes the journal. Returns what the sums of every data set in the bank met (read from the

@@ -4,12 +4,15 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "bank/bank_classic.h"
 #include "mpi/exchange.h"
+#include "run/unit_plan.h"
+#include "run/unit_schedule.h"
 
 namespace lg {
 
@@ -56,43 +59,36 @@ std::vector<JournalRecord> decode_records(const Bytes& bytes, const JournalShape
   return records;
 }
 
-std::vector<std::size_t> bank_sweeps(std::size_t data_sets, std::size_t sweep, int ranks) {
-  if (data_sets == 0) return {};
-  const std::size_t per = std::max<std::size_t>(sweep, 1);
-  const std::size_t r = static_cast<std::size_t>(std::max(ranks, 1));
-  std::size_t k = (data_sets + per - 1) / per;
-  k = std::min(data_sets, (k + r - 1) / r * r);
-  std::vector<std::size_t> sizes;
-  for (std::size_t i = 0; i < k; ++i) sizes.push_back(data_sets / k + (i < data_sets % k ? 1 : 0));
-  return sizes;
-}
-
 namespace {
 
 // Rank 0 with other ranks: hands out the sweeps of data sets and journals what comes back.
 void serve(const BankSetup& s, const BankOptions& o, const std::vector<int>& todo,
            JournalWriter& journal, MPI_Comm comm, int ranks, std::ostream& err) {
-  const std::vector<std::size_t> sweeps = bank_sweeps(todo.size(), o.sweep, ranks - 1);
-  std::size_t next = 0, first = 0;
+  const std::vector<std::size_t> sweeps = equal_sweeps(todo.size(), o.sweep, ranks - 1);
+  std::vector<std::size_t> first(sweeps.size(), 0);
+  for (std::size_t u = 1; u < sweeps.size(); ++u) first[u] = first[u - 1] + sweeps[u - 1];
+  UnitSchedule schedule(sweeps);
+  std::vector<std::optional<std::size_t>> held(static_cast<std::size_t>(ranks));  // by rank
   int active = ranks - 1;
-  int done = 0;
   BankProgress progress(err, o.progress, static_cast<int>(todo.size()));
   progress.update(0, 0.0, std::string());
   while (active > 0) {
     const MPI_Status st = wait_for_message(comm, MPI_ANY_SOURCE);
     const Bytes b = receive_bytes(comm, st);
+    std::optional<std::size_t>& unit = held.at(static_cast<std::size_t>(st.MPI_SOURCE));
     if (!b.empty()) {
-      for (const JournalRecord& r : decode_records(b, s.shape)) {
-        journal.append(r);
-        ++done;
-      }
-      progress.update(done, 0.0, std::string());
+      if (!unit) throw CodecError("data sets from a rank that was given none");
+      for (const JournalRecord& r : decode_records(b, s.shape)) journal.append(r);
+      UnitReport report;
+      report.unit = unit;
+      schedule.record(report);
+      progress.update(static_cast<int>(schedule.complete()), 0.0, std::string());
     }
-    if (next < sweeps.size()) {
+    unit = schedule.next();
+    if (unit) {
       ByteWriter w;
-      w.put_size(sweeps[next]);
-      for (std::size_t k = first; k < first + sweeps[next]; ++k) w.put_int(todo[k]);
-      first += sweeps[next++];
+      w.put_size(sweeps[*unit]);
+      for (std::size_t k = first[*unit]; k < first[*unit] + sweeps[*unit]; ++k) w.put_int(todo[k]);
       send_bytes(comm, st.MPI_SOURCE, kJobTag, w.bytes());
     } else {
       send_bytes(comm, st.MPI_SOURCE, kStopTag, Bytes{});
@@ -172,18 +168,7 @@ int run_bank_ranks(const BankOptions& o, MPI_Comm comm, std::ostream& out, std::
   // A failure while data sets are out ends the job (every rank); finished data sets stay in
   // the journal.
   if (ranks == 1) {
-    BankProgress progress(err, o.progress, static_cast<int>(todo.size()));
-    std::size_t first = 0;
-    for (const std::size_t n : bank_sweeps(todo.size(), o.sweep, 1)) {
-      progress.update(static_cast<int>(first), 0.0, std::string());
-      const std::vector<int> part(todo.begin() + static_cast<std::ptrdiff_t>(first),
-                                  todo.begin() + static_cast<std::ptrdiff_t>(first + n));
-      for (const JournalRecord& r : compute_data_sets(*setup, part, o.threads, {})) {
-        journal->append(r);
-      }
-      first += n;
-    }
-    progress.finish();
+    compute_in_sweeps(*setup, o, todo, *journal, err);
   } else {
     serve(*setup, o, todo, *journal, comm, ranks, err);
   }

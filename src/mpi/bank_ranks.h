@@ -1,6 +1,6 @@
 // layergreen-mpi bank: the bank on the ranks of an MPI job. Every rank reads the
 // configuration and plans alike; rank 0 keeps the journal, hands the data sets out in sweeps
-// (computed together, see bank_sweeps) to whichever rank asks, appends each finished one to
+// (computed together, see equal_sweeps) to whichever rank asks, appends each finished one to
 // the journal as it arrives and writes the bank file, the same file as layergreen bank. With
 // one rank, rank 0 computes.
 #pragma once
@@ -20,12 +20,6 @@ namespace lg {
 // Finished data sets as a message, and back (each checked against the bank's shape).
 Bytes encode_records(const std::vector<JournalRecord>& records);
 std::vector<JournalRecord> decode_records(const Bytes& bytes, const JournalShape& shape);
-
-// The sizes of the sweeps that `data_sets` data sets to compute are cut into, in order, for
-// `ranks` computing ranks: k sweeps of near-equal size (the first ones one larger when the
-// size does not divide), k being the fewest that keep each at most `sweep`, rounded up to a
-// multiple of `ranks` (at most one sweep per data set), so that the ranks finish together.
-std::vector<std::size_t> bank_sweeps(std::size_t data_sets, std::size_t sweep, int ranks);
 
 // Runs the bank on the ranks of `comm`; rank 0 prints the plan on out and messages on err.
 // Returns the exit status (0, or 2 on bad input or a file that cannot be written).

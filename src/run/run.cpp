@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -10,6 +11,8 @@
 #include "output/result_files.h"
 #include "run/data_set_run.h"
 #include "run/progress.h"
+#include "run/unit_schedule.h"
+#include "run/unit_work.h"
 
 namespace lg {
 
@@ -66,15 +69,22 @@ int run(const RunOptions& options, std::ostream& out, std::ostream& err) {
   const RunPlan plan = plan_run(options, out);
   for (const std::string& w : plan.warnings) err << "layergreen: warning: " << w << '\n';
   Progress progress(err, options.progress, plan.jobs);
-  for (const std::vector<const DataSetJob*>& sweep :
-       sweep_groups(plan.jobs, options.sweep_data_sets)) {
+  // The units of one rank are the sweeps, computed in run order by the schedule of
+  // layergreen-mpi.
+  const std::vector<std::vector<const DataSetJob*>> units =
+      sweep_groups(plan.jobs, options.sweep_data_sets);
+  std::vector<std::size_t> sizes;
+  for (const std::vector<const DataSetJob*>& u : units) sizes.push_back(u.size());
+  UnitSchedule schedule(sizes);
+  while (const std::optional<std::size_t> unit = schedule.next()) {
+    const std::vector<const DataSetJob*>& sweep = units[*unit];
     // A sweep is a run of consecutive jobs of the plan.
     progress.start(static_cast<std::size_t>(sweep.front() - plan.jobs.data()), sweep.size());
-    try {
-      run_data_sets(sweep, options, err, &progress);
-    } catch (const OutputError& e) {
+    schedule.record(compute_unit(*unit, sweep, options, &progress));
+    err << schedule.take_printable();
+    if (const std::optional<std::string> failure = schedule.failure()) {
       progress.clear();
-      err << "layergreen: " << e.what() << '\n';
+      err << schedule.take_rest() << "layergreen: " << *failure << '\n';
       return kExitInputError;
     }
     progress.complete();

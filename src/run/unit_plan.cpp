@@ -1,5 +1,7 @@
 #include "run/unit_plan.h"
 
+#include <algorithm>
+
 namespace lg {
 
 std::vector<RunUnit> plan_units(const std::vector<std::size_t>& sweep_sizes, int ranks) {
@@ -31,6 +33,17 @@ std::vector<RunUnit> plan_units(const std::vector<std::size_t>& sweep_sizes, int
     }
   }
   return units;
+}
+
+std::vector<std::size_t> equal_sweeps(std::size_t data_sets, std::size_t sweep, int ranks) {
+  if (data_sets == 0) return {};
+  const std::size_t per = std::max<std::size_t>(sweep, 1);
+  const std::size_t r = static_cast<std::size_t>(std::max(ranks, 1));
+  std::size_t k = (data_sets + per - 1) / per;
+  k = std::min(data_sets, (k + r - 1) / r * r);
+  std::vector<std::size_t> sizes;
+  for (std::size_t i = 0; i < k; ++i) sizes.push_back(data_sets / k + (i < data_sets % k ? 1 : 0));
+  return sizes;
 }
 
 }  // namespace lg

@@ -22,4 +22,11 @@ struct RunUnit {
 // larger when the size does not divide. Units come in run order.
 std::vector<RunUnit> plan_units(const std::vector<std::size_t>& sweep_sizes, int ranks);
 
+// The sizes of the sweeps that `data_sets` data sets which may all share one sweep (a bank's)
+// are cut into, in order, for `ranks` computing ranks: k sweeps of near-equal size (the first
+// ones one larger when the size does not divide), k being the fewest that keep each at most
+// `sweep`, rounded up to a multiple of `ranks` (at most one sweep per data set), so that the
+// ranks finish together.
+std::vector<std::size_t> equal_sweeps(std::size_t data_sets, std::size_t sweep, int ranks);
+
 }  // namespace lg

@@ -7,25 +7,26 @@
 
 namespace lg {
 
-UnitReport compute_unit(std::size_t index, const std::vector<DataSetJob>& jobs,
-                        const RunOptions& options) {
+UnitReport compute_unit(std::size_t index, const std::vector<const DataSetJob*>& jobs,
+                        const RunOptions& options, Progress* progress) {
   UnitReport r;
   r.unit = index;
   std::ostringstream err;
-  // The per-data-set progress line makes no sense in captured text; the coordinator shows
-  // the progress of the whole run instead.
-  RunOptions quiet = options;
-  quiet.progress = false;
-  std::vector<const DataSetJob*> sweep;
-  for (const DataSetJob& job : jobs) sweep.push_back(&job);
   try {
-    run_data_sets(sweep, quiet, err);
+    run_data_sets(jobs, options, err, progress);
   } catch (const OutputError& e) {
     r.failed = true;
     r.error = e.what();
   }
   r.warnings = err.str();
   return r;
+}
+
+UnitReport compute_unit(std::size_t index, const std::vector<DataSetJob>& jobs,
+                        const RunOptions& options) {
+  std::vector<const DataSetJob*> sweep;
+  for (const DataSetJob& job : jobs) sweep.push_back(&job);
+  return compute_unit(index, sweep, options);
 }
 
 void abandon_unit(const std::vector<DataSetJob>& jobs) {

@@ -52,17 +52,5 @@ TEST(BankRanks, RecordMessageRoundTripAndChecks) {
   EXPECT_THROW(decode_records(encode_records({r}), shape), CodecError);
 }
 
-TEST(BankRanks, SweepsAreAtMostTheSweepSizeAndEvenAcrossTheRanks) {
-  using Sizes = std::vector<std::size_t>;
-  EXPECT_EQ(bank_sweeps(48, 8, 1), (Sizes(6, 8)));
-  EXPECT_EQ(bank_sweeps(48, 8, 2), (Sizes(6, 8)));
-  EXPECT_EQ(bank_sweeps(48, 8, 4), (Sizes(8, 6)));  // 6 sweeps would leave 2 ranks idle
-  EXPECT_EQ(bank_sweeps(10, 8, 1), (Sizes{5, 5}));
-  EXPECT_EQ(bank_sweeps(10, 8, 3), (Sizes{4, 3, 3}));
-  EXPECT_EQ(bank_sweeps(3, 8, 5), (Sizes{1, 1, 1}));
-  EXPECT_EQ(bank_sweeps(7, 1, 2), (Sizes(7, 1)));
-  EXPECT_TRUE(bank_sweeps(0, 8, 2).empty());
-}
-
 }  // namespace
 }  // namespace lg
