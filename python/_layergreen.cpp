@@ -21,6 +21,7 @@
 #include "inputs/checks.h"
 #include "inputs/model_file.h"
 #include "inputs/sampling_rules.h"
+#include "kernel/layout.h"
 #include "kernel/records.h"
 #include "run/data_set_spectra.h"
 #include "run/thread_count.h"
@@ -37,8 +38,8 @@ namespace {
 using Real = py::array_t<double, py::array::c_style | py::array::forcecast>;
 using Complex = py::array_t<std::complex<double>, py::array::c_style | py::array::forcecast>;
 
-constexpr int kElements = lg::seis::kElements;
-constexpr int kComponents = lg::seis::kComponents;
+constexpr int kElements = lg::kElements;
+constexpr int kComponents = lg::kComponents;
 
 void raise_if(const std::optional<std::string>& problem) {
   if (problem) throw py::value_error(*problem);
@@ -151,13 +152,10 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
     data_set.run(workers, {}, [&](lg::FrequencySpectra& f) {
       for (std::size_t slot = 0; slot < f.spectra.size(); ++slot) {
         const auto i = static_cast<std::size_t>(order[slot]);
-        std::complex<double>* dst = u + (i * nf + f.index) * kElements * kComponents;
-        for (std::size_t e = 0; e < kElements; ++e) {
-          for (std::size_t c = 0; c < kComponents; ++c) {
-            const lg::Cx v = f.spectra[slot][e][c];
-            dst[e * kComponents + c] = {v.re, v.im};
-          }
-        }
+        lg::copy_flat(f.spectra[slot], u + (i * nf + f.index) * lg::kElementComponents,
+                      [](lg::Cx v) {
+                        return std::complex<double>{v.re, v.im};
+                      });
       }
       it[f.index] = f.iterations;
       conv[f.index] = f.converged;
@@ -245,12 +243,7 @@ py::tuple statics(const Real& layers, double source_depth, const Real& receivers
   py::array_t<double> out({static_cast<py::ssize_t>(at.size()), static_cast<py::ssize_t>(kElements),
                            static_cast<py::ssize_t>(kComponents)});
   double* o = out.mutable_data();
-  for (std::size_t i = 0; i < u.size(); ++i) {
-    for (std::size_t e = 0; e < kElements; ++e) {
-      for (std::size_t c = 0; c < kComponents; ++c)
-        o[(i * kElements + e) * kComponents + c] = u[i][e][c];
-    }
-  }
+  for (std::size_t i = 0; i < u.size(); ++i) lg::copy_flat(u[i], o + i * lg::kElementComponents);
   return py::make_tuple(out, 2.0 * std::numbers::pi / s.dk, s.kmax);
 }
 
@@ -294,7 +287,8 @@ SpectraSet spectra_set(const Complex& spectra, double tl, double aw) {
       spectra.shape(nd - 3) < 1) {
     throw py::value_error(
         "spectra must be an array [..., frequency, element, component] with at least one "
-        "frequency, 6 elements and 3 components");
+        "frequency, " +
+        std::to_string(kElements) + " elements and " + std::to_string(kComponents) + " components");
   }
   if (spectra.shape(nd - 3) > 1 << 28) throw py::value_error("too many frequencies");
   raise_if(lg::positive_problem("TL (time length)", tl));
@@ -314,7 +308,7 @@ lg::seis::Seismograms seismograms_of(const SpectraSet& s, std::size_t n, double 
   r.TL = tl;
   r.AW = aw;
   r.groups.resize(static_cast<std::size_t>(s.nfreq));
-  const std::complex<double>* src = s.data + n * r.groups.size() * kElements * kComponents;
+  const std::complex<double>* src = s.data + n * r.groups.size() * lg::kElementComponents;
   for (auto& group : r.groups) {
     for (auto& element : group) {
       for (auto& value : element) value = *src++;
@@ -358,12 +352,69 @@ void write_sac(const std::string& stem, double distance, std::optional<double> a
   lg::seis::write_all_or_nothing(lg::seis::sac_files(site, g, p, stem));
 }
 
+// The layout's tables (kernel/layout.h) as dictionaries by name.
+py::dict source_kinds() {
+  py::dict kinds;
+  for (const lg::SourceKind* k : lg::kSourceKinds) {
+    const std::size_t np = k->parameters.size();
+    py::list labels, combinations, codes, sources, weights, divisors;
+    for (const lg::SourceElement& e : k->elements) {
+      labels.append(std::string(e.label));
+      combinations.append(std::string(e.combination));
+      codes.append(std::string(e.code));
+      sources.append(
+          py::tuple(py::cast(std::vector<double>(e.source.begin(), e.source.begin() + np))));
+      weights.append(
+          py::tuple(py::cast(std::vector<int>(e.weight.begin(), e.weight.begin() + np))));
+      divisors.append(e.divisor);
+    }
+    py::dict d;
+    d["description"] = std::string(k->description);
+    d["frame"] = std::string(k->frame);
+    d["parameters"] =
+        py::tuple(py::cast(std::vector<std::string>(k->parameters.begin(), k->parameters.end())));
+    d["labels"] = py::tuple(labels);
+    d["combinations"] = py::tuple(combinations);
+    d["codes"] = py::tuple(codes);
+    d["sources"] = py::tuple(sources);
+    d["weights"] = py::tuple(weights);
+    d["divisors"] = py::tuple(divisors);
+    kinds[py::str(std::string(k->name))] = d;
+  }
+  return kinds;
+}
+
+py::dict quantities() {
+  py::dict out;
+  for (const lg::Quantity* q : lg::kQuantities) {
+    py::list codes, azimuth, inclination;
+    for (const lg::OutputComponent& c : q->components) {
+      codes.append(std::string(c.code));
+      azimuth.append(c.sac_azimuth);
+      inclination.append(c.sac_inclination);
+    }
+    py::dict d;
+    d["description"] = std::string(q->description);
+    d["frame"] = std::string(q->frame);
+    d["codes"] = py::tuple(codes);
+    d["sac_azimuth"] = py::tuple(azimuth);
+    d["sac_inclination"] = py::tuple(inclination);
+    out[py::str(std::string(q->name))] = d;
+  }
+  return out;
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_layergreen, m) {
   m.doc() = "C++ core of layergreen: spectra of a data set, seismograms and SAC files.";
   m.attr("version") = LAYERGREEN_VERSION;
   py::register_exception<lg::seis::WriteError>(m, "WriteError", PyExc_OSError);
+  // The layout of the spectra: every source kind and quantity, and the ones computed.
+  m.attr("source_kinds") = source_kinds();
+  m.attr("quantities") = quantities();
+  m.attr("source_kind") = std::string(lg::kSourceKind.name);
+  m.attr("quantity") = std::string(lg::kQuantity.name);
 
   m.def("greens", &greens, py::arg("layers"), py::arg("source_depth"), py::arg("receivers"),
         py::arg("nfreq"), py::arg("tl"), py::arg("aw"), py::arg("xl"), py::arg("ikmax"),
@@ -382,10 +433,12 @@ PYBIND11_MODULE(_layergreen, m) {
         py::arg("taper") = lg::seis::kDefaultTaperWidth,
         "(dt, traces [..., element, component, sample]) from spectra [..., frequency, element, "
         "component], as layergreen-seis computes them.");
+  static const std::string write_sac_doc =
+      "The " + std::to_string(lg::kElementComponents) + " SAC files " +
+      lg::seis::trace_range_text("STEM", ".sac") +
+      " of one receiver, as layergreen-seis writes them (all or none).";
   m.def("write_sac", &write_sac, py::arg("stem"), py::arg("distance"), py::arg("azimuth"),
         py::arg("source_depth"), py::arg("receiver_depth"), py::arg("spectra"), py::arg("tl"),
         py::arg("aw"), py::arg("source"), py::arg("lowpass"), py::arg("poles"),
-        py::arg("taper") = lg::seis::kDefaultTaperWidth,
-        "The 18 SAC files STEM.e1x.sac ... STEM.e6z.sac of one receiver, as layergreen-seis "
-        "writes them (all or none).");
+        py::arg("taper") = lg::seis::kDefaultTaperWidth, write_sac_doc.c_str());
 }

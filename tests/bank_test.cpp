@@ -20,6 +20,7 @@
 #include "bank/fault_geometry.h"
 #include "bank/geodesy.h"
 #include "kernel/anelastic_law.h"
+#include "kernel/layout.h"
 #include "output/result_format.h"
 #include "test_workdir.h"
 
@@ -384,7 +385,8 @@ TEST(BankRun, EqualsClassicRunOfEquivalentFiles) {
   const BankData d = read_bank(w.at("bank.h5").string());
   const std::vector<std::string> codes = {"S01", "S02"};  // names not of 3 characters
   const std::size_t nq = 8, nsub = 6, nrow = 2;
-  ASSERT_EQ(d.spectra.size(), 2 * nsub * nq * 18);
+  constexpr std::size_t values = lg::kElementComponents;
+  ASSERT_EQ(d.spectra.size(), 2 * nsub * nq * values);
   bool iterations_vary = false;
   for (std::size_t s = 0; s < 2; ++s) {
     for (std::size_t n = 0; n < nsub; ++n) {
@@ -393,9 +395,9 @@ TEST(BankRun, EqualsClassicRunOfEquivalentFiles) {
       double freq = 0.0;
       for (std::size_t f = 0; f < nq; ++f) {
         ReceiverSpectra u{};
-        for (std::size_t e = 0; e < 6; ++e) {
-          for (std::size_t k = 0; k < 3; ++k)
-            u[e][k] = d.spectra[((s * nsub + n) * nq + f) * 18 + e * 3 + k];
+        for (std::size_t e = 0; e < lg::kElements; ++e) {
+          for (std::size_t k = 0; k < lg::kComponents; ++k)
+            u[e][k] = d.spectra[((s * nsub + n) * nq + f) * values + e * lg::kComponents + k];
         }
         const int it = d.iterations[(s * nrow + row) * nq + f];
         iterations_vary = iterations_vary || it != d.iterations[(s * nrow + row) * nq];
@@ -428,8 +430,9 @@ TEST(BankRun, BeyondTheClassicLimits) {
   w.write("bank.toml", t.text());
   ASSERT_EQ(bank(w, BankOptions{}), 0);
   const BankData d = read_bank(w.at("bank.h5").string());
-  EXPECT_EQ(d.spectra.size(), 35u * 2 * 18);
-  EXPECT_NE(d.spectra[34 * 36 + 18 + 2].re, 0.0);  // subfault 35, frequency 1, xy, z
+  constexpr std::size_t values = lg::kElementComponents;
+  EXPECT_EQ(d.spectra.size(), 35u * 2 * values);
+  EXPECT_NE(d.spectra[(34 * 2 + 1) * values + 2].re, 0.0);  // subfault 35, frequency 1, xy, z
   // h5py (Debian's python3-h5py) reads the spectra as complex numbers.
   const std::string py = "/usr/bin/python3 -c \"import h5py; f = h5py.File('" +
                          w.at("bank.h5").string() +
@@ -533,7 +536,8 @@ TEST(BankRun, StaticsAreTheKernelsForEveryPair) {
   const BankConfig c = parse_bank_config(t.text(), "bank.toml");
   const BankPlan p = plan_bank(c);
   const std::vector<RowStaticSampling> rows = plan_statics(c, p);
-  std::vector<double> stored(p.stations.size() * p.subfault_count() * 18);
+  constexpr std::size_t values = lg::kElementComponents;
+  std::vector<double> stored(p.stations.size() * p.subfault_count() * values);
   const hid_t f = H5Fopen(one.at("bank.h5").c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
   ASSERT_GE(f, 0);
   const hid_t ds = H5Dopen2(f, "statics", H5P_DEFAULT);
@@ -551,9 +555,9 @@ TEST(BankRun, StaticsAreTheKernelsForEveryPair) {
           static_displacements(static_layers(c.layers), sf.depth, {{p.dx[i], p.dy[i], 0.0}},
                                rows[static_cast<std::size_t>(sf.row - 1)].sampling)
               .front();
-      for (std::size_t e = 0; e < 6; ++e) {
-        for (std::size_t k = 0; k < 3; ++k) {
-          worst = std::max(worst, std::abs(stored[i * 18 + e * 3 + k] - u[e][k]));
+      for (std::size_t e = 0; e < lg::kElements; ++e) {
+        for (std::size_t k = 0; k < lg::kComponents; ++k) {
+          worst = std::max(worst, std::abs(stored[i * values + e * lg::kComponents + k] - u[e][k]));
           EXPECT_NE(u[e][k], 0.0) << "station " << st << ", subfault " << n + 1;
         }
       }

@@ -7,6 +7,7 @@
 #include <set>
 #include <vector>
 
+#include "kernel/layout.h"
 #include "run/data_set_spectra.h"
 
 namespace lg {
@@ -55,8 +56,8 @@ class DataSetSpectraTest : public ::testing::Test {
 };
 
 bool same(const ReceiverSpectra& a, const ReceiverSpectra& b) {
-  for (std::size_t e = 0; e < 6; ++e) {
-    for (std::size_t k = 0; k < 3; ++k) {
+  for (std::size_t e = 0; e < lg::kElements; ++e) {
+    for (std::size_t k = 0; k < lg::kComponents; ++k) {
       if (a[e][k].re != b[e][k].re || a[e][k].im != b[e][k].im) return false;
     }
   }
@@ -112,8 +113,8 @@ TEST_F(DataSetSpectraTest, HundredLayersOfOneMediumApproachTheUnsplitModel) {
   double worst = 0.0;
   for (std::size_t f = 0; f < 6; ++f) {
     for (std::size_t s = 0; s < 3; ++s) {
-      for (std::size_t e = 0; e < 6; ++e) {
-        for (std::size_t k = 0; k < 3; ++k) {
+      for (std::size_t e = 0; e < lg::kElements; ++e) {
+        for (std::size_t k = 0; k < lg::kComponents; ++k) {
           const Cx a = whole.by_frequency[f][s][e][k];
           const Cx b = thin.by_frequency[f][s][e][k];
           peak = std::max(peak, cabs(a));
@@ -197,8 +198,8 @@ TEST_F(DataSetSpectraTest, ConstantQLawMeetsTheClassicLawWhenQIsHuge) {
     double peak = 0.0, gap = 0.0;
     for (std::size_t f = 0; f < a.by_frequency.size(); ++f) {
       for (std::size_t s = 0; s < a.slots.size(); ++s) {
-        for (std::size_t e = 0; e < 6; ++e) {
-          for (std::size_t k = 0; k < 3; ++k) {
+        for (std::size_t e = 0; e < lg::kElements; ++e) {
+          for (std::size_t k = 0; k < lg::kComponents; ++k) {
             peak = std::max(peak, cabs(a.by_frequency[f][s][e][k]));
             gap = std::max(gap, cabs(a.by_frequency[f][s][e][k] - b.by_frequency[f][s][e][k]));
           }

@@ -190,8 +190,8 @@ TEST(AzimuthalExpansion, ZeroDistanceHasNoAzimuthalTerms) {
   for (int ir = 1; ir <= 2; ++ir) {
     const ElementSpectra& u = c->spectra.ug[ir];
     double peak = 0.0;
-    for (int is = 1; is <= 6; ++is)
-      for (int k = 1; k <= 3; ++k) peak = std::max(peak, cabs(u[is][k]));
+    for (int is = 1; is <= kElements; ++is)
+      for (int k = 1; k <= kComponents; ++k) peak = std::max(peak, cabs(u[is][k]));
     ASSERT_GT(peak, 0.0);
     const double eps = 1e-12 * peak;
     // xy excites nothing on the axis; xz moves only along x, yz only along y.

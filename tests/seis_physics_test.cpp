@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "kernel/layout.h"
 #include "seis/complex_frequency.h"
 #include "seis/inverse_transform.h"
 #include "seis/result_reader.h"
@@ -69,8 +70,8 @@ TEST(SeisPhysics, BundledExampleIsCausal) {
       const double t_first = distance_3d(r) / vmax - p.source.duration - 2 * s.dt;
       const auto quiet = static_cast<std::size_t>(std::ceil(t_first / s.dt));
       ASSERT_GE(quiet, 1u) << entry.path();
-      for (std::size_t e = 0; e < 6; ++e) {
-        for (std::size_t c = 0; c < 3; ++c) {
+      for (std::size_t e = 0; e < lg::kElements; ++e) {
+        for (std::size_t c = 0; c < lg::kComponents; ++c) {
           const std::vector<double>& u = s.trace[e][c];
           const double peak = peak_of(u, u.size());
           // The receivers straight along x (OSK.7) and y (KBE.5) have eight nodal traces each,
@@ -180,8 +181,8 @@ TEST(SeisPhysics, DampingCorrectionIsIndependentOfTheTimeLength) {
   ASSERT_EQ(sb.npts, 128);
 
   double worst = 0.0;
-  for (std::size_t e = 0; e < 6; ++e) {
-    for (std::size_t c = 0; c < 3; ++c) {
+  for (std::size_t e = 0; e < lg::kElements; ++e) {
+    for (std::size_t c = 0; c < lg::kComponents; ++c) {
       const std::vector<double>& ua = sa.trace[e][c];
       const std::vector<double>& ub = sb.trace[e][c];
       const double peak = peak_of(ub, ua.size());

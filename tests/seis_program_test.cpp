@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "kernel/layout.h"
 #include "seis/result_reader.h"
 #include "seis/seismograms.h"
 #include "seis_sac_reader.h"
@@ -66,9 +67,9 @@ TEST(SeisProgram, WritesEighteenSacFilesWithTheirHeaders) {
   const char* labels[6] = {"Mxy", "Mxz", "-Myz", "Mzz-Mxx", "Mzz-Myy", "Mxx+Myy+Mzz"};
   const double dist = std::hypot(25.0, 8.0);
   const double az = std::atan2(8.0, 25.0) * 180.0 / std::numbers::pi;
-  for (int e = 0; e < 6; ++e) {
-    for (int c = 0; c < 3; ++c) {
-      const std::string code = trace_codes()[static_cast<std::size_t>(3 * e + c)];
+  for (int e = 0; e < lg::kElements; ++e) {
+    for (int c = 0; c < lg::kComponents; ++c) {
+      const std::string code = trace_codes()[static_cast<std::size_t>(lg::kComponents * e + c)];
       const seis_test::SacFile s = seis_test::parse_sac(dir.read("out/OSK.3." + code + ".sac"));
       ASSERT_TRUE(s.ok) << code;
       EXPECT_EQ(s.npts(), 64) << code;
@@ -131,8 +132,8 @@ TEST(SeisProgram, ColumnsHoldTheSameSeismogramsBesideTheInput) {
     double t = 0.0;
     in >> t;
     EXPECT_NEAR(t, 0.4 * static_cast<double>(n), 1e-9);
-    for (std::size_t e = 0; e < 6; ++e) {
-      for (std::size_t c = 0; c < 3; ++c) {
+    for (std::size_t e = 0; e < lg::kElements; ++e) {
+      for (std::size_t c = 0; c < lg::kComponents; ++c) {
         double v = 0.0;
         ASSERT_TRUE(in >> v) << "row " << n;
         EXPECT_NEAR(v, lib.trace[e][c][n], 1e-9 * peak) << "row " << n;

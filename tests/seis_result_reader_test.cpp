@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "kernel/layout.h"
 #include "output/result_format.h"
 #include "seis/result_reader.h"
 #include "seis_scratch.h"
@@ -65,8 +66,8 @@ std::string result_text(const FileValues& values) {
   std::string s = lg::result_header(h, layers) + lg::receiver_block(12.5, -3.0, 0.25);
   for (int k = 0; k < values.nfreq; ++k) {
     lg::ReceiverSpectra ug{};
-    for (int e = 0; e < 6; ++e) {
-      for (int c = 0; c < 3; ++c) {
+    for (int e = 0; e < lg::kElements; ++e) {
+      for (int c = 0; c < lg::kComponents; ++c) {
         const std::complex<double> v = slot_value(k, e, c);
         ug[static_cast<std::size_t>(e)][static_cast<std::size_t>(c)] = lg::Cx{v.real(), v.imag()};
       }
@@ -130,8 +131,8 @@ TEST(SeisResultReader, ReadsEveryValueInItsPlace) {
   for (int k = 0; k < 3; ++k) {
     EXPECT_NEAR(r.freq[static_cast<std::size_t>(k)], k / 12.8, 1e-9);
     EXPECT_EQ(r.iter[static_cast<std::size_t>(k)], 101 + k);
-    for (int e = 0; e < 6; ++e) {
-      for (int c = 0; c < 3; ++c) {
+    for (int e = 0; e < lg::kElements; ++e) {
+      for (int c = 0; c < lg::kComponents; ++c) {
         const std::complex<double> want = slot_value(k, e, c);
         const std::complex<double> got =
             r.groups[static_cast<std::size_t>(k)][static_cast<std::size_t>(e)]

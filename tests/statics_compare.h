@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "kernel/layout.h"
 #include "statics/static_displacements.h"
 
 namespace lg::testing {
@@ -27,8 +28,8 @@ inline double largest(const StaticDisplacement& u) {
 // The largest difference of two stations' values, relative to the largest value of the first.
 inline double relative_difference(const StaticDisplacement& a, const StaticDisplacement& b) {
   double d = 0.0;
-  for (std::size_t e = 0; e < 6; ++e) {
-    for (std::size_t c = 0; c < 3; ++c) d = std::max(d, std::abs(a[e][c] - b[e][c]));
+  for (std::size_t e = 0; e < lg::kElements; ++e) {
+    for (std::size_t c = 0; c < lg::kComponents; ++c) d = std::max(d, std::abs(a[e][c] - b[e][c]));
   }
   return d / largest(a);
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "kernel/layout.h"
 #include "seis/result_reader.h"
 #include "seis/seismograms.h"
 #include "seis_scratch.h"
@@ -56,8 +57,8 @@ TEST(StaticDynamic, StepResponseSettlesAtTheStaticValue) {
   for (const auto& e : u) {
     for (double v : e) peak = std::max(peak, std::abs(v));
   }
-  for (std::size_t e = 0; e < 6; ++e) {
-    for (std::size_t c = 0; c < 3; ++c) {
+  for (std::size_t e = 0; e < lg::kElements; ++e) {
+    for (std::size_t c = 0; c < lg::kComponents; ++c) {
       const std::vector<double>& t = s.trace[e][c];
       double s11 = 0, s12 = 0, s22 = 0, b1 = 0, b2 = 0;
       for (std::size_t n = from; n < to; ++n) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "kernel/layout.h"
 #include "statics/static_displacements.h"
 #include "statics_compare.h"
 #include "test_workdir.h"
@@ -129,8 +130,8 @@ TEST_F(StaticLayeredCrust, SourceDepthAndInterfaceConventions) {
   const auto near = compute(around);
   for (std::size_t i = 0; i < level.size(); ++i) {
     StaticDisplacement mid{};
-    for (std::size_t e = 0; e < 6; ++e) {
-      for (std::size_t c = 0; c < 3; ++c) {
+    for (std::size_t e = 0; e < lg::kElements; ++e) {
+      for (std::size_t c = 0; c < lg::kComponents; ++c) {
         mid[e][c] = (near[2 * i][e][c] + near[2 * i + 1][e][c]) / 2.0;
       }
     }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "kernel/layout.h"
 #include "statics/static_displacements.h"
 
 namespace statics_test {
@@ -87,12 +88,6 @@ inline lg::StaticDisplacement okada_elements(double x, double y, double d, doubl
                                                {0, 115 * deg, 75 * deg},
                                                {1, 115 * deg, 75 * deg},
                                                {2, 115 * deg, 10 * deg}}};
-  const std::array<Sym, 6> elements{{{0, 0, 0, 1, 0, 0},
-                                     {0, 0, 0, 0, 1, 0},
-                                     {0, 0, 0, 0, 0, -1},
-                                     {-1, 0, 1, 0, 0, 0},
-                                     {0, -1, 1, 0, 0, 0},
-                                     {1, 1, 1, 0, 0, 0}}};
   // Solve A w = M for each element, A's columns the basis tensors (Gauss-Jordan).
   std::array<std::array<double, 12>, 6> a{};
   for (int i = 0; i < 6; ++i) {
@@ -100,10 +95,9 @@ inline lg::StaticDisplacement okada_elements(double x, double y, double d, doubl
     for (int r = 0; r < 6; ++r)
       a[static_cast<std::size_t>(r)][static_cast<std::size_t>(i)] = m[static_cast<std::size_t>(r)];
   }
-  for (int e = 0; e < 6; ++e) {
-    for (int r = 0; r < 6; ++r)
-      a[static_cast<std::size_t>(r)][static_cast<std::size_t>(6 + e)] =
-          elements[static_cast<std::size_t>(e)][static_cast<std::size_t>(r)];
+  // The elements' tensors as the layout declares them (in the order of Sym).
+  for (std::size_t e = 0; e < lg::kElements; ++e) {
+    for (std::size_t r = 0; r < 6; ++r) a[r][6 + e] = lg::kMomentTensor.elements[e].source[r];
   }
   for (std::size_t c = 0; c < 6; ++c) {
     std::size_t p = c;
@@ -122,8 +116,8 @@ inline lg::StaticDisplacement okada_elements(double x, double y, double d, doubl
   lg::StaticDisplacement out{};
   for (std::size_t i = 0; i < 6; ++i) {
     const std::array<double, 3> u = dislocation_displacement(basis[i], x, y, d, lambda, mu);
-    for (std::size_t e = 0; e < 6; ++e) {
-      for (std::size_t c = 0; c < 3; ++c) out[e][c] += a[i][6 + e] * u[c];
+    for (std::size_t e = 0; e < lg::kElements; ++e) {
+      for (std::size_t c = 0; c < lg::kComponents; ++c) out[e][c] += a[i][6 + e] * u[c];
     }
   }
   return out;

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "kernel/layout.h"
 #include "kernel/records.h"
 #include "kernel/source_receiver_placement.h"
 #include "kernel/wavenumber_loop.h"
@@ -81,17 +82,14 @@ constexpr std::array<int, 4> kFrequencyIndices = {0, 4, 8, 14};
 // a missing term, which would show at the level of the peak itself.
 constexpr double kTolerance = 2e-5;
 
-// The six moment tensors the spectra are computed for.
-std::array<Tensor3, 6> element_tensors() {
-  std::array<Tensor3, 6> m{};
-  m[0][0][1] = m[0][1][0] = 1.0;   // xy
-  m[1][0][2] = m[1][2][0] = 1.0;   // xz
-  m[2][1][2] = m[2][2][1] = -1.0;  // yz, sign reversed
-  m[3][2][2] = 1.0;                // zz - xx
-  m[3][0][0] = -1.0;
-  m[4][2][2] = 1.0;  // zz - yy
-  m[4][1][1] = -1.0;
-  m[5][0][0] = m[5][1][1] = m[5][2][2] = 1.0;  // xx + yy + zz
+// The moment tensors the spectra are computed for, as the layout declares them (xy, xz, -yz,
+// zz - xx, zz - yy, xx + yy + zz): the kernel's spectra check the layout's tables too.
+std::array<Tensor3, lg::kElements> element_tensors() {
+  std::array<Tensor3, lg::kElements> m{};
+  for (std::size_t e = 0; e < m.size(); ++e) {
+    const auto& p = lg::kMomentTensor.elements[e].source;  // Mxx, Myy, Mzz, Mxy, Mxz, Myz
+    m[e] = Tensor3{{{p[0], p[3], p[4]}, {p[3], p[1], p[5]}, {p[4], p[5], p[2]}}};
+  }
   return m;
 }
 
@@ -131,9 +129,9 @@ TEST(WholeSpace, MomentTensorSpectraMatchAnalyticSolution) {
 
   const lg::Sampling s = lg::make_sampling(kTL, kAW, kXL, kIkMax, kUconv);
 
-  const std::array<Tensor3, 6> tensors = element_tensors();
+  const auto tensors = element_tensors();
   // Worst relative error per element and component over receivers and frequencies.
-  double worst[7][4] = {};
+  double worst[lg::kElements + 1][lg::kComponents + 1] = {};
   double worst_all = 0.0;
   bool all_finite = true;
 
@@ -157,17 +155,17 @@ TEST(WholeSpace, MomentTensorSpectraMatchAnalyticSolution) {
     EXPECT_LT(std::abs(to_std(c->medium.ckb[ls]) - medium.kb), 1e-9 * std::abs(medium.kb));
 
     // Reference spectra of every receiver slot (the slots are in depth order after the placement).
-    std::vector<std::array<std::array<C, 3>, 6>> ref(static_cast<std::size_t>(nr) + 1);
+    std::vector<lg::ElementValues<C>> ref(static_cast<std::size_t>(nr) + 1);
     for (int ir = 1; ir <= nr; ++ir) {
       const Vec3 d{c->receivers.xr[ir] - kXs, c->receivers.yr[ir] - kYs, c->receivers.zr[ir] - kZs};
-      for (int is = 1; is <= 6; ++is) {
+      for (int is = 1; is <= lg::kElements; ++is) {
         const auto u = wholespace::moment_displacement(medium, d, tensors[is - 1]);
-        for (int k = 1; k <= 3; ++k) ref[ir][is - 1][k - 1] = program_component(u, k);
+        for (int k = 1; k <= lg::kComponents; ++k) ref[ir][is - 1][k - 1] = program_component(u, k);
       }
     }
 
-    for (int is = 1; is <= 6; ++is) {
-      for (int k = 1; k <= 3; ++k) {
+    for (int is = 1; is <= lg::kElements; ++is) {
+      for (int k = 1; k <= lg::kComponents; ++k) {
         double peak = 0.0;
         for (int ir = 1; ir <= nr; ++ir) peak = std::max(peak, std::abs(ref[ir][is - 1][k - 1]));
         ASSERT_GT(peak, 0.0) << "element " << is << " component " << k;
@@ -193,7 +191,7 @@ TEST(WholeSpace, MomentTensorSpectraMatchAnalyticSolution) {
 
   std::cout << "whole space: worst |U - U_ref| / peak over " << kOffsets.size() << " receivers and "
             << kFrequencyIndices.size() << " frequencies\n";
-  for (int is = 1; is <= 6; ++is) {
+  for (int is = 1; is <= lg::kElements; ++is) {
     char line[128];
     std::snprintf(line, sizeof line, "  element %d:  x %.2e  y %.2e  vertical %.2e\n", is,
                   worst[is][1], worst[is][2], worst[is][3]);
@@ -209,7 +207,7 @@ TEST(WholeSpace, MomentTensorSpectraMatchAnalyticSolution) {
 // respect to the source position, of the force Green's function written independently in
 // its far-field/near-field form.
 TEST(WholeSpace, ReferenceMatchesDifferentiatedForceGreenFunction) {
-  const std::array<Tensor3, 6> tensors = element_tensors();
+  const auto tensors = element_tensors();
   const std::array<C, 3> omegas = {C(0.0, -0.98), C(1.57, -0.98), C(5.5, -0.3)};
   const std::array<Vec3, 4> points = {Vec3{0.0, 0.0, -3.0}, Vec3{5.0, 0.0, -2.0},
                                       Vec3{-4.0, 3.0, -5.0}, Vec3{6.0, -8.0, 2.0}};

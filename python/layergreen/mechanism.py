@@ -14,18 +14,24 @@ order (Mxx, Myy, Mzz, Mxy, Mxz, Myz) for ``"xyz"`` and (Mrr, Mtt, Mpp, Mrt, Mrp,
 
 import numpy as np
 
-ELEMENTS = ("Mxy", "Mxz", "-Myz", "Mzz-Mxx", "Mzz-Myy", "Mxx+Myy+Mzz")
+from . import _layergreen
+
+# The elements of the spectra, as the C++ module declares them: their parameters are the
+# tensor's (Mxx, Myy, Mzz, Mxy, Mxz, Myz).
+_KIND = _layergreen.source_kinds["moment tensor"]
+
+ELEMENTS = tuple(_KIND["labels"])
+
+
+def _symmetric(six):
+    """The 3 x 3 array of (Mxx, Myy, Mzz, Mxy, Mxz, Myz)."""
+    d0, d1, d2, o01, o02, o12 = six
+    return [[d0, o01, o02], [o01, d1, o12], [o02, o12, d2]]
+
 
 # The tensor of each element in x, y, z: u = sum over e of a_e * G_e reproduces M exactly when
 # M = sum over e of a_e * ELEMENT_TENSORS[e].
-ELEMENT_TENSORS = np.array([
-    [[0, 1, 0], [1, 0, 0], [0, 0, 0]],
-    [[0, 0, 1], [0, 0, 0], [1, 0, 0]],
-    [[0, 0, 0], [0, 0, -1], [0, -1, 0]],
-    [[-1, 0, 0], [0, 0, 0], [0, 0, 1]],
-    [[0, 0, 0], [0, -1, 0], [0, 0, 1]],
-    [[1, 0, 0], [0, 1, 0], [0, 0, 1]],
-], dtype=float)
+ELEMENT_TENSORS = np.array([_symmetric(s) for s in _KIND["sources"]], dtype=float)
 
 FRAMES = ("xyz", "rtp")
 
@@ -82,9 +88,18 @@ def element_weights(m, frame="xyz"):
     :func:`tensor`): a = (Mxy, Mxz, -Myz, (-2Mxx + Myy + Mzz)/3, (Mxx - 2Myy + Mzz)/3,
     (Mxx + Myy + Mzz)/3)."""
     t = tensor(m, frame)
-    mxx, myy, mzz = t[0, 0], t[1, 1], t[2, 2]
-    return np.array([t[0, 1], t[0, 2], -t[1, 2], (-2 * mxx + myy + mzz) / 3,
-                     (mxx - 2 * myy + mzz) / 3, (mxx + myy + mzz) / 3])
+    p = (t[0, 0], t[1, 1], t[2, 2], t[0, 1], t[0, 2], t[1, 2])
+    return np.array([_weigh(w, d, p) for w, d in zip(_KIND["weights"], _KIND["divisors"])])
+
+
+def _weigh(weight, divisor, p):
+    """(sum of weight[j] p[j], the terms added in order) / divisor, as the C++ module's layout
+    defines an element's weight."""
+    a = None
+    for w, v in zip(weight, p):
+        if w != 0:
+            a = w * v if a is None else a + w * v
+    return a if divisor == 1 else a / divisor
 
 
 def mechanism_tensor(mechanism, m0=1.0, frame="xyz"):

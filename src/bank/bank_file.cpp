@@ -5,20 +5,34 @@
 
 #include <cmath>
 #include <stdexcept>
+#include <string>
 #include <vector>
+
+#include "kernel/layout.h"
 
 namespace lg {
 
 namespace {
 
-constexpr const char* kConventions =
-    "Green's functions of a layered half-space: displacement spectra U(w) = integral of u(t) "
-    "exp(-i w t) dt at the complex angular frequency w = 2 pi f + i omega_imag, omega_imag = "
-    "-pi aw / tl, for a moment history M(t) = delta(t) (impulse response). spectra[station, "
-    "subfault, frequency, element, component]: elements xy, xz, -yz, zz-xx, zz-yy, xx+yy+zz "
-    "(moment tensor in x north, y east, z down); components x, y, z with z positive up. Source "
-    "at the subfault, station at the surface at the horizontal offset station - subfault. "
-    "Azimuths in degrees from x towards y (clockwise from north).";
+// The conventions attribute; the elements and components are named from the layout.
+std::string conventions() {
+  std::string elements, components;
+  for (const SourceElement& e : kSourceKind.elements) {
+    elements += (elements.empty() ? "" : ", ") + std::string(e.combination);
+  }
+  for (const OutputComponent& c : kQuantity.components) {
+    components += (components.empty() ? "" : ", ") + std::string(c.code);
+  }
+  return "Green's functions of a layered half-space: " + std::string(kQuantity.name) +
+         " spectra U(w) = integral of u(t) exp(-i w t) dt at the complex angular frequency w = 2 "
+         "pi f + i omega_imag, omega_imag = -pi aw / tl, for a moment history M(t) = delta(t) "
+         "(impulse response). spectra[station, subfault, frequency, element, component]: "
+         "elements " +
+         elements + " (" + std::string(kSourceKind.frame) + "); components " + components +
+         " with " + std::string(kQuantity.frame) +
+         ". Source at the subfault, station at the surface at the horizontal offset station - "
+         "subfault. Azimuths in degrees from x towards y (clockwise from north).";
+}
 constexpr const char* kUnits =
     "Lengths, velocities, densities and times in the units of the configuration (for example "
     "km, km/s, g/cm3, s); with those, a spectrum value times 1e-15 is in metres per "
@@ -155,7 +169,7 @@ BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, con
     const Hid f = file_;
     attr_text(f, path, "configuration", c.text);
     attr_text(f, path, "program_version", std::string("layergreen ") + LAYERGREEN_VERSION);
-    attr_text(f, path, "conventions", kConventions);
+    attr_text(f, path, "conventions", conventions());
     attr_text(f, path, "units", kUnits);
 
     // Frequencies by repeated addition from zero, as the spectra were computed.
@@ -251,7 +265,7 @@ BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, con
     H5Tinsert(complex_, "r", HOFFSET(Cx, re), H5T_NATIVE_DOUBLE);
     H5Tinsert(complex_, "i", HOFFSET(Cx, im), H5T_NATIVE_DOUBLE);
     const auto nq = static_cast<hsize_t>(c.nfreq);
-    const Hid sp = check(space({ns, nf, nq, 6, 3}), path, "spectra");
+    const Hid sp = check(space({ns, nf, nq, kElements, kComponents}), path, "spectra");
     spectra_ = create_dataset(f, "spectra", complex_, sp);
     H5Sclose(sp);
     check(spectra_, path, "spectra");
@@ -292,14 +306,14 @@ void BankFileWriter::write(const JournalRecord& r) {
     check_status(s, path_, "iterations");
   }
   const std::vector<int>& row = plan_.fault.rows[static_cast<std::size_t>(r.row)];
-  const std::size_t per = static_cast<std::size_t>(nfreq_) * 18;
+  const std::size_t per = static_cast<std::size_t>(nfreq_) * kElementComponents;
   for (std::size_t k = 0; k < row.size(); ++k) {
     const Hid fs = H5Dget_space(spectra_);
     const hsize_t start[5] = {static_cast<hsize_t>(r.station), static_cast<hsize_t>(row[k]), 0, 0,
                               0};
-    const hsize_t count[5] = {1, 1, nq, 6, 3};
+    const hsize_t count[5] = {1, 1, nq, kElements, kComponents};
     H5Sselect_hyperslab(fs, H5S_SELECT_SET, start, nullptr, count, nullptr);
-    const Hid ms = space({nq, 6, 3});
+    const Hid ms = space({nq, kElements, kComponents});
     const herr_t s = H5Dwrite(spectra_, complex_, ms, fs, H5P_DEFAULT, r.spectra.data() + k * per);
     H5Sclose(ms);
     H5Sclose(fs);
@@ -310,7 +324,7 @@ void BankFileWriter::write(const JournalRecord& r) {
 void BankFileWriter::write_statics(const std::vector<double>& values,
                                    const std::vector<RowStaticSampling>& sampling) {
   const std::size_t ns = plan_.stations.size(), nf = plan_.subfault_count();
-  put_doubles(file_, path_, "statics", values, {ns, nf, 6, 3});
+  put_doubles(file_, path_, "statics", values, {ns, nf, kElements, kComponents});
   const Hid ds = check(H5Dopen2(file_, "statics", H5P_DEFAULT), path_, "statics");
   std::vector<double> xl, kmax, samples;
   for (const RowStaticSampling& s : sampling) {

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "kernel/layout.h"
+
 namespace lg {
 
 namespace {
@@ -57,7 +59,8 @@ bool read_all(int fd, void* data, std::size_t n) {
 }
 
 std::size_t spectra_values(const JournalShape& s, int row) {
-  return s.row_sizes[static_cast<std::size_t>(row)] * static_cast<std::size_t>(s.nfreq) * 18;
+  return s.row_sizes[static_cast<std::size_t>(row)] * static_cast<std::size_t>(s.nfreq) *
+         kElementComponents;
 }
 
 // Reads the header and then each complete record; returns the length of the valid part.

@@ -9,6 +9,7 @@
 #include "bank/bank_statics.h"
 #include "bank/geodesy.h"
 #include "kernel/constants.h"
+#include "kernel/layout.h"
 
 namespace lg {
 
@@ -187,8 +188,9 @@ SpectraRequest data_set_request(const BankConfig& c, const BankPlan& p, const Ba
 
 double bank_file_bytes(const BankConfig& c, const BankPlan& p) {
   const double st = static_cast<double>(p.stations.size());
-  return st * static_cast<double>(p.subfault_count()) * (c.statics ? 18.0 * 8.0 : 0.0) +
-         st * static_cast<double>(p.subfault_count()) * c.nfreq * 18.0 * 16.0 +
+  constexpr double values = kElementComponents;
+  return st * static_cast<double>(p.subfault_count()) * (c.statics ? values * 8.0 : 0.0) +
+         st * static_cast<double>(p.subfault_count()) * c.nfreq * values * 16.0 +
          st * static_cast<double>(p.row_count()) * c.nfreq * 4.0 +
          st * static_cast<double>(p.subfault_count()) * 4 * 8.0;
 }

@@ -20,6 +20,7 @@
 #include "bank/bank_journal.h"
 #include "bank/bank_plan.h"
 #include "bank/bank_statics.h"
+#include "kernel/layout.h"
 #include "run/data_set_spectra.h"
 #include "run/interrupt.h"
 #include "run/progress.h"
@@ -34,7 +35,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Values per receiver and frequency in a journal record: elements x components.
-constexpr std::size_t kSpectraPerReceiver = 18;
+constexpr auto kSpectraPerReceiver = static_cast<std::size_t>(kElementComponents);
 
 JournalShape journal_shape(const BankConfig& c, const BankPlan& p) {
   JournalShape s;
@@ -210,7 +211,7 @@ std::vector<JournalRecord> compute_data_sets(const BankSetup& s, const std::vect
     records[i].station = d.station;
     records[i].row = d.row;
     records[i].iterations.assign(nq, 0);
-    records[i].spectra.assign(requests[i].x.size() * nq * 18, Cx{});
+    records[i].spectra.assign(requests[i].x.size() * nq * kElementComponents, Cx{});
   }
   sweep.run(threads, nullptr, [&](std::vector<FrequencySpectra>& frs) {
     for (std::size_t i = 0; i < frs.size(); ++i) {
@@ -220,10 +221,7 @@ std::vector<JournalRecord> compute_data_sets(const BankSetup& s, const std::vect
       const std::vector<int>& slot_receiver = sweep.slot_receiver(i);
       for (std::size_t slot = 0; slot < fr.spectra.size(); ++slot) {
         const auto k = static_cast<std::size_t>(slot_receiver[slot]);
-        Cx* out = r.spectra.data() + (k * nq + fr.index) * 18;
-        for (std::size_t e = 0; e < 6; ++e) {
-          for (std::size_t m = 0; m < 3; ++m) out[e * 3 + m] = fr.spectra[slot][e][m];
-        }
+        copy_flat(fr.spectra[slot], r.spectra.data() + (k * nq + fr.index) * kElementComponents);
       }
     }
     if (on_frequency && !frs.empty()) on_frequency(static_cast<int>(frs.front().index) + 1);

@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "kernel/layout.h"
 #include "run/interrupt.h"
 
 namespace lg {
@@ -86,7 +87,7 @@ std::vector<double> bank_statics(const BankConfig& c, const BankPlan& p, int thr
   const std::vector<StaticLayer> layers = static_layers(c.layers);
   const std::vector<RowStaticSampling> sampling = plan_statics(c, p);
   const std::size_t ns = p.stations.size(), nf = p.subfault_count(), rows = p.row_count();
-  std::vector<double> out(ns * nf * 18, 0.0);
+  std::vector<double> out(ns * nf * kElementComponents, 0.0);
   // Units (station, row), largest rows first so that the threads finish together.
   std::vector<std::pair<int, int>> units;
   for (std::size_t row = 0; row < rows; ++row) {
@@ -114,10 +115,7 @@ std::vector<double> bank_statics(const BankConfig& c, const BankPlan& p, int thr
             layers, row_depth(p, r), unit_receivers(p, station, row), sampling[r].sampling);
         const std::vector<int>& subfaults = p.fault.rows[r];
         for (std::size_t k = 0; k < d.size(); ++k) {
-          double* o = out.data() + p.at(station, subfaults[k]) * 18;
-          for (std::size_t e = 0; e < 6; ++e) {
-            for (std::size_t m = 0; m < 3; ++m) o[e * 3 + m] = d[k][e][m];
-          }
+          copy_flat(d[k], out.data() + p.at(station, subfaults[k]) * kElementComponents);
         }
       } catch (...) {
         const std::lock_guard<std::mutex> hold(failure_lock);

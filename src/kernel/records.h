@@ -11,14 +11,13 @@
 #include <vector>
 
 #include "kernel/complex.h"
+#include "kernel/layout.h"  // kElements, kComponents
 
 namespace lg {
 
 // Layers a workspace holds, the half-space included. Receivers are not limited.
 inline constexpr int kMaxLayers = 128;
 inline constexpr int kSums = 11;
-inline constexpr int kElements = 6;
-inline constexpr int kComponents = 3;
 
 // 1-based array of N entries.
 template <class T, int N>
@@ -168,7 +167,8 @@ struct WavenumberSums {
   Cx at(int ir, int m) const { return Cx{re[index(ir, m)], im[index(ir, m)]}; }
 };
 
-// Spectra of one frequency: ug[ir][is][k], element is = 1 .. 6, component k = 1 .. 3.
+// Spectra of one frequency: ug[ir][is][k], element is = 1 .. kElements, component
+// k = 1 .. kComponents (see kernel/layout.h).
 struct Spectra {
   PerReceiver<Arr<Arr<Cx, kComponents>, kElements>> ug{};
 };

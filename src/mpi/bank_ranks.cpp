@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bank/bank_classic.h"
+#include "kernel/layout.h"
 #include "mpi/exchange.h"
 #include "run/unit_plan.h"
 #include "run/unit_schedule.h"
@@ -51,7 +52,7 @@ std::vector<JournalRecord> decode_records(const Bytes& bytes, const JournalShape
     for (std::uint64_t i = 0; i < n; ++i) r.iterations.push_back(in.get_int());
     const std::vector<double> v = in.get_doubles();
     const std::size_t values = shape.row_sizes[static_cast<std::size_t>(r.row)] *
-                               static_cast<std::size_t>(shape.nfreq) * 18;
+                               static_cast<std::size_t>(shape.nfreq) * kElementComponents;
     if (v.size() != 2 * values) throw CodecError("wrong spectra count");
     for (std::size_t i = 0; i < values; ++i) r.spectra.push_back(Cx{v[2 * i], v[2 * i + 1]});
   }

@@ -158,10 +158,10 @@ void append_spectrum_value(std::string& out, double v) {
 
 std::string frequency_group(double freq, int ik, const ReceiverSpectra& u) {
   std::string s = FreeLine().t("freq =").r(freq).t("iter =").i(ik).str();
-  s.reserve(s.size() + 6 * 82);
-  for (const auto component : {0, 1, 2}) {
-    for (std::size_t half = 0; half < 2; ++half) {
-      for (std::size_t e = 3 * half; e < 3 + 3 * half; ++e) {
+  s.reserve(s.size() + kComponents * (kElements / kElementsPerLine) * (kSpectrumLineColumns + 1));
+  for (std::size_t component = 0; component < kComponents; ++component) {
+    for (std::size_t first = 0; first < kElements; first += kElementsPerLine) {
+      for (std::size_t e = first; e < first + kElementsPerLine; ++e) {
         append_spectrum_value(s, u[e][component].re);
         append_spectrum_value(s, u[e][component].im);
         s += ' ';

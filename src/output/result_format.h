@@ -34,7 +34,13 @@ std::string receiver_block(double x, double y, double z);
 // by append_fixed_e for the rest.
 void append_spectrum_value(std::string& out, double v);
 
-// One frequency group: the frequency, the iteration count and the 18 spectra of one receiver
+// The spectrum lines of a frequency group: for each component, its elements kElementsPerLine to
+// a line, each element a real and an imaginary part in 13 columns and a blank.
+inline constexpr int kElementsPerLine = 3;
+inline constexpr int kSpectrumLineColumns = 27 * kElementsPerLine;
+static_assert(kElements % kElementsPerLine == 0);
+
+// One frequency group: the frequency, the iteration count and the spectra of one receiver
 // (u[element][component]).
 std::string frequency_group(double freq, int ik, const ReceiverSpectra& u);
 

@@ -1,7 +1,7 @@
 // The spectra of one data set in memory: one source depth, any number of receivers, a layered
-// model and a frequency and wavenumber sampling in, the six elements x three components of
-// every receiver at every frequency out. The classic run, banks and the Python module all
-// compute through this entry point.
+// model and a frequency and wavenumber sampling in, the elements x components (see
+// kernel/layout.h) of every receiver at every frequency out. The classic run, banks and the
+// Python module all compute through this entry point.
 #pragma once
 
 #include <array>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "kernel/complex.h"
+#include "kernel/layout.h"
 
 namespace lg {
 
@@ -42,9 +43,9 @@ struct SpectraRequest {
   double q_reference_hz = 1.0;  // constant-Q only: frequency of the tabulated velocities
 };
 
-// [element][component]: elements xy, xz, -yz, zz-xx, zz-yy, xx+yy+zz; components x, y,
-// z (up).
-using ReceiverSpectra = std::array<std::array<Cx, 3>, 6>;
+// [element][component], as in kernel/layout.h: elements xy, xz, -yz, zz-xx, zz-yy, xx+yy+zz;
+// components x, y, z (up).
+using ReceiverSpectra = ElementValues<Cx>;
 
 struct FrequencySpectra {
   std::size_t index = 0;                 // frequency number from 0

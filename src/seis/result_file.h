@@ -1,23 +1,21 @@
 // A result file as read back: the run parameters of its header, the receiver position, and the
-// eighteen spectra (six moment-tensor elements, three components) of every frequency.
+// spectra (elements by components, see kernel/layout.h) of every frequency.
 #pragma once
 
-#include <array>
 #include <complex>
 #include <string>
 #include <vector>
 
-namespace lg::seis {
+#include "kernel/layout.h"
 
-inline constexpr int kElements = 6;    // xy, xz, -yz, zz-xx, zz-yy, xx+yy+zz
-inline constexpr int kComponents = 3;  // x, y, vertical (positive upwards)
+namespace lg::seis {
 
 struct Layer {
   double hc = 0.0, vp = 0.0, vs = 0.0, rho = 0.0, qp = 0.0, qs = 0.0;
 };
 
 // The spectra of one frequency: spectrum[element][component], both counted from 0.
-using FrequencySpectra = std::array<std::array<std::complex<double>, kComponents>, kElements>;
+using FrequencySpectra = ElementValues<std::complex<double>>;
 
 struct ResultFile {
   std::string path;  // as given, for messages

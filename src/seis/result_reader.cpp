@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "output/result_format.h"
 #include "textio/blanks.h"
 #include "textio/fixed_format.h"
 #include "textio/input_error.h"
@@ -172,19 +173,20 @@ void read_frequency_line(LineSource& src, int k, ResultFile& r) {
   r.iter.push_back(it);
 }
 
-// One spectrum line: three elements of one component, each a real and an imaginary part in
-// 13 columns followed by a blank.
+// One spectrum line: kElementsPerLine elements of one component, each a real and an imaginary
+// part in 13 columns followed by a blank.
 void read_spectrum_line(LineSource& src, int component, int first_element, FrequencySpectra& g,
                         ResultFile& r) {
   const std::string& line = src.next();
-  // 81 columns as written; an editor may have dropped the final blank, but a shorter line has
-  // lost digits of its last field.
-  if (line.size() < 80) {
-    src.fail("a spectrum line must have 81 columns, this one is shorter (" +
-             std::to_string(line.size()) + ")");
+  const auto columns = static_cast<std::size_t>(kSpectrumLineColumns);
+  // As many columns as written; an editor may have dropped the final blank, but a shorter line
+  // has lost digits of its last field.
+  if (line.size() < columns - 1) {
+    src.fail("a spectrum line must have " + std::to_string(columns) +
+             " columns, this one is shorter (" + std::to_string(line.size()) + ")");
   }
   static constexpr const char* kPart[2] = {"real", "imaginary"};
-  for (int e = 0; e < 3; ++e) {
+  for (int e = 0; e < kElementsPerLine; ++e) {
     double part[2] = {0.0, 0.0};
     for (int p = 0; p < 2; ++p) {
       const int col = 1 + 27 * e + 13 * p;
@@ -206,8 +208,8 @@ void read_spectrum_line(LineSource& src, int component, int first_element, Frequ
     g[static_cast<std::size_t>(first_element + e)][static_cast<std::size_t>(component)] = {part[0],
                                                                                            part[1]};
   }
-  if (line.size() > 81 && !trim_blanks(std::string_view(line).substr(81)).empty()) {
-    src.fail("unexpected text after column 81 of a spectrum line");
+  if (line.size() > columns && !trim_blanks(std::string_view(line).substr(columns)).empty()) {
+    src.fail("unexpected text after column " + std::to_string(columns) + " of a spectrum line");
   }
 }
 
@@ -222,8 +224,9 @@ ResultFile read_result(LineSource& src) {
     read_frequency_line(src, k, r);
     FrequencySpectra g{};
     for (int c = 0; c < kComponents; ++c) {
-      read_spectrum_line(src, c, 0, g, r);
-      read_spectrum_line(src, c, 3, g, r);
+      for (int first = 0; first < kElements; first += kElementsPerLine) {
+        read_spectrum_line(src, c, first, g, r);
+      }
     }
     r.groups.push_back(g);
   }

@@ -14,11 +14,6 @@ namespace lg::seis {
 
 namespace {
 
-// Component azimuth and inclination as SAC counts them, taking x as north and y as east:
-// x is azimuth 0, y azimuth 90 (both horizontal), the vertical points up (inclination 0).
-constexpr double kCmpaz[kComponents] = {0.0, 90.0, 0.0};
-constexpr double kCmpinc[kComponents] = {90.0, 90.0, 0.0};
-
 std::string number(double v) {
   std::ostringstream s;
   s.precision(9);
@@ -51,8 +46,10 @@ std::vector<OutputFile> sac_files(const TraceSite& site, const Seismograms& s, c
       t.dist = site.distance;
       t.az = site.azimuth;
       t.baz = baz;
-      t.cmpaz = kCmpaz[c];
-      t.cmpinc = kCmpinc[c];
+      // Component azimuth and inclination as SAC counts them (x north, y east).
+      const OutputComponent& component = kQuantity.components[static_cast<std::size_t>(c)];
+      t.cmpaz = component.sac_azimuth;
+      t.cmpinc = component.sac_inclination;
       t.user0 = site.source_depth;
       t.user1 = site.receiver_depth;
       t.idep = p.source.gives_displacement() ? kSacIdisp : kSacIvel;

@@ -1,6 +1,7 @@
-// The eighteen SAC files of one receiver's seismograms, and the check that the samples fit
-// single precision: reads the seismograms, the processing and where source and receiver are;
-// gives the files' names and bytes. layergreen-seis and the Python module both write these.
+// The SAC files of one receiver's seismograms, one per element and component, and the check
+// that the samples fit single precision: reads the seismograms, the processing and where
+// source and receiver are; gives the files' names and bytes. layergreen-seis and the Python
+// module both write these.
 #pragma once
 
 #include <optional>

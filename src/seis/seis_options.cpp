@@ -1,6 +1,9 @@
 #include "seis/seis_options.h"
 
 #include <cmath>
+#include <string>
+
+#include "seis/trace_names.h"
 
 namespace lg::seis {
 
@@ -10,47 +13,62 @@ constexpr const char* kUsage =
     "usage: layergreen-seis [-o DIR] [--format sac|columns] [--source SOURCE]\n"
     "                       [--lowpass FC] [--poles N] [--taper W | --no-taper] FILE...\n";
 
-constexpr const char* kHelp =
-    "usage: layergreen-seis [-o DIR] [--format sac|columns] [--source SOURCE]\n"
-    "                       [--lowpass FC] [--poles N] [--taper W | --no-taper] FILE...\n"
-    "\n"
-    "Turns result files of layergreen into seismograms: for each FILE, the time series of\n"
-    "the six moment-tensor elements (Mxy, Mxz, -Myz, Mzz-Mxx, Mzz-Myy, Mxx+Myy+Mzz) and\n"
-    "three components (x, y, vertical positive upwards), 2*NFREQ samples at TL/(2*NFREQ)\n"
-    "from the source origin time. The damping of the spectra (-pi*AW/TL) is undone.\n"
-    "\n"
-    "Options:\n"
-    "  -o, --output DIR   write into DIR (created when missing); default: the folder of\n"
-    "                     each input file\n"
-    "  --format sac       18 binary SAC files per input, NAME.e1x.sac ... NAME.e6z.sac\n"
-    "                     (element 1-6, component x, y, z); the default\n"
-    "  --format columns   one text file per input, NAME.txt: the time and 18 columns\n"
-    "  --source SOURCE    moment history M(t) to convolve with:\n"
-    "                       impulse      M = delta(t): the impulse response as stored,\n"
-    "                                    i.e. ground velocity for a step in moment\n"
-    "                                    (the default)\n"
-    "                       step         displacement for a step in moment\n"
-    "                       triangle:D   displacement for a moment rate that is a\n"
-    "                                    triangle of duration D (final moment 1)\n"
-    "                       ramp:D       displacement for a smoothed ramp of rise time D,\n"
-    "                                    M = (1 - cos(pi t/D))/2 (final moment 1)\n"
-    "  --lowpass FC       causal Butterworth low-pass with corner frequency FC (cycles\n"
-    "                     per time unit of the model)\n"
-    "  --poles N          number of poles of the low-pass, 1 to 12 (default 4)\n"
-    "  --taper W          let the spectra fall smoothly over the top fraction W of the\n"
-    "                     band, 0 < W <= 0.9 (default 0.7): from 0.99 at (1-W)*fN to\n"
-    "                     1e-4 at fN = NFREQ/TL, as exp(-c (f/fN)^m). Without it the cut\n"
-    "                     of the spectra at fN rings, and the damping correction raises\n"
-    "                     that ringing towards the end of the record (up to exp(pi*AW)).\n"
-    "                     Zero-phase; applied after the source and low-pass\n"
-    "  --no-taper         no taper (--taper 0): the spectra exactly as stored\n"
-    "  --help             show this help and exit\n"
-    "  --version          show the version and exit\n"
-    "\n"
-    "Every output of a FILE is written under a temporary name and renamed when all are\n"
-    "complete; a bad FILE gets one message naming the file and line, and no output.\n"
-    "Exit status: 0 when every FILE was converted, 2 on a usage error or when any FILE\n"
-    "could not be read or its outputs written (the others are still converted).\n";
+// The help text; the words for the elements and traces come from the layout.
+std::string help_text() {
+  const std::string values = std::to_string(kElementComponents);
+  std::string components;
+  for (const OutputComponent& c : kQuantity.components) {
+    if (!components.empty()) components += ", ";
+    components += c.code;
+  }
+  return std::string(kUsage) +
+         "\n"
+         "Turns result files of layergreen into seismograms: for each FILE, the time series of\n"
+         "the " +
+         std::string(kSourceKind.description) + " " + element_labels_text() + " and\n" +
+         std::string(kQuantity.description) +
+         ", 2*NFREQ samples at TL/(2*NFREQ)\n"
+         "from the source origin time. The damping of the spectra (-pi*AW/TL) is undone.\n"
+         "\n"
+         "Options:\n"
+         "  -o, --output DIR   write into DIR (created when missing); default: the folder of\n"
+         "                     each input file\n"
+         "  --format sac       " +
+         values + " binary SAC files per input, " + trace_range_text("NAME", ".sac") +
+         "\n"
+         "                     (element 1-" +
+         std::to_string(kElements) + ", component " + components +
+         "); the default\n"
+         "  --format columns   one text file per input, NAME.txt: the time and " +
+         values +
+         " columns\n"
+         "  --source SOURCE    moment history M(t) to convolve with:\n"
+         "                       impulse      M = delta(t): the impulse response as stored,\n"
+         "                                    i.e. ground velocity for a step in moment\n"
+         "                                    (the default)\n"
+         "                       step         displacement for a step in moment\n"
+         "                       triangle:D   displacement for a moment rate that is a\n"
+         "                                    triangle of duration D (final moment 1)\n"
+         "                       ramp:D       displacement for a smoothed ramp of rise time D,\n"
+         "                                    M = (1 - cos(pi t/D))/2 (final moment 1)\n"
+         "  --lowpass FC       causal Butterworth low-pass with corner frequency FC (cycles\n"
+         "                     per time unit of the model)\n"
+         "  --poles N          number of poles of the low-pass, 1 to 12 (default 4)\n"
+         "  --taper W          let the spectra fall smoothly over the top fraction W of the\n"
+         "                     band, 0 < W <= 0.9 (default 0.7): from 0.99 at (1-W)*fN to\n"
+         "                     1e-4 at fN = NFREQ/TL, as exp(-c (f/fN)^m). Without it the cut\n"
+         "                     of the spectra at fN rings, and the damping correction raises\n"
+         "                     that ringing towards the end of the record (up to exp(pi*AW)).\n"
+         "                     Zero-phase; applied after the source and low-pass\n"
+         "  --no-taper         no taper (--taper 0): the spectra exactly as stored\n"
+         "  --help             show this help and exit\n"
+         "  --version          show the version and exit\n"
+         "\n"
+         "Every output of a FILE is written under a temporary name and renamed when all are\n"
+         "complete; a bad FILE gets one message naming the file and line, and no output.\n"
+         "Exit status: 0 when every FILE was converted, 2 on a usage error or when any FILE\n"
+         "could not be read or its outputs written (the others are still converted).\n";
+}
 
 double positive_number(const std::string& option, const std::string& text) {
   std::size_t used = 0;
@@ -86,7 +104,8 @@ const char* seis_usage() {
   return kUsage;
 }
 const char* seis_help() {
-  return kHelp;
+  static const std::string text = help_text();
+  return text.c_str();
 }
 
 SeisOptions parse_seis_options(const std::vector<std::string>& args) {

@@ -1,5 +1,5 @@
-// The eighteen time series of one result file (six moment-tensor elements, three components),
-// after the optional source time function and low-pass.
+// The time series of one result file (its elements by components, see kernel/layout.h), after
+// the optional source time function and low-pass.
 #pragma once
 
 #include <array>
@@ -44,7 +44,7 @@ struct Seismograms {
   double dt = 0.0;  // TL / (2 NFREQ)
   int npts = 0;     // 2 NFREQ; sample n is at time n*dt after the source origin
   // trace[element][component], counted from 0.
-  std::array<std::array<std::vector<double>, kComponents>, kElements> trace;
+  ElementValues<std::vector<double>> trace;
 };
 
 Seismograms make_seismograms(const ResultFile& r, const Processing& p);

@@ -1,24 +1,29 @@
 #include "seis/trace_names.h"
 
-#include <array>
-
 namespace lg::seis {
 
 std::string element_label(int element) {
-  static const std::array<const char*, kElements> kLabels = {"Mxy",     "Mxz",     "-Myz",
-                                                             "Mzz-Mxx", "Mzz-Myy", "Mxx+Myy+Mzz"};
-  return kLabels.at(static_cast<std::size_t>(element));
-}
-
-char component_letter(int component) {
-  return std::array<char, kComponents>{'x', 'y', 'z'}.at(static_cast<std::size_t>(component));
+  return std::string(kSourceKind.elements[static_cast<std::size_t>(element)].label);
 }
 
 std::string trace_code(int element, int component) {
-  std::string code(1, 'e');
-  code += std::to_string(element + 1);
-  code += component_letter(component);
+  std::string code(kSourceKind.elements[static_cast<std::size_t>(element)].code);
+  code += kQuantity.components[static_cast<std::size_t>(component)].code;
   return code;
+}
+
+std::string element_labels_text() {
+  std::string s = "(";
+  for (const SourceElement& e : kSourceKind.elements) {
+    if (s.size() > 1) s += ", ";
+    s += e.label;
+  }
+  return s + ")";
+}
+
+std::string trace_range_text(const std::string& stem, const std::string& suffix) {
+  return stem + "." + trace_code(0, 0) + suffix + " ... " + stem + "." +
+         trace_code(kElements - 1, kComponents - 1) + suffix;
 }
 
 std::string base_name(const std::string& path) {

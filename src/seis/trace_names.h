@@ -4,16 +4,19 @@
 
 #include <string>
 
-#include "seis/result_file.h"  // kElements, kComponents
+#include "kernel/layout.h"
 
 namespace lg::seis {
 
-// "Mxy", "Mxz", "-Myz", "Mzz-Mxx", "Mzz-Myy", "Mxx+Myy+Mzz" for elements 0 ... 5.
+// The label of an element counted from 0 ("Mxy", ..., "Mxx+Myy+Mzz").
 std::string element_label(int element);
-// 'x', 'y', 'z' (vertical, positive upwards) for components 0 ... 2.
-char component_letter(int component);
-// Short trace code, e.g. "e1x" for element 0, component 0; "e6z" for element 5, component 2.
+// Short trace code, the element's code and the component's: "e1x" for element 0, component 0
+// (x), "e6z" for element 5, component 2 (z, vertical, positive upwards).
 std::string trace_code(int element, int component);
+// The help texts' words for the traces: "(Mxy, Mxz, ..., Mxx+Myy+Mzz)" (the labels),
+// "NAME.e1x.sac ... NAME.e6z.sac" (stem NAME, suffix ".sac").
+std::string element_labels_text();
+std::string trace_range_text(const std::string& stem, const std::string& suffix);
 
 // The station code of a result file: its file name up to the first full stop ("OSK" for
 // green/OSK/OSK.3), or "-" when there is none or it is longer than 8 characters.

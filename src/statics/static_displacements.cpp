@@ -107,17 +107,13 @@ struct Tensor {
   double xx = 0, yy = 0, zz = 0, xy = 0, xz = 0, yz = 0;
 };
 
-// The elements xy, xz, -yz, zz-xx, zz-yy, xx+yy+zz.
-std::array<Tensor, 6> element_tensors() {
-  std::array<Tensor, 6> t{};
-  t[0].xy = 1.0;
-  t[1].xz = 1.0;
-  t[2].yz = -1.0;
-  t[3].zz = 1.0;
-  t[3].xx = -1.0;
-  t[4].zz = 1.0;
-  t[4].yy = -1.0;
-  t[5].xx = t[5].yy = t[5].zz = 1.0;
+// The moment tensors of the elements (kernel/layout.h).
+std::array<Tensor, kMomentTensor.count()> element_tensors() {
+  std::array<Tensor, kMomentTensor.count()> t{};
+  for (std::size_t e = 0; e < t.size(); ++e) {
+    const auto& m = kMomentTensor.elements[e].source;  // Mxx, Myy, Mzz, Mxy, Mxz, Myz
+    t[e] = Tensor{m[0], m[1], m[2], m[3], m[4], m[5]};
+  }
   return t;
 }
 
@@ -257,7 +253,7 @@ std::vector<StaticDisplacement> static_displacements(const std::vector<StaticLay
     }
   }
 
-  const std::array<Tensor, 6> tensors = element_tensors();
+  const auto tensors = element_tensors();
   const statics::StaticMedium& src = stack.layers[static_cast<std::size_t>(stack.source)].medium;
   std::vector<StaticDisplacement> out(receivers.size());
   for (std::size_t i = 0; i < receivers.size(); ++i) {
@@ -267,7 +263,9 @@ std::vector<StaticDisplacement> static_displacements(const std::vector<StaticLay
       for (std::size_t j = 0; j < in.size(); ++j) in[j] += add[j];
     }
     const double phi = dist[i] > 0.0 ? std::atan2(receivers[i].y, receivers[i].x) : 0.0;
-    for (std::size_t e = 0; e < 6; ++e) out[i][e] = displacement(in, phi, tensors[e], src);
+    for (std::size_t e = 0; e < tensors.size(); ++e) {
+      out[i][e] = displacement(in, phi, tensors[e], src);
+    }
   }
   return out;
 }

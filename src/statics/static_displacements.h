@@ -6,6 +6,8 @@
 #include <array>
 #include <vector>
 
+#include "kernel/layout.h"
+
 namespace lg {
 
 // One layer, top layer first; the last one is the half-space (its thickness is ignored).
@@ -27,9 +29,9 @@ struct StaticSampling {
   bool simpson = true;  // false: the plain sum dk * sum f(n dk) (for checks of the rule)
 };
 
-// Displacement of one receiver: [element][component], elements xy, xz, -yz, zz-xx, zz-yy,
-// xx+yy+zz; components x, y, vertical (positive up).
-using StaticDisplacement = std::array<std::array<double, 3>, 6>;
+// Displacement of one receiver: [element][component], as in kernel/layout.h: elements xy, xz,
+// -yz, zz-xx, zz-yy, xx+yy+zz; components x, y, vertical (positive up).
+using StaticDisplacement = ElementValues<double>;
 
 // Periodicity length XL = 60 times the largest of the receivers' horizontal distances and
 // the source and receiver depths, dk = 2 pi/XL; kmax = 30/|zs - zr| for the receiver nearest

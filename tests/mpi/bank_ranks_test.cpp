@@ -6,6 +6,7 @@
 #include <limits>
 #include <vector>
 
+#include "kernel/layout.h"
 #include "mpi/bank_ranks.h"
 
 namespace lg {
@@ -20,12 +21,12 @@ TEST(BankRanks, RecordMessageRoundTripAndChecks) {
   r.station = 1;
   r.row = 1;
   r.iterations = {101, 340};
-  for (int i = 0; i < 2 * 2 * 18; ++i) r.spectra.push_back(Cx{i * 1e-7, -0.0});
+  for (int i = 0; i < 2 * 2 * lg::kElementComponents; ++i) r.spectra.push_back(Cx{i * 1e-7, -0.0});
   r.spectra[5] = Cx{std::numeric_limits<double>::quiet_NaN(), 4.9e-324};
   JournalRecord first;
   first.row = 0;
   first.iterations = {1, 2};
-  first.spectra.assign(2 * 18, Cx{1.0, 2.0});
+  first.spectra.assign(2 * lg::kElementComponents, Cx{1.0, 2.0});
   const std::vector<JournalRecord> both = decode_records(encode_records({first, r}), shape);
   ASSERT_EQ(both.size(), 2u);
   EXPECT_EQ(both[0].station, 0);
