@@ -385,6 +385,7 @@ TEST_F(ProgramFaults, MemoryLimitsEndTheRunWithAMessageAndNoGrowthWithNfreq) {
   EXPECT_TRUE(no_temporaries());
 }
 
+#ifdef LAYERGREEN_SEIS_EXE
 TEST_F(ProgramFaults, SeismogramsFromHeadersWithAsterisksAndHugeValues) {
   // qp and qs too wide for the header: the file converts all the same.
   w.write("model/strAB1",
@@ -404,6 +405,7 @@ TEST_F(ProgramFaults, SeismogramsFromHeadersWithAsterisksAndHugeValues) {
   r = w.shell(seis + "green/AB1/AB1.1");
   expect_one_line(r, "green/AB1/AB1.1:13: the value 0.999999E99 is too large");
 }
+#endif
 
 TEST_F(ProgramFaults, CommitMakesFilesAndFolderDurableAroundTheRenames) {
   if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "needs strace";
