@@ -336,6 +336,15 @@ TEST_F(ProgramFaults, SecondRunInAFolderInUseRefusesAtOnce) {
   EXPECT_FALSE(w.exists(".layergreen.lock"));
 }
 
+#ifndef LAYERGREEN_HAVE_BANK
+TEST_F(ProgramFaults, BankRefusedByABuildWithoutBanks) {
+  w.write("bank.toml", "");
+  expect_one_line(w.shell("exec \"$LG\" bank bank.toml"),
+                  "layergreen: this build has no bank support (rebuild with -DLAYERGREEN_BANK=ON)");
+  EXPECT_TRUE(w.entries("green/AB1").empty());
+}
+#endif
+
 TEST_F(ProgramFaults, LostStandardOutputIsAnError) {
   for (const char* script : {"exec \"$LG\" >/dev/full", "exec \"$LG\" --check >/dev/full"}) {
     SCOPED_TRACE(script);

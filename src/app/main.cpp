@@ -13,7 +13,9 @@
 #include <system_error>
 #include <vector>
 
+#ifdef LAYERGREEN_HAVE_BANK
 #include "bank/bank_run.h"
+#endif
 #include "inputs/check_run.h"
 #include "run/interrupt.h"
 #include "run/run.h"
@@ -117,6 +119,7 @@ std::optional<std::string> thread_option(int argc, char** argv, int& i,
   return std::nullopt;
 }
 
+#ifdef LAYERGREEN_HAVE_BANK
 int bank_main(int argc, char** argv) {
   std::optional<int> threads;
   lg::BankOptions o;
@@ -137,6 +140,12 @@ int bank_main(int argc, char** argv) {
     lg::die_of(e.signal_number());
   }
 }
+#else
+int bank_main(int, char**) {
+  std::cerr << "layergreen: this build has no bank support (rebuild with -DLAYERGREEN_BANK=ON)\n";
+  return 2;
+}
+#endif
 
 }  // namespace
 
