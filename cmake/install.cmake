@@ -4,7 +4,12 @@ include(GNUInstallDirs)
 
 set(layergreen_man_pages)
 # Builds NAME.1 from the --help text of COMMAND (a target's file or a script).
+# A cross-built program cannot run here to give its --help: it gets no page.
 function(layergreen_man_page name summary command depends)
+  if(CMAKE_CROSSCOMPILING AND TARGET ${depends})
+    message(STATUS "No manual page for ${name}: cross-compiled")
+    return()
+  endif()
   set(out ${PROJECT_BINARY_DIR}/man/${name}.1)
   add_custom_command(
     OUTPUT ${out}

@@ -336,6 +336,15 @@ TEST_F(ProgramFaults, SecondRunInAFolderInUseRefusesAtOnce) {
   EXPECT_FALSE(w.exists(".layergreen.lock"));
 }
 
+#ifndef LAYERGREEN_HAVE_BANK
+TEST_F(ProgramFaults, BankRefusedByABuildWithoutBanks) {
+  w.write("bank.toml", "");
+  expect_one_line(w.shell("exec \"$LG\" bank bank.toml"),
+                  "layergreen: this build has no bank support (rebuild with -DLAYERGREEN_BANK=ON)");
+  EXPECT_TRUE(w.entries("green/AB1").empty());
+}
+#endif
+
 TEST_F(ProgramFaults, LostStandardOutputIsAnError) {
   for (const char* script : {"exec \"$LG\" >/dev/full", "exec \"$LG\" --check >/dev/full"}) {
     SCOPED_TRACE(script);
@@ -385,6 +394,7 @@ TEST_F(ProgramFaults, MemoryLimitsEndTheRunWithAMessageAndNoGrowthWithNfreq) {
   EXPECT_TRUE(no_temporaries());
 }
 
+#ifdef LAYERGREEN_SEIS_EXE
 TEST_F(ProgramFaults, SeismogramsFromHeadersWithAsterisksAndHugeValues) {
   // qp and qs too wide for the header: the file converts all the same.
   w.write("model/strAB1",
@@ -404,6 +414,7 @@ TEST_F(ProgramFaults, SeismogramsFromHeadersWithAsterisksAndHugeValues) {
   r = w.shell(seis + "green/AB1/AB1.1");
   expect_one_line(r, "green/AB1/AB1.1:13: the value 0.999999E99 is too large");
 }
+#endif
 
 TEST_F(ProgramFaults, CommitMakesFilesAndFolderDurableAroundTheRenames) {
   if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "needs strace";

@@ -13,7 +13,9 @@
 #include <system_error>
 #include <vector>
 
+#ifdef LAYERGREEN_HAVE_BANK
 #include "bank/bank_run.h"
+#endif
 #include "inputs/check_run.h"
 #include "run/command_line.h"
 #include "run/interrupt.h"
@@ -53,6 +55,7 @@ int run_locked(const lg::RunOptions& options) {
   return lg::kExitInputError;
 }
 
+#ifdef LAYERGREEN_HAVE_BANK
 int bank_main(const lg::CommandLine& cl) {
   lg::BankOptions o = lg::bank_options(cl);
   std::ios::sync_with_stdio(false);
@@ -68,6 +71,12 @@ int bank_main(const lg::CommandLine& cl) {
     lg::die_of(e.signal_number());
   }
 }
+#else
+int bank_main(const lg::CommandLine&) {
+  std::cerr << "layergreen: this build has no bank support (rebuild with -DLAYERGREEN_BANK=ON)\n";
+  return 2;
+}
+#endif
 
 }  // namespace
 

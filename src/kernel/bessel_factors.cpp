@@ -1,8 +1,11 @@
 #include "kernel/bessel_factors.h"
 
-#include "kernel/complex_lanes.h"
 #include "special/bessel_j0_y0.h"
 #include "special/bessel_j1_y1.h"
+
+#if LG_AVX2_LANES
+#include "kernel/complex_lanes.h"
+#endif
 
 namespace lg {
 
@@ -25,6 +28,7 @@ inline void derived(BesselFactors& b, int ir, double r, double ak, double ak2) {
   b.dj1[ir] = b.bkj0[ir] - b.bj1r[ir];
 }
 
+#if LG_AVX2_LANES
 // derived() for receivers ir ... ir + 3 in lanes: the branch on a zero distance becomes a
 // select between the two branches' values.
 LG_TARGET_AVX2 void derived_in_lanes(BesselFactors& b, int ir, const double* rr, double ak,
@@ -56,6 +60,7 @@ LG_TARGET_AVX2 void derived_in_lanes(BesselFactors& b, int ir, const double* rr,
   __builtin_memcpy(&b.dkj2[at], &dkj2, sizeof dkj2);
   __builtin_memcpy(&b.dj1[at], &dj1, sizeof dj1);
 }
+#endif
 
 }  // namespace
 
@@ -77,15 +82,17 @@ void bessel_factors(const Placement& p, const Wavenumber& k, BesselFactors& out)
 }
 
 void bessel_factors(const Placement& p, const Wavenumber& k, const double* j01, BesselFactors& out,
-                    Lanes lanes) {
+                    [[maybe_unused]] Lanes lanes) {
   for (int ir = 1; ir <= p.nr; ++ir) {
     out.bj0[ir] = j01[2 * (ir - 1)];
     out.bj1[ir] = j01[2 * (ir - 1) + 1];
   }
   int ir = 1;
+#if LG_AVX2_LANES
   if (lanes == Lanes::avx2) {
     for (; ir + 3 <= p.nr; ir += 4) derived_in_lanes(out, ir, p.rr.data(), k.ak, k.ak2);
   }
+#endif
   for (; ir <= p.nr; ++ir) derived(out, ir, p.rr[ir], k.ak, k.ak2);
 }
 

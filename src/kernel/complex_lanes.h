@@ -4,6 +4,12 @@
 // LG_TARGET_AVX2); the helpers are always inlined into them, and so take their instruction set.
 #pragma once
 
+#include "kernel/lanes.h"
+
+#if !LG_AVX2_LANES
+#error "kernel/complex_lanes.h is for x86-64 only: include it under #if LG_AVX2_LANES"
+#endif
+
 #include <immintrin.h>
 
 #include "kernel/complex.h"

@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "kernel/bessel_factors.h"
-#include "kernel/complex_lanes.h"
 #include "kernel/constants.h"
 #include "kernel/depth_values.h"
 #include "kernel/interface_coefficients.h"
@@ -15,9 +14,15 @@
 #include "kernel/source_amplitude_values.h"
 #include "kernel/stack_recursion.h"
 
+#if LG_AVX2_LANES
+#include "kernel/complex_lanes.h"
+#endif
+
 namespace lg {
 
 namespace {
+
+#if LG_AVX2_LANES
 
 using lanes::C4;
 
@@ -189,19 +194,9 @@ DepthTerms depth_terms_of(const LaneLayers& l, int f) {
                     lanes::lane(l.s5, f), lanes::lane(l.s6, f)};
 }
 
-}  // namespace
-
-std::vector<FrequencyOutcome> compute_frequencies(std::vector<Workspace>& ws, const double* freqs,
-                                                  int n, const Sampling& s,
-                                                  const BesselTable* table, Lanes lanes) {
-  std::vector<FrequencyOutcome> out(static_cast<std::size_t>(n));
-  if (lanes != Lanes::avx2 || n == 1) {
-    for (int f = 0; f < n; ++f) {
-      out[static_cast<std::size_t>(f)] =
-          compute_frequency(ws[static_cast<std::size_t>(f)], freqs[f], s, table);
-    }
-    return out;
-  }
+// compute_frequencies for n from 2 to 4 in lanes; out holds n outcomes.
+void frequencies_in_lanes(std::vector<Workspace>& ws, const double* freqs, int n, const Sampling& s,
+                          const BesselTable* table, std::vector<FrequencyOutcome>& out) {
   // Lanes beyond n repeat the last frequency's medium and are never live.
   Workspace* w[4];
   bool live[4];
@@ -297,6 +292,26 @@ std::vector<FrequencyOutcome> compute_frequencies(std::vector<Workspace>& ws, co
     if (live[f]) out[static_cast<std::size_t>(f)].ik = ik;
     Workspace& x = *w[f];
     moment_tensor_spectra(x.placement, x.receivers, x.medium, x.sums, x.spectra);
+  }
+}
+#endif
+
+}  // namespace
+
+std::vector<FrequencyOutcome> compute_frequencies(std::vector<Workspace>& ws, const double* freqs,
+                                                  int n, const Sampling& s,
+                                                  const BesselTable* table,
+                                                  [[maybe_unused]] Lanes lanes) {
+  std::vector<FrequencyOutcome> out(static_cast<std::size_t>(n));
+#if LG_AVX2_LANES
+  if (lanes == Lanes::avx2 && n > 1) {
+    frequencies_in_lanes(ws, freqs, n, s, table, out);
+    return out;
+  }
+#endif
+  for (int f = 0; f < n; ++f) {
+    out[static_cast<std::size_t>(f)] =
+        compute_frequency(ws[static_cast<std::size_t>(f)], freqs[f], s, table);
   }
   return out;
 }

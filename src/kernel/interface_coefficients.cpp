@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "kernel/complex_lanes.h"
 #include "kernel/constants.h"
 #include "kernel/interface_values.h"
 
@@ -26,6 +25,7 @@ InterfaceInputs<Cx> inputs_of(int ik, const LayerModel& m, const LayerWavenumber
                              lt[ik - 1].cbr,    lt[ik].cbr,    lt[ik - 1].rhob, lt[ik].rhob};
 }
 
+#if LG_AVX2_LANES
 // Interfaces first ... last (at most four) in lanes; the last lane repeats where fewer.
 LG_TARGET_AVX2 void interfaces_in_lanes(int first, int last, Cx k, const LayerModel& m,
                                         const LayerWavenumbers& w,
@@ -58,11 +58,13 @@ LG_TARGET_AVX2 void interfaces_in_lanes(int first, int last, Cx k, const LayerMo
     o.tdsh[ik] = lane(v.tdsh, j);
   }
 }
+#endif
 
 }  // namespace
 
 void interface_coefficients(const LayerModel& m, const Wavenumber& wk, const LayerMedium& med,
-                            const LayerWavenumbers& w, InterfaceCoefficients& o, Lanes lanes) {
+                            const LayerWavenumbers& w, InterfaceCoefficients& o,
+                            [[maybe_unused]] Lanes lanes) {
   const Cx ai = kI;
   const Cx k = cx(wk.ak2);
   const int nc = m.nc;
@@ -82,9 +84,11 @@ void interface_coefficients(const LayerModel& m, const Wavenumber& wk, const Lay
   }
 
   int ik = 2;
+#if LG_AVX2_LANES
   if (lanes == Lanes::avx2) {
     for (; ik <= nc; ik += 4) interfaces_in_lanes(ik, std::min(ik + 3, nc), k, m, w, lt, o);
   }
+#endif
   for (; ik <= nc; ++ik) {
     InterfaceValues<Cx> v;
     interface_values(inputs_of(ik, m, w, lt), k, v);

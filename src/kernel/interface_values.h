@@ -5,8 +5,12 @@
 #pragma once
 
 #include "kernel/complex.h"
-#include "kernel/complex_lanes.h"
+#include "kernel/lanes.h"
 #include "kernel/records.h"
+
+#if LG_AVX2_LANES
+#include "kernel/complex_lanes.h"
+#endif
 
 namespace lg {
 

@@ -5,7 +5,7 @@
 namespace lg {
 
 Lanes best_lanes() {
-#if defined(__x86_64__) || defined(__i386__)
+#if LG_AVX2_LANES
   static const Lanes best = __builtin_cpu_supports("avx2") ? Lanes::avx2 : Lanes::scalar;
   return best;
 #else

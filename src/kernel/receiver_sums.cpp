@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#if defined(__x86_64__) || defined(__i386__)
+#if LG_AVX2_LANES
 #include <immintrin.h>
 #endif
 
@@ -105,7 +105,7 @@ bool add_block(int first, int last, const BesselFactors& b, const DepthTerms& d,
   return true;
 }
 
-#if defined(__x86_64__) || defined(__i386__)
+#if LG_AVX2_LANES
 #define LG_AVX2 __attribute__((target("avx2"), always_inline)) inline
 
 // Four receivers' values of one increment, real and imaginary parts.
@@ -301,23 +301,19 @@ __attribute__((target("avx2"))) bool add_in_lanes(int first, int last, const Bes
   }
   return converged;
 }
-
-#else
-bool add_in_lanes(int, int, const BesselFactors&, const DepthTerms&, const SourceLayerTerms&,
-                  double, bool, WavenumberSums&) {
-  return true;
-}
 #endif
 
 }  // namespace
 
 bool add_receiver_sums(int first, int last, const BesselFactors& b, const DepthTerms& d,
                        const SourceLayerTerms& s, double uconv, bool test, WavenumberSums& sums,
-                       Lanes lanes) {
+                       [[maybe_unused]] Lanes lanes) {
   // Every receiver adds its increments; once one test has failed, no more tests are made.
   // Each receiver's increments and test involve only its own values, so receivers may be
   // taken four at a time in lanes.
+#if LG_AVX2_LANES
   if (lanes == Lanes::avx2) return add_in_lanes(first, last, b, d, s, uconv, test, sums);
+#endif
   bool converged = true;
   for (int start = first; start <= last; start += kBlock) {
     const int end = std::min(last, start + kBlock - 1);

@@ -1,8 +1,10 @@
 #include "kernel/stack_responses.h"
 
-#include "kernel/complex_lanes.h"
 #include "kernel/mat2.h"
 #include "kernel/stack_recursion.h"
+
+#if LG_AVX2_LANES
+#include "kernel/complex_lanes.h"
 
 namespace lg {
 
@@ -98,12 +100,19 @@ LG_TARGET_AVX2 void stack_responses_in_lanes(int nc, const InterfaceCoefficients
 
 }  // namespace
 
+}  // namespace lg
+#endif
+
+namespace lg {
+
 void stack_responses(int nc, const InterfaceCoefficients& in, StackResponses& st,
-                     LayerTransfers& tr, Lanes lanes) {
+                     LayerTransfers& tr, [[maybe_unused]] Lanes lanes) {
+#if LG_AVX2_LANES
   if (lanes == Lanes::avx2) {
     stack_responses_in_lanes(nc, in, st, tr);
     return;
   }
+#endif
   stack_recursion(nc, in, st, tr);
 }
 

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 
-#include "kernel/complex_lanes.h"
 #include "kernel/constants.h"
+
+#if LG_AVX2_LANES
+#include "kernel/complex_lanes.h"
+#endif
 
 namespace lg {
 
@@ -16,6 +19,7 @@ Cx vertical_root(Cx cc) {
   return r;
 }
 
+#if LG_AVX2_LANES
 // vertical_root per lane.
 LG_AVX2_OP lanes::C4 vertical_root4(lanes::C4 cc) {
   const lanes::C4 r = lanes::csqrt4(cc);
@@ -45,16 +49,19 @@ LG_TARGET_AVX2 void layers_in_lanes(int first, int last, Cx k2, double ak2, cons
     out.ckig[first + j] = lanes::lane(kig, j);
   }
 }
+#endif
 
 }  // namespace
 
 void vertical_wavenumbers(int nc, const Wavenumber& k, const LayerMedium& m, LayerWavenumbers& out,
-                          Lanes lanes) {
+                          [[maybe_unused]] Lanes lanes) {
   const Cx k2 = cx(k.ak * k.ak) / kI;
   int ic = 1;
+#if LG_AVX2_LANES
   if (lanes == Lanes::avx2) {
     for (; ic <= nc; ic += 4) layers_in_lanes(ic, std::min(ic + 3, nc), k2, k.ak2, m, out);
   }
+#endif
   for (; ic <= nc; ++ic) {
     out.cnu[ic] = vertical_root(m.cka2[ic] - cx(k.ak2));
     out.cgam[ic] = vertical_root(m.ckb2[ic] - cx(k.ak2));
