@@ -119,10 +119,47 @@ TEST_F(ProgressLine, DisabledOrEmptyPrintsNothing) {
     off.update(4);
     off.complete();
     off.finish();
-    Progress none(err, true, {}, clock());
+    Progress none(err, true, std::vector<DataSetJob>{}, clock());
     none.finish();
   }
   EXPECT_EQ(err.str(), "");
+}
+
+// On several ranks only the count is known: redrawn for a new count, at most every 400 ms
+// until the last; a bank's items are its rows.
+TEST_F(ProgressLine, CountsOnRanksAndRowsOfABank) {
+  std::ostringstream err;
+  std::vector<ProgressItem> rows(4, ProgressItem{"NEAR", "row", 1, "2", 8, 100});
+  rows[1].number = 2;
+  {
+    Progress p(err, true, rows, "the bank", clock());
+    p.complete_on_ranks(0, 3);
+    EXPECT_EQ(shown(err.str()), "layergreen: 0/4 data sets complete on 3 ranks");
+    now += 100ms;
+    p.complete_on_ranks(1, 3);  // too soon
+    EXPECT_EQ(shown(err.str()), "layergreen: 0/4 data sets complete on 3 ranks");
+    now += 1900ms;
+    p.complete_on_ranks(2, 3);
+    EXPECT_EQ(shown(err.str()), "layergreen: 2/4 data sets complete on 3 ranks, about 2 s left");
+    p.complete_on_ranks(4, 3);
+    p.finish();
+    EXPECT_EQ(shown(err.str()), "layergreen: 4/4 data sets complete on 3 ranks in 2 s\n");
+  }
+  err.str("");
+  Progress b(err, true, rows, "the bank", clock());
+  b.start(0, 2);
+  now += 2s;
+  b.update(4);
+  EXPECT_EQ(shown(err.str()),
+            "layergreen: 0/4 data sets complete; station NEAR, rows 1-2/2: 4/8 frequencies, about "
+            "6 s left for the bank");
+  b.complete();
+  now += 1s;
+  b.start(2);
+  b.update(0);
+  EXPECT_EQ(shown(err.str()),
+            "layergreen: 2/4 data sets complete; station NEAR, row 1/2: 0/8 frequencies, about "
+            "3 s left for the bank   ");  // blanks over the longer line before
 }
 
 // A run that ends by an exception (an interrupt) leaves the line ended, so that the message

@@ -65,8 +65,8 @@ int bank_main(const lg::CommandLine& cl) {
     return lg::run_bank(o, std::cout, std::cerr);
   } catch (const lg::Interrupted& e) {
     std::cout.flush();
-    std::cerr << (o.progress ? "\n" : "")
-              << "layergreen: interrupted; finished data sets are kept in the journal "
+    // The progress line, if shown, was ended on the way out.
+    std::cerr << "layergreen: interrupted; finished data sets are kept in the journal "
                  "(continue with --resume)\n";
     lg::die_of(e.signal_number());
   }

@@ -240,26 +240,20 @@ void compute_in_sweeps(const BankSetup& s, const BankOptions& o, const std::vect
   std::vector<std::size_t> first(sweeps.size(), 0);
   for (std::size_t u = 1; u < sweeps.size(); ++u) first[u] = first[u - 1] + sweeps[u - 1];
   UnitSchedule schedule(sweeps);
-  BankProgress progress(err, o.progress, static_cast<int>(todo.size()));
+  Progress progress(err, o.progress, progress_items(s, todo), "the bank");
   while (const std::optional<std::size_t> unit = schedule.next()) {
     check_interrupt();
     const auto from = todo.begin() + static_cast<std::ptrdiff_t>(first[*unit]);
     const std::vector<int> part(from, from + static_cast<std::ptrdiff_t>(sweeps[*unit]));
-    const BankDataSet& d = s.plan.data_sets[static_cast<std::size_t>(part.front())];
-    const std::string what = "station " +
-                             s.plan.stations[static_cast<std::size_t>(d.station)].name + ", row " +
-                             std::to_string(d.row + 1);
-    const int done = static_cast<int>(schedule.complete());
-    progress.update(done, 0.0, what);
-    const double n = static_cast<double>(part.size());
-    for (const JournalRecord& r : compute_data_sets(s, part, o.threads, [&](int f) {
-           progress.update(done, n * f / s.config.nfreq, what);
-         })) {
+    progress.start(first[*unit], part.size());
+    for (const JournalRecord& r :
+         compute_data_sets(s, part, o.threads, [&](int f) { progress.update(f); })) {
       journal.append(r);
     }
     UnitReport report;
     report.unit = unit;
     schedule.record(report);
+    progress.complete();
   }
   progress.finish();
 }
@@ -302,32 +296,17 @@ void warn_outcome(const BankSetup& s, const SumsOutcome& o, std::ostream& err) {
   }
 }
 
-BankProgress::BankProgress(std::ostream& err, bool enabled, int total)
-    : err_(err),
-      enabled_(enabled && total > 0),
-      total_(total),
-      start_(std::chrono::steady_clock::now()),
-      last_(start_ - std::chrono::seconds(1)) {}
-
-void BankProgress::update(int done, double fraction, const std::string& what) {
-  if (!enabled_) return;
-  const auto now = std::chrono::steady_clock::now();
-  if (fraction > 0.0 && now - last_ < std::chrono::milliseconds(400)) return;
-  last_ = now;
-  const double elapsed = std::chrono::duration<double>(now - start_).count();
-  const long long scale = 1000;
-  const auto units = static_cast<long long>((done + fraction) * scale);
-  rewrite_line(err_,
-               "layergreen: bank: " + std::to_string(done) + "/" + std::to_string(total_) +
-                   " data sets done" + (what.empty() ? "" : ", " + what) +
-                   time_left(elapsed, units, total_ * scale),
-               width_);
-  shown_ = true;
-}
-
-void BankProgress::finish() {
-  if (shown_) err_ << '\n' << std::flush;
-  shown_ = false;
+std::vector<ProgressItem> progress_items(const BankSetup& s, const std::vector<int>& todo) {
+  std::vector<ProgressItem> items;
+  const std::string rows = std::to_string(s.plan.row_count());
+  for (const int k : todo) {
+    const BankDataSet& d = s.plan.data_sets[static_cast<std::size_t>(k)];
+    const std::size_t receivers = s.plan.fault.rows[static_cast<std::size_t>(d.row)].size();
+    items.push_back({s.plan.stations[static_cast<std::size_t>(d.station)].name, "row", d.row + 1,
+                     rows, s.config.nfreq,
+                     static_cast<long long>(receivers) * (s.plan.ikmax + 1LL)});
+  }
+  return items;
 }
 
 int run_bank(const BankOptions& o, std::ostream& out, std::ostream& err) {

@@ -3,7 +3,6 @@
 // that is renamed when complete. The phases are also used by the ranks of layergreen-mpi.
 #pragma once
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -15,6 +14,7 @@
 #include "bank/bank_journal.h"
 #include "bank/bank_plan.h"
 #include "run/command_line.h"
+#include "run/progress.h"
 #include "run/sums_outcome.h"
 
 namespace lg {
@@ -79,22 +79,8 @@ int warn_sampling(const BankSetup& s, std::ostream& err);
 // classic run gives them for its data sets.
 void warn_outcome(const BankSetup& s, const SumsOutcome& outcome, std::ostream& err);
 
-// The progress line of a whole bank: data sets done of those to compute, time left.
-class BankProgress {
- public:
-  BankProgress(std::ostream& err, bool enabled, int total);
-  // `done` data sets and `fraction` of the next are finished.
-  void update(int done, double fraction, const std::string& what);
-  void finish();
-
- private:
-  std::ostream& err_;
-  bool enabled_;
-  int total_;
-  bool shown_ = false;
-  std::size_t width_ = 0;
-  std::chrono::steady_clock::time_point start_, last_;
-};
+// The items of the progress line of a bank: the data sets `todo`, each a station and a row.
+std::vector<ProgressItem> progress_items(const BankSetup& s, const std::vector<int>& todo);
 
 // Runs the bank; the plan goes to out, messages to err. Returns 0 on success, 2 on bad
 // configuration or a file that cannot be written. Throws Interrupted on SIGINT or SIGTERM

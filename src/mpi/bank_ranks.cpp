@@ -71,8 +71,8 @@ void serve(const BankSetup& s, const BankOptions& o, const std::vector<int>& tod
   UnitSchedule schedule(sweeps);
   std::vector<std::optional<std::size_t>> held(static_cast<std::size_t>(ranks));  // by rank
   int active = ranks - 1;
-  BankProgress progress(err, o.progress, static_cast<int>(todo.size()));
-  progress.update(0, 0.0, std::string());
+  Progress progress(err, o.progress, progress_items(s, todo), "the bank");
+  progress.complete_on_ranks(0, ranks - 1);
   while (active > 0) {
     const MPI_Status st = wait_for_message(comm, MPI_ANY_SOURCE);
     const Bytes b = receive_bytes(comm, st);
@@ -83,7 +83,7 @@ void serve(const BankSetup& s, const BankOptions& o, const std::vector<int>& tod
       UnitReport report;
       report.unit = unit;
       schedule.record(report);
-      progress.update(static_cast<int>(schedule.complete()), 0.0, std::string());
+      progress.complete_on_ranks(schedule.complete(), ranks - 1);
     }
     unit = schedule.next();
     if (unit) {

@@ -13,9 +13,9 @@
 #include "mpi/abort_run.h"
 #include "mpi/exchange.h"
 #include "mpi/job_codec.h"
-#include "mpi/run_progress.h"
 #include "mpi/unit_report.h"
 #include "run/interrupt.h"
+#include "run/progress.h"
 #include "run/unit_plan.h"
 #include "run/unit_schedule.h"
 #include "run/unit_work.h"
@@ -85,7 +85,7 @@ int coordinate_units(const RunPlan& plan, const RunOptions& options, MPI_Comm co
   std::vector<std::size_t> sizes;
   for (const std::vector<DataSetJob>& u : units) sizes.push_back(u.size());
   Shared shared(sizes);
-  RunProgress progress(err, options.progress, plan.jobs.size(), ranks);
+  Progress progress(err, options.progress, plan.jobs);
 
   // Prints the text of the units complete so far in run order, and the progress line.
   auto show = [&] {
@@ -100,7 +100,7 @@ int coordinate_units(const RunPlan& plan, const RunOptions& options, MPI_Comm co
       progress.clear();
       err << text << std::flush;
     }
-    progress.update(complete);
+    progress.complete_on_ranks(complete, ranks);
   };
 
   std::atomic<bool> local_done{false};
