@@ -10,13 +10,14 @@
 #include <map>
 #include <sstream>
 
+#include "kernel/constants.h"
 #include "textio/list_read.h"
 
 namespace lg {
 
 namespace {
 
-constexpr double kDegree = 3.14159265358979323846 / 180.0;
+constexpr double kDegree = kPiFull / 180.0;
 
 // Assigns rows (distinct depths, ascending) and along-strike numbers (file order).
 void group_rows(FaultGrid& g) {

@@ -4,11 +4,13 @@
 #include <GeographicLib/Geodesic.hpp>
 #include <cmath>
 
+#include "kernel/constants.h"
+
 namespace lg {
 
 namespace {
 
-constexpr double kDegree = 3.14159265358979323846 / 180.0;
+constexpr double kDegree = kPiFull / 180.0;
 
 double azimuth_0_360(double a) {
   const double r = std::fmod(a, 360.0);
