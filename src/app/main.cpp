@@ -73,7 +73,7 @@ constexpr const char* kHelp =
 
 int usage_error(const std::string& what) {
   std::cerr << "layergreen: " << what << '\n' << kUsage;
-  return 2;
+  return lg::kExitUsage;
 }
 
 // The run under the lock of the working folder. Running out of memory or threads ends it

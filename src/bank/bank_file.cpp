@@ -34,7 +34,7 @@ constexpr const char* kStatics =
 using Hid = hid_t;
 
 [[noreturn]] void fail(const std::string& path, const std::string& what) {
-  throw std::runtime_error("cannot write bank file " + path + ": " + what);
+  throw Error("cannot write bank file " + path + ": " + what);
 }
 
 Hid check(Hid id, const std::string& path, const char* what) {

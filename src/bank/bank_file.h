@@ -17,7 +17,7 @@ namespace lg {
 class BankFileWriter {
  public:
   // Creates the file (replacing one of the same name) and writes everything but the spectra
-  // and iteration counts. Throws std::runtime_error.
+  // and iteration counts. Throws Error.
   BankFileWriter(const std::string& path, const BankConfig& c, const BankPlan& p);
   ~BankFileWriter();
   BankFileWriter(const BankFileWriter&) = delete;

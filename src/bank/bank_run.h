@@ -44,7 +44,7 @@ std::optional<BankSetup> setup_bank(const std::string& config_path, std::ostream
 
 // Opens the journal (fresh, or resumed with `resume`), clears stale temporaries of the bank
 // file, and lists the data sets still to compute (indices into plan.data_sets). Throws
-// std::runtime_error with the message line.
+// Error with the message line.
 std::unique_ptr<JournalWriter> open_journal(const BankSetup& s, bool resume,
                                             std::vector<int>& todo);
 
@@ -60,7 +60,7 @@ JournalRecord compute_data_set(const BankSetup& s, int index, int threads,
 
 // Writes the bank file from the journal (temporary name, then renamed), with the static
 // displacements computed on `threads` threads when the configuration asks for them, and
-// removes the journal. Throws std::runtime_error (Interrupted on a signal).
+// removes the journal. Throws Error (Interrupted on a signal).
 void finish_bank(const BankSetup& s, int threads);
 
 // The progress line of a whole bank: data sets done of those to compute, time left.

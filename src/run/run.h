@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/error.h"
 #include "inputs/data_set_job.h"
 
 namespace lg {
@@ -28,11 +29,6 @@ struct RunOptions {
   // streams of a plain run stay as they always were.
   bool input_notes = false;
 };
-
-// Exit status of a run.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitHeaderMismatch = 1;
-inline constexpr int kExitInputError = 2;
 
 // The sweeps of a run's data sets, in run order.
 std::vector<std::vector<const DataSetJob*>> sweep_groups(const std::vector<DataSetJob>& jobs,
