@@ -59,6 +59,7 @@ class ResultFiles {
   static std::string temporary_name(const std::string& final_name);
 
  private:
+  class GroupCommit;
   struct File {
     std::string final_name;
     std::string temp_name;
