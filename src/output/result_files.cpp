@@ -145,8 +145,9 @@ std::vector<std::string> journal_names(const std::string& path) {
 // Repairs what runs that are gone left in a folder. A complete commit journal means that its
 // data set was complete and durable: its renames are finished (rolled forward). Temporaries
 // without a journal belong to data sets that never reached their commit: they are removed
-// (rolled back), which leaves the earlier files under the result names. A previous file that
-// an earlier version of the program moved aside, and that never got back, is put back.
+// (rolled back), which leaves the earlier files under the result names. A result file left
+// aside as ".NAME.partial-PID.previous" by a process that is gone is put back under its name
+// when that name is free, else removed.
 void repair_folder(const std::string& dir) {
   DIR* d = ::opendir(dir.c_str());
   if (d == nullptr) return;

@@ -25,8 +25,8 @@ struct RunOptions {
   bool progress = false;  // a progress line on the error stream
   std::size_t sweep_data_sets = kMaxSweepDataSets;  // at most this many data sets per sweep
   // Warnings about inputs that read as the layout says but perhaps not as meant (header reals
-  // without a decimal point); the program shows them with the progress line, so that the
-  // streams of a plain run stay as they always were.
+  // without a decimal point); the program shows them with the progress line only, so that a
+  // plain run's standard error holds no notes.
   bool input_notes = false;
 };
 
