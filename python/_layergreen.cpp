@@ -45,9 +45,6 @@ void raise_if(const std::optional<std::string>& problem) {
   if (problem) throw py::value_error(*problem);
 }
 
-// Raised on the computing thread when Python has a signal (Ctrl-C) to deliver.
-struct Interrupted {};
-
 int thread_count(std::optional<int> threads) {
   if (threads) {
     if (*threads < 1 || *threads > 1024) {
@@ -144,12 +141,13 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
   int* it = iterations.mutable_data();
   bool* conv = converged.mutable_data();
 
+  // Computing stops when Python has a signal (Ctrl-C) to deliver.
   bool interrupted = false;
-  try {
+  {
     const py::gil_scoped_release release;
     const lg::DataSetSpectra data_set(q, workers);
     const std::vector<int>& order = data_set.slot_receiver();
-    data_set.run(workers, {}, [&](lg::FrequencySpectra& f) {
+    auto store = [&](lg::FrequencySpectra& f) {
       for (std::size_t slot = 0; slot < f.spectra.size(); ++slot) {
         const auto i = static_cast<std::size_t>(order[slot]);
         lg::copy_flat(f.spectra[slot], u + (i * nf + f.index) * lg::kElementComponents,
@@ -160,10 +158,9 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
       it[f.index] = f.iterations;
       conv[f.index] = f.converged;
       const py::gil_scoped_acquire acquire;
-      if (PyErr_CheckSignals() != 0) throw Interrupted{};
-    });
-  } catch (const Interrupted&) {
-    interrupted = true;
+      interrupted = PyErr_CheckSignals() != 0;
+    };
+    data_set.run(workers, {}, store, [&] { return interrupted; });
   }
   if (interrupted) throw py::error_already_set();
   return py::make_tuple(spectra, iterations, converged);

@@ -4,16 +4,19 @@
 #include <gtest/gtest.h>
 #include <hdf5.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cmath>
 #include <complex>
+#include <csignal>
 #include <functional>
 #include <thread>
 
 #include "bank/bank_config.h"
+#include "bank/bank_file.h"
 #include "bank/bank_plan.h"
 #include "bank/bank_run.h"
 #include "bank/bank_statics.h"
@@ -564,6 +567,57 @@ TEST(BankRun, StaticsAreTheKernelsForEveryPair) {
     }
   }
   EXPECT_EQ(worst, 0.0);
+}
+
+// A bank file that cannot be written (the file-size limit refuses its creation, or its
+// spectra) throws an Error with status 2 and leaves no HDF5 object open (but the file itself
+// when its metadata cannot be written: HDF5 1.10 keeps such a file open whatever its caller
+// does).
+TEST(BankFile, AFailedWriteLeavesNoObjectOpen) {
+  BankText t;
+  t.sampling = "nfreq = 64\ntl = 10.0\naw = 1.0\nxl = 200.0\nikmax = 300\nuconv = 1e-3\n";
+  const BankConfig c = parse_bank_config(t.text(), "bank.toml");
+  const BankPlan p = plan_bank(c);
+  WorkDir w;
+  const std::string path = w.at("bank.h5").string();
+  // In a child under the file-size limit: the step that threw (1 creating the file, 2 writing
+  // the spectra, 3 closing it, 4 none), 8 for an Error of another status, 9 with objects
+  // left open.
+  auto failing_step = [&](rlim_t limit) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      std::signal(SIGXFSZ, SIG_IGN);
+      const rlimit r{limit, RLIM_INFINITY};
+      ::setrlimit(RLIMIT_FSIZE, &r);
+      int step = 1;
+      try {
+        BankFileWriter writer(path, c, p);
+        step = 2;
+        for (int st = 0; st < static_cast<int>(p.stations.size()); ++st) {
+          for (int row = 0; row < static_cast<int>(p.row_count()); ++row) {
+            JournalRecord rec{st, row, std::vector<int>(static_cast<std::size_t>(c.nfreq), 7), {}};
+            rec.spectra.assign(p.fault.rows[static_cast<std::size_t>(row)].size() *
+                                   static_cast<std::size_t>(c.nfreq) * 18,
+                               Cx{1.0, 2.0});
+            writer.write(rec);
+          }
+        }
+        step = 3;
+        writer.close();
+        step = 4;
+      } catch (const Error& e) {
+        if (e.exit_status() != kExitInputError) step = 8;
+      }
+      const unsigned objects = H5F_OBJ_DATASET | H5F_OBJ_GROUP | H5F_OBJ_DATATYPE | H5F_OBJ_ATTR;
+      ::_exit(H5Fget_obj_count(H5F_OBJ_ALL, objects) == 0 ? step : 9);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  EXPECT_EQ(failing_step(0), 1);
+  EXPECT_EQ(failing_step(4096), 2);
+  EXPECT_EQ(failing_step(RLIM_INFINITY), 4);
 }
 
 // The constant-Q law against the analytic continuation written with std::log.

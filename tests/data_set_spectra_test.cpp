@@ -228,5 +228,20 @@ TEST_F(DataSetSpectraTest, RequestsThatCannotBeComputedAreRefused) {
   EXPECT_THROW(DataSetSpectra(ragged, 1), std::invalid_argument);
 }
 
+// A caller that has had enough ends the run there, with no error: no frequency after it is
+// handed on, whether the frequencies go in lanes (one thread) or to workers.
+TEST_F(DataSetSpectraTest, RunEndsWhenTheCallerHasHadEnough) {
+  receivers(3);
+  q_.nfreq = 40;
+  for (const int threads : {1, 3}) {
+    const DataSetSpectra d(q_, threads);
+    std::vector<std::size_t> seen;
+    d.run(
+        threads, {}, [&](FrequencySpectra& f) { seen.push_back(f.index); },
+        [&] { return seen.size() == 5; });
+    EXPECT_EQ(seen, (std::vector<std::size_t>{0, 1, 2, 3, 4})) << threads << " threads";
+  }
+}
+
 }  // namespace
 }  // namespace lg

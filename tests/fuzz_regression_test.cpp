@@ -99,8 +99,8 @@ TEST(FuzzRegression, SeedCorporaAreAccepted) {
   }
 }
 
-// A station code given as a null value (here a slash) is three blanks; it used to be an empty
-// code, from which no file names can be built (data/fuzz/control/null-station-code).
+// A station code given as a null value (here a slash) is three blanks, not an empty code, from
+// which no file names could be built (data/fuzz/control/null-station-code).
 TEST(FuzzRegression, NullStationCodeIsBlank) {
   const std::string text =
       "1\n4\n1\n1\n4\nmodel/strXXX\nout/XXX/XXX.nnn\nzahyo/XXX.dat\n3\n"

@@ -27,7 +27,7 @@ namespace {
 
 int usage_error(const std::string& what) {
   std::cerr << "layergreen: " << what << '\n' << lg::usage_text(lg::Program::kSerial);
-  return lg::kExitInputError;
+  return lg::kExitUsage;
 }
 
 // The run under the lock of the working folder. Running out of memory or threads ends it
@@ -74,7 +74,7 @@ int bank_main(const lg::CommandLine& cl) {
 #else
 int bank_main(const lg::CommandLine&) {
   std::cerr << "layergreen: this build has no bank support (rebuild with -DLAYERGREEN_BANK=ON)\n";
-  return 2;
+  return lg::kExitUsage;
 }
 #endif
 

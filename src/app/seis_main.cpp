@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
     options = lg::seis::parse_seis_options(args);
   } catch (const lg::seis::UsageError& e) {
     std::cerr << "layergreen-seis: " << e.what() << '\n' << lg::seis::seis_usage();
-    return 2;
+    return e.exit_status();
   }
   if (options.help) {
     std::cout << lg::seis::seis_help();

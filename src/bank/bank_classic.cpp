@@ -31,7 +31,7 @@ void write_file(const fs::path& p, const std::string& text) {
   std::ofstream f(p, std::ios::binary);
   f << text;
   f.close();
-  if (!f) throw std::runtime_error(p.string() + ": cannot write: " + std::strerror(errno));
+  if (!f) throw Error(p.string() + ": cannot write: " + std::strerror(errno));
 }
 
 // Three-character station codes: the names themselves when all fit, else S01, S02, ...
@@ -109,8 +109,7 @@ std::string write_classic_inputs(const BankConfig& c, const BankPlan& p, const s
     table << codes[s] << " " << p.stations[s].name << "\n";
     fs::create_directories(root / "green" / codes[s], ec);
     if (ec) {
-      throw std::runtime_error((root / "green" / codes[s]).string() +
-                               ": cannot create: " + ec.message());
+      throw Error((root / "green" / codes[s]).string() + ": cannot create: " + ec.message());
     }
     write_file(root / "model" / ("str" + codes[s]), model.str());
     const Subfault& first = p.fault.subfaults.front();

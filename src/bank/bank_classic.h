@@ -13,7 +13,7 @@ namespace lg {
 
 // Writes the files into `dir` (created when missing) and returns the station codes' table
 // as text (also written as dir/stations.txt). Throws BankError when the classic limits or
-// formats cannot hold the bank, std::runtime_error when a file cannot be written.
+// formats cannot hold the bank, Error when a file cannot be written.
 std::string write_classic_inputs(const BankConfig& c, const BankPlan& p, const std::string& dir);
 
 }  // namespace lg

@@ -5,19 +5,19 @@
 
 #include <array>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "common/error.h"
 #include "run/data_set_spectra.h"
 
 namespace lg {
 
 // A configuration or geometry problem: the message is the whole line ("bank.toml:14: station
 // 3: x is missing").
-class BankError : public std::runtime_error {
+class BankError : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  using Error::Error;
 };
 
 struct FaultSpec {

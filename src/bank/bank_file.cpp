@@ -4,10 +4,11 @@
 #include <hdf5.h>
 
 #include <cmath>
-#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "kernel/constants.h"
 #include "kernel/layout.h"
 
 namespace lg {
@@ -45,15 +46,15 @@ constexpr const char* kStatics =
     "times 1e-15 is in metres per newton-metre). Wavenumber sum with Simpson weights on k = n "
     "dk, dk = 2 pi / row_xl, up to row_kmax, per fault row.";
 
-using Hid = hid_t;
-
 [[noreturn]] void fail(const std::string& path, const std::string& what) {
-  throw std::runtime_error("cannot write bank file " + path + ": " + what);
+  throw Error("cannot write bank file " + path + ": " + what);
 }
 
-Hid check(Hid id, const std::string& path, const char* what) {
-  if (id < 0) fail(path, what);
-  return id;
+// The handle when it holds an identifier; else fails naming `what`.
+template <herr_t (*Close)(hid_t)>
+H5Handle<Close> check(H5Handle<Close> h, const std::string& path, const char* what) {
+  if (!h.valid()) fail(path, what);
+  return h;
 }
 
 void check_status(herr_t s, const std::string& path, const char* what) {
@@ -62,100 +63,106 @@ void check_status(herr_t s, const std::string& path, const char* what) {
 
 // Creation properties without modification times, so that the same bank gives the same
 // bytes.
-Hid untimed(Hid cls) {
-  const Hid p = H5Pcreate(cls);
-  H5Pset_obj_track_times(p, 0);
+H5PropertyList untimed(hid_t cls) {
+  H5PropertyList p(H5Pcreate(cls));
+  H5Pset_obj_track_times(p.get(), 0);
   return p;
 }
 
-Hid create_dataset(Hid where, const char* name, Hid type, Hid sp) {
-  const Hid dcpl = untimed(H5P_DATASET_CREATE);
-  const Hid ds = H5Dcreate2(where, name, type, sp, H5P_DEFAULT, dcpl, H5P_DEFAULT);
-  H5Pclose(dcpl);
-  return ds;
+H5Dataset create_dataset(hid_t where, const char* name, hid_t type, const H5Space& sp) {
+  const H5PropertyList dcpl = untimed(H5P_DATASET_CREATE);
+  return H5Dataset(H5Dcreate2(where, name, type, sp.get(), H5P_DEFAULT, dcpl.get(), H5P_DEFAULT));
 }
 
-Hid space(std::initializer_list<hsize_t> dims) {
+H5Space space(std::initializer_list<hsize_t> dims) {
   const std::vector<hsize_t> d(dims);
-  return H5Screate_simple(static_cast<int>(d.size()), d.data(), nullptr);
+  return H5Space(H5Screate_simple(static_cast<int>(d.size()), d.data(), nullptr));
 }
 
-void put(Hid where, const std::string& path, const char* name, Hid type, Hid mem_type,
+// A new dataset from a new dataspace of the given dimensions (closed once the dataset is
+// created).
+H5Dataset new_dataset(hid_t where, const std::string& path, const char* name, hid_t type,
+                      std::initializer_list<hsize_t> dims) {
+  H5Dataset ds;
+  {
+    const H5Space sp = check(space(dims), path, name);
+    ds = create_dataset(where, name, type, sp);
+  }
+  return check(std::move(ds), path, name);
+}
+
+void put(hid_t where, const std::string& path, const char* name, hid_t type, hid_t mem_type,
          std::initializer_list<hsize_t> dims, const void* data) {
-  const Hid sp = check(space(dims), path, name);
-  const Hid ds = create_dataset(where, name, type, sp);
-  H5Sclose(sp);
-  check(ds, path, name);
-  const herr_t s = H5Dwrite(ds, mem_type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data);
-  H5Dclose(ds);
+  H5Dataset ds = new_dataset(where, path, name, type, dims);
+  const herr_t s = H5Dwrite(ds.get(), mem_type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data);
+  ds.close();
   check_status(s, path, name);
 }
 
-void put_doubles(Hid where, const std::string& path, const char* name, const std::vector<double>& v,
-                 std::initializer_list<hsize_t> dims) {
+void put_doubles(hid_t where, const std::string& path, const char* name,
+                 const std::vector<double>& v, std::initializer_list<hsize_t> dims) {
   put(where, path, name, H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, dims, v.data());
 }
 
-void put_ints(Hid where, const std::string& path, const char* name, const std::vector<int>& v) {
+void put_ints(hid_t where, const std::string& path, const char* name, const std::vector<int>& v) {
   put(where, path, name, H5T_STD_I32LE, H5T_NATIVE_INT, {v.size()}, v.data());
 }
 
-Hid string_type() {
-  const Hid t = H5Tcopy(H5T_C_S1);
-  H5Tset_size(t, H5T_VARIABLE);
-  H5Tset_cset(t, H5T_CSET_UTF8);
+H5Type string_type() {
+  H5Type t(H5Tcopy(H5T_C_S1));
+  H5Tset_size(t.get(), H5T_VARIABLE);
+  H5Tset_cset(t.get(), H5T_CSET_UTF8);
   return t;
 }
 
-void put_strings(Hid where, const std::string& path, const char* name,
+void put_strings(hid_t where, const std::string& path, const char* name,
                  const std::vector<std::string>& v) {
   std::vector<const char*> p;
   for (const std::string& s : v) p.push_back(s.c_str());
-  const Hid t = string_type();
-  put(where, path, name, t, t, {v.size()}, p.data());
-  H5Tclose(t);
+  const H5Type t = string_type();
+  put(where, path, name, t.get(), t.get(), {v.size()}, p.data());
 }
 
-void attr_double(Hid where, const std::string& path, const char* name, double v) {
-  const Hid sp = H5Screate(H5S_SCALAR);
-  const Hid a = H5Acreate2(where, name, H5T_IEEE_F64LE, sp, H5P_DEFAULT, H5P_DEFAULT);
-  H5Sclose(sp);
-  check(a, path, name);
-  const herr_t s = H5Awrite(a, H5T_NATIVE_DOUBLE, &v);
-  H5Aclose(a);
+// Writes an attribute of the given type and dataspace from `data`.
+void put_attribute(hid_t where, const std::string& path, const char* name, hid_t type,
+                   hid_t mem_type, H5Space sp, const void* data) {
+  H5Attribute a(H5Acreate2(where, name, type, sp.get(), H5P_DEFAULT, H5P_DEFAULT));
+  sp.close();
+  a = check(std::move(a), path, name);
+  const herr_t s = H5Awrite(a.get(), mem_type, data);
+  a.close();
   check_status(s, path, name);
 }
 
-void attr_doubles(Hid where, const std::string& path, const char* name,
+void attr_double(hid_t where, const std::string& path, const char* name, double v) {
+  put_attribute(where, path, name, H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE,
+                H5Space(H5Screate(H5S_SCALAR)), &v);
+}
+
+void attr_doubles(hid_t where, const std::string& path, const char* name,
                   const std::vector<double>& v) {
-  const Hid sp = check(space({v.size()}), path, name);
-  const Hid a = H5Acreate2(where, name, H5T_IEEE_F64LE, sp, H5P_DEFAULT, H5P_DEFAULT);
-  H5Sclose(sp);
-  check(a, path, name);
-  const herr_t s = H5Awrite(a, H5T_NATIVE_DOUBLE, v.data());
-  H5Aclose(a);
-  check_status(s, path, name);
+  put_attribute(where, path, name, H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE,
+                check(space({v.size()}), path, name), v.data());
 }
 
-void attr_text(Hid where, const std::string& path, const char* name, const std::string& v) {
-  const Hid t = string_type();
-  const Hid sp = H5Screate(H5S_SCALAR);
-  const Hid a = H5Acreate2(where, name, t, sp, H5P_DEFAULT, H5P_DEFAULT);
-  H5Sclose(sp);
-  if (a < 0) H5Tclose(t);
-  check(a, path, name);
+void attr_text(hid_t where, const std::string& path, const char* name, const std::string& v) {
+  H5Type t = string_type();
   const char* p = v.c_str();
-  const herr_t s = H5Awrite(a, t, &p);
-  H5Aclose(a);
-  H5Tclose(t);
-  check_status(s, path, name);
+  put_attribute(where, path, name, t.get(), t.get(), H5Space(H5Screate(H5S_SCALAR)), &p);
+  t.close();
 }
 
-Hid group(Hid file, const std::string& path, const char* name) {
-  const Hid gcpl = untimed(H5P_GROUP_CREATE);
-  const Hid g = H5Gcreate2(file, name, H5P_DEFAULT, gcpl, H5P_DEFAULT);
-  H5Pclose(gcpl);
-  return check(g, path, name);
+H5Group group(hid_t file, const std::string& path, const char* name) {
+  H5Group g;
+  {
+    const H5PropertyList gcpl = untimed(H5P_GROUP_CREATE);
+    g = H5Group(H5Gcreate2(file, name, H5P_DEFAULT, gcpl.get(), H5P_DEFAULT));
+  }
+  return check(std::move(g), path, name);
+}
+
+H5Dataset open_dataset(hid_t where, const std::string& path, const char* name) {
+  return check(H5Dataset(H5Dopen2(where, name, H5P_DEFAULT)), path, name);
 }
 
 }  // namespace
@@ -163,10 +170,10 @@ Hid group(Hid file, const std::string& path, const char* name) {
 BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, const BankPlan& p)
     : path_(path), plan_(p), nfreq_(c.nfreq) {
   H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
-  file_ = check(H5Fcreate(path.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT), path,
+  file_ = check(H5File(H5Fcreate(path.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT)), path,
                 "cannot create the file");
-  try {
-    const Hid f = file_;
+  {
+    const hid_t f = file_.get();
     attr_text(f, path, "configuration", c.text);
     attr_text(f, path, "program_version", std::string("layergreen ") + LAYERGREEN_VERSION);
     attr_text(f, path, "conventions", conventions());
@@ -181,16 +188,16 @@ BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, con
     }
     put_doubles(f, path, "frequencies", freq, {freq.size()});
     {
-      const Hid ds = check(H5Dopen2(f, "frequencies", H5P_DEFAULT), path, "frequencies");
-      attr_double(ds, path, "tl", c.tl);
-      attr_double(ds, path, "aw", c.aw);
-      attr_double(ds, path, "omega_imag", -(3.14159265358979323846 * c.aw) / c.tl);
-      H5Dclose(ds);
+      const H5Dataset ds = open_dataset(f, path, "frequencies");
+      attr_double(ds.get(), path, "tl", c.tl);
+      attr_double(ds.get(), path, "aw", c.aw);
+      attr_double(ds.get(), path, "omega_imag", -(kPiFull * c.aw) / c.tl);
     }
 
     const std::size_t ns = p.stations.size(), nf = p.subfault_count();
     {
-      const Hid g = group(f, path, "stations");
+      const H5Group group_id = group(f, path, "stations");
+      const hid_t g = group_id.get();
       std::vector<std::string> names;
       std::vector<double> x, y, lat, lon;
       bool geo = false;
@@ -209,10 +216,10 @@ BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, con
         put_doubles(g, path, "lat", lat, {ns});
         put_doubles(g, path, "lon", lon, {ns});
       }
-      H5Gclose(g);
     }
     {
-      const Hid g = group(f, path, "subfaults");
+      const H5Group group_id = group(f, path, "subfaults");
+      const hid_t g = group_id.get();
       std::vector<double> x, y, depth, strike, dip;
       std::vector<int> row, along;
       for (const Subfault& s : p.fault.subfaults) {
@@ -233,90 +240,72 @@ BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, con
         put_doubles(g, path, "strike", strike, {nf});
         put_doubles(g, path, "dip", dip, {nf});
       }
-      H5Gclose(g);
     }
     {
-      const Hid g = group(f, path, "geometry");
+      const H5Group group_id = group(f, path, "geometry");
+      const hid_t g = group_id.get();
       put_doubles(g, path, "distance", p.distance, {ns, nf});
       put_doubles(g, path, "azimuth", p.azimuth, {ns, nf});
       put_doubles(g, path, "offset_x", p.dx, {ns, nf});
       put_doubles(g, path, "offset_y", p.dy, {ns, nf});
-      H5Gclose(g);
     }
     {
-      const Hid g = group(f, path, "model");
+      const H5Group group_id = group(f, path, "model");
+      const hid_t g = group_id.get();
       std::vector<double> v;
       for (const LayerRow& l : c.layers) {
         for (double d : {l.thickness, l.vp, l.vs, l.rho, l.qp, l.qs}) v.push_back(d);
       }
       put_doubles(g, path, "layers", v, {c.layers.size(), 6});
-      const Hid ds = check(H5Dopen2(g, "layers", H5P_DEFAULT), path, "layers");
+      const H5Dataset layers = open_dataset(g, path, "layers");
+      const hid_t ds = layers.get();
       attr_text(ds, path, "q_law", c.q_law == QLaw::kClassic ? "classic" : "constant-q");
       if (c.q_law == QLaw::kConstantQ) attr_double(ds, path, "q_reference_hz", c.q_reference_hz);
       attr_text(ds, path, "columns", "thickness, vp, vs, rho, qp, qs");
       attr_double(ds, path, "xl", p.xl);
       attr_double(ds, path, "ikmax", p.ikmax);
       attr_double(ds, path, "uconv", c.uconv);
-      H5Dclose(ds);
-      H5Gclose(g);
     }
 
-    complex_ = check(H5Tcreate(H5T_COMPOUND, sizeof(Cx)), path, "complex type");
-    H5Tinsert(complex_, "r", HOFFSET(Cx, re), H5T_NATIVE_DOUBLE);
-    H5Tinsert(complex_, "i", HOFFSET(Cx, im), H5T_NATIVE_DOUBLE);
+    complex_ = check(H5Type(H5Tcreate(H5T_COMPOUND, sizeof(Cx))), path, "complex type");
+    H5Tinsert(complex_.get(), "r", HOFFSET(Cx, re), H5T_NATIVE_DOUBLE);
+    H5Tinsert(complex_.get(), "i", HOFFSET(Cx, im), H5T_NATIVE_DOUBLE);
     const auto nq = static_cast<hsize_t>(c.nfreq);
-    const Hid sp = check(space({ns, nf, nq, kElements, kComponents}), path, "spectra");
-    spectra_ = create_dataset(f, "spectra", complex_, sp);
-    H5Sclose(sp);
-    check(spectra_, path, "spectra");
-    const Hid sp2 = check(space({ns, p.row_count(), nq}), path, "iterations");
-    iterations_ = create_dataset(f, "iterations", H5T_STD_I32LE, sp2);
-    H5Sclose(sp2);
-    check(iterations_, path, "iterations");
-  } catch (...) {
-    release();
-    throw;
+    spectra_ =
+        new_dataset(f, path, "spectra", complex_.get(), {ns, nf, nq, kElements, kComponents});
+    iterations_ = new_dataset(f, path, "iterations", H5T_STD_I32LE, {ns, p.row_count(), nq});
   }
 }
 
-BankFileWriter::~BankFileWriter() {
-  release();
-}
-
-void BankFileWriter::release() {
-  if (spectra_ >= 0) H5Dclose(spectra_);
-  if (iterations_ >= 0) H5Dclose(iterations_);
-  if (complex_ >= 0) H5Tclose(complex_);
-  if (file_ >= 0) H5Fclose(file_);
-  spectra_ = iterations_ = complex_ = file_ = -1;
-}
+BankFileWriter::~BankFileWriter() = default;
 
 void BankFileWriter::write(const JournalRecord& r) {
   const auto nq = static_cast<hsize_t>(nfreq_);
   {
-    const Hid fs = H5Dget_space(iterations_);
+    H5Space fs(H5Dget_space(iterations_.get()));
     const hsize_t start[3] = {static_cast<hsize_t>(r.station), static_cast<hsize_t>(r.row), 0};
     const hsize_t count[3] = {1, 1, nq};
-    H5Sselect_hyperslab(fs, H5S_SELECT_SET, start, nullptr, count, nullptr);
-    const Hid ms = space({nq});
-    const herr_t s =
-        H5Dwrite(iterations_, H5T_NATIVE_INT, ms, fs, H5P_DEFAULT, r.iterations.data());
-    H5Sclose(ms);
-    H5Sclose(fs);
+    H5Sselect_hyperslab(fs.get(), H5S_SELECT_SET, start, nullptr, count, nullptr);
+    H5Space ms = space({nq});
+    const herr_t s = H5Dwrite(iterations_.get(), H5T_NATIVE_INT, ms.get(), fs.get(), H5P_DEFAULT,
+                              r.iterations.data());
+    ms.close();
+    fs.close();
     check_status(s, path_, "iterations");
   }
   const std::vector<int>& row = plan_.fault.rows[static_cast<std::size_t>(r.row)];
   const std::size_t per = static_cast<std::size_t>(nfreq_) * kElementComponents;
   for (std::size_t k = 0; k < row.size(); ++k) {
-    const Hid fs = H5Dget_space(spectra_);
+    H5Space fs(H5Dget_space(spectra_.get()));
     const hsize_t start[5] = {static_cast<hsize_t>(r.station), static_cast<hsize_t>(row[k]), 0, 0,
                               0};
     const hsize_t count[5] = {1, 1, nq, kElements, kComponents};
-    H5Sselect_hyperslab(fs, H5S_SELECT_SET, start, nullptr, count, nullptr);
-    const Hid ms = space({nq, kElements, kComponents});
-    const herr_t s = H5Dwrite(spectra_, complex_, ms, fs, H5P_DEFAULT, r.spectra.data() + k * per);
-    H5Sclose(ms);
-    H5Sclose(fs);
+    H5Sselect_hyperslab(fs.get(), H5S_SELECT_SET, start, nullptr, count, nullptr);
+    H5Space ms = space({nq, kElements, kComponents});
+    const herr_t s = H5Dwrite(spectra_.get(), complex_.get(), ms.get(), fs.get(), H5P_DEFAULT,
+                              r.spectra.data() + k * per);
+    ms.close();
+    fs.close();
     check_status(s, path_, "spectra");
   }
 }
@@ -324,35 +313,28 @@ void BankFileWriter::write(const JournalRecord& r) {
 void BankFileWriter::write_statics(const std::vector<double>& values,
                                    const std::vector<RowStaticSampling>& sampling) {
   const std::size_t ns = plan_.stations.size(), nf = plan_.subfault_count();
-  put_doubles(file_, path_, "statics", values, {ns, nf, kElements, kComponents});
-  const Hid ds = check(H5Dopen2(file_, "statics", H5P_DEFAULT), path_, "statics");
+  put_doubles(file_.get(), path_, "statics", values, {ns, nf, kElements, kComponents});
+  const H5Dataset statics = open_dataset(file_.get(), path_, "statics");
+  const hid_t ds = statics.get();
   std::vector<double> xl, kmax, samples;
   for (const RowStaticSampling& s : sampling) {
-    xl.push_back(2.0 * 3.14159265358979323846 / s.sampling.dk);
+    xl.push_back(2.0 * kPiFull / s.sampling.dk);
     kmax.push_back(s.sampling.kmax);
     samples.push_back(static_cast<double>(s.samples));
   }
-  try {
-    attr_text(ds, path_, "description", kStatics);
-    attr_doubles(ds, path_, "row_xl", xl);
-    attr_doubles(ds, path_, "row_kmax", kmax);
-    attr_doubles(ds, path_, "row_samples", samples);
-  } catch (...) {
-    H5Dclose(ds);
-    throw;
-  }
-  H5Dclose(ds);
+  attr_text(ds, path_, "description", kStatics);
+  attr_doubles(ds, path_, "row_xl", xl);
+  attr_doubles(ds, path_, "row_kmax", kmax);
+  attr_doubles(ds, path_, "row_samples", samples);
 }
 
 void BankFileWriter::close() {
-  if (file_ >= 0) check_status(H5Fflush(file_, H5F_SCOPE_GLOBAL), path_, "flush");
-  const bool ok = H5Dclose(spectra_) >= 0 && H5Dclose(iterations_) >= 0;
-  spectra_ = iterations_ = -1;
-  H5Tclose(complex_);
-  complex_ = -1;
-  const bool closed = H5Fclose(file_) >= 0;
-  file_ = -1;
-  if (!ok || !closed) fail(path_, "cannot close the file");
+  if (file_.valid()) check_status(H5Fflush(file_.get(), H5F_SCOPE_GLOBAL), path_, "flush");
+  const bool spectra_closed = spectra_.close();
+  const bool iterations_closed = iterations_.close();
+  complex_.close();
+  const bool file_closed = file_.close();
+  if (!spectra_closed || !iterations_closed || !file_closed) fail(path_, "cannot close the file");
 }
 
 }  // namespace lg

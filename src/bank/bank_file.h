@@ -11,13 +11,14 @@
 #include "bank/bank_journal.h"
 #include "bank/bank_plan.h"
 #include "bank/bank_statics.h"
+#include "bank/hdf5_handle.h"
 
 namespace lg {
 
 class BankFileWriter {
  public:
   // Creates the file (replacing one of the same name) and writes everything but the spectra
-  // and iteration counts. Throws std::runtime_error.
+  // and iteration counts. Throws Error.
   BankFileWriter(const std::string& path, const BankConfig& c, const BankPlan& p);
   ~BankFileWriter();
   BankFileWriter(const BankFileWriter&) = delete;
@@ -29,15 +30,18 @@ class BankFileWriter {
   // order, with the sampling of each row as attributes.
   void write_statics(const std::vector<double>& values,
                      const std::vector<RowStaticSampling>& sampling);
-  // Flushes and closes the file.
+  // Flushes and closes the file. (Without it, or when a write throws, the handles are closed
+  // when the writer goes: the file is left incomplete.)
   void close();
 
  private:
-  void release();
   std::string path_;
   const BankPlan& plan_;
   int nfreq_ = 0;
-  long long file_ = -1, spectra_ = -1, iterations_ = -1, complex_ = -1;
+  // Closed in the reverse order: the datasets, the type, the file.
+  H5File file_;
+  H5Type complex_;
+  H5Dataset iterations_, spectra_;
 };
 
 }  // namespace lg

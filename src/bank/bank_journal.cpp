@@ -28,8 +28,8 @@ std::uint64_t fnv(const void* data, std::size_t n, std::uint64_t h = 14695981039
   return h;
 }
 
-std::runtime_error sys_error(const std::string& path, const std::string& what) {
-  return std::runtime_error(path + ": " + what + ": " + std::strerror(errno));
+Error sys_error(const std::string& path, const std::string& what) {
+  return Error(path + ": " + what + ": " + std::strerror(errno));
 }
 
 void write_all(int fd, const void* data, std::size_t n, const std::string& path) {
@@ -68,14 +68,14 @@ off_t scan(int fd, const std::string& path, const JournalShape& shape,
            const std::function<void(const JournalRecord&)>& each) {
   char head[kHeaderBytes];
   if (!read_all(fd, head, sizeof head) || std::memcmp(head, kMagic, sizeof kMagic) != 0) {
-    throw std::runtime_error(path + ": not a bank journal");
+    throw Error(path + ": not a bank journal");
   }
   std::uint64_t key = 0;
   std::memcpy(&key, head + 8, sizeof key);
   if (key != shape.key) {
-    throw std::runtime_error(path +
-                             ": the journal belongs to another configuration or program "
-                             "version; remove it to start the bank afresh");
+    throw Error(path +
+                ": the journal belongs to another configuration or program "
+                "version; remove it to start the bank afresh");
   }
   off_t valid = static_cast<off_t>(kHeaderBytes);
   for (;;) {

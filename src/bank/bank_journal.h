@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/error.h"
 #include "kernel/complex.h"
 
 namespace lg {
@@ -36,7 +37,7 @@ std::uint64_t text_key(const std::string& text);
 class JournalWriter {
  public:
   // Opens the journal: fresh (any old content discarded) or, when `resume`, keeping its
-  // complete records (a torn last record is cut off). Throws std::runtime_error with a message
+  // complete records (a torn last record is cut off). Throws Error with a message
   // line when the file cannot be used or belongs to another configuration.
   JournalWriter(const std::string& path, const JournalShape& shape, bool resume);
   ~JournalWriter();
@@ -55,7 +56,7 @@ class JournalWriter {
   std::vector<bool> done_;
 };
 
-// Reads the complete records of a journal in order. Throws std::runtime_error.
+// Reads the complete records of a journal in order. Throws Error.
 void read_journal(const std::string& path, const JournalShape& shape,
                   const std::function<void(const JournalRecord&)>& each);
 

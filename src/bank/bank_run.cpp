@@ -112,8 +112,7 @@ SumsOutcome write_bank_file(const BankConfig& c, const BankPlan& p, const Journa
     sync_path(temp, O_RDONLY);
     check_interrupt();
     if (std::rename(temp.c_str(), c.output.c_str()) != 0) {
-      throw std::runtime_error("cannot rename " + temp + " to " + c.output + ": " +
-                               std::strerror(errno));
+      throw Error("cannot rename " + temp + " to " + c.output + ": " + std::strerror(errno));
     }
   } catch (...) {
     std::error_code ec;
@@ -168,9 +167,9 @@ std::unique_ptr<JournalWriter> open_journal(const BankSetup& s, bool resume,
   std::error_code ec;
   const auto size = fs::file_size(jpath, ec);
   if (!resume && !ec && size > 16) {
-    throw std::runtime_error(jpath +
-                             ": a journal of an unfinished run of this bank exists; continue it "
-                             "with --resume, or remove it to start afresh");
+    throw Error(jpath +
+                ": a journal of an unfinished run of this bank exists; continue it "
+                "with --resume, or remove it to start afresh");
   }
   remove_stale_temporaries(s.config.output);
   auto journal = std::make_unique<JournalWriter>(jpath, s.shape, resume);
@@ -199,9 +198,9 @@ std::vector<JournalRecord> compute_data_sets(const BankSetup& s, const std::vect
     prepared = std::make_unique<SharedSweep>(requests, threads);
   } catch (const std::invalid_argument& e) {
     const BankDataSet& d = s.plan.data_sets[static_cast<std::size_t>(indices.front())];
-    throw std::runtime_error(s.config.path + ": station " +
-                             s.plan.stations[static_cast<std::size_t>(d.station)].name + ", row " +
-                             std::to_string(d.row + 1) + ": " + e.what());
+    throw Error(s.config.path + ": station " +
+                s.plan.stations[static_cast<std::size_t>(d.station)].name + ", row " +
+                std::to_string(d.row + 1) + ": " + e.what());
   }
   const SharedSweep& sweep = *prepared;
   const std::size_t nq = static_cast<std::size_t>(s.config.nfreq);
@@ -311,13 +310,13 @@ std::vector<ProgressItem> progress_items(const BankSetup& s, const std::vector<i
 
 int run_bank(const BankOptions& o, std::ostream& out, std::ostream& err) {
   const std::optional<BankSetup> setup = setup_bank(o.config, err);
-  if (!setup) return 2;
+  if (!setup) return kExitInputError;
   const BankConfig& c = setup->config;
   const BankPlan& p = setup->plan;
   out << plan_summary(c, p, o.threads) << std::flush;
   if (o.classic_dir.empty()) {
     const int warnings = warn_sampling(*setup, err);
-    if (o.check) return warnings > 0 ? 1 : 0;
+    if (o.check) return warnings > 0 ? kExitWarnings : kExitOk;
   } else if (o.check) {
     return 0;
   }
@@ -326,7 +325,7 @@ int run_bank(const BankOptions& o, std::ostream& out, std::ostream& err) {
       write_classic_inputs(c, p, o.classic_dir);
     } catch (const std::exception& e) {
       err << "layergreen: " << e.what() << '\n';
-      return 2;
+      return kExitInputError;
     }
     out << "classic inputs written to " << o.classic_dir << " (station codes in " << o.classic_dir
         << "/stations.txt)\n";
@@ -346,7 +345,7 @@ int run_bank(const BankOptions& o, std::ostream& out, std::ostream& err) {
     throw;
   } catch (const std::exception& e) {
     err << "layergreen: " << e.what() << '\n';
-    return 2;
+    return kExitInputError;
   }
   out << "bank written: " << c.output << "\n";
   return 0;

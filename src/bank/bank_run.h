@@ -44,7 +44,7 @@ std::optional<BankSetup> setup_bank(const std::string& config_path, std::ostream
 
 // Opens the journal (fresh, or resumed with `resume`), clears stale temporaries of the bank
 // file, and lists the data sets still to compute (indices into plan.data_sets). Throws
-// std::runtime_error with the message line.
+// Error with the message line.
 std::unique_ptr<JournalWriter> open_journal(const BankSetup& s, bool resume,
                                             std::vector<int>& todo);
 
@@ -67,8 +67,8 @@ void compute_in_sweeps(const BankSetup& s, const BankOptions& o, const std::vect
 // Writes the bank file from the journal (temporary name, then renamed), with the static
 // displacements computed on `threads` threads when the configuration asks for them, and
 // removes the journal. Returns what the sums of every data set in the bank met (read from the
-// journal: a sum that took ikmax + 1 steps ran out unconverged). Throws std::runtime_error
-// (Interrupted on a signal).
+// journal: a sum that took ikmax + 1 steps ran out unconverged). Throws Error (Interrupted on
+// a signal).
 SumsOutcome finish_bank(const BankSetup& s, int threads);
 
 // The warnings of the sampling rules for the bank, one line each on err ("layergreen:

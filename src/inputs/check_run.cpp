@@ -67,8 +67,8 @@ int check_run(const RunOptions& options, std::ostream& out, std::ostream& err) {
   out << "layergreen --check: " << checker.problems() << " problem"
       << (checker.problems() == 1 ? "" : "s") << ", " << checker.warnings() << " warning"
       << (checker.warnings() == 1 ? "" : "s") << '\n';
-  if (checker.problems() > 0) return 2;
-  return checker.warnings() > 0 ? 1 : 0;
+  if (checker.problems() > 0) return kExitInputError;
+  return checker.warnings() > 0 ? kExitWarnings : kExitOk;
 }
 
 }  // namespace lg

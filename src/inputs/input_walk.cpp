@@ -138,7 +138,7 @@ class Walker {
     if (judge_header && (fault.nszahy != n || fault.nwzahy != ctl_.nw1)) {
       if (!check_) {
         echo_ << FreeLine().t("nszahyo.ne.(ns2-ns1+1).or.nwzahy.ne.nw1").str();
-        throw SubfaultHeaderMismatch{header_mismatch(name, fault, n, ctl_.nw1)};
+        throw SubfaultHeaderMismatch(header_mismatch(name, fault, n, ctl_.nw1));
       }
       sink_.problem(header_mismatch(name, fault, n, ctl_.nw1) +
                     " (nszahyo.ne.(ns2-ns1+1).or.nwzahy.ne.nw1)");

@@ -8,6 +8,7 @@
 #include <ostream>
 #include <string>
 
+#include "common/error.h"
 #include "inputs/data_set_job.h"
 #include "run/run.h"
 
@@ -19,11 +20,10 @@ enum class WalkMode {
 };
 
 // Thrown in a run when a subfault header does not match the control file (after its echo
-// line).
-// A subfault header that does not match the control file; message names the file and the
-// numbers that disagree.
-struct SubfaultHeaderMismatch {
-  std::string message;
+// line); the message names the file and the numbers that disagree.
+class SubfaultHeaderMismatch : public Error {
+ public:
+  explicit SubfaultHeaderMismatch(const std::string& what) : Error(what, kExitHeaderMismatch) {}
 };
 
 struct WalkSink {

@@ -13,14 +13,10 @@ RunPlan plan_run(const RunOptions& options, std::ostream& out) {
   sink.warning = [&](const std::string& what) { p.warnings.push_back(what); };
   try {
     walk_inputs(options, WalkMode::run, out, sink);
-  } catch (const SubfaultHeaderMismatch& e) {
-    p.status = kExitHeaderMismatch;
-    p.message = e.message;
-  } catch (const InputError& e) {
-    p.status = kExitInputError;
-    p.message = e.what();
-  } catch (const OutputError& e) {
-    p.status = kExitInputError;
+  } catch (const Error& e) {
+    // A fault in the inputs (InputError), a header that does not match (SubfaultHeaderMismatch)
+    // or a station folder that cannot take files (OutputError).
+    p.status = e.exit_status();
     p.message = e.what();
   }
   out.flush();

@@ -132,10 +132,10 @@ int run_bank_ranks(const BankOptions& o, MPI_Comm comm, std::ostream& out, std::
 
   // Every rank reads the same file, so all of them accept or refuse it alike.
   const std::optional<BankSetup> setup = setup_bank(o.config, msg);
-  if (!setup) return 2;
+  if (!setup) return kExitInputError;
   if (lead) out << plan_summary(setup->config, setup->plan, o.threads) << std::flush;
   const int warnings = o.classic_dir.empty() ? warn_sampling(*setup, msg) : 0;
-  if (o.check) return warnings > 0 ? 1 : 0;
+  if (o.check) return warnings > 0 ? kExitWarnings : kExitOk;
 
   int ok = 1;
   std::unique_ptr<JournalWriter> journal;
@@ -159,7 +159,7 @@ int run_bank_ranks(const BankOptions& o, MPI_Comm comm, std::ostream& out, std::
     }
   }
   MPI_Bcast(&ok, 1, MPI_INT, 0, comm);
-  if (!ok) return 2;
+  if (!ok) return kExitInputError;
   if (!o.classic_dir.empty()) return 0;
 
   if (!lead) {
@@ -178,7 +178,7 @@ int run_bank_ranks(const BankOptions& o, MPI_Comm comm, std::ostream& out, std::
     warn_outcome(*setup, finish_bank(*setup, o.threads), err);
   } catch (const std::exception& e) {
     err << "layergreen: " << e.what() << '\n';
-    return 2;
+    return kExitInputError;
   }
   out << "bank written: " << setup->config.output << "\n";
   return 0;

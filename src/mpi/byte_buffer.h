@@ -4,19 +4,20 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "common/error.h"
 
 namespace lg {
 
 using Bytes = std::vector<unsigned char>;
 
 // A buffer that is too short, too long or holds an impossible value.
-class CodecError : public std::runtime_error {
+class CodecError : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  using Error::Error;
 };
 
 class ByteWriter {

@@ -115,7 +115,7 @@ int coordinate_units(const RunPlan& plan, const RunOptions& options, MPI_Comm co
         check_interrupt();
         {
           std::lock_guard<std::mutex> lock(shared.mutex);
-          if (!shared.fatal.empty()) throw std::runtime_error(shared.fatal);
+          if (!shared.fatal.empty()) throw Error(shared.fatal);
         }
         show();
         pause.pause();
@@ -141,7 +141,7 @@ int coordinate_units(const RunPlan& plan, const RunOptions& options, MPI_Comm co
       }
     }
     std::lock_guard<std::mutex> lock(shared.mutex);
-    if (!shared.fatal.empty()) throw std::runtime_error(shared.fatal);
+    if (!shared.fatal.empty()) throw Error(shared.fatal);
   } catch (const Interrupted& e) {
     // Every rank had the signal and removes the temporaries of its unit at once (mpirun kills
     // the job soon after its first process ends); rank 0 does so for its computing thread,

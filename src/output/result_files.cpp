@@ -145,8 +145,9 @@ std::vector<std::string> journal_names(const std::string& path) {
 // Repairs what runs that are gone left in a folder. A complete commit journal means that its
 // data set was complete and durable: its renames are finished (rolled forward). Temporaries
 // without a journal belong to data sets that never reached their commit: they are removed
-// (rolled back), which leaves the earlier files under the result names. A previous file that
-// an earlier version of the program moved aside, and that never got back, is put back.
+// (rolled back), which leaves the earlier files under the result names. A result file left
+// aside as ".NAME.partial-PID.previous" by a process that is gone is put back under its name
+// when that name is free, else removed.
 void repair_folder(const std::string& dir) {
   DIR* d = ::opendir(dir.c_str());
   if (d == nullptr) return;
@@ -338,161 +339,222 @@ void begin_journals(Journals& j) {
   }
 }
 
+// Puts each journal in place (the commit point: from here on the data sets count as written;
+// a run killed before the renames end is completed by the next run in the folder). Throws
+// OutputError, with every journal removed, when one cannot be renamed.
+void put_journals_in_place(Journals& j) {
+  j.close_all();
+  for (std::size_t k = 0; k < j.dirs.size(); ++k) {
+    if (std::rename(j.partials[k].c_str(), j.finals[k].c_str()) != 0) {
+      const int err = errno;
+      j.finals.resize(k);
+      j.remove_all();
+      throw OutputError("cannot write the commit journal of result files in " + j.dirs[k] + ": " +
+                        std::strerror(err));
+    }
+  }
+  j.partials.clear();
+}
+
+// Syncs the folders of the journals; throws OutputError naming the first that fails.
+void sync_folders(const OpenFolders& folders, const Journals& j) {
+  int err = 0;
+  if (const std::size_t k = folders.sync(err); k < j.dirs.size()) {
+    throw OutputError("cannot write result files in " + j.dirs[k] + ": " + std::strerror(err));
+  }
+}
+
 }  // namespace
 
-void ResultFiles::commit_all(const std::vector<ResultFiles*>& sets, std::size_t& committed) {
-  committed = 0;
-  // The first data set that cannot be committed (sets.size() when all can) and its error.
-  std::size_t first_bad = sets.size();
-  std::string why;
-  auto fails = [&](std::size_t d, std::string what) {
-    if (d <= first_bad) {
-      first_bad = d;
-      why = std::move(what);
-    }
-  };
-  // The error of each file, in data set and file order; the first wins.
-  std::vector<std::vector<int>> errs(sets.size());
-  for (std::size_t d = 0; d < sets.size(); ++d) {
-    errs[d].assign(sets[d]->files_.size(), 0);
-    for (std::size_t i = 0; i < errs[d].size(); ++i) {
-      if (std::fflush(sets[d]->files_[i].fp) != 0) errs[d][i] = errno;
-    }
-  }
-  auto first_error = [&](std::size_t d) {
-    for (std::size_t i = 0; i < errs[d].size(); ++i) {
-      if (errs[d][i] != 0) {
-        fails(d, "cannot write result file " + sets[d]->files_[i].final_name + ": " +
-                     std::strerror(errs[d][i]));
-        return true;
-      }
-    }
-    return false;
-  };
-  // 2. Every result name can take a file (a folder, a link or another non-file there fails the
-  // data set before anything is replaced). A data set's write error comes first.
-  for (std::size_t d = 0; d < sets.size() && first_bad == sets.size(); ++d) {
-    if (first_error(d)) break;
-    for (const File& f : sets[d]->files_) {
-      struct stat st;
-      if (::lstat(f.final_name.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        fails(d, "cannot put result file in place: " + f.final_name + " exists and is not a file");
-        break;
+// The commit of a group of data sets, phase by phase: the result files flushed (1), the
+// result names checked (2), the files, the journals and their folders made durable (1 and
+// 3), then, in commit_all, the journals put in place and the files renamed (4).
+class ResultFiles::GroupCommit {
+ public:
+  explicit GroupCommit(const std::vector<ResultFiles*>& sets)
+      : sets_(sets), first_bad_(sets.size()), errs_(sets.size()) {}
+
+  // The data sets before the first that cannot be committed (all when all can).
+  std::size_t committable() const { return first_bad_; }
+
+  // 1. The buffered text of every file is handed to the system; each file's error noted.
+  void flush_files() {
+    for (std::size_t d = 0; d < sets_.size(); ++d) {
+      errs_[d].assign(sets_[d]->files_.size(), 0);
+      for (std::size_t i = 0; i < errs_[d].size(); ++i) {
+        if (std::fflush(sets_[d]->files_[i].fp) != 0) errs_[d][i] = errno;
       }
     }
   }
+
+  // 2. Every result name can take a file (a folder, a link or another non-file there fails
+  // the data set before anything is replaced). A data set's write error comes first.
+  void check_result_names() {
+    for (std::size_t d = 0; d < sets_.size() && first_bad_ == sets_.size(); ++d) {
+      if (first_error(d)) break;
+      for (const File& f : sets_[d]->files_) {
+        struct stat st;
+        if (::lstat(f.final_name.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+          fails(d,
+                "cannot put result file in place: " + f.final_name + " exists and is not a file");
+          break;
+        }
+      }
+    }
+  }
+
   // 1 and 3. Every temporary file of the data sets to commit is made durable, and the journal
   // of their names in each folder written and synced with the folder (which makes the
   // temporaries' entries durable), all at once. The files of the first data set that fails
-  // are synced too: a sync error of its own comes before a result name in its way.
-  const std::size_t synced = std::min(first_bad + 1, sets.size());
-  bool files_pending = true;  // the files are synced in the first round only
-  Journals j;
-  for (;;) {
-    j = Journals{};
-    for (std::size_t d = 0; d < first_bad; ++d) {
-      for (const File& f : sets[d]->files_) {
-        const Split s = split(f.final_name);
-        j.bases_by_dir[s.dir].push_back(s.base);
-      }
-    }
-    begin_journals(j);
-    std::vector<int> fds;
-    if (files_pending) {
-      for (std::size_t d = 0; d < synced; ++d) {
-        for (const File& f : sets[d]->files_) fds.push_back(::fileno(f.fp));
-      }
-    }
-    const std::size_t files = fds.size();
-    fds.insert(fds.end(), j.fds.begin(), j.fds.end());
-    const OpenFolders folders(j.dirs);
-    for (int fd : folders.fds) {
-      if (fd >= 0) fds.push_back(fd);
-    }
-    const std::vector<int> done = sync_files(fds);
-    const std::size_t bad_before = first_bad;
-    if (files_pending) {
-      std::size_t k = 0;
-      for (std::size_t d = 0; d < synced; ++d) {
-        for (std::size_t i = 0; i < sets[d]->files_.size(); ++i, ++k) {
-          File& f = sets[d]->files_[i];
-          if (errs[d][i] == 0) errs[d][i] = done[k];
-          if (std::fclose(f.fp) != 0 && errs[d][i] == 0) errs[d][i] = errno;
-          f.fp = nullptr;
+  // are synced too: a sync error of its own comes before a result name in its way. Returns the
+  // journals of the data sets that can be committed (none when no data set can); throws
+  // OutputError, with the journals removed, when a journal or a folder cannot be synced.
+  Journals write_durably() {
+    const std::size_t synced = std::min(first_bad_ + 1, sets_.size());
+    bool files_pending = true;  // the files are synced in the first round only
+    Journals j;
+    for (;;) {
+      j = Journals{};
+      for (std::size_t d = 0; d < first_bad_; ++d) {
+        for (const File& f : sets_[d]->files_) {
+          const Split s = split(f.final_name);
+          j.bases_by_dir[s.dir].push_back(s.base);
         }
       }
-      for (std::size_t d = 0; d < synced; ++d) {
-        if (first_error(d)) break;
+      begin_journals(j);
+      std::vector<int> fds;
+      if (files_pending) {
+        for (std::size_t d = 0; d < synced; ++d) {
+          for (const File& f : sets_[d]->files_) fds.push_back(::fileno(f.fp));
+        }
       }
-      files_pending = false;
-    }
-    if (first_bad != bad_before) {
-      // A data set could not be made durable: the journals name too much. Written again for
-      // the data sets before it.
-      j.remove_all();
-      continue;
-    }
-    for (std::size_t k = 0; k < j.fds.size(); ++k) {
-      if (const int err = done[files + k]) {
-        const std::string dir = j.dirs[k];
+      const std::size_t files = fds.size();
+      fds.insert(fds.end(), j.fds.begin(), j.fds.end());
+      const OpenFolders folders(j.dirs);
+      for (int fd : folders.fds) {
+        if (fd >= 0) fds.push_back(fd);
+      }
+      const std::vector<int> done = sync_files(fds);
+      const std::size_t bad_before = first_bad_;
+      if (files_pending) {
+        close_files(synced, done);
+        files_pending = false;
+      }
+      if (first_bad_ != bad_before) {
+        // A data set could not be made durable: the journals name too much. Written again
+        // for the data sets before it.
         j.remove_all();
-        throw OutputError("cannot write the commit journal of result files in " + dir + ": " +
-                          std::strerror(err));
+        continue;
       }
-    }
-    std::size_t o = files + j.fds.size();
-    for (std::size_t k = 0; k < folders.fds.size(); ++k) {
-      const int err = folders.fds[k] < 0 ? folders.open_errors[k] : done[o++];
-      if (err != 0) {
-        j.remove_all();
-        throw OutputError("cannot write result files in " + j.dirs[k] + ": " + std::strerror(err));
+      for (std::size_t k = 0; k < j.fds.size(); ++k) {
+        if (const int err = done[files + k]) {
+          const std::string dir = j.dirs[k];
+          j.remove_all();
+          throw OutputError("cannot write the commit journal of result files in " + dir + ": " +
+                            std::strerror(err));
+        }
       }
+      std::size_t o = files + j.fds.size();
+      for (std::size_t k = 0; k < folders.fds.size(); ++k) {
+        const int err = folders.fds[k] < 0 ? folders.open_errors[k] : done[o++];
+        if (err != 0) {
+          j.remove_all();
+          throw OutputError("cannot write result files in " + j.dirs[k] + ": " +
+                            std::strerror(err));
+        }
+      }
+      return j;
     }
-    break;
   }
-  if (first_bad > 0) {
-    // The commit point: each journal renamed into place and its folder synced. From here on
-    // the data sets count as written; a run killed before the renames end is completed by the
-    // next run in the folder.
-    j.close_all();
-    for (std::size_t k = 0; k < j.dirs.size(); ++k) {
-      if (std::rename(j.partials[k].c_str(), j.finals[k].c_str()) != 0) {
-        const int err = errno;
-        j.finals.resize(k);
-        j.remove_all();
-        throw OutputError("cannot write the commit journal of result files in " + j.dirs[k] + ": " +
-                          std::strerror(err));
-      }
-    }
-    j.partials.clear();
-    const OpenFolders folders(j.dirs);
-    int err = 0;
-    if (const std::size_t k = folders.sync(err); k < j.dirs.size()) {
-      j.remove_all();
-      throw OutputError("cannot write result files in " + j.dirs[k] + ": " + std::strerror(err));
-    }
-    // 4. Each temporary replaces its result name in one step (rename), so that the name holds
-    // the earlier complete file or the new one, never none; then the renames are made durable
-    // and the journals go.
-    committed = first_bad;
-    for (std::size_t d = 0; d < first_bad; ++d) {
-      for (File& f : sets[d]->files_) {
+
+  // 4. Each temporary of the committable data sets replaces its result name in one step
+  // (rename), so that the name holds the earlier complete file or the new one, never none.
+  // Throws OutputError when one cannot be renamed; the journals stay, and the next run in the
+  // folder finishes the commit.
+  void rename_files() {
+    for (std::size_t d = 0; d < first_bad_; ++d) {
+      for (File& f : sets_[d]->files_) {
         if (std::rename(f.temp_name.c_str(), f.final_name.c_str()) != 0) {
-          // The journals stay: the next run in the folder finishes the commit.
           const int e = errno;
-          for (std::size_t c = 0; c < first_bad; ++c) sets[c]->files_.clear();
+          for (std::size_t c = 0; c < first_bad_; ++c) sets_[c]->files_.clear();
           throw OutputError("cannot move result file into place as " + f.final_name + ": " +
                             std::strerror(e));
         }
       }
-      sets[d]->files_.clear();
+      sets_[d]->files_.clear();
     }
-    if (const std::size_t k = folders.sync(err); k < j.dirs.size()) {
-      throw OutputError("cannot write result files in " + j.dirs[k] + ": " + std::strerror(err));
+  }
+
+  // The error of the first data set that cannot be committed, if any.
+  void throw_first_error() const {
+    if (first_bad_ < sets_.size()) throw OutputError(why_);
+  }
+
+ private:
+  void fails(std::size_t d, std::string what) {
+    if (d <= first_bad_) {
+      first_bad_ = d;
+      why_ = std::move(what);
     }
+  }
+
+  // Notes the first error of data set d's files, in file order; false when there is none.
+  bool first_error(std::size_t d) {
+    for (std::size_t i = 0; i < errs_[d].size(); ++i) {
+      if (errs_[d][i] != 0) {
+        fails(d, "cannot write result file " + sets_[d]->files_[i].final_name + ": " +
+                     std::strerror(errs_[d][i]));
+        return true;
+      }
+    }
+    return false;
+  }
+
+  // Closes the files of the first `synced` data sets, given the outcome of their syncs (in
+  // the same order), and notes the first data set with an error.
+  void close_files(std::size_t synced, const std::vector<int>& done) {
+    std::size_t k = 0;
+    for (std::size_t d = 0; d < synced; ++d) {
+      for (std::size_t i = 0; i < sets_[d]->files_.size(); ++i, ++k) {
+        File& f = sets_[d]->files_[i];
+        if (errs_[d][i] == 0) errs_[d][i] = done[k];
+        if (std::fclose(f.fp) != 0 && errs_[d][i] == 0) errs_[d][i] = errno;
+        f.fp = nullptr;
+      }
+    }
+    for (std::size_t d = 0; d < synced; ++d) {
+      if (first_error(d)) break;
+    }
+  }
+
+  const std::vector<ResultFiles*>& sets_;
+  std::size_t first_bad_;               // the first data set that cannot be committed
+  std::string why_;                     // and its error
+  std::vector<std::vector<int>> errs_;  // the error of each file, in data set and file order
+};
+
+void ResultFiles::commit_all(const std::vector<ResultFiles*>& sets, std::size_t& committed) {
+  committed = 0;
+  GroupCommit c(sets);
+  c.flush_files();
+  c.check_result_names();
+  Journals j = c.write_durably();
+  if (c.committable() > 0) {
+    put_journals_in_place(j);
+    const OpenFolders folders(j.dirs);
+    try {
+      sync_folders(folders, j);
+    } catch (const OutputError&) {
+      j.remove_all();
+      throw;
+    }
+    committed = c.committable();
+    c.rename_files();
+    // The renames made durable; the journals go.
+    sync_folders(folders, j);
     for (const std::string& journal : j.finals) std::remove(journal.c_str());
   }
-  if (first_bad < sets.size()) throw OutputError(why);
+  c.throw_first_error();
 }
 
 void ResultFiles::discard() {

@@ -7,16 +7,17 @@
 #pragma once
 
 #include <cstdio>
-#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "common/error.h"
 
 namespace lg {
 
 // A result file that cannot be created or written.
-class OutputError : public std::runtime_error {
+class OutputError : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  using Error::Error;
 };
 
 class ResultFiles {
@@ -58,6 +59,7 @@ class ResultFiles {
   static std::string temporary_name(const std::string& final_name);
 
  private:
+  class GroupCommit;
   struct File {
     std::string final_name;
     std::string temp_name;

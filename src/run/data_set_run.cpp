@@ -118,26 +118,23 @@ void run_data_sets(const std::vector<const DataSetJob*>& all, const RunOptions& 
       }
     }
   };
-  // Thrown from the sink when no data set is left to write, to stop computing.
-  struct NothingLeft {};
-  if (live > 0) try {
-      sweep.run(options.threads, format, [&](std::vector<FrequencySpectra>& r) {
-        for (std::size_t d = 0; d < live; ++d) {
-          const FrequencySpectra& fs = r[d];
-          tally[d].add(fs.freq, fs.converged, fs.finite);
-          try {
-            for (std::size_t slot = 0; slot < fs.text.size(); ++slot)
-              files[d]->write(slot, fs.text[slot]);
-          } catch (const OutputError&) {
-            failure = std::current_exception();
-            drop_from(d);
-          }
-        }
-        if (live == 0) throw NothingLeft{};
-        if (progress != nullptr) progress->update(static_cast<int>(r.front().index) + 1);
-      });
-    } catch (const NothingLeft&) {
+  // Each frequency goes to the files of the data sets still written; computing stops when
+  // none is left.
+  auto write = [&](std::vector<FrequencySpectra>& r) {
+    for (std::size_t d = 0; d < live; ++d) {
+      const FrequencySpectra& fs = r[d];
+      tally[d].add(fs.freq, fs.converged, fs.finite);
+      try {
+        for (std::size_t slot = 0; slot < fs.text.size(); ++slot)
+          files[d]->write(slot, fs.text[slot]);
+      } catch (const OutputError&) {
+        failure = std::current_exception();
+        drop_from(d);
+      }
     }
+    if (live > 0 && progress != nullptr) progress->update(static_cast<int>(r.front().index) + 1);
+  };
+  if (live > 0) sweep.run(options.threads, format, write, [&] { return live == 0; });
   if (progress != nullptr) progress->clear();
   // The data sets are committed together, as if one after the other: those before the first
   // that fails are in place.

@@ -156,7 +156,8 @@ SharedSweep::~SharedSweep() = default;
 
 void SharedSweep::run(int threads,
                       const std::function<void(std::vector<FrequencySpectra>&)>& on_worker,
-                      const std::function<void(std::vector<FrequencySpectra>&)>& sink) const {
+                      const std::function<void(std::vector<FrequencySpectra>&)>& sink,
+                      const std::function<bool()>& enough) const {
   const SweepState& st = *state_;
   std::vector<const BesselTable*> tables;
   for (const BesselTable& t : st.tables) tables.push_back(t.rows() > 0 ? &t : nullptr);
@@ -190,17 +191,20 @@ void SharedSweep::run(int threads,
       }
     };
   };
-  run_frequencies(st.nfreq, st.dfreq, threads, single ? kFrequencyLanes : 1, make_worker, sink);
+  run_frequencies(st.nfreq, st.dfreq, threads, single ? kFrequencyLanes : 1, make_worker, sink,
+                  enough);
 }
 
 DataSetSpectra::DataSetSpectra(const SpectraRequest& request, int threads)
     : sweep_(std::vector<SpectraRequest>{request}, threads) {}
 
 void DataSetSpectra::run(int threads, const std::function<void(FrequencySpectra&)>& on_worker,
-                         const std::function<void(FrequencySpectra&)>& sink) const {
+                         const std::function<void(FrequencySpectra&)>& sink,
+                         const std::function<bool()>& enough) const {
   std::function<void(std::vector<FrequencySpectra>&)> hook;
   if (on_worker) hook = [&](std::vector<FrequencySpectra>& r) { on_worker(r[0]); };
-  sweep_.run(threads, hook, [&](std::vector<FrequencySpectra>& r) { sink(r[0]); });
+  sweep_.run(
+      threads, hook, [&](std::vector<FrequencySpectra>& r) { sink(r[0]); }, enough);
 }
 
 }  // namespace lg

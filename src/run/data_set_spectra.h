@@ -85,9 +85,11 @@ class SharedSweep {
   // Computes every frequency on `threads` workers; each call gets one FrequencySpectra per
   // data set. `on_worker` (may be empty) runs on the worker thread right after a frequency
   // is computed (for formatting); `sink` gets the frequencies in order on the calling thread.
-  // An exception from either stops the run and is passed on.
+  // An exception from either stops the run and is passed on. `enough` (may be empty) is asked
+  // after each call of sink: when it says true, the run ends there and returns.
   void run(int threads, const std::function<void(std::vector<FrequencySpectra>&)>& on_worker,
-           const std::function<void(std::vector<FrequencySpectra>&)>& sink) const;
+           const std::function<void(std::vector<FrequencySpectra>&)>& sink,
+           const std::function<bool()>& enough = {}) const;
 
  private:
   std::unique_ptr<SweepState> state_;
@@ -105,7 +107,8 @@ class DataSetSpectra {
 
   // As SharedSweep::run, for the one data set.
   void run(int threads, const std::function<void(FrequencySpectra&)>& on_worker,
-           const std::function<void(FrequencySpectra&)>& sink) const;
+           const std::function<void(FrequencySpectra&)>& sink,
+           const std::function<bool()>& enough = {}) const;
 
  private:
   SharedSweep sweep_;

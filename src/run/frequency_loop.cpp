@@ -42,7 +42,13 @@ class FrequencySequence {
 
 void run_frequencies(std::size_t n, double dfreq, int threads, std::size_t batch,
                      const std::function<FrequencyWorker()>& make_worker,
-                     const std::function<void(FrequencyResults&)>& sink) {
+                     const std::function<void(FrequencyResults&)>& sink,
+                     const std::function<bool()>& enough) {
+  // Hands one frequency on; false when the caller wants no more.
+  auto hand_on = [&](FrequencyResults& one) {
+    sink(one);
+    return !enough || !enough();
+  };
   batch = std::max<std::size_t>(batch, 1);
   FrequencySequence sequence(n, dfreq, batch);
   const std::size_t units = (n + batch - 1) / batch;
@@ -56,7 +62,9 @@ void run_frequencies(std::size_t n, double dfreq, int threads, std::size_t batch
       check_interrupt();
       r.resize(freqs.size());
       worker(f, freqs.data(), freqs.size(), r);
-      for (FrequencyResults& one : r) sink(one);
+      for (FrequencyResults& one : r) {
+        if (!hand_on(one)) return;
+      }
     }
     return;
   }
@@ -107,6 +115,7 @@ void run_frequencies(std::size_t n, double dfreq, int threads, std::size_t batch
     }
   };
 
+  bool ended = false;  // the caller had enough
   std::vector<std::thread> pool;
   pool.reserve(workers);
   auto halt = [&]() {
@@ -121,7 +130,7 @@ void run_frequencies(std::size_t n, double dfreq, int threads, std::size_t batch
   try {
     for (std::size_t t = 0; t < workers; ++t) pool.emplace_back(work);
     std::vector<FrequencyResults> r;
-    for (std::size_t u = 0; u < units; ++u) {
+    for (std::size_t u = 0; u < units && !ended; ++u) {
       check_interrupt();
       {
         std::unique_lock<std::mutex> lock(mu);
@@ -130,7 +139,7 @@ void run_frequencies(std::size_t n, double dfreq, int threads, std::size_t batch
         std::swap(r, ring[u % window]);
         done[u % window] = 0;
       }
-      for (FrequencyResults& one : r) sink(one);
+      for (std::size_t j = 0; j < r.size() && !ended; ++j) ended = !hand_on(r[j]);
       {
         std::lock_guard<std::mutex> lock(mu);
         written = u + 1;
@@ -142,7 +151,8 @@ void run_frequencies(std::size_t n, double dfreq, int threads, std::size_t batch
     throw;
   }
   halt();
-  if (failure) std::rethrow_exception(failure);
+  // A worker's failure after the caller had enough does not matter.
+  if (failure && !ended) std::rethrow_exception(failure);
 }
 
 }  // namespace lg

@@ -24,9 +24,11 @@ using FrequencyWorker = std::function<void(std::size_t f, const double* freqs, s
 // in batches of `batch` consecutive frequencies (the last may be shorter) with `threads`
 // workers, each made by make_worker on its own thread, and calls sink for f = 0, 1, ... in
 // order on the calling thread. An exception thrown by a worker or by sink stops the workers
-// and is passed on.
+// and is passed on. `enough` (may be empty) is asked after each call of sink: when it says
+// true, the run ends there and returns.
 void run_frequencies(std::size_t n, double dfreq, int threads, std::size_t batch,
                      const std::function<FrequencyWorker()>& make_worker,
-                     const std::function<void(FrequencyResults&)>& sink);
+                     const std::function<void(FrequencyResults&)>& sink,
+                     const std::function<bool()>& enough = {});
 
 }  // namespace lg

@@ -3,14 +3,16 @@
 // set are removed before the program ends with the conventional status.
 #pragma once
 
-#include <stdexcept>
+#include "common/error.h"
 
 namespace lg {
 
-// Thrown where the run notices a recorded signal.
-class Interrupted : public std::runtime_error {
+// Thrown where the run notices a recorded signal; it unwinds the run, whose temporaries are
+// removed on the way, up to the program, which ends by die_of. Its exit status is the one a
+// shell reports for a process that the signal ended.
+class Interrupted : public Error {
  public:
-  explicit Interrupted(int sig) : std::runtime_error("interrupted"), signal_(sig) {}
+  explicit Interrupted(int sig) : Error("interrupted", 128 + sig), signal_(sig) {}
   int signal_number() const { return signal_; }
 
  private:

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/error.h"
 #include "inputs/data_set_job.h"
 #include "run/command_line.h"
 
@@ -24,15 +25,10 @@ struct RunOptions {
   bool progress = false;  // a progress line on the error stream
   std::size_t sweep_data_sets = kMaxSweepDataSets;  // at most this many data sets per sweep
   // Warnings about inputs that read as the layout says but perhaps not as meant (header reals
-  // without a decimal point); the program shows them with the progress line, so that the
-  // streams of a plain run stay as they always were.
+  // without a decimal point); the program shows them with the progress line only, so that a
+  // plain run's standard error holds no notes.
   bool input_notes = false;
 };
-
-// Exit status of a run.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitHeaderMismatch = 1;
-inline constexpr int kExitInputError = 2;
 
 // The sweeps of a run's data sets, in run order.
 std::vector<std::vector<const DataSetJob*>> sweep_groups(const std::vector<DataSetJob>& jobs,

@@ -3,8 +3,9 @@
 // it ends. A second run refuses at once, naming the process that holds the lock.
 #pragma once
 
-#include <stdexcept>
 #include <string>
+
+#include "common/error.h"
 
 namespace lg {
 
@@ -12,9 +13,9 @@ namespace lg {
 inline constexpr const char* kRunLockFile = ".layergreen.lock";
 
 // Another live run holds the lock; the text names it.
-class LockRefused : public std::runtime_error {
+class LockRefused : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  using Error::Error;
 };
 
 class RunLock {

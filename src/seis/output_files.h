@@ -2,16 +2,17 @@
 // its final one, and only when every file is complete are they renamed into place.
 #pragma once
 
-#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "common/error.h"
 
 namespace lg::seis {
 
 // A file that cannot be created, written or moved into place.
-class WriteError : public std::runtime_error {
+class WriteError : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  using Error::Error;
 };
 
 struct OutputFile {

@@ -3,17 +3,17 @@
 #pragma once
 
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "common/error.h"
 #include "seis/seismograms.h"
 
 namespace lg::seis {
 
-class UsageError : public std::runtime_error {
+class UsageError : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit UsageError(const std::string& what) : Error(what, kExitUsage) {}
 };
 
 enum class OutputFormat { kSac, kColumns };

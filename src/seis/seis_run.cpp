@@ -21,11 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A failure of one input file, with the whole message.
-struct FileFailure {
-  std::string message;
-};
-
 std::string number(double v) {
   std::ostringstream s;
   s.precision(9);
@@ -63,14 +58,11 @@ std::string output_folder(const SeisOptions& o, const std::string& input) {
   return slash == std::string::npos ? std::string(".") : input.substr(0, slash + 1);
 }
 
+// Converts one input file. Throws an Error naming the file when it cannot be read
+// (InputError), converted or written (WriteError); the other files are converted all the same.
 void convert(const SeisOptions& o, const std::string& input, std::set<std::string>& stems,
              std::ostream& err) {
-  ResultFile r;
-  try {
-    r = read_result_file(input);
-  } catch (const InputError& e) {
-    throw FileFailure{e.what()};
-  }
+  const ResultFile r = read_result_file(input);
   int unconverged = 0;
   for (const int it : r.iter) {
     if (it > r.IKMAX) ++unconverged;
@@ -86,11 +78,10 @@ void convert(const SeisOptions& o, const std::string& input, std::set<std::strin
   if (auto problem = overflow_problem(s, r.AW)) {
     // A value that overflows even before the damping correction is to blame itself.
     if (r.largest * 2.0 * r.NFREQ > std::numeric_limits<float>::max()) {
-      throw FileFailure{r.path + ":" + std::to_string(r.largest_line) + ": the value " +
-                        r.largest_text +
-                        " is too large: the time series overflow single precision"};
+      throw Error(r.path + ":" + std::to_string(r.largest_line) + ": the value " + r.largest_text +
+                  " is too large: the time series overflow single precision");
     }
-    throw FileFailure{r.path + ": " + *problem};
+    throw Error(r.path + ": " + *problem);
   }
 
   const std::string folder = output_folder(o, input);
@@ -99,37 +90,33 @@ void convert(const SeisOptions& o, const std::string& input, std::set<std::strin
   stem += base_name(input);
   const std::string key = fs::absolute(fs::path(stem)).lexically_normal().string();
   if (!stems.insert(key).second) {
-    throw FileFailure{input +
-                      ": its outputs would replace those of an earlier file of the same "
-                      "name; convert it into another folder (-o)"};
+    throw Error(input +
+                ": its outputs would replace those of an earlier file of the same name; convert "
+                "it into another folder (-o)");
   }
   if (o.output_dir) {
     std::error_code ec;
     fs::create_directories(folder, ec);
-    if (ec) throw FileFailure{"cannot create the output folder " + folder + ": " + ec.message()};
+    if (ec) throw Error("cannot create the output folder " + folder + ": " + ec.message());
   }
 
   const std::vector<OutputFile> files = o.format == OutputFormat::kSac
                                             ? sac_files(trace_site(r), s, o.processing, stem)
                                             : column_file(r, s, o.processing, stem);
-  try {
-    write_all_or_nothing(files);
-  } catch (const WriteError& e) {
-    throw FileFailure{e.what()};
-  }
+  write_all_or_nothing(files);
 }
 
 }  // namespace
 
 int run_seis(const SeisOptions& options, std::ostream& err) {
-  int status = 0;
+  int status = kExitOk;
   std::set<std::string> stems;
   for (const std::string& input : options.files) {
     try {
       convert(options, input, stems, err);
-    } catch (const FileFailure& f) {
-      err << "layergreen-seis: " << f.message << '\n';
-      status = 2;
+    } catch (const Error& e) {
+      err << "layergreen-seis: " << e.what() << '\n';
+      status = e.exit_status();
     }
   }
   return status;

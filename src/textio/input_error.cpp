@@ -63,7 +63,7 @@ std::string message_text(std::string_view s) {
 }
 
 InputError::InputError(std::string file, int line, std::string detail)
-    : std::runtime_error(compose(file, line, detail)),
+    : Error(compose(file, line, detail)),
       file_(std::move(file)),
       line_(line),
       detail_(std::move(detail)) {}

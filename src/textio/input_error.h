@@ -2,9 +2,10 @@
 // Its text is fit for a terminal: control bytes are shown escaped and long quoted values cut.
 #pragma once
 
-#include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "common/error.h"
 
 namespace lg {
 
@@ -15,7 +16,7 @@ std::string escape_controls(std::string_view s);
 // 80 characters cut there, with a note of its full length.
 std::string message_text(std::string_view s);
 
-class InputError : public std::runtime_error {
+class InputError : public Error {
  public:
   // line 0 means "no particular line" (for example a file that cannot be opened).
   InputError(std::string file, int line, std::string detail);
