@@ -5,7 +5,7 @@
 
 #include <ostream>
 
-#include "run/run.h"
+#include "common/run_options.h"
 
 namespace lg {
 

@@ -5,10 +5,23 @@
 #include <string>
 #include <vector>
 
+#include "inputs/model_file.h"
+#include "inputs/subfault_file.h"
 #include "kernel/records.h"
-#include "output/result_format.h"
 
 namespace lg {
+
+// The run parameters of a data set as read, for the header of its result files.
+struct HeaderValues {
+  int nstati = 0;
+  int ndatas = 0;
+  int ns1 = 0;
+  int ns2 = 0;
+  int nw1 = 0;
+  SubfaultHeader fault;
+  ModelParams params;  // as read (AW unconverted, NR forced to nstati)
+  double ZS = 0.0;
+};
 
 struct DataSetJob {
   std::string station;                    // station code, 3 characters

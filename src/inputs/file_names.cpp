@@ -1,5 +1,7 @@
 #include "inputs/file_names.h"
 
+#include <unistd.h>
+
 #include "textio/blanks.h"
 #include "textio/fixed_format.h"
 #include "textio/input_error.h"
@@ -108,6 +110,14 @@ std::string result_file_name(const Control& ctl, const NameMarkers& mk, const st
 
 std::string trimmed(const std::string& name) {
   return trim_trailing_blanks(name);
+}
+
+std::string temporary_result_name(const std::string& final_name) {
+  const std::size_t slash = final_name.rfind('/');
+  const std::string dir =
+      slash == std::string::npos ? std::string() : final_name.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? final_name : final_name.substr(slash + 1);
+  return dir + "." + base + ".partial-" + std::to_string(static_cast<long>(::getpid()));
 }
 
 }  // namespace lg

@@ -26,6 +26,10 @@ NameMarkers find_markers(const Control& ctl, const std::string& control_name);
 // character.
 void check_station_code(const LineSource& src, int line, const std::string& code);
 
+// The temporary name under which a result file is written before it is renamed into place:
+// ".NAME.partial-PID" in the result file's folder.
+std::string temporary_result_name(const std::string& final_name);
+
 // All names are returned 80 characters long, blank-padded, as the echo lines show them.
 std::string model_file_name(const Control& ctl, const NameMarkers& mk, const std::string& code);
 std::string subfault_file_name(const Control& ctl, const NameMarkers& mk, const std::string& code);

@@ -11,7 +11,6 @@
 #include "inputs/file_names.h"
 #include "inputs/model_file.h"
 #include "inputs/subfault_file.h"
-#include "output/result_files.h"
 #include "textio/free_write.h"
 #include "textio/input_error.h"
 
@@ -118,8 +117,8 @@ class Walker {
     const int err = folder_fault(dir, exists);
     if (err == 0) return;
     if (!check_) {
-      throw OutputError("cannot create result file " + first + " (temporary " +
-                        ResultFiles::temporary_name(first) + "): " + std::strerror(err));
+      throw Error("cannot create result file " + first + " (temporary " +
+                  temporary_result_name(first) + "): " + std::strerror(err));
     }
     sink_.problem(first + ": the station folder " + dir +
                   (exists ? " is not writable" : " does not exist (create it first)"));

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "common/error.h"
+#include "common/run_options.h"
 #include "inputs/data_set_job.h"
-#include "run/run.h"
 
 namespace lg {
 

@@ -1,7 +1,6 @@
 #include "inputs/run_plan.h"
 
 #include "inputs/input_walk.h"
-#include "output/result_files.h"
 #include "textio/input_error.h"
 
 namespace lg {
@@ -15,7 +14,7 @@ RunPlan plan_run(const RunOptions& options, std::ostream& out) {
     walk_inputs(options, WalkMode::run, out, sink);
   } catch (const Error& e) {
     // A fault in the inputs (InputError), a header that does not match (SubfaultHeaderMismatch)
-    // or a station folder that cannot take files (OutputError).
+    // or a station folder that cannot take files.
     p.status = e.exit_status();
     p.message = e.what();
   }

@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "common/error.h"
+#include "common/run_options.h"
 #include "inputs/data_set_job.h"
-#include "run/run.h"
 
 namespace lg {
 

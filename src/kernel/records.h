@@ -15,6 +15,10 @@
 
 namespace lg {
 
+// The spectra of one receiver at one frequency, [element][component] as in layout.h:
+// elements xy, xz, -yz, zz-xx, zz-yy, xx+yy+zz; components x, y, z (up).
+using ReceiverSpectra = ElementValues<Cx>;
+
 // Layers a workspace holds, the half-space included. Receivers are not limited.
 inline constexpr int kMaxLayers = 128;
 inline constexpr int kSums = 11;

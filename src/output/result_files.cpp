@@ -16,6 +16,8 @@
 #include <system_error>
 #include <thread>
 
+#include "inputs/file_names.h"
+
 namespace lg {
 
 namespace {
@@ -231,11 +233,7 @@ std::FILE* create_exclusively(const std::string& path) {
 }  // namespace
 
 std::string ResultFiles::temporary_name(const std::string& final_name) {
-  const std::size_t slash = final_name.rfind('/');
-  const std::string dir =
-      slash == std::string::npos ? std::string() : final_name.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? final_name : final_name.substr(slash + 1);
-  return dir + "." + base + kPartial + pid_text();
+  return temporary_result_name(final_name);
 }
 
 void ResultFiles::abandon(const std::vector<std::string>& final_names) {

@@ -4,23 +4,11 @@
 
 #include <string>
 
-#include "inputs/model_file.h"
-#include "inputs/subfault_file.h"
+#include "inputs/data_set_job.h"
+#include "kernel/layout.h"
 #include "kernel/records.h"
-#include "run/data_set_spectra.h"
 
 namespace lg {
-
-struct HeaderValues {
-  int nstati = 0;
-  int ndatas = 0;
-  int ns1 = 0;
-  int ns2 = 0;
-  int nw1 = 0;
-  SubfaultHeader fault;
-  ModelParams params;  // as read (AW unconverted, NR forced to nstati)
-  double ZS = 0.0;
-};
 
 // Header block: the run parameters and the layers (hc as read).
 std::string result_header(const HeaderValues& h, const LayerModel& layers);

@@ -9,12 +9,9 @@
 #include <string>
 #include <vector>
 
-namespace lg {
+#include "common/run_options.h"
 
-// Data sets computed together in one sweep by default: a classic run takes up to 64 consecutive
-// data sets (bounded further by open files and memory), a bank 8.
-inline constexpr std::size_t kMaxSweepDataSets = 64;
-inline constexpr std::size_t kBankSweepDataSets = 8;
+namespace lg {
 
 // Which program reads the command line: their subcommands and texts differ a little (the MPI
 // program has no classic --check, and its help speaks of ranks).

@@ -13,6 +13,7 @@
 
 #include "kernel/complex.h"
 #include "kernel/layout.h"
+#include "kernel/records.h"
 
 namespace lg {
 
@@ -42,10 +43,6 @@ struct SpectraRequest {
   QLaw q_law = QLaw::kClassic;
   double q_reference_hz = 1.0;  // constant-Q only: frequency of the tabulated velocities
 };
-
-// [element][component], as in kernel/layout.h: elements xy, xz, -yz, zz-xx, zz-yy, xx+yy+zz;
-// components x, y, z (up).
-using ReceiverSpectra = ElementValues<Cx>;
 
 struct FrequencySpectra {
   std::size_t index = 0;                 // frequency number from 0

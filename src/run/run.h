@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/error.h"
+#include "common/run_options.h"
 #include "inputs/data_set_job.h"
 #include "run/command_line.h"
 
@@ -18,17 +19,6 @@ namespace lg {
 // kMaxSweepTableBytes of tabulated Bessel values; never two that write the same file. This bounds a
 // sweep's memory and open files.
 inline constexpr double kMaxSweepTableBytes = 64.0 * 1024 * 1024;
-
-struct RunOptions {
-  std::string control_file = "quenta4.ctl";
-  int threads = 1;        // worker threads for the frequencies of a data set
-  bool progress = false;  // a progress line on the error stream
-  std::size_t sweep_data_sets = kMaxSweepDataSets;  // at most this many data sets per sweep
-  // Warnings about inputs that read as the layout says but perhaps not as meant (header reals
-  // without a decimal point); the program shows them with the progress line only, so that a
-  // plain run's standard error holds no notes.
-  bool input_notes = false;
-};
 
 // The sweeps of a run's data sets, in run order.
 std::vector<std::vector<const DataSetJob*>> sweep_groups(const std::vector<DataSetJob>& jobs,
