@@ -19,6 +19,14 @@ namespace lg {
 
 namespace {
 
+// A rank other than 0 that got SIGINT or SIGTERM: its temporaries are gone; it gives rank 0,
+// which says what happened, a moment to do so before ending by the signal (mpirun ends the
+// whole job, and may drop what rank 0 has still to print, as soon as one rank has died).
+[[noreturn]] void end_after_rank_0(int sig) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  die_of(sig);
+}
+
 // Computes a unit on a thread of its own while this thread watches for a signal: mpirun kills
 // the job soon after it forwards SIGTERM, so the temporaries go at once, not after the
 // frequency in progress.
@@ -37,7 +45,7 @@ UnitReport compute_watched(const JobAssignment& a, const RunOptions& options) {
   while (!finished) {
     if (const int sig = pending_interrupt()) {
       abandon_unit(a.jobs);
-      die_of(sig);
+      end_after_rank_0(sig);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
@@ -62,7 +70,7 @@ void serve_units(const RunOptions& options, MPI_Comm comm) {
     }
   } catch (const Interrupted& e) {
     // The temporaries of the unit in progress are gone; rank 0 reports the interruption.
-    die_of(e.signal_number());
+    end_after_rank_0(e.signal_number());
   } catch (const std::exception& e) {
     abort_run(comm, std::cerr, failure_text(e));
   }
