@@ -262,8 +262,7 @@ void frequencies_in_lanes(std::vector<Workspace>& ws, const double* freqs, int n
       terms[f] = source_terms_of(*l, f);
       converged[f] = true;
     }
-    // The outcome is looked at only above kIkMin, and for the last step to report it.
-    const bool test = ik > kIkMin || ik == s.ikmax;
+    const bool test = step_is_tested(ik, s.ikmax);
     for (int ir = 1, last = 1; ir <= p.nr; ir = last + 1) {
       // Receivers at the same depth (adjacent once ordered) share their depth terms.
       last = ir;
@@ -281,7 +280,7 @@ void frequencies_in_lanes(std::vector<Workspace>& ws, const double* freqs, int n
     for (int f = 0; f < n; ++f) {
       if (!live[f]) continue;
       out[static_cast<std::size_t>(f)] = FrequencyOutcome{ik, converged[f]};
-      if (converged[f] && ik > kIkMin) {
+      if (step_ends_sum(converged[f], ik)) {
         live[f] = false;
         --remaining;
       }

@@ -180,8 +180,7 @@ std::vector<FrequencyOutcome> compute_frequency_group(
     vertical_wavenumbers(sh.model.nc, k, sh.medium, sh.vertical);
     interface_coefficients(sh.model, k, sh.medium, sh.vertical, sh.interfaces);
     stack_responses(sh.model.nc, sh.interfaces, sh.stacks, sh.transfers);
-    // The outcome is looked at only above kIkMin, and for the last step to report it.
-    const ConvergenceTest test{ik > kIkMin || ik == s.ikmax, s.uconv};
+    const ConvergenceTest test{step_is_tested(ik, s.ikmax), s.uconv};
     for (std::size_t d = 0; d < n; ++d) {
       if (!active[d]) continue;
       Workspace& w = ws[d];
@@ -213,7 +212,7 @@ std::vector<FrequencyOutcome> compute_frequency_group(
                     converged;
       }
       out[d] = FrequencyOutcome{ik, converged};
-      if (converged && ik > kIkMin) {
+      if (step_ends_sum(converged, ik)) {
         active[d] = 0;
         --remaining;
       }
@@ -234,11 +233,10 @@ FrequencyOutcome compute_frequency(Workspace& w, double freq, const Sampling& s,
   bool converged = false;
   bool ended = false;
   for (ik = 0; ik <= s.ikmax; ++ik) {
-    // The outcome is looked at only above kIkMin, and for the last step to report it.
-    const bool test = ik > kIkMin || ik == s.ikmax;
+    const bool test = step_is_tested(ik, s.ikmax);
     const double* row = table != nullptr && ik < table->rows() ? table->row(ik) : nullptr;
     converged = wavenumber_step(w, ik, s, row, test);
-    if (converged && ik > kIkMin) {
+    if (step_ends_sum(converged, ik)) {
       ended = true;
       break;
     }

@@ -37,6 +37,16 @@ inline Sampling make_sampling(double tl, double aw, double xl, int ikmax, double
 // when no step ended it.
 inline constexpr int kIkMin = 100;
 
+// Whether the outcome of step ik is looked at: above kIkMin, and at the last step to report
+// it. Every loop over the wavenumbers (one data set, a sweep, frequencies in lanes) asks these.
+inline constexpr bool step_is_tested(int ik, int ikmax) {
+  return ik > kIkMin || ik == ikmax;
+}
+// Whether a step whose sums passed the test ends the summation.
+inline constexpr bool step_ends_sum(bool converged, int ik) {
+  return converged && ik > kIkMin;
+}
+
 // J0 and J1 of every receiver at every wavenumber of the grid. The grid does not depend on
 // the frequency, so a data set computes them once and every frequency reads them. Rows are
 // computed when first asked for (in blocks, by whichever thread asks first), so that sums
