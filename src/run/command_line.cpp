@@ -126,14 +126,14 @@ constexpr const char* kMpiRunHelp =
 
 enum Commands : unsigned { kRun = 1, kBank = 2, kAll = 3 };
 
-struct OptionSpec {
+struct OptionRule {
   const char* name;
   const char* missing;  // the message when its value is missing; null for a flag
   unsigned serial;      // the commands of layergreen that take it
   unsigned mpi;         // those of layergreen-mpi
 };
 
-constexpr std::array<OptionSpec, 8> kOptions{{
+constexpr std::array<OptionRule, 8> kOptions{{
     {"--threads", "needs a value", kAll, kAll},
     {"--sweep", "needs a value", kAll, kAll},
     {"--progress", nullptr, kAll, kAll},
@@ -207,13 +207,13 @@ CommandLine parse_command_line(const std::vector<std::string>& args, bool progre
     const std::size_t eq = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
     std::string name = arg.substr(0, eq);
     if (name == "-h") name = "--help";
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& o : kOptions) {
+    const OptionRule* known = nullptr;
+    for (const OptionRule& o : kOptions) {
       if (name == o.name && ((program == Program::kMpi ? o.mpi : o.serial) & command) != 0) {
-        spec = &o;
+        known = &o;
       }
     }
-    if (spec == nullptr) {
+    if (known == nullptr) {
       if (command == kBank && !arg.empty() && arg[0] != '-' && c.config.empty()) {
         c.config = arg;
         continue;
@@ -221,13 +221,13 @@ CommandLine parse_command_line(const std::vector<std::string>& args, bool progre
       return usage_error("unknown option or argument '" + arg + "'");
     }
     std::string value;
-    if (spec->missing != nullptr) {
+    if (known->missing != nullptr) {
       if (eq != std::string::npos) {
         value = arg.substr(eq + 1);
       } else if (i + 1 < args.size()) {
         value = args[++i];
       } else {
-        return usage_error(name + " " + spec->missing);
+        return usage_error(name + " " + known->missing);
       }
     } else if (eq != std::string::npos) {
       return usage_error(name + " takes no value");
