@@ -25,6 +25,7 @@
 #include "kernel/anelastic_law.h"
 #include "kernel/layout.h"
 #include "output/result_format.h"
+#include "run/run_lock.h"
 #include "test_workdir.h"
 
 namespace lg {
@@ -365,6 +366,70 @@ TEST(BankRun, WarnsOfBrokenSamplingAndUnconvergedSums) {
       << said;
   const BankData d = read_bank(w.at("bank.h5").string());
   EXPECT_EQ(std::count(d.iterations.begin(), d.iterations.end(), 121), 16);
+}
+
+// Hostile inputs get one line and status 2, and nothing of theirs is replaced: a folder as
+// configuration or subfault list, an output that is an input, a journal that is a link, a
+// second run of the same bank. A subfault list belongs to the journal's identity.
+TEST(BankRun, HostileInputsGetOneLineAndNothingIsReplaced) {
+  WorkDir w;
+  const std::string csv = "x,y,depth\n0,0,2\n1,0,2\n0,1,4\n";
+  BankText t;
+  t.sampling = "nfreq = 8\ntl = 20.0\naw = 1.0\nxl = 200.0\nikmax = 300\nuconv = 1e-3\n";
+  t.fault = "subfaults = \"sf.csv\"\n";
+  w.write("sf.csv", csv);
+  w.mkdir("folder.toml");
+  w.mkdir("dir.csv");
+  auto refused = [&](const std::string& config, const std::string& says) {
+    std::ostringstream out, err;
+    BankOptions o;
+    o.config = w.at(config).string();
+    EXPECT_EQ(run_bank(o, out, err), 2) << config;
+    const std::string said = err.str();
+    EXPECT_NE(said.find(says), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+  };
+  refused("folder.toml", "folder.toml: cannot open: not a regular file (a folder)");
+  BankText u = t;
+  u.fault = "subfaults = \"dir.csv\"\n";
+  w.write("bank.toml", u.text());
+  refused("bank.toml", "dir.csv: cannot open: not a regular file (a folder)");
+  for (const char* output : {"bank.toml", "sf.csv", "./sf.csv.journal/../sf.csv"}) {
+    u = t;
+    u.output = output;
+    w.write("bank.toml", u.text());
+    refused("bank.toml", "would overwrite the ");
+    EXPECT_EQ(w.read("sf.csv"), csv);
+  }
+  EXPECT_EQ(w.read("bank.toml"), u.text());
+  // A journal planted as a link to a file outside: refused, the target not created.
+  w.write("bank.toml", t.text());
+  fs::create_symlink(w.at("elsewhere"), w.at("bank.h5.journal"));
+  refused("bank.toml", "bank.h5.journal: cannot use it as the journal: not a regular file (a "
+                       "symbolic link)");
+  EXPECT_FALSE(w.exists("elsewhere"));
+  fs::remove(w.at("bank.h5.journal"));
+  // Another process computing the bank holds its lock.
+  const pid_t holder = ::fork();
+  if (holder == 0) {
+    const RunLock lock(lock_path(w.at("bank.h5").string()), "this bank");
+    ::pause();
+    ::_exit(0);
+  }
+  for (int i = 0; i < 500 && !w.exists("bank.h5.lock"); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  refused("bank.toml", "bank.h5.lock: another run (process " + std::to_string(holder) +
+                           ") is working on this bank; wait until it ends");
+  ::kill(holder, SIGKILL);
+  ::waitpid(holder, nullptr, 0);
+  EXPECT_FALSE(w.exists("bank.h5"));
+  // The journal's identity covers the subfaults listed, not only the configuration's text.
+  std::ostringstream err;
+  const std::uint64_t key = setup_bank(w.at("bank.toml").string(), err)->shape.key;
+  w.write("sf.csv", "x,y,depth\n0,0,2\n1,0,2\n0,2,4\n");
+  EXPECT_NE(setup_bank(w.at("bank.toml").string(), err)->shape.key, key);
 }
 
 // The bank's spectra are the classic run's to every printed digit, with the same iteration

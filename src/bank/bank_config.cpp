@@ -1,6 +1,7 @@
 // Reads a bank's TOML configuration (toml++) into a BankConfig; every error names file, line, key.
 #include "bank/bank_config.h"
 
+#include <sys/stat.h>
 #include <toml++/toml.h>
 #include <cerrno>
 #include <cmath>
@@ -337,11 +338,23 @@ BankConfig parse_bank_config(const std::string& text, const std::string& path) {
   return c;
 }
 
-BankConfig read_bank_config(const std::string& path) {
+std::string read_input_file(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0)
+    throw BankError(path + ": cannot open: " + std::strerror(errno));
+  if (!S_ISREG(st.st_mode)) {
+    throw BankError(path + ": cannot open: not a regular file (" +
+                    (S_ISDIR(st.st_mode) ? "a folder" : "a device, pipe or socket") + ")");
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) throw BankError(path + ": cannot open: " + std::strerror(errno));
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return parse_bank_config(text, path);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) throw BankError(path + ": cannot read: " + std::strerror(errno));
+  return text;
+}
+
+BankConfig read_bank_config(const std::string& path) {
+  return parse_bank_config(read_input_file(path), path);
 }
 
 }  // namespace lg

@@ -61,6 +61,11 @@ struct BankConfig {
 // Reads and checks the configuration file at `path`. Throws BankError.
 BankConfig read_bank_config(const std::string& path);
 
+// The whole text of an input file of a bank (the configuration, a subfault list). Throws
+// BankError naming the file when it cannot be opened or is not a regular file (a folder, a
+// device or a pipe, which would fail or block when read).
+std::string read_input_file(const std::string& path);
+
 // The same from text (path only names the file in messages and anchors relative paths).
 BankConfig parse_bank_config(const std::string& text, const std::string& path);
 

@@ -122,9 +122,16 @@ std::uint64_t text_key(const std::string& text) {
 JournalWriter::JournalWriter(const std::string& path, const JournalShape& shape, bool resume)
     : path_(path), shape_(shape) {
   done_.assign(static_cast<std::size_t>(shape.stations) * shape.row_sizes.size(), false);
-  if (resume) {
-    fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd_ < 0 && errno != ENOENT) throw sys_error(path, "cannot open the journal");
+  // The journal is never reached through a link: a planted one would have it write elsewhere.
+  struct stat st {};
+  const bool exists = ::lstat(path.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode)) {
+    throw Error(path + ": cannot use it as the journal: not a regular file" +
+                (S_ISLNK(st.st_mode) ? std::string(" (a symbolic link)") : std::string()));
+  }
+  if (resume && exists) {
+    fd_ = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd_ < 0) throw sys_error(path, "cannot open the journal");
   }
   if (fd_ >= 0) {
     try {
@@ -141,7 +148,9 @@ JournalWriter::JournalWriter(const std::string& path, const JournalShape& shape,
     }
     return;
   }
-  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // A fresh journal replaces one without finished data sets (the caller refuses others).
+  if (exists && ::unlink(path.c_str()) != 0) throw sys_error(path, "cannot replace the journal");
+  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd_ < 0) throw sys_error(path, "cannot create the journal");
   char head[kHeaderBytes];
   std::memcpy(head, kMagic, sizeof kMagic);

@@ -24,6 +24,7 @@
 #include "run/data_set_spectra.h"
 #include "run/interrupt.h"
 #include "run/progress.h"
+#include "run/run_lock.h"
 #include "run/thread_count.h"
 #include "run/unit_plan.h"
 #include "run/unit_schedule.h"
@@ -40,8 +41,17 @@ constexpr auto kSpectraPerReceiver = static_cast<std::size_t>(kElementComponents
 JournalShape journal_shape(const BankConfig& c, const BankPlan& p) {
   JournalShape s;
   // The key ties the journal to the configuration text, the program and the sampling.
-  s.key = text_key(c.text + "\n" + LAYERGREEN_VERSION + "\n" + std::to_string(p.xl) + " " +
-                   std::to_string(p.ikmax));
+  std::string identity = c.text + "\n" + LAYERGREEN_VERSION + "\n" + std::to_string(p.xl) + " " +
+                         std::to_string(p.ikmax);
+  // A subfault list is another file: its subfaults, as read, belong to the identity too.
+  if (!c.fault.rectangle) {
+    char buf[80];
+    for (const Subfault& f : p.fault.subfaults) {
+      std::snprintf(buf, sizeof buf, "\n%.17g %.17g %.17g", f.x, f.y, f.depth);
+      identity += buf;
+    }
+  }
+  s.key = text_key(identity);
   s.stations = static_cast<int>(p.stations.size());
   s.nfreq = c.nfreq;
   for (const std::vector<int>& row : p.fault.rows) s.row_sizes.push_back(row.size());
@@ -133,7 +143,36 @@ void remove_stale_temporaries(const std::string& output) {
   }
 }
 
+// Whether two paths name the same file (or would, once created).
+bool same_file(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  if (fs::equivalent(a, b, ec) && !ec) return true;
+  const fs::path ca = fs::weakly_canonical(a, ec);
+  if (ec) return false;
+  const fs::path cb = fs::weakly_canonical(b, ec);
+  return !ec && ca == cb;
+}
+
+// An output that is one of the bank's inputs would destroy it: refused before anything is
+// written.
+void refuse_output_over_inputs(const BankConfig& c) {
+  std::vector<std::pair<std::string, std::string>> inputs = {{c.path, "the configuration file"}};
+  if (!c.fault.rectangle) inputs.push_back({c.fault.subfaults_file, "the subfault list"});
+  for (const std::string& out : {c.output, journal_path(c.output), lock_path(c.output)}) {
+    for (const auto& [in, what] : inputs) {
+      if (same_file(out, in)) {
+        throw BankError(c.path + ": output = \"" + c.output + "\" would overwrite " + what + " " +
+                        in + "; choose another output");
+      }
+    }
+  }
+}
+
 }  // namespace
+
+std::string lock_path(const std::string& output) {
+  return output + ".lock";
+}
 
 BankOptions bank_options(const CommandLine& c) {
   BankOptions o;
@@ -150,12 +189,16 @@ std::optional<BankSetup> setup_bank(const std::string& config_path, std::ostream
   try {
     BankSetup s;
     s.config = read_bank_config(config_path);
+    refuse_output_over_inputs(s.config);
     s.plan = plan_bank(s.config);
     if (s.config.statics) plan_statics(s.config, s.plan);  // a pair it cannot take fails now
     s.shape = journal_shape(s.config, s.plan);
     return s;
   } catch (const BankError& e) {
     err << "layergreen: " << e.what() << '\n';
+    return std::nullopt;
+  } catch (const std::bad_alloc&) {
+    err << "layergreen: " << config_path << ": out of memory while planning the bank\n";
     return std::nullopt;
   }
 }
@@ -332,6 +375,8 @@ int run_bank(const BankOptions& o, std::ostream& out, std::ostream& err) {
     return 0;
   }
   try {
+    // One run at a time per bank: a second one would write over the first one's journal.
+    const RunLock lock(lock_path(c.output), "this bank");
     std::vector<int> todo;
     const std::unique_ptr<JournalWriter> journal = open_journal(*setup, o.resume, todo);
     if (o.resume) {

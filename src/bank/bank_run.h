@@ -29,6 +29,9 @@ struct BankOptions {
   std::size_t sweep = kBankSweepDataSets;  // data sets computed together (one shared sweep)
 };
 
+// The lock file beside a bank's output, held by the one run that computes it.
+std::string lock_path(const std::string& output);
+
 // The options of a `bank` command line (its --threads value is resolved by the caller).
 BankOptions bank_options(const CommandLine& c);
 

@@ -152,10 +152,7 @@ FaultGrid listed_subfaults(const std::string& text, const std::string& file) {
 
 FaultGrid fault_subfaults(const FaultSpec& f) {
   if (f.rectangle) return rectangle_subfaults(f);
-  std::ifstream in(f.subfaults_file, std::ios::binary);
-  if (!in) throw BankError(f.subfaults_file + ": cannot open: " + std::strerror(errno));
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return listed_subfaults(text, f.subfaults_file);
+  return listed_subfaults(read_input_file(f.subfaults_file), f.subfaults_file);
 }
 
 }  // namespace lg

@@ -12,6 +12,7 @@
 #include "bank/bank_classic.h"
 #include "kernel/layout.h"
 #include "mpi/exchange.h"
+#include "run/run_lock.h"
 #include "run/unit_plan.h"
 #include "run/unit_schedule.h"
 
@@ -138,6 +139,7 @@ int run_bank_ranks(const BankOptions& o, MPI_Comm comm, std::ostream& out, std::
   if (o.check) return warnings > 0 ? kExitWarnings : kExitOk;
 
   int ok = 1;
+  std::optional<RunLock> lock;  // one run at a time per bank, held by rank 0
   std::unique_ptr<JournalWriter> journal;
   std::vector<int> todo;
   if (lead) {
@@ -146,6 +148,7 @@ int run_bank_ranks(const BankOptions& o, MPI_Comm comm, std::ostream& out, std::
         write_classic_inputs(setup->config, setup->plan, o.classic_dir);
         out << "classic inputs written to " << o.classic_dir << "\n";
       } else {
+        lock.emplace(lock_path(setup->config.output), "this bank");
         journal = open_journal(*setup, o.resume, todo);
         if (o.resume) {
           out << "resuming: " << setup->plan.data_sets.size() - todo.size() << " of "

@@ -10,12 +10,14 @@
 
 namespace lg {
 
-RunLock::RunLock(std::string path) : path_(std::move(path)) {
+RunLock::RunLock(std::string path, std::string place)
+    : path_(std::move(path)), place_(std::move(place)) {
   for (;;) {
     const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) {
       if (errno == EACCES || errno == EROFS || errno == EPERM) return;
-      throw LockRefused(path_ + ": cannot take the lock of this folder: " + std::strerror(errno));
+      throw LockRefused(path_ + ": cannot take the lock of " + place_ + ": " +
+                        std::strerror(errno));
     }
     struct flock fl {};
     fl.l_type = F_WRLCK;
@@ -28,11 +30,13 @@ RunLock::RunLock(std::string path) : path_(std::move(path)) {
       const bool known = ::fcntl(fd, F_GETLK, &held) == 0 && held.l_type != F_UNLCK;
       ::close(fd);
       if (err != EAGAIN && err != EACCES) {
-        throw LockRefused(path_ + ": cannot take the lock of this folder: " + std::strerror(err));
+        throw LockRefused(path_ + ": cannot take the lock of " + place_ + ": " +
+                          std::strerror(err));
       }
       if (!known) continue;  // released in the meantime
       throw LockRefused(path_ + ": another run (process " + std::to_string(held.l_pid) +
-                        ") is working in this folder; wait until it ends");
+                        ") is working " + (place_ == "this folder" ? "in " : "on ") + place_ +
+                        "; wait until it ends");
     }
     // The holder before us may have removed the file after we opened it: then the lock is on
     // a file nobody else can find, and we start again.

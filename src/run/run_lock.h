@@ -22,7 +22,8 @@ class RunLock {
  public:
   // Takes the lock on `path`, creating the file. Throws LockRefused when another process
   // holds it. A folder where the file cannot be created (read-only) is run without a lock.
-  explicit RunLock(std::string path);
+  // `place` names what the lock guards in the messages ("this folder", "this bank").
+  explicit RunLock(std::string path, std::string place = "this folder");
   ~RunLock();
   RunLock(const RunLock&) = delete;
   RunLock& operator=(const RunLock&) = delete;
@@ -32,6 +33,7 @@ class RunLock {
 
  private:
   std::string path_;
+  std::string place_;
   int fd_ = -1;
 };
 
