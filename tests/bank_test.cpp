@@ -405,8 +405,9 @@ TEST(BankRun, HostileInputsGetOneLineAndNothingIsReplaced) {
   // A journal planted as a link to a file outside: refused, the target not created.
   w.write("bank.toml", t.text());
   fs::create_symlink(w.at("elsewhere"), w.at("bank.h5.journal"));
-  refused("bank.toml", "bank.h5.journal: cannot use it as the journal: not a regular file (a "
-                       "symbolic link)");
+  refused("bank.toml",
+          "bank.h5.journal: cannot use it as the journal: not a regular file (a "
+          "symbolic link)");
   EXPECT_FALSE(w.exists("elsewhere"));
   fs::remove(w.at("bank.h5.journal"));
   // Another process computing the bank holds its lock.
