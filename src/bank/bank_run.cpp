@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <stdexcept>
 
 #include "bank/bank_classic.h"
@@ -388,6 +389,10 @@ int run_bank(const BankOptions& o, std::ostream& out, std::ostream& err) {
     warn_outcome(*setup, finish_bank(*setup, o.threads), err);
   } catch (const Interrupted&) {
     throw;
+  } catch (const std::bad_alloc&) {
+    err << "layergreen: out of memory; finished data sets are kept in the journal (continue "
+           "with --resume)\n";
+    return kExitInputError;
   } catch (const std::exception& e) {
     err << "layergreen: " << e.what() << '\n';
     return kExitInputError;
