@@ -394,6 +394,22 @@ TEST_F(ProgramFaults, MemoryLimitsEndTheRunWithAMessageAndNoGrowthWithNfreq) {
   EXPECT_TRUE(no_temporaries());
 }
 
+#ifdef LAYERGREEN_HAVE_BANK
+// A bank of ten million subfaults does not fit in 500 MB: one line while planning, status 2.
+TEST_F(ProgramFaults, BankOutOfMemoryWhilePlanningIsOneLine) {
+  if (kAddressSanitizer) GTEST_SKIP() << "address-space limits do not work with AddressSanitizer";
+  w.write("bank.toml",
+          "[bank]\noutput = \"bank.h5\"\n[sampling]\nnfreq = 8\ntl = 10.0\naw = 1.0\n"
+          "xl = 200.0\nikmax = 300\n[model]\nlayers = [[0.0, 6.0, 3.45, 2.7, 400, 200]]\n"
+          "[fault]\ntop_center = [0.0, 0.0, 1.0]\nstrike = 0.0\ndip = 45.0\nlength = 100.0\n"
+          "width = 10.0\nn_strike = 100000\nn_dip = 100\n[[station]]\nname = \"A\"\nx = 1.0\n"
+          "y = 2.0\n");
+  expect_one_line(w.shell("ulimit -v 500000; exec \"$LG\" bank bank.toml >/dev/null"),
+                  "layergreen: bank.toml: out of memory while planning the bank");
+  EXPECT_FALSE(w.exists("bank.h5.journal"));
+}
+#endif
+
 #ifdef LAYERGREEN_SEIS_EXE
 TEST_F(ProgramFaults, SeismogramsFromHeadersWithAsterisksAndHugeValues) {
   // qp and qs too wide for the header: the file converts all the same.
