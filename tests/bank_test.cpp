@@ -99,6 +99,21 @@ TEST(BankConfig, ErrorsNameFileLineAndKey) {
              "200],\n]\n";
        },
        "[0.0, 6.0, 0.0", 1, "model: layer 2: vs must be positive (fluid layers are not supported)"},
+      // Quality factors the classic law's dispersion cannot take, as in a model file.
+      {[](BankText& t) {
+         t.model =
+             "layers = [\n  [2.0, 4.5, 2.6, 2.4, 0.01, 0.01],\n  [0.0, 6.0, 3.45, 2.7, 400, "
+             "200],\n]\n";
+       },
+       "0.01, 0.01", 1,
+       "model: layer 1: qp = 0.01 is too small for the highest frequency: the velocity "
+       "dispersion would not be finite (it needs more than 0.472)"},
+      {[](BankText& t) {
+         t.model = "layers = [\n";
+         for (int i = 0; i < 129; ++i) t.model += "  [1.0, 6.0, 3.45, 2.7, 400, 200],\n";
+         t.model += "]\n";
+       },
+       "layers", 1, "model: layers has 129 layers; a bank takes at most 128"},
       {[](BankText& t) { t.stations[1] = "name = \"GEO\"\nlat = 40.0\nlon = 140.0\n"; }, "lat =", 1,
        "station 2: lat/lon need [fault] top_center_geo = [lat, lon, depth]"},
       {[](BankText& t) { t.stations[1] = "name = \"NEAR\"\nx = 1.0\ny = 1.0\n"; }, "\"NEAR\"", 2,

@@ -12,6 +12,9 @@
 #include <set>
 #include <sstream>
 
+#include "inputs/model_file.h"
+#include "kernel/records.h"
+
 namespace lg {
 
 namespace {
@@ -191,6 +194,10 @@ void read_model(const std::string& file, const toml::table& root, BankConfig& c)
   if (!s.has("layers")) s.fail(table_line(t), "layers is missing");
   const toml::array* rows = s.node("layers")->as_array();
   if (rows == nullptr || rows->empty()) s.fail("layers", "must be a list of layers");
+  if (rows->size() > static_cast<std::size_t>(kMaxLayers)) {
+    s.fail("layers", "has " + std::to_string(rows->size()) + " layers; a bank takes at most " +
+                         std::to_string(kMaxLayers));
+  }
   static const char* const kNames[6] = {"thickness", "vp", "vs", "rho", "qp", "qs"};
   int i = 0;
   for (const toml::node& row : *rows) {
@@ -218,6 +225,17 @@ void read_model(const std::string& file, const toml::table& root, BankConfig& c)
       if (!(v[k] > 0.0)) {
         s.fail(line, "layer " + std::to_string(i) + ": " + kNames[k] + " must be positive" +
                          (k == 2 ? " (fluid layers are not supported)" : ""));
+      }
+    }
+    // The quality factors must keep the classic law's velocity dispersion finite up to the
+    // highest frequency, as in a model file.
+    if (c.q_law == QLaw::kClassic) {
+      ModelParams p;
+      p.NFREQ = c.nfreq;
+      p.TL = c.tl;
+      p.AW = c.aw;
+      if (auto problem = layer_problem(i, {0.0, v[1], v[2], v[3], v[4], v[5]}, p)) {
+        s.fail(line, *problem);
       }
     }
     c.layers.push_back(LayerRow{half_space ? 0.0 : v[0], v[1], v[2], v[3], v[4], v[5]});
