@@ -116,6 +116,13 @@ TEST(BankConfig, ErrorsNameFileLineAndKey) {
        "layers", 1, "model: layers has 129 layers; a bank takes at most 128"},
       {[](BankText& t) { t.stations[1] = "name = \"GEO\"\nlat = 40.0\nlon = 140.0\n"; }, "lat =", 1,
        "station 2: lat/lon need [fault] top_center_geo = [lat, lon, depth]"},
+      // Names become file names.
+      {[](BankText& t) { t.stations[1] = "name = \"X\\u0000one\"\nx = 1.0\ny = 1.0\n"; }, "one", 1,
+       "station 2: name holds a control character"},
+      {[](BankText& t) { t.stations[1] = "name = \"../../up\"\nx = 1.0\ny = 1.0\n"; }, "up", 1,
+       "station 2: name \"../../up\" holds a path separator (names become file names)"},
+      {[](BankText& t) { t.stations[1] = "name = \"..\"\nx = 1.0\ny = 1.0\n"; }, "\"..\"", 1,
+       "station 2: name \"..\" cannot be a file name"},
       {[](BankText& t) { t.stations[1] = "name = \"NEAR\"\nx = 1.0\ny = 1.0\n"; }, "\"NEAR\"", 2,
        "station 2: name \"NEAR\" is used twice"},
       {[](BankText& t) { t.fault += "rake = 90.0\n"; }, "rake", 1, "fault: unknown key \"rake\""},

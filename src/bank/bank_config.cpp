@@ -304,6 +304,18 @@ void read_stations(const std::string& file, const toml::table& root, BankConfig&
                     {"name", "x", "y", "lat", "lon"});
     st.name = s.text("name");
     if (st.name.empty()) s.fail("name", "is empty");
+    // Names become file names (SAC files, classic inputs) and dataset entries: no control
+    // characters (a NUL would cut them), no path separators, not "." or "..".
+    for (const char ch : st.name) {
+      const auto u = static_cast<unsigned char>(ch);
+      if (u < 0x20 || u == 0x7f) s.fail("name", "holds a control character");
+      if (ch == '/' || ch == '\\') {
+        s.fail("name", "\"" + st.name + "\" holds a path separator (names become file names)");
+      }
+    }
+    if (st.name == "." || st.name == "..") {
+      s.fail("name", "\"" + st.name + "\" cannot be a file name");
+    }
     if (!names.insert(st.name).second) s.fail("name", "\"" + st.name + "\" is used twice");
     st.geo = s.has("lat") || s.has("lon");
     if (st.geo) {
