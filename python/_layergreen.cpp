@@ -63,6 +63,13 @@ int thread_count(std::optional<int> threads) {
   return n;
 }
 
+// Depths count downwards from the free surface, as in the input files: nothing above it.
+std::optional<std::string> above_surface(const std::string& what, double depth) {
+  if (depth >= 0.0) return std::nullopt;
+  return what + " = " + lg::show_real(depth) +
+         " is above the free surface (depths are positive downwards)";
+}
+
 py::tuple greens(const Real& layers, double source_depth, const Real& receivers, int nfreq,
                  double tl, double aw, double xl, int ikmax, double uconv, const std::string& q_law,
                  double q_reference_hz, std::optional<int> threads) {
@@ -100,15 +107,21 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
     std::array<double, 6> v{};
     for (std::size_t k = 0; k < 6; ++k) v[k] = l(ic - 1, static_cast<py::ssize_t>(k));
     raise_if(lg::layer_problem(ic, v, p));
+    if (ic < nc && v[0] < 0.0) {
+      throw py::value_error("layer " + std::to_string(ic) +
+                            ": thickness hc = " + lg::show_real(v[0]) + " is negative");
+    }
     q.layers.push_back(lg::LayerRow{v[0], v[1], v[2], v[3], v[4], v[5]});
   }
   raise_if(lg::finite_problem("source depth ZS", source_depth));
+  raise_if(above_surface("source depth ZS", source_depth));
   const auto r = receivers.unchecked<2>();
   for (int i = 0; i < nr; ++i) {
     const std::string which = "receiver " + std::to_string(i) + ": ";
     raise_if(lg::finite_problem(which + "receiver x", r(i, 0)));
     raise_if(lg::finite_problem(which + "receiver y", r(i, 1)));
     raise_if(lg::finite_problem(which + "receiver depth", r(i, 2)));
+    raise_if(above_surface(which + "receiver depth", r(i, 2)));
     q.x.push_back(r(i, 0));
     q.y.push_back(r(i, 1));
     q.depth.push_back(r(i, 2));

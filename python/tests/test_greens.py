@@ -89,6 +89,13 @@ def test_bad_shapes_and_values():
         layergreen.greens(layers, 6.0, [1, 0, 0], 4, 10.0)
     with pytest.raises(ValueError, match="receiver 1: receiver y = nan is not a finite number"):
         layergreen.greens(layers, 6.0, [[1, 0, 0], [2, np.nan, 0]], 4, 10.0)
+    # Depths and thicknesses as the input files take them.
+    with pytest.raises(ValueError, match="layer 1: thickness hc = -2 is negative"):
+        layergreen.greens([[-2.0, 4.5, 2.6, 2.4, 200, 100], layers[1]], 6.0, [[1, 0, 0]], 4, 10.0)
+    with pytest.raises(ValueError, match="source depth ZS = -6 is above the free surface"):
+        layergreen.greens(layers, -6.0, [[1, 0, 0]], 4, 10.0)
+    with pytest.raises(ValueError, match="receiver 0: receiver depth = -1 is above the free"):
+        layergreen.greens(layers, 6.0, [[1, 0, -1]], 4, 10.0)
     with pytest.raises(ValueError, match='q_law must be "classic" or "constant-q"'):
         layergreen.greens(layers, 6.0, [[1, 0, 0]], 4, 10.0, q_law="constant")
     with pytest.raises(ValueError, match="threads takes a whole number"):
