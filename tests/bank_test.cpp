@@ -388,6 +388,15 @@ TEST(BankRun, WarnsOfBrokenSamplingAndUnconvergedSums) {
       << said;
   const BankData d = read_bank(w.at("bank.h5").string());
   EXPECT_EQ(std::count(d.iterations.begin(), d.iterations.end(), 121), 16);
+  // A record length no computation survives: every spectrum is NaN, and the run says so.
+  fs::remove(w.at("bank.h5"));
+  t.sampling = "nfreq = 2\ntl = 1e30\naw = 1.0\nxl = 200.0\nikmax = 120\nuconv = 1e-3\n";
+  w.write("bank.toml", t.text());
+  ASSERT_EQ(bank(w, BankOptions{}, &said), 0);
+  EXPECT_NE(said.find("bank.h5: the spectra of 8 of 8 sums (data set x frequency) in 4 of 4 data "
+                      "sets are not finite numbers (first at frequency 0)"),
+            std::string::npos)
+      << said;
 }
 
 // Hostile inputs get one line and status 2, and nothing of theirs is replaced: a folder as
