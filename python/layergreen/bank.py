@@ -251,7 +251,13 @@ class Bank:
         os.makedirs(folder, exist_ok=True)
         stems = []
         for i, j in self._pairs(stations, subfaults):
-            stem = os.path.join(os.fspath(folder), f"{self.stations.name[i]}.{j + 1}")
+            name = self.stations.name[i]
+            # A name that is not a plain file name would put the files elsewhere than folder.
+            if name in ("", ".", "..") or "/" in name or "\\" in name or \
+                    any(ord(c) < 0x20 or ord(c) == 0x7f for c in name):
+                raise ValueError(f"{self.path}: station name {name!r} cannot be a file name; "
+                                 "no SAC files were written for it")
+            stem = os.path.join(os.fspath(folder), f"{name}.{j + 1}")
             _layergreen.write_sac(stem, self.distance(i, j), self.azimuth(i, j),
                                   float(self.subfaults.depth[j]), 0.0, self.spectra(i, j),
                                   self.tl, self.aw, source_text(source),

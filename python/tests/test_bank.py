@@ -8,7 +8,7 @@ import numpy as np
 import pytest
 
 import layergreen
-from conftest import REGRESSION
+from conftest import AXES, MODEL, SAMPLING, REGRESSION, write_bank
 
 
 def test_reads_tables_and_spectra(digits_bank, basic_osk):
@@ -88,3 +88,20 @@ def test_npz_export(axes_bank, tmp_path):
             t, zrt = bank.seismograms("GEN", 0, source="step", lowpass=0.5, components="zrt")
             np.testing.assert_array_equal(z["t"], t)
             np.testing.assert_allclose(z["seismograms"][1, 0], zrt, rtol=1e-13, atol=0)
+
+
+def test_sac_files_stay_in_their_folder(axes_bank, tmp_path):
+    """A station name that is not a plain file name (from a file not written by layergreen)
+    is refused before anything is written for it."""
+    with layergreen.Bank(axes_bank) as bank:
+        spectra = np.array([[bank.spectra(i, 0)] for i in range(len(bank.stations))])
+        subfaults = {k: list(getattr(bank.subfaults, k)) for k in ("x", "y", "depth", "row",
+                                                                     "along_strike")}
+    stations = dict(AXES, name=["../up", "E", "S", "W", "GEN"])
+    path = tmp_path / "odd.h5"
+    write_bank(path, spectra, np.zeros((5, 1, SAMPLING["nfreq"])), SAMPLING["tl"],
+               SAMPLING["aw"], MODEL, stations, subfaults, SAMPLING)
+    with layergreen.Bank(path) as bank:
+        with pytest.raises(ValueError, match="station name '../up' cannot be a file name"):
+            bank.to_sac(tmp_path / "sac", stations=["../up"])
+    assert not list(tmp_path.glob("*.sac")) and not list((tmp_path / "sac").iterdir())
