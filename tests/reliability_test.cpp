@@ -395,6 +395,30 @@ TEST_F(ProgramFaults, MemoryLimitsEndTheRunWithAMessageAndNoGrowthWithNfreq) {
 }
 
 #ifdef LAYERGREEN_HAVE_BANK
+// A bank file that does not fit under the file-size limit (as on a full disk), while its
+// journal does: one line with the reason, status 2, no crash after it, the journal kept for
+// --resume and no temporary left.
+TEST_F(ProgramFaults, BankFileThatDoesNotFitIsOneLine) {
+  // The file holds the configuration's text, the journal does not: 30 kB of comment keep the
+  // journal well below the limit (in 512-byte blocks) that stops the file.
+  std::string comment;
+  for (int i = 0; i < 300; ++i) comment += "# " + std::string(97, 'c') + "\n";
+  w.write("bank.toml",
+          comment +
+              "[bank]\noutput = \"bank.h5\"\n[sampling]\nnfreq = 64\ntl = 20.0\naw = 1.0\n"
+              "xl = 200.0\nikmax = 500\nuconv = 1e-3\n[model]\nlayers = [[2.0, 4.5, 2.6, 2.4, 200, "
+              "100], [0.0, 6.0, 3.45, 2.7, 400, 200]]\n[fault]\ntop_center = [1.0, 2.0, 1.0]\n"
+              "strike = 30.0\ndip = 40.0\nlength = 6.0\nwidth = 4.0\nn_strike = 3\nn_dip = 2\n"
+              "[[station]]\nname = \"NEAR\"\nx = 10.0\ny = 4.0\n");
+  expect_one_line(w.shell("\"$LG\" bank bank.toml >/dev/null && s=$(stat -c %s bank.h5) && "
+                          "rm bank.h5 && ulimit -f $((s / 512 - 40)) && "
+                          "exec \"$LG\" bank bank.toml >/dev/null"),
+                  ": flush (File too large)");
+  EXPECT_TRUE(w.exists("bank.h5.journal"));
+  EXPECT_FALSE(w.exists("bank.h5"));
+  for (const std::string& e : w.entries(".")) EXPECT_NE(e.rfind(".bank.h5.partial", 0), 0u) << e;
+}
+
 // A bank of ten million subfaults does not fit in 500 MB: one line while planning, status 2.
 TEST_F(ProgramFaults, BankOutOfMemoryWhilePlanningIsOneLine) {
   if (kAddressSanitizer) GTEST_SKIP() << "address-space limits do not work with AddressSanitizer";

@@ -95,6 +95,8 @@ int main(int argc, char** argv) {
     case lg::CommandLine::Action::kRun:
       break;
   }
+  // Beyond a file-size limit writes fail with EFBIG and are reported, instead of SIGXFSZ.
+  std::signal(SIGXFSZ, SIG_IGN);
   if (cl.command == "bank") return bank_main(cl);
   // A closed standard output or error would hand its descriptor to the next file opened, and
   // the echo would land in it: such streams go to /dev/null, and a closed standard output is
@@ -109,8 +111,6 @@ int main(int argc, char** argv) {
       }
     }
   }
-  // Beyond a file-size limit writes fail with EFBIG and are reported, instead of SIGXFSZ.
-  std::signal(SIGXFSZ, SIG_IGN);
   std::ios::sync_with_stdio(false);
   lg::RunOptions options;
   options.threads = lg::choose_thread_count(cl.threads, std::getenv("OMP_NUM_THREADS"), std::cerr);

@@ -46,8 +46,24 @@ constexpr const char* kStatics =
     "times 1e-15 is in metres per newton-metre). Wavenumber sum with Simpson weights on k = n "
     "dk, dk = 2 pi / row_xl, up to row_kmax, per fault row.";
 
+// The system's reason for the innermost failure on HDF5's error stack ("File too large"), or
+// "" when it gives none.
+herr_t take_reason(unsigned, const H5E_error2_t* e, void* data) {
+  const std::string desc = e->desc != nullptr ? e->desc : "";
+  const std::string mark = "error message = '";
+  const std::size_t at = desc.find(mark);
+  if (at != std::string::npos) {
+    const std::size_t from = at + mark.size();
+    *static_cast<std::string*>(data) = desc.substr(from, desc.find('\'', from) - from);
+  }
+  return 0;
+}
+
 [[noreturn]] void fail(const std::string& path, const std::string& what) {
-  throw Error("cannot write bank file " + path + ": " + what);
+  std::string reason;
+  H5Ewalk2(H5E_DEFAULT, H5E_WALK_DOWNWARD, take_reason, &reason);
+  throw Error("cannot write bank file " + path + ": " + what +
+              (reason.empty() ? std::string() : " (" + reason + ")"));
 }
 
 // The handle when it holds an identifier; else fails naming `what`.
@@ -169,6 +185,10 @@ H5Dataset open_dataset(hid_t where, const std::string& path, const char* name) {
 
 BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, const BankPlan& p)
     : path_(path), plan_(p), nfreq_(c.nfreq) {
+  // No clean-up of HDF5's at exit: a file whose last flush failed (a full disk) would be
+  // flushed again there and crash the program after its message. The temporary is removed
+  // by the caller.
+  H5dont_atexit();
   H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
   file_ = check(H5File(H5Fcreate(path.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT)), path,
                 "cannot create the file");
