@@ -457,6 +457,13 @@ TEST(BankRun, HostileInputsGetOneLineAndNothingIsReplaced) {
   ::kill(holder, SIGKILL);
   ::waitpid(holder, nullptr, 0);
   EXPECT_FALSE(w.exists("bank.h5"));
+  // A journal without a finished data set (here a torn header) is started afresh, with
+  // --resume as without.
+  w.write("bank.h5.journal", "LGJ");
+  BankOptions resume;
+  resume.resume = true;
+  EXPECT_EQ(bank(w, resume), 0);
+  EXPECT_TRUE(w.exists("bank.h5"));
   // The journal's identity covers the subfaults listed, not only the configuration's text.
   std::ostringstream err;
   const std::uint64_t key = setup_bank(w.at("bank.toml").string(), err)->shape.key;

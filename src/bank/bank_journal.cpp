@@ -129,7 +129,9 @@ JournalWriter::JournalWriter(const std::string& path, const JournalShape& shape,
     throw Error(path + ": cannot use it as the journal: not a regular file" +
                 (S_ISLNK(st.st_mode) ? std::string(" (a symbolic link)") : std::string()));
   }
-  if (resume && exists) {
+  // A journal too short to hold a finished data set has nothing to lose: resumed or not, the
+  // run starts afresh over it (a torn header included).
+  if (resume && exists && st.st_size > static_cast<off_t>(kHeaderBytes)) {
     fd_ = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
     if (fd_ < 0) throw sys_error(path, "cannot open the journal");
   }
