@@ -105,3 +105,9 @@ def test_sac_files_stay_in_their_folder(axes_bank, tmp_path):
         with pytest.raises(ValueError, match="station name '../up' cannot be a file name"):
             bank.to_sac(tmp_path / "sac", stations=["../up"])
     assert not list(tmp_path.glob("*.sac")) and not list((tmp_path / "sac").iterdir())
+    # A folder under one of a pair's 18 names: none of the 18 is written (all or none).
+    with layergreen.Bank(axes_bank) as bank:
+        (tmp_path / "sac" / "E.1.e3y.sac").mkdir()
+        with pytest.raises(layergreen.WriteError, match="E.1.e3y.sac: it is a folder"):
+            bank.to_sac(tmp_path / "sac", stations=["E"])
+    assert [p.name for p in (tmp_path / "sac").iterdir()] == ["E.1.e3y.sac"]

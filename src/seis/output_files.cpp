@@ -1,5 +1,7 @@
 #include "seis/output_files.h"
 
+#include <sys/stat.h>
+
 #include <unistd.h>
 
 #include <cerrno>
@@ -41,6 +43,15 @@ void write_all_or_nothing(const std::vector<OutputFile>& files) {
     if (!written || !closed) {
       remove_all(temps);
       throw WriteError("cannot write " + f.path + ": " + std::strerror(err));
+    }
+  }
+  // A folder under one of the names would stop the renames midway, leaving some files of this
+  // set and some of an earlier one: it stops them before the first.
+  for (const OutputFile& f : files) {
+    struct stat st {};
+    if (::lstat(f.path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      remove_all(temps);
+      throw WriteError("cannot write " + f.path + ": it is a folder");
     }
   }
   for (std::size_t i = 0; i < files.size(); ++i) {
