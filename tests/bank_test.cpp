@@ -268,6 +268,12 @@ TEST(BankGeometry, SubfaultListRowsAndErrors) {
             "sf.csv:1: unknown column \"deep\" (the header names x, y, depth, and optionally "
             "strike, dip)");
   EXPECT_EQ(error("x,y,depth\n1,2\n"), "sf.csv:2: 2 values where the header names 3");
+  // A byte-order mark is skipped; control bytes in messages are shown escaped.
+  EXPECT_EQ(listed_subfaults("\xef\xbb\xbfx,y,depth\n1,2,3\n", "sf.csv").subfaults.size(), 1u);
+  EXPECT_EQ(error(std::string("x,y,depth\n1,2,\0"
+                              "3\n",
+                              17)),
+            "sf.csv:2: depth: cannot read \"\\03\" as a number");
 }
 
 // GeographicLib's own test values (its geodesic tests and documentation: JFK to CDG and

@@ -10,14 +10,17 @@
 
 #include "common/error.h"
 #include "run/data_set_spectra.h"
+#include "textio/input_error.h"
 
 namespace lg {
 
 // A configuration or geometry problem: the message is the whole line ("bank.toml:14: station
 // 3: x is missing").
+// A configuration or input of a bank that cannot be used. Its text is fit for a terminal, as
+// an InputError's: control bytes escaped, long quoted values cut.
 class BankError : public Error {
  public:
-  using Error::Error;
+  explicit BankError(const std::string& what) : Error(message_text(what)) {}
 };
 
 struct FaultSpec {

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <map>
 #include <sstream>
+#include <string_view>
 
 #include "kernel/constants.h"
 #include "textio/list_read.h"
@@ -90,7 +91,9 @@ FaultGrid rectangle_subfaults(const FaultSpec& f) {
 
 FaultGrid listed_subfaults(const std::string& text, const std::string& file) {
   FaultGrid g;
-  std::istringstream in(text);
+  // A byte-order mark, as spreadsheets write it, is not part of the first column's name.
+  const std::string_view bom = "\xef\xbb\xbf";
+  std::istringstream in(text.rfind(bom, 0) == 0 ? text.substr(bom.size()) : text);
   std::string line;
   int lineno = 0;
   auto fail = [&](const std::string& what) {
