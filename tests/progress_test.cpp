@@ -125,25 +125,42 @@ TEST_F(ProgressLine, DisabledOrEmptyPrintsNothing) {
   EXPECT_EQ(err.str(), "");
 }
 
-// On several ranks only the count is known: redrawn for a new count, at most every 400 ms
-// until the last; a bank's items are its rows.
+// On several ranks items complete in any order: redrawn for a new count, at most every
+// 400 ms until the last; a bank's items are its rows.
 TEST_F(ProgressLine, CountsOnRanksAndRowsOfABank) {
   std::ostringstream err;
   std::vector<ProgressItem> rows(4, ProgressItem{"NEAR", "row", 1, "2", 8, 100});
   rows[1].number = 2;
   {
     Progress p(err, true, rows, "the bank", clock());
-    p.complete_on_ranks(0, 3);
+    p.show_on_ranks(3);
     EXPECT_EQ(shown(err.str()), "layergreen: 0/4 data sets complete on 3 ranks");
     now += 100ms;
-    p.complete_on_ranks(1, 3);  // too soon
+    p.complete_items(1, 1);
+    p.show_on_ranks(3);  // too soon
     EXPECT_EQ(shown(err.str()), "layergreen: 0/4 data sets complete on 3 ranks");
     now += 1900ms;
-    p.complete_on_ranks(2, 3);
+    p.complete_items(3, 1);
+    p.show_on_ranks(3);
     EXPECT_EQ(shown(err.str()), "layergreen: 2/4 data sets complete on 3 ranks, about 2 s left");
-    p.complete_on_ranks(4, 3);
+    p.complete_items(0, 1);
+    p.complete_items(2, 1);
+    p.show_on_ranks(3);
     p.finish();
     EXPECT_EQ(shown(err.str()), "layergreen: 4/4 data sets complete on 3 ranks in 2 s\n");
+  }
+  {
+    // The estimate weighs the items' work: three short ones done in 3 s leave hours for the
+    // long one under way.
+    err.str("");
+    std::vector<ProgressItem> mixed(4, ProgressItem{"A", "row", 1, "4", 8, 100});
+    mixed[3].work_per_frequency = 1000000;
+    Progress p(err, true, mixed, "the bank", clock());
+    now += 3s;
+    p.complete_items(0, 3);
+    p.show_on_ranks(2);
+    EXPECT_EQ(shown(err.str()),
+              "layergreen: 3/4 data sets complete on 2 ranks, about 167 min left");
   }
   err.str("");
   Progress b(err, true, rows, "the bank", clock());

@@ -73,7 +73,7 @@ void serve(const BankSetup& s, const BankOptions& o, const std::vector<int>& tod
   std::vector<std::optional<std::size_t>> held(static_cast<std::size_t>(ranks));  // by rank
   int active = ranks - 1;
   Progress progress(err, o.progress, progress_items(s, todo), "the bank");
-  progress.complete_on_ranks(0, ranks - 1);
+  progress.show_on_ranks(ranks - 1);
   while (active > 0) {
     const MPI_Status st = wait_for_message(comm, MPI_ANY_SOURCE);
     const Bytes b = receive_bytes(comm, st);
@@ -84,7 +84,8 @@ void serve(const BankSetup& s, const BankOptions& o, const std::vector<int>& tod
       UnitReport report;
       report.unit = unit;
       schedule.record(report);
-      progress.complete_on_ranks(schedule.complete(), ranks - 1);
+      progress.complete_items(first[*unit], sweeps[*unit]);
+      progress.show_on_ranks(ranks - 1);
     }
     unit = schedule.next();
     if (unit) {

@@ -86,21 +86,30 @@ int coordinate_units(const RunPlan& plan, const RunOptions& options, MPI_Comm co
   for (const std::vector<DataSetJob>& u : units) sizes.push_back(u.size());
   Shared shared(sizes);
   Progress progress(err, options.progress, plan.jobs);
+  std::vector<std::size_t> first(units.size(), 0);  // each unit's first job
+  for (std::size_t u = 1; u < units.size(); ++u) first[u] = first[u - 1] + units[u - 1].size();
+  std::vector<bool> counted(units.size(), false);  // units the progress line has counted
 
   // Prints the text of the units complete so far in run order, and the progress line.
   auto show = [&] {
     std::string text;
-    std::size_t complete = 0;
+    std::vector<std::size_t> newly;
     {
       std::lock_guard<std::mutex> lock(shared.mutex);
       text = shared.schedule.take_printable();
-      complete = shared.schedule.complete();
+      for (std::size_t u = 0; u < units.size(); ++u) {
+        if (!counted[u] && shared.schedule.is_complete(u)) newly.push_back(u);
+      }
+    }
+    for (const std::size_t u : newly) {
+      counted[u] = true;
+      progress.complete_items(first[u], units[u].size());
     }
     if (!text.empty()) {
       progress.clear();
       err << text << std::flush;
     }
-    progress.complete_on_ranks(complete, ranks);
+    progress.show_on_ranks(ranks);
   };
 
   std::atomic<bool> local_done{false};

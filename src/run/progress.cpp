@@ -130,24 +130,29 @@ void Progress::complete() {
   count_ = 0;
 }
 
-void Progress::complete_on_ranks(std::size_t done, int ranks) {
+void Progress::complete_items(std::size_t first, std::size_t count) {
+  for (std::size_t i = first; i < first + count && i < items_.size(); ++i) {
+    work_done_ += items_[i].work_per_frequency * items_[i].frequencies;
+    ++complete_;
+  }
+}
+
+void Progress::show_on_ranks(int ranks) {
   if (!enabled_) return;
   ranks_ = " on " + std::to_string(ranks) + (ranks == 1 ? " rank" : " ranks");
   const auto now = clock_();
   // The estimate changes only with the count, so a shown line is redrawn only for a new
   // count, and then at most every 400 ms unless every item is complete.
   if (shown_) {
-    if (done == complete_) return;
-    if (done < items_.size() && now - last_ < std::chrono::milliseconds(400)) return;
+    if (complete_ == shown_complete_) return;
+    if (complete_ < items_.size() && now - last_ < std::chrono::milliseconds(400)) return;
   }
   last_ = now;
-  complete_ = done;
+  shown_complete_ = complete_;
   const double elapsed = std::chrono::duration<double>(now - start_).count();
-  const auto n = static_cast<long long>(items_.size());
   rewrite_line(err_,
-               "layergreen: " + std::to_string(done) + "/" + std::to_string(n) +
-                   " data sets complete" + ranks_ +
-                   time_left(elapsed, static_cast<long long>(done), n),
+               "layergreen: " + std::to_string(complete_) + "/" + std::to_string(items_.size()) +
+                   " data sets complete" + ranks_ + time_left(elapsed, work_done_, total_work_),
                width_);
   shown_ = true;
 }

@@ -61,8 +61,11 @@ class Progress {
   void clear();
   // The items in progress are complete.
   void complete();
-  // On `ranks` ranks: `done` items are complete (which ones is not known here).
-  void complete_on_ranks(std::size_t done, int ranks);
+  // On several ranks, where items complete in any order: items first ... first+count-1 are.
+  void complete_items(std::size_t first, std::size_t count);
+  // Shows the count of complete items on `ranks` ranks and the time left, estimated from the
+  // work of the complete items (so that one long data set under way is not overlooked).
+  void show_on_ranks(int ranks);
   // Shows the final count when every item is complete and ends the line; once.
   void finish();
 
@@ -82,7 +85,8 @@ class Progress {
   std::string label_;        // what the line calls them
   int frequencies_ = 0;
   long long work_per_frequency_ = 0;
-  std::string ranks_;  // " on N ranks" when counting the items of several ranks
+  std::string ranks_;               // " on N ranks" when counting the items of several ranks
+  std::size_t shown_complete_ = 0;  // the count the line on ranks shows
   bool shown_ = false;
   bool finished_ = false;
   std::size_t width_ = 0;

@@ -39,6 +39,10 @@ class UnitSchedule {
   bool finished() const;
 
   std::size_t units() const { return units_.size(); }
+  // Whether unit u is complete (its report recorded, without failure).
+  bool is_complete(std::size_t u) const {
+    return units_[u].state == State::kComplete || units_[u].state == State::kPrinted;
+  }
   // Data sets of all units, and of the units whose result files are complete.
   std::size_t total() const { return total_; }
   std::size_t complete() const { return complete_; }
