@@ -5,6 +5,7 @@
 #include <hdf5.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -405,8 +406,8 @@ TEST(BankRun, WarnsOfBrokenSamplingAndUnconvergedSums) {
       << said;
 }
 
-// Hostile inputs get one line and status 2, and nothing of theirs is replaced: a folder as
-// configuration or subfault list, an output that is an input, a journal that is a link, a
+// Hostile inputs get one line and status 2, and nothing of theirs is replaced: a folder or a
+// pipe as configuration or subfault list, an output that is an input, a journal that is a link, a
 // second run of the same bank. A subfault list belongs to the journal's identity.
 TEST(BankRun, HostileInputsGetOneLineAndNothingIsReplaced) {
   WorkDir w;
@@ -427,6 +428,8 @@ TEST(BankRun, HostileInputsGetOneLineAndNothingIsReplaced) {
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
   };
   refused("folder.toml", "folder.toml: cannot open: not a regular file (a folder)");
+  ASSERT_EQ(::mkfifo(w.at("fifo.toml").c_str(), 0644), 0);  // would block when read
+  refused("fifo.toml", "fifo.toml: cannot open: not a regular file (a device, pipe or socket)");
   BankText u = t;
   u.fault = "subfaults = \"dir.csv\"\n";
   w.write("bank.toml", u.text());
