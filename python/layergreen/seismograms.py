@@ -32,8 +32,8 @@ def seismograms(spectra, tl, aw, source="impulse", lowpass=None, poles=4, taper=
         ("triangle", D) (moment rate an isosceles triangle of duration D, final moment 1) or
         ("ramp", D) (M(t) = (1 - cos(pi t/D))/2 up to D).
     lowpass, poles: causal Butterworth low-pass, corner frequency in cycles per time unit.
-    taper: width (fraction of the band) of the smooth taper over the top of the band that
-        layergreen-seis applies by default (0.7); None or 0 for none.
+    taper: width (fraction of the band) of the smooth, causal (minimum-phase) taper over the
+        top of the band that layergreen-seis applies by default (0.7); None or 0 for none.
     Returns (t, traces [..., element, component, sample]).
     """
     dt, traces = _layergreen.seismograms(np.ascontiguousarray(spectra, dtype=complex),

@@ -1,30 +1,21 @@
 #include "seis/seismograms.h"
 
-#include <cmath>
 #include <complex>
 #include <cstddef>
-#include <numbers>
 
 #include "seis/complex_frequency.h"
 #include "seis/inverse_transform.h"
 
 namespace lg::seis {
 
-std::complex<double> BandTaper::transfer(std::complex<double> w, double fn) const {
-  if (!active()) return 1.0;
-  const double c = std::log(1e4);
-  const double m = std::log(c / -std::log(0.99)) / -std::log(1.0 - width);
-  return std::exp(-c * std::pow(w / (2.0 * std::numbers::pi * fn), m));
-}
-
 Seismograms make_seismograms(const ResultFile& r, const Processing& p) {
   const auto nfreq = static_cast<std::size_t>(r.NFREQ);
   // One factor per frequency for the source, the filter and the taper, all taken at the complex
   // frequency, so that they act on the damped spectra as on the undamped signal.
-  std::vector<std::complex<double>> factor(nfreq);
+  std::vector<std::complex<double>> factor = p.taper.transfer(r.NFREQ, r.TL, r.AW);
   for (std::size_t k = 0; k < nfreq; ++k) {
     const std::complex<double> w = complex_omega(static_cast<int>(k), r.TL, r.AW);
-    factor[k] = p.source.transfer(w) * p.lowpass.transfer(w) * p.taper.transfer(w, r.NFREQ / r.TL);
+    factor[k] *= p.source.transfer(w) * p.lowpass.transfer(w);
   }
 
   DampedInverseTransform transform(r.NFREQ, r.TL, r.AW);
