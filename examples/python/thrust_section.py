@@ -1,10 +1,10 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Record section of a thrust on every subfault of one fault row, at every station of a bank:
 radial, transverse and vertical displacement, each trace at its source-station distance.
 
-After `layergreen bank` has made the example bank (see the README's "Banks" section):
+After `layergreen bank` has made the example bank (see docs/getting-started.md):
 
-    PYTHONPATH=build/python python3 examples/python/thrust_section.py \
+    PYTHONPATH=build/python /usr/bin/python3 examples/python/thrust_section.py \
         examples/bank/bank.h5 -o thrust_section.png
 
 Each subfault slips with rake 90 (pure thrust) on its own strike and dip, with a triangular

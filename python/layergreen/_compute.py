@@ -1,6 +1,6 @@
 """layergreen.greens: the spectra of one data set (a source depth and a set of receivers)
-computed by the program's kernel, and the choice of XL and IKMAX by the README's rules;
-layergreen.statics: the static displacements of the same source and receivers."""
+computed by the program's kernel, and the choice of XL and IKMAX by the sampling rules of
+docs/classic.md; layergreen.statics: the static displacements of the same source and receivers."""
 
 import warnings
 from typing import NamedTuple
@@ -59,7 +59,7 @@ def statics(layers, source_depth, receivers, xl=None, kmax=None):
 
 
 def auto_sampling(layers, source_depth, receivers, nfreq, tl, uconv=1e-4):
-    """XL and IKMAX for a data set by the sampling rules (README, "Choosing TL, AW, XL, IKMAX").
+    """XL and IKMAX for a data set by the sampling rules (docs/classic.md, "Choosing TL, AW, XL, IKMAX and UCONV").
 
     XL = 1.2 (r_max + vp_max tl), so that the source images of the wavenumber sum arrive after
     tl; IKMAX is the smallest value the IKMAX rule accepts for that XL: the wavenumber

@@ -1,7 +1,7 @@
 """Source mechanisms: moment tensors from strike, dip and rake, the two tensor frames, and the
 weights that combine the six elements of the spectra into the field of any moment tensor.
 
-Frames (as in the README's table):
+Frames (as in the table of docs/conventions.md):
 
 * ``"xyz"``: x north, y east, z down (Aki and Richards);
 * ``"rtp"``: r up, t south, p east, as global catalogues give it, so Mrr = Mzz, Mtt = Mxx,
