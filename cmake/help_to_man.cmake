@@ -2,9 +2,13 @@
 #   cmake -DPROGRAM=path -DNAME=name -DSUMMARY="one line" -DVERSION=x.y.z -DOUTPUT=file.1
 #         -P help_to_man.cmake
 # The help text is shown as it is (no refilling); roff's special characters are escaped.
-execute_process(COMMAND ${PROGRAM} --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
+# HELP_ARG: the argument that prints the whole help (default --help).
+if(NOT DEFINED HELP_ARG)
+  set(HELP_ARG --help)
+endif()
+execute_process(COMMAND ${PROGRAM} ${HELP_ARG} OUTPUT_VARIABLE help RESULT_VARIABLE status)
 if(NOT status EQUAL 0 OR help STREQUAL "")
-  message(FATAL_ERROR "${PROGRAM} --help failed (status ${status})")
+  message(FATAL_ERROR "${PROGRAM} ${HELP_ARG} failed (status ${status})")
 endif()
 string(REPLACE "\\" "\\e" help "${help}")
 string(REPLACE "-" "\\-" help "${help}")
@@ -16,5 +20,6 @@ file(WRITE "${OUTPUT}.tmp"
      ".TH ${title} 1 \"\" \"layergreen ${VERSION}\" \"User Commands\"\n"
      ".SH NAME\n${name_roff} \\- ${SUMMARY}\n"
      ".SH DESCRIPTION\n.nf\n${help}.fi\n"
-     ".SH SEE ALSO\nThe README.md of layergreen, installed in share/doc/layergreen.\n")
+     ".SH SEE ALSO\nThe README.md of layergreen and its documents (docs/), installed in\n"
+     "share/doc/layergreen; the examples in share/layergreen/examples.\n")
 file(RENAME "${OUTPUT}.tmp" "${OUTPUT}")

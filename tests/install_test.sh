@@ -25,6 +25,18 @@ for p in "${programs[@]}"; do
   head -1 "$page" | grep -q "^\.TH " || fail "$page does not start with .TH"
   grep -q -- '\\-\\-help' "$page" || fail "$page lacks the --help text"
 done
+# What a user starts from: the documents with their pictures, the examples, and the bank's
+# configuration keys in the manual page (from the table of docs/banks.md).
+share="$tmp/prefix/share"
+for f in doc/layergreen/docs/getting-started.md doc/layergreen/docs/statics.md \
+  doc/layergreen/docs/python-thrust-section.png doc/layergreen/docs/seismograms-OSK.3.png \
+  layergreen/examples/basic/quenta4.ctl layergreen/examples/bank/bank.toml \
+  layergreen/examples/python/thrust_section.py; do
+  [[ -s "$share/$f" ]] || fail "no share/$f"
+done
+grep -q "top_center_geo" "$man/layergreen.1" || fail "man layergreen lists no configuration keys"
+[[ -z $(find "$share/layergreen/examples" -name '*.h5' -o -path '*/green/*/*[0-9]') ]] ||
+  fail "results of the sources' examples were installed"
 if [[ $with_seis == 0 && -e "$bin/layergreen-seis" ]]; then
   fail "layergreen-seis installed though it was not built"
 fi

@@ -3,6 +3,7 @@
 #include <array>
 #include <utility>
 
+#include "run/bank_keys.h"
 #include "run/thread_count.h"
 
 namespace lg {
@@ -59,8 +60,8 @@ constexpr const char* kRunHelp =
     "                the run (shown anyway when standard error is a terminal)\n"
     "  --check       read and check every input file and report every problem found,\n"
     "                with a warning for each data set whose TL, XL or IKMAX breaks the\n"
-    "                README's sampling rules, naming the value that would satisfy the\n"
-    "                rule; computes and writes nothing. Exit status 0 when all is\n"
+    "                sampling rules (docs/classic.md), naming the value that would\n"
+    "                satisfy the rule; computes and writes nothing. Exit status 0 when all is\n"
     "                well, 1 with warnings only, 2 with problems\n"
     "  -h, --help    show this help and exit\n"
     "  --version     show the version and exit\n"
@@ -68,7 +69,7 @@ constexpr const char* kRunHelp =
 
 constexpr const char* kBankHelp =
     "Computes a Green's-function bank from a TOML configuration (sampling, model, fault,\n"
-    "stations) into one HDF5 file (see the README, Banks). The plan (data sets, sampling,\n"
+    "stations) into one HDF5 file (see docs/banks.md). The plan (data sets, sampling,\n"
     "steps, time and size estimates) goes to standard output; warnings and errors to\n"
     "standard error. The sampling rules of the classic --check are applied to the bank: a\n"
     "warning for each rule its tl, xl or ikmax breaks, before anything is computed; after\n"
@@ -172,10 +173,11 @@ std::optional<std::string> help_text(const std::string& topic, Program program) 
   }
   // The program's help (and its manual page) holds every command's.
   if (topic.empty()) {
-    return usage + "\n" + kRunHelp + kExitStatus + "\nlayergreen bank CONFIG.toml\n\n" + kBankHelp;
+    return usage + "\n" + kRunHelp + kExitStatus + "\nlayergreen bank CONFIG.toml\n\n" + kBankHelp +
+           "\n" + bank_keys_help();
   }
   if (topic == "run") return usage + "\n" + kRunHelp + kExitStatus;
-  if (topic == "bank") return usage + "\n" + kBankHelp;
+  if (topic == "bank") return usage + "\n" + kBankHelp + "\n" + bank_keys_help();
   if (topic == "exit-status") return std::string(kExitStatus);
   return std::nullopt;
 }

@@ -1,0 +1,28 @@
+# The bank configuration's keys for `layergreen bank --help` and the manual page, taken from
+# their one source: the table of docs/banks.md between the markers "configuration keys: begin"
+# and "configuration keys: end". Writes generated/bank_keys.inc (the table's rows as a C++ raw
+# string, formatted by src/run/bank_keys.cpp) at configure time; editing the page reconfigures.
+set(bank_keys_page ${PROJECT_SOURCE_DIR}/docs/banks.md)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${bank_keys_page})
+file(READ ${bank_keys_page} bank_keys_text)
+string(FIND "${bank_keys_text}" "<!-- configuration keys: begin -->" bank_keys_begin)
+string(FIND "${bank_keys_text}" "<!-- configuration keys: end -->" bank_keys_end)
+if(bank_keys_begin LESS 0 OR bank_keys_end LESS bank_keys_begin)
+  message(FATAL_ERROR "${bank_keys_page}: the markers of the configuration keys are missing")
+endif()
+math(EXPR bank_keys_length "${bank_keys_end} - ${bank_keys_begin}")
+string(SUBSTRING "${bank_keys_text}" ${bank_keys_begin} ${bank_keys_length} bank_keys_table)
+string(FIND "${bank_keys_table}" ")keys\"" bank_keys_clash)
+if(NOT bank_keys_clash LESS 0)
+  message(FATAL_ERROR "${bank_keys_page}: the table of keys holds the text )keys\"")
+endif()
+set(bank_keys_inc ${PROJECT_BINARY_DIR}/generated/bank_keys.inc)
+set(bank_keys_new "// Generated from docs/banks.md by cmake/bank_keys.cmake.\nR\"keys(${bank_keys_table})keys\"\n")
+if(EXISTS ${bank_keys_inc})
+  file(READ ${bank_keys_inc} bank_keys_old)
+else()
+  set(bank_keys_old "")
+endif()
+if(NOT bank_keys_old STREQUAL bank_keys_new)
+  file(WRITE ${bank_keys_inc} "${bank_keys_new}")
+endif()
