@@ -57,4 +57,6 @@ install(DIRECTORY examples/basic DESTINATION ${layergreen_examples}
         REGEX "/green/[^/]+/[^/]*[0-9]$" EXCLUDE PATTERN ".*.partial-*" EXCLUDE
         PATTERN "echo.txt" EXCLUDE PATTERN "seis" EXCLUDE PATTERN "*.png" EXCLUDE)
 install(FILES examples/bank/bank.toml DESTINATION ${layergreen_examples}/bank)
-install(PROGRAMS examples/python/thrust_section.py DESTINATION ${layergreen_examples}/python)
+install(DIRECTORY examples/python/ DESTINATION ${layergreen_examples}/python
+        FILES_MATCHING PATTERN "*.py" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
+        GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

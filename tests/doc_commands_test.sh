@@ -59,7 +59,8 @@ $(tail -n 30 "$tmp/out.txt")"
 done
 # What the commands leave: the example bank, the record section, seismograms, the install.
 g="$tmp/copy-getting-started"
-for f in examples/bank/bank.h5 examples/bank/thrust_section.png examples/basic/green/OSK/OSK.3 \
+for f in examples/bank/bank.h5 examples/bank/thrust_section.png examples/bank/static_map.png \
+  examples/basic/green/OSK/OSK.3 \
   examples/basic/seis/OSK.3.e6z.sac examples/basic/OSK.3.png; do
   [[ -s "$g/$f" ]] || fail "docs/getting-started.md's commands made no $f"
 done

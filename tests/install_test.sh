@@ -31,7 +31,7 @@ share="$tmp/prefix/share"
 for f in doc/layergreen/docs/getting-started.md doc/layergreen/docs/statics.md \
   doc/layergreen/docs/python-thrust-section.png doc/layergreen/docs/seismograms-OSK.3.png \
   layergreen/examples/basic/quenta4.ctl layergreen/examples/bank/bank.toml \
-  layergreen/examples/python/thrust_section.py; do
+  layergreen/examples/python/thrust_section.py layergreen/examples/python/static_map.py; do
   [[ -s "$share/$f" ]] || fail "no share/$f"
 done
 grep -q "top_center_geo" "$man/layergreen.1" || fail "man layergreen lists no configuration keys"
