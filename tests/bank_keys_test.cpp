@@ -21,14 +21,15 @@ struct Table {
 };
 
 std::vector<Table> complete_configuration() {
-  return {{"[bank]", {"output = \"bank.h5\""}},
-          {"[sampling]",
-           {"nfreq = 8", "tl = 10.0", "aw = 1.0", "xl = 200.0", "ikmax = 300", "uconv = 1e-3"}},
-          {"[model]", {"layers = [[2.0, 4.5, 2.6, 2.4, 200, 100], [0.0, 6.0, 3.45, 2.7, 400, 200]]"}},
-          {"[fault]",
-           {"top_center = [1.0, 2.0, 1.0]", "strike = 30.0", "dip = 40.0", "length = 6.0",
-            "width = 4.0", "n_strike = 3", "n_dip = 2"}},
-          {"[[station]]", {"name = \"NEAR\"", "x = 10.0", "y = 4.0"}}};
+  return {
+      {"[bank]", {"output = \"bank.h5\""}},
+      {"[sampling]",
+       {"nfreq = 8", "tl = 10.0", "aw = 1.0", "xl = 200.0", "ikmax = 300", "uconv = 1e-3"}},
+      {"[model]", {"layers = [[2.0, 4.5, 2.6, 2.4, 200, 100], [0.0, 6.0, 3.45, 2.7, 400, 200]]"}},
+      {"[fault]",
+       {"top_center = [1.0, 2.0, 1.0]", "strike = 30.0", "dip = 40.0", "length = 6.0",
+        "width = 4.0", "n_strike = 3", "n_dip = 2"}},
+      {"[[station]]", {"name = \"NEAR\"", "x = 10.0", "y = 4.0"}}};
 }
 
 // The reader's message for the complete configuration with `key = {}` in `table` (replacing

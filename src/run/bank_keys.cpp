@@ -67,7 +67,8 @@ std::vector<BankKey> bank_keys() {
 std::string bank_keys_help() {
   constexpr std::size_t kIndent = 22;
   constexpr std::size_t kWidth = 88;
-  std::string out = "Configuration keys (any other key is an error; docs/banks.md explains them):\n";
+  std::string out =
+      "Configuration keys (any other key is an error; docs/banks.md explains them):\n";
   std::string table;
   for (const BankKey& k : bank_keys()) {
     if (k.table != table) {
