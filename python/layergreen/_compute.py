@@ -59,7 +59,8 @@ def statics(layers, source_depth, receivers, xl=None, kmax=None):
 
 
 def auto_sampling(layers, source_depth, receivers, nfreq, tl, uconv=1e-4):
-    """XL and IKMAX for a data set by the sampling rules (docs/classic.md, "Choosing TL, AW, XL, IKMAX and UCONV").
+    """XL and IKMAX for a data set by the sampling rules (docs/classic.md, "Choosing TL, AW,
+    XL, IKMAX and UCONV").
 
     XL = 1.2 (r_max + vp_max tl), so that the source images of the wavenumber sum arrive after
     tl; IKMAX is the smallest value the IKMAX rule accepts for that XL: the wavenumber
