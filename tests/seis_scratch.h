@@ -57,7 +57,10 @@ inline lg::seis::ResultFile run_one_receiver(const Scratch& dir, const std::stri
                 1, 1, 0.0, 90.0, zs, x, y);
   dir.write("zahyo/SRC.dat", block);
   dir.mkdir("green/SRC");
-  const auto run = dir.run("'" + std::string(LAYERGREEN_EXE) + "'");
+  std::string command = "'";
+  command += LAYERGREEN_EXE;
+  command += "'";
+  const auto run = dir.run(command);
   EXPECT_EQ(run.status, 0) << run.err;
   return lg::seis::read_result_file(dir.at("green/SRC/SRC.1"));
 }
