@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -15,7 +16,10 @@ namespace lg {
 
 namespace {
 
-constexpr char kMagic[8] = {'L', 'G', 'B', 'A', 'N', 'K', 'J', '1'};
+// Version 1: magic and key; version 2 adds the configuration's text (its length, then the
+// bytes).
+constexpr char kMagic1[8] = {'L', 'G', 'B', 'A', 'N', 'K', 'J', '1'};
+constexpr char kMagic[8] = {'L', 'G', 'B', 'A', 'N', 'K', 'J', '2'};
 constexpr std::uint32_t kRecordMark = 0x52444746u;  // "FGDR"
 constexpr std::size_t kHeaderBytes = 16;
 
@@ -63,21 +67,34 @@ std::size_t spectra_values(const JournalShape& s, int row) {
          kElementComponents;
 }
 
+// Reads a journal's header; false when it is not a whole one. `bytes` gets its length.
+bool read_head(int fd, JournalHead& h, off_t& bytes) {
+  char head[kHeaderBytes];
+  if (!read_all(fd, head, sizeof head)) return false;
+  std::memcpy(&h.key, head + 8, sizeof h.key);
+  bytes = static_cast<off_t>(kHeaderBytes);
+  if (std::memcmp(head, kMagic1, sizeof kMagic1) == 0) return true;
+  if (std::memcmp(head, kMagic, sizeof kMagic) != 0) return false;
+  std::uint64_t n = 0;
+  if (!read_all(fd, &n, sizeof n) || n > (std::uint64_t{1} << 32)) return false;
+  h.text.resize(static_cast<std::size_t>(n));
+  if (!read_all(fd, h.text.data(), h.text.size())) return false;
+  bytes += static_cast<off_t>(sizeof n + n);
+  return true;
+}
+
 // Reads the header and then each complete record; returns the length of the valid part.
 off_t scan(int fd, const std::string& path, const JournalShape& shape,
            const std::function<void(const JournalRecord&)>& each) {
-  char head[kHeaderBytes];
-  if (!read_all(fd, head, sizeof head) || std::memcmp(head, kMagic, sizeof kMagic) != 0) {
-    throw Error(path + ": not a bank journal");
-  }
-  std::uint64_t key = 0;
-  std::memcpy(&key, head + 8, sizeof key);
-  if (key != shape.key) {
+  JournalHead head;
+  off_t valid = 0;
+  if (!read_head(fd, head, valid)) throw Error(path + ": not a bank journal");
+  if (head.key != shape.key) {
     throw Error(path +
-                ": the journal belongs to another configuration or program "
-                "version; remove it to start the bank afresh");
+                ": the journal belongs to another configuration or program version; when "
+                "only [[station]] tables were added, continue it with --update, else remove it "
+                "to start the bank afresh");
   }
-  off_t valid = static_cast<off_t>(kHeaderBytes);
   for (;;) {
     std::uint32_t h[5];
     if (!read_all(fd, h, sizeof h)) break;
@@ -111,6 +128,27 @@ off_t scan(int fd, const std::string& path, const JournalShape& shape,
 
 }  // namespace
 
+std::optional<JournalHead> read_journal_head(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  JournalHead h;
+  off_t bytes = 0;
+  const bool ok = read_head(fd, h, bytes);
+  struct stat st {};
+  const bool sized = ::fstat(fd, &st) == 0;
+  ::close(fd);
+  if (!ok) {
+    // A torn header holds nothing; another, longer file under the journal's name is kept as
+    // if it held data sets (and refused where it is read).
+    if (sized && st.st_size <= static_cast<off_t>(kHeaderBytes)) return std::nullopt;
+    h = JournalHead{};
+    h.has_records = true;
+    return h;
+  }
+  h.has_records = sized && st.st_size > bytes;
+  return h;
+}
+
 std::string journal_path(const std::string& output) {
   return output + ".journal";
 }
@@ -131,7 +169,7 @@ JournalWriter::JournalWriter(const std::string& path, const JournalShape& shape,
   }
   // A journal too short to hold a finished data set has nothing to lose: resumed or not, the
   // run starts afresh over it (a torn header included).
-  if (resume && exists && st.st_size > static_cast<off_t>(kHeaderBytes)) {
+  if (resume && exists && read_journal_head(path).value_or(JournalHead{}).has_records) {
     fd_ = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
     if (fd_ < 0) throw sys_error(path, "cannot open the journal");
   }
@@ -158,6 +196,9 @@ JournalWriter::JournalWriter(const std::string& path, const JournalShape& shape,
   std::memcpy(head, kMagic, sizeof kMagic);
   std::memcpy(head + 8, &shape.key, sizeof shape.key);
   write_all(fd_, head, sizeof head, path);
+  const std::uint64_t n = shape.text.size();
+  write_all(fd_, &n, sizeof n, path);
+  write_all(fd_, shape.text.data(), shape.text.size(), path);
   if (::fsync(fd_) != 0) throw sys_error(path, "cannot sync the journal");
 }
 

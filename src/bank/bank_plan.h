@@ -59,6 +59,12 @@ SamplingValues sampling_values(const BankConfig& c, const BankPlan& p);
 // at the station's offsets from them, the source at the row's depth.
 SpectraRequest data_set_request(const BankConfig& c, const BankPlan& p, const BankDataSet& d);
 
+// The rigidity rho * vs^2 of the layer that holds each subfault's centre (GPa for g/cm^3 and
+// km/s); a centre on an interface takes the layer below. `on_interface` (when given) gets the
+// number of such centres.
+std::vector<double> subfault_rigidity(const BankConfig& c, const BankPlan& p,
+                                      std::size_t* on_interface = nullptr);
+
 // Bytes of the bank file (spectra and iteration counts; the rest is small).
 double bank_file_bytes(const BankConfig& c, const BankPlan& p);
 
