@@ -464,14 +464,20 @@ TEST(BankRun, WarnsOfBrokenSamplingAndUnconvergedSums) {
   EXPECT_FALSE(fs::exists(w.at("bank.h5")));
   // Each rule broken: one warning each; --strict refuses to start.
   BankText each = t;
-  each.sampling = "nfreq = 4\ntl = 5.0\naw = 1.0\nxl = 30.0\nikmax = 12\nuconv = 1e-6\n";
+  each.sampling = "nfreq = 4\ntl = 8.0\naw = 1.0\nxl = 30.0\nikmax = 12\nuconv = 1e-6\n";
   w.write("bank.toml", each.text());
   err.str("");
   EXPECT_EQ(run_bank(o, out, err), 1);
-  for (const char* rule : {": sampling: TL = 5 is too short", ": sampling: XL = 30 is too short",
+  for (const char* rule : {": sampling: TL = 8 is too short", ": sampling: XL = 30 is too short",
                            ": sampling: IKMAX = 12 reaches"}) {
     EXPECT_NE(err.str().find(o.config + rule), std::string::npos) << err.str();
   }
+  // Surface waves wrap round only at the far station: the warning says where.
+  EXPECT_NE(err.str().find("; broken at FARAWAY2 (every row) (2 of 4 data sets)\n"),
+            std::string::npos)
+      << err.str();
+  const std::string warned = err.str();
+  EXPECT_EQ(std::count(warned.begin(), warned.end(), '\n'), 3) << warned;
   o.check = false;
   o.strict = true;
   err.str("");
@@ -748,6 +754,7 @@ TEST(BankRun, UpdateGrowsABankAsAFreshRunWould) {
   ASSERT_EQ(bank(fresh, BankOptions{}), 0);
   const BankData whole = read_bank(fresh.at("bank.h5").string());
   const auto same_as_whole = [&](const WorkDir& w) {
+    EXPECT_TRUE(w.read("bank.h5") == fresh.read("bank.h5"));  // the same bytes, even
     const BankData d = read_bank(w.at("bank.h5").string());
     EXPECT_TRUE(d.iterations == whole.iterations);
     EXPECT_EQ(0,

@@ -153,9 +153,7 @@ H5Dataset new_dataset(hid_t where, const std::string& path, const char* name, hi
 void put(hid_t where, const std::string& path, const char* name, hid_t type, hid_t mem_type,
          const std::vector<hsize_t>& dims, const void* data, const BankStorage& storage) {
   H5Dataset ds = new_dataset(where, path, name, type, dims, storage);
-  const herr_t s = H5Dwrite(ds.get(), mem_type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data);
-  ds.close();
-  check_status(s, path, name);
+  check_status(H5Dwrite(ds.get(), mem_type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data), path, name);
 }
 
 void put_doubles(hid_t where, const std::string& path, const char* name,
@@ -411,11 +409,9 @@ void BankFileWriter::write_pair(hid_t dataset, const char* name, int station, in
   count[0] = count[1] = 1;
   H5Sselect_hyperslab(fs.get(), H5S_SELECT_SET, start.data(), nullptr, count.data(), nullptr);
   H5Space ms = space(std::vector<hsize_t>(count.begin() + 2, count.end()));
-  const herr_t s =
-      H5Dwrite(dataset, memory_complex_.get(), ms.get(), fs.get(), H5P_DEFAULT, values);
-  ms.close();
-  fs.close();
-  check_status(s, path_, name);
+  // Checked before the spaces are closed, which would clear HDF5's reason for a failure.
+  check_status(H5Dwrite(dataset, memory_complex_.get(), ms.get(), fs.get(), H5P_DEFAULT, values),
+               path_, name);
 }
 
 void BankFileWriter::write(const JournalRecord& r) {
@@ -426,11 +422,9 @@ void BankFileWriter::write(const JournalRecord& r) {
     const hsize_t count[3] = {1, 1, nq};
     H5Sselect_hyperslab(fs.get(), H5S_SELECT_SET, start, nullptr, count, nullptr);
     H5Space ms = space({nq});
-    const herr_t s = H5Dwrite(iterations_.get(), H5T_NATIVE_INT, ms.get(), fs.get(), H5P_DEFAULT,
-                              r.iterations.data());
-    ms.close();
-    fs.close();
-    check_status(s, path_, "iterations");
+    check_status(H5Dwrite(iterations_.get(), H5T_NATIVE_INT, ms.get(), fs.get(), H5P_DEFAULT,
+                          r.iterations.data()),
+                 path_, "iterations");
   }
   const std::vector<int>& row = plan_.fault.rows[static_cast<std::size_t>(r.row)];
   const std::size_t per = static_cast<std::size_t>(nfreq_) * kElementComponents;

@@ -83,9 +83,38 @@ bool read_head(int fd, JournalHead& h, off_t& bytes) {
   return true;
 }
 
-// Reads the header and then each complete record; returns the length of the valid part.
+// Reads the record at the file's position into r; its length in bytes, or 0 when there is no
+// complete, intact record there.
+std::size_t read_record(int fd, const JournalShape& shape, JournalRecord& r) {
+  std::uint32_t h[5];
+  if (!read_all(fd, h, sizeof h)) return 0;
+  const int rows = static_cast<int>(shape.row_sizes.size());
+  if (h[0] != kRecordMark || h[1] >= static_cast<std::uint32_t>(shape.stations) ||
+      h[2] >= static_cast<std::uint32_t>(rows) || h[3] != shape.row_sizes[h[2]] ||
+      h[4] != static_cast<std::uint32_t>(shape.nfreq)) {
+    return 0;
+  }
+  r.station = static_cast<int>(h[1]);
+  r.row = static_cast<int>(h[2]);
+  r.iterations.resize(static_cast<std::size_t>(shape.nfreq));
+  r.spectra.resize(spectra_values(shape, r.row));
+  std::uint64_t sum = 0;
+  if (!read_all(fd, r.iterations.data(), r.iterations.size() * sizeof(int)) ||
+      !read_all(fd, r.spectra.data(), r.spectra.size() * sizeof(Cx)) ||
+      !read_all(fd, &sum, sizeof sum)) {
+    return 0;
+  }
+  std::uint64_t check = fnv(h, sizeof h);
+  check = fnv(r.iterations.data(), r.iterations.size() * sizeof(int), check);
+  check = fnv(r.spectra.data(), r.spectra.size() * sizeof(Cx), check);
+  if (check != sum) return 0;
+  return sizeof h + r.iterations.size() * sizeof(int) + r.spectra.size() * sizeof(Cx) + sizeof sum;
+}
+
+// Reads the header and then each complete record, with its offset in the file; returns the
+// length of the valid part.
 off_t scan(int fd, const std::string& path, const JournalShape& shape,
-           const std::function<void(const JournalRecord&)>& each) {
+           const std::function<void(const JournalRecord&, off_t)>& each) {
   JournalHead head;
   off_t valid = 0;
   if (!read_head(fd, head, valid)) throw Error(path + ": not a bank journal");
@@ -96,32 +125,11 @@ off_t scan(int fd, const std::string& path, const JournalShape& shape,
                 "to start the bank afresh");
   }
   for (;;) {
-    std::uint32_t h[5];
-    if (!read_all(fd, h, sizeof h)) break;
-    const int rows = static_cast<int>(shape.row_sizes.size());
-    if (h[0] != kRecordMark || h[1] >= static_cast<std::uint32_t>(shape.stations) ||
-        h[2] >= static_cast<std::uint32_t>(rows) || h[3] != shape.row_sizes[h[2]] ||
-        h[4] != static_cast<std::uint32_t>(shape.nfreq)) {
-      break;
-    }
     JournalRecord r;
-    r.station = static_cast<int>(h[1]);
-    r.row = static_cast<int>(h[2]);
-    r.iterations.resize(static_cast<std::size_t>(shape.nfreq));
-    r.spectra.resize(spectra_values(shape, r.row));
-    std::uint64_t sum = 0;
-    if (!read_all(fd, r.iterations.data(), r.iterations.size() * sizeof(int)) ||
-        !read_all(fd, r.spectra.data(), r.spectra.size() * sizeof(Cx)) ||
-        !read_all(fd, &sum, sizeof sum)) {
-      break;
-    }
-    std::uint64_t check = fnv(h, sizeof h);
-    check = fnv(r.iterations.data(), r.iterations.size() * sizeof(int), check);
-    check = fnv(r.spectra.data(), r.spectra.size() * sizeof(Cx), check);
-    if (check != sum) break;
-    valid += static_cast<off_t>(sizeof h + r.iterations.size() * sizeof(int) +
-                                r.spectra.size() * sizeof(Cx) + sizeof sum);
-    each(r);
+    const std::size_t bytes = read_record(fd, shape, r);
+    if (bytes == 0) break;
+    each(r, valid);
+    valid += static_cast<off_t>(bytes);
   }
   return valid;
 }
@@ -176,7 +184,7 @@ JournalWriter::JournalWriter(const std::string& path, const JournalShape& shape,
   if (fd_ >= 0) {
     try {
       const std::size_t rows = shape.row_sizes.size();
-      const off_t valid = scan(fd_, path, shape, [&](const JournalRecord& r) {
+      const off_t valid = scan(fd_, path, shape, [&](const JournalRecord& r, off_t) {
         done_[static_cast<std::size_t>(r.station) * rows + static_cast<std::size_t>(r.row)] = true;
       });
       if (::ftruncate(fd_, valid) != 0 || ::lseek(fd_, valid, SEEK_SET) != valid) {
@@ -228,11 +236,33 @@ void JournalWriter::append(const JournalRecord& r) {
 }
 
 void read_journal(const std::string& path, const JournalShape& shape,
-                  const std::function<void(const JournalRecord&)>& each) {
+                  const std::function<void(const JournalRecord&)>& each, bool sorted) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw sys_error(path, "cannot open the journal");
   try {
-    scan(fd, path, shape, each);
+    if (!sorted) {
+      scan(fd, path, shape, [&](const JournalRecord& r, off_t) { each(r); });
+    } else {
+      // The records' places first, then the records in (station, row) order.
+      struct Place {
+        int station, row;
+        off_t offset;
+      };
+      std::vector<Place> places;
+      scan(fd, path, shape, [&](const JournalRecord& r, off_t at) {
+        places.push_back({r.station, r.row, at});
+      });
+      std::stable_sort(places.begin(), places.end(), [](const Place& a, const Place& b) {
+        return std::pair(a.station, a.row) < std::pair(b.station, b.row);
+      });
+      for (const Place& p : places) {
+        JournalRecord r;
+        if (::lseek(fd, p.offset, SEEK_SET) != p.offset || read_record(fd, shape, r) == 0) {
+          throw Error(path + ": the journal changed while it was read");
+        }
+        each(r);
+      }
+    }
   } catch (...) {
     ::close(fd);
     throw;

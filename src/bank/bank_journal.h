@@ -69,8 +69,10 @@ class JournalWriter {
   std::vector<bool> done_;
 };
 
-// Reads the complete records of a journal in order. Throws Error.
+// Reads the complete records of a journal in the order they were appended, or `sorted` by
+// station and row (the order does not depend on the order the data sets finished in: by
+// several ranks, or carried over by --update). Throws Error.
 void read_journal(const std::string& path, const JournalShape& shape,
-                  const std::function<void(const JournalRecord&)>& each);
+                  const std::function<void(const JournalRecord&)>& each, bool sorted = false);
 
 }  // namespace lg

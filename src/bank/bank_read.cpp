@@ -186,8 +186,8 @@ void verify_dataset(hid_t file, const std::string& name, BankVerification& v) {
     ++v.chunks;
     if (H5Dget_chunk_info(ds.get(), fs.get(), i, offset.data(), &mask, &addr, &size) < 0) {
       ++v.damaged;
-      v.problems.push_back("/" + name + ": " + with_reason("chunk " + std::to_string(i) +
-                                                            " cannot be located"));
+      v.problems.push_back("/" + name + ": " +
+                           with_reason("chunk " + std::to_string(i) + " cannot be located"));
       continue;
     }
     hsize_t n = 1;
@@ -196,8 +196,7 @@ void verify_dataset(hid_t file, const std::string& name, BankVerification& v) {
       n *= count[k];
     }
     const H5Space sel(H5Scopy(fs.get()));
-    H5Sselect_hyperslab(sel.get(), H5S_SELECT_SET, offset.data(), nullptr, count.data(),
-                        nullptr);
+    H5Sselect_hyperslab(sel.get(), H5S_SELECT_SET, offset.data(), nullptr, count.data(), nullptr);
     const std::string reason = read_selection(ds.get(), ftype.get(), sel.get(), n);
     if (!reason.empty()) {
       ++v.damaged;
@@ -214,8 +213,8 @@ void read_slab(const std::string& path, hid_t file, const char* name, hid_t mem_
   if (!ds.valid()) throw Error(path + ": " + with_reason(std::string("no /") + name));
   const H5Space fs(H5Dget_space(ds.get()));
   if (H5Sget_simple_extent_ndims(fs.get()) != static_cast<int>(start.size()) ||
-      H5Sselect_hyperslab(fs.get(), H5S_SELECT_SET, start.data(), nullptr, count.data(),
-                          nullptr) < 0 ||
+      H5Sselect_hyperslab(fs.get(), H5S_SELECT_SET, start.data(), nullptr, count.data(), nullptr) <
+          0 ||
       H5Sselect_valid(fs.get()) <= 0) {
     throw Error(path + ": /" + name + " does not have the bank's shape");
   }
@@ -267,8 +266,7 @@ int run_verify(const std::string& path, std::ostream& out, std::ostream& err) {
     err << "layergreen: " << path << ": " << v.problems[i] << '\n';
   }
   if (v.problems.size() > kListed) {
-    err << "layergreen: " << path << ": and " << v.problems.size() - kListed
-        << " more problems\n";
+    err << "layergreen: " << path << ": and " << v.problems.size() - kListed << " more problems\n";
   }
   if (v.whole) {
     out << path << ": whole: " << v.datasets << " datasets, " << v.chunks
@@ -336,8 +334,8 @@ JournalRecord BankFileReader::record(int station, int row,
   const auto nq = static_cast<hsize_t>(nfreq_);
   const auto st = static_cast<hsize_t>(station);
   r.iterations.resize(nq);
-  read_slab(path_, file_.get(), "iterations", H5T_NATIVE_INT,
-            {st, static_cast<hsize_t>(row), 0}, {1, 1, nq}, r.iterations.data());
+  read_slab(path_, file_.get(), "iterations", H5T_NATIVE_INT, {st, static_cast<hsize_t>(row), 0},
+            {1, 1, nq}, r.iterations.data());
   H5Type cx(H5Tcreate(H5T_COMPOUND, sizeof(Cx)));
   H5Tinsert(cx.get(), "r", HOFFSET(Cx, re), H5T_NATIVE_DOUBLE);
   H5Tinsert(cx.get(), "i", HOFFSET(Cx, im), H5T_NATIVE_DOUBLE);
@@ -345,8 +343,8 @@ JournalRecord BankFileReader::record(int station, int row,
   r.spectra.resize(subfaults.size() * per);
   for (std::size_t k = 0; k < subfaults.size(); ++k) {
     read_slab(path_, file_.get(), "spectra", cx.get(),
-              {st, static_cast<hsize_t>(subfaults[k]), 0, 0, 0},
-              {1, 1, nq, kElements, kComponents}, r.spectra.data() + k * per);
+              {st, static_cast<hsize_t>(subfaults[k]), 0, 0, 0}, {1, 1, nq, kElements, kComponents},
+              r.spectra.data() + k * per);
   }
   return r;
 }

@@ -16,9 +16,9 @@ namespace lg {
 // What reading every chunk of a bank file found.
 struct BankVerification {
   bool whole = false;
-  std::size_t datasets = 0;  // datasets read
-  std::size_t chunks = 0;    // chunks read (a dataset without chunks counts as one)
-  std::size_t damaged = 0;   // chunks that could not be read
+  std::size_t datasets = 0;           // datasets read
+  std::size_t chunks = 0;             // chunks read (a dataset without chunks counts as one)
+  std::size_t damaged = 0;            // chunks that could not be read
   std::vector<std::string> problems;  // one line each, without the file's name
 };
 

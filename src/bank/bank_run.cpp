@@ -121,18 +121,21 @@ BankOutcome write_bank_file(const BankConfig& c, const BankPlan& p, const Journa
   BankOutcome outcome;
   try {
     BankFileWriter w(temp, c, p);
-    read_journal(journal_path(c.output), shape, [&](const JournalRecord& r) {
-      w.write(r);
-      const SumsOutcome o = record_outcome(c, p, r);
-      outcome.total.add_data_set(o);
-      if ((c.uconv > 0.0 && o.unconverged > 0) || o.nonfinite > 0) {
-        outcome.marked.push_back(
-            {r.station, r.row, c.uconv > 0.0 ? o.unconverged : 0, o.nonfinite});
-      }
-    });
-    std::sort(outcome.marked.begin(), outcome.marked.end(), [](const auto& a, const auto& b) {
-      return std::pair(a.station, a.row) < std::pair(b.station, b.row);
-    });
+    // In (station, row) order, so that the file's bytes do not depend on the order the data
+    // sets finished in.
+    read_journal(
+        journal_path(c.output), shape,
+        [&](const JournalRecord& r) {
+          w.write(r);
+          const SumsOutcome o = record_outcome(c, p, r);
+          outcome.total.add_data_set(o);
+          if ((c.uconv > 0.0 && o.unconverged > 0) || o.nonfinite > 0) {
+            outcome.marked.push_back(
+                {r.station, r.row, c.uconv > 0.0 ? o.unconverged : 0, o.nonfinite});
+          }
+        },
+        true);
+
     if (c.statics) w.write_statics(bank_statics(c, p, threads), plan_statics(c, p));
     SumsOutcome counted = outcome.total;
     if (!(c.uconv > 0.0)) counted.unconverged = counted.data_sets_unconverged = 0;
@@ -343,11 +346,66 @@ BankOutcome finish_bank(const BankSetup& s, int threads) {
   return outcome;
 }
 
+namespace {
+
+// Where a rule is broken, when not at every (station, row) of the bank: "; broken at FAR
+// (every row), NEAR row 1" (the first kListed stations).
+std::string where_broken(const BankSetup& s, const std::string& member) {
+  const BankConfig& c = s.config;
+  const BankPlan& p = s.plan;
+  const SamplingValues v = sampling_values(c, p);
+  std::vector<std::string> places;
+  std::size_t broken = 0;
+  for (std::size_t st = 0; st < p.stations.size(); ++st) {
+    std::vector<int> rows;
+    for (std::size_t r = 0; r < p.row_count(); ++r) {
+      SamplingBounds b;
+      for (const LayerRow& l : c.layers) b.add_layer(l.vp, l.vs);
+      for (const int f : p.fault.rows[r]) {
+        const std::size_t i = p.at(static_cast<int>(st), f);
+        b.add_receiver(p.dx[i], p.dy[i], p.fault.subfaults[static_cast<std::size_t>(f)].depth);
+      }
+      for (const SamplingWarning& w : sampling_warnings(b, v)) {
+        if (w.member == member) rows.push_back(static_cast<int>(r) + 1);
+      }
+    }
+    broken += rows.size();
+    if (rows.empty()) continue;
+    std::string place = p.stations[st].name;
+    if (rows.size() == p.row_count()) {
+      place += " (every row)";
+    } else {
+      place += rows.size() == 1 ? " row " : " rows ";
+      for (std::size_t k = 0; k < rows.size(); ++k) {
+        if (k > 0) place += ", ";
+        place += std::to_string(rows[k]);
+      }
+    }
+    places.push_back(place);
+  }
+  if (broken == p.data_sets.size() || places.empty()) return {};
+  constexpr std::size_t kListed = 8;
+  std::string text = "; broken at ";
+  for (std::size_t k = 0; k < places.size() && k < kListed; ++k) {
+    if (k > 0) text += ", ";
+    text += places[k];
+  }
+  if (places.size() > kListed) {
+    text += " and " + std::to_string(places.size() - kListed) + " more stations";
+  }
+  text +=
+      " (" + std::to_string(broken) + " of " + std::to_string(p.data_sets.size()) + " data sets)";
+  return text;
+}
+
+}  // namespace
+
 int warn_sampling(const BankSetup& s, std::ostream& err) {
   const std::vector<SamplingWarning> w =
       sampling_warnings(sampling_bounds(s.config, s.plan), sampling_values(s.config, s.plan));
   for (const SamplingWarning& x : w) {
-    err << "layergreen: warning: " << s.config.path << ": sampling: " << x.text << '\n';
+    err << "layergreen: warning: " << s.config.path << ": sampling: " << x.text
+        << where_broken(s, x.member) << '\n';
   }
   return static_cast<int>(w.size());
 }
@@ -401,6 +459,22 @@ void warn_outcome(const BankSetup& s, const BankOutcome& outcome, std::ostream& 
   }
 }
 
+// The last line of --progress: what was computed, what the sums met, the file and the time.
+void summarize_bank(const BankSetup& s, std::size_t computed, const BankOutcome& o,
+                    std::chrono::steady_clock::time_point started, std::ostream& err) {
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  std::error_code ec;
+  const auto size = fs::file_size(s.config.output, ec);
+  char line[160];
+  std::snprintf(line, sizeof line, "%.1f MB in %.1f s", ec ? 0.0 : static_cast<double>(size) / 1e6,
+                seconds);
+  err << "layergreen: bank " << s.config.output << ": " << computed << " of "
+      << s.plan.data_sets.size() << " data sets computed, " << o.total.sums << " sums ("
+      << o.total.unconverged << " unconverged, " << o.total.nonfinite << " not finite), " << line
+      << '\n';
+}
+
 std::vector<ProgressItem> progress_items(const BankSetup& s, const std::vector<int>& todo) {
   std::vector<ProgressItem> items;
   const std::string rows = std::to_string(s.plan.row_count());
@@ -422,22 +496,6 @@ int refuse_strict(const BankSetup& s, int warnings, std::ostream& err) {
       << " (warned above); nothing is computed. Give the values the warnings name, or run "
          "without --strict\n";
   return kExitInputError;
-}
-
-// The last line of --progress: what was computed, what the sums met, the file and the time.
-void summarize(const BankSetup& s, std::size_t computed, const BankOutcome& o,
-               std::chrono::steady_clock::time_point started, std::ostream& err) {
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  std::error_code ec;
-  const auto size = fs::file_size(s.config.output, ec);
-  char line[160];
-  std::snprintf(line, sizeof line, "%.1f MB in %.1f s", ec ? 0.0 : static_cast<double>(size) / 1e6,
-                seconds);
-  err << "layergreen: bank " << s.config.output << ": " << computed << " of "
-      << s.plan.data_sets.size() << " data sets computed, " << o.total.sums << " sums ("
-      << o.total.unconverged << " unconverged, " << o.total.nonfinite << " not finite), " << line
-      << '\n';
 }
 
 }  // namespace
@@ -484,7 +542,7 @@ int run_bank(const BankOptions& o, std::ostream& out, std::ostream& err) {
     compute_in_sweeps(*setup, o, todo, *journal, err);
     const BankOutcome outcome = finish_bank(*setup, o.threads);
     warn_outcome(*setup, outcome, err);
-    if (o.progress) summarize(*setup, todo.size(), outcome, started, err);
+    if (o.progress) summarize_bank(*setup, todo.size(), outcome, started, err);
   } catch (const Interrupted&) {
     throw;
   } catch (const std::bad_alloc&) {

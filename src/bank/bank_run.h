@@ -3,6 +3,7 @@
 // that is renamed when complete. The phases are also used by the ranks of layergreen-mpi.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -103,6 +104,11 @@ int warn_sampling(const BankSetup& s, std::ostream& err);
 // The warnings about unconverged sums and non-finite spectra of a finished bank, as the
 // classic run gives them for its data sets, each with its counts by station and row.
 void warn_outcome(const BankSetup& s, const BankOutcome& outcome, std::ostream& err);
+
+// The last line of --progress: the data sets computed by this run (`computed` of all), what
+// the sums met, the file's size and the time since `started`.
+void summarize_bank(const BankSetup& s, std::size_t computed, const BankOutcome& outcome,
+                    std::chrono::steady_clock::time_point started, std::ostream& err);
 
 // The items of the progress line of a bank: the data sets `todo`, each a station and a row.
 std::vector<ProgressItem> progress_items(const BankSetup& s, const std::vector<int>& todo);

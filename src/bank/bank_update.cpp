@@ -76,8 +76,9 @@ Earlier earlier(const std::string& text, const BankSetup& s, const std::string& 
     e.config = parse_bank_config(text, s.config.path);
     e.plan = plan_bank(e.config);
   } catch (const BankError& x) {
-    throw Error(where + ": --update: the configuration it was computed with cannot be planned "
-                        "any more: " +
+    throw Error(where +
+                ": --update: the configuration it was computed with cannot be planned "
+                "any more: " +
                 x.what());
   }
   return e;
@@ -131,8 +132,8 @@ std::string update_difference(const BankConfig& was, const BankPlan& was_plan,
   if (d.empty()) {
     // "auto" values chosen for the farther stations change every spectrum.
     if (!was.xl) {
-      d.add("the automatic xl (give xl = " + num(was_plan.xl) + " to keep the bank's)",
-            was_plan.xl, now_plan.xl);
+      d.add("the automatic xl (give xl = " + num(was_plan.xl) + " to keep the bank's)", was_plan.xl,
+            now_plan.xl);
     }
     if (!was.ikmax) {
       d.add("the automatic ikmax (give ikmax = " + std::to_string(was_plan.ikmax) +
@@ -245,8 +246,8 @@ std::unique_ptr<JournalWriter> open_update_journal(const BankSetup& s, std::vect
     }
     sync_folder_of(jpath);
     list_todo(s.plan, *journal, todo);
-    said = "updating: " + count(todo) + " taken from " + jpath + "; computing the rest (new: " +
-           added_names(s, map) + ")";
+    said = "updating: " + count(todo) + " taken from " + jpath +
+           "; computing the rest (new: " + added_names(s, map) + ")";
     return journal;
   }
 
@@ -271,8 +272,7 @@ std::unique_ptr<JournalWriter> open_update_journal(const BankSetup& s, std::vect
     const std::vector<double> x = file.numbers("subfaults/x");
     const std::vector<double> y = file.numbers("subfaults/y");
     const std::vector<double> z = file.numbers("subfaults/depth");
-    bool same = x.size() == s.plan.subfault_count() && y.size() == x.size() &&
-                z.size() == x.size();
+    bool same = x.size() == s.plan.subfault_count() && y.size() == x.size() && z.size() == x.size();
     for (std::size_t k = 0; same && k < x.size(); ++k) {
       const Subfault& f = s.plan.fault.subfaults[k];
       same = x[k] == f.x && y[k] == f.y && z[k] == f.depth;
@@ -298,8 +298,8 @@ std::unique_ptr<JournalWriter> open_update_journal(const BankSetup& s, std::vect
     }
   }
   list_todo(s.plan, *journal, todo);
-  said = "updating: " + count(todo) + " taken from " + c.output + "; computing the rest (new: " +
-         added_names(s, map) + ")";
+  said = "updating: " + count(todo) + " taken from " + c.output +
+         "; computing the rest (new: " + added_names(s, map) + ")";
   return journal;
 }
 

@@ -3,6 +3,7 @@
 #include "mpi/bank_ranks.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <optional>
 #include <sstream>
@@ -133,6 +134,7 @@ int run_bank_ranks(const BankOptions& o, MPI_Comm comm, std::ostream& out, std::
   std::ostringstream elsewhere;  // the other ranks' copies of rank 0's messages
   std::ostream& msg = lead ? err : elsewhere;
 
+  const auto started = std::chrono::steady_clock::now();
   // Every rank reads the same file, so all of them accept or refuse it alike.
   const std::optional<BankSetup> setup = setup_bank(o.config, msg);
   if (!setup) return kExitInputError;
@@ -192,7 +194,9 @@ int run_bank_ranks(const BankOptions& o, MPI_Comm comm, std::ostream& out, std::
   }
   journal.reset();
   try {
-    warn_outcome(*setup, finish_bank(*setup, o.threads), err);
+    const BankOutcome outcome = finish_bank(*setup, o.threads);
+    warn_outcome(*setup, outcome, err);
+    if (o.progress) summarize_bank(*setup, todo.size(), outcome, started, err);
   } catch (const std::exception& e) {
     err << "layergreen: " << e.what() << '\n';
     return kExitInputError;
