@@ -316,42 +316,40 @@ void read_stations(const std::string& file, const toml::table& root, BankConfig&
 
 void read_station(const std::string& file, const toml::table& t, int i, BankConfig& c,
                   bool fault_read, std::set<std::string>& names) {
-  {
-    StationSpec st;
-    st.line = table_line(t);
-    const Section s(file, t, "station " + std::to_string(i), st.line,
-                    {"name", "x", "y", "lat", "lon"});
-    st.name = s.text("name");
-    if (st.name.empty()) s.fail("name", "is empty");
-    // Names become file names (SAC files, classic inputs) and dataset entries: no control
-    // characters (a NUL would cut them), no path separators, not "." or "..".
-    for (const char ch : st.name) {
-      const auto u = static_cast<unsigned char>(ch);
-      if (u < 0x20 || u == 0x7f) s.fail("name", "holds a control character");
-      if (ch == '/' || ch == '\\') {
-        s.fail("name", "\"" + st.name + "\" holds a path separator (names become file names)");
-      }
+  StationSpec st;
+  st.line = table_line(t);
+  const Section s(file, t, "station " + std::to_string(i), st.line,
+                  {"name", "x", "y", "lat", "lon"});
+  st.name = s.text("name");
+  if (st.name.empty()) s.fail("name", "is empty");
+  // Names become file names (SAC files, classic inputs) and dataset entries: no control
+  // characters (a NUL would cut them), no path separators, not "." or "..".
+  for (const char ch : st.name) {
+    const auto u = static_cast<unsigned char>(ch);
+    if (u < 0x20 || u == 0x7f) s.fail("name", "holds a control character");
+    if (ch == '/' || ch == '\\') {
+      s.fail("name", "\"" + st.name + "\" holds a path separator (names become file names)");
     }
-    if (st.name == "." || st.name == "..") {
-      s.fail("name", "\"" + st.name + "\" cannot be a file name");
-    }
-    if (!names.insert(st.name).second) s.fail("name", "\"" + st.name + "\" is used twice");
-    st.geo = s.has("lat") || s.has("lon");
-    if (st.geo) {
-      if (s.has("x")) s.fail("x", "and lat/lon exclude each other");
-      if (s.has("y")) s.fail("y", "and lat/lon exclude each other");
-      st.lat = s.real("lat");
-      st.lon = s.real("lon");
-      if (std::fabs(st.lat) > 90.0) s.fail("lat", "must be within [-90, 90]");
-      if (!c.fault.geo && fault_read) {
-        s.fail(s.line("lat"), "lat/lon need [fault] top_center_geo = [lat, lon, depth]");
-      }
-    } else {
-      st.x = s.real("x");
-      st.y = s.real("y");
-    }
-    c.stations.push_back(st);
   }
+  if (st.name == "." || st.name == "..") {
+    s.fail("name", "\"" + st.name + "\" cannot be a file name");
+  }
+  if (!names.insert(st.name).second) s.fail("name", "\"" + st.name + "\" is used twice");
+  st.geo = s.has("lat") || s.has("lon");
+  if (st.geo) {
+    if (s.has("x")) s.fail("x", "and lat/lon exclude each other");
+    if (s.has("y")) s.fail("y", "and lat/lon exclude each other");
+    st.lat = s.real("lat");
+    st.lon = s.real("lon");
+    if (std::fabs(st.lat) > 90.0) s.fail("lat", "must be within [-90, 90]");
+    if (!c.fault.geo && fault_read) {
+      s.fail(s.line("lat"), "lat/lon need [fault] top_center_geo = [lat, lon, depth]");
+    }
+  } else {
+    st.x = s.real("x");
+    st.y = s.real("y");
+  }
+  c.stations.push_back(st);
 }
 
 // The [bank] table: the output file (whose folder must exist), statics, precision and
