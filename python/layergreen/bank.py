@@ -251,6 +251,16 @@ class Bank:
             return None
         return float(_read(self.path, self._h5, "geometry/azimuth", (i, j)))
 
+    def back_azimuth(self, station, subfault):
+        """Back azimuth: the subfault seen from the station (degrees clockwise from north; on the
+        ellipsoid for a geographic bank); None at zero distance."""
+        i, j = self.station_index(station), self.subfault_index(subfault)
+        if _read(self.path, self._h5, "geometry/distance", (i, j)) == 0:
+            return None
+        if "geometry/back_azimuth" not in self._h5:
+            return (float(_read(self.path, self._h5, "geometry/azimuth", (i, j))) + 180.0) % 360.0
+        return float(_read(self.path, self._h5, "geometry/back_azimuth", (i, j)))
+
     # -- spectra and time series ---------------------------------------------------------------
     def spectra(self, station, subfault):
         """Complex spectra [frequency, element, component] of one station and subfault
@@ -353,7 +363,8 @@ class Bank:
 
         The headers hold DIST, AZ, BAZ, CMPAZ, CMPINC and KSTNM (the name cut to 8 characters;
         the whole name is the file name's first part); for a geographic bank also STLA, STLO,
-        STEL (0), EVLA, EVLO (the subfault's centre) and EVDP (its depth, km).
+        STEL (0), EVLA, EVLO (the subfault's centre) and EVDP (its depth, km), and BAZ on the
+        ellipsoid.
         Returns the list of the pairs' file stems."""
         os.makedirs(folder, exist_ok=True)
         stems = []
@@ -382,7 +393,8 @@ class Bank:
         if self.stations.lat is None or f.lat is None:
             return sac.site_fields(self.stations.name[i])
         return sac.site_fields(self.stations.name[i], self.stations.lat[i], self.stations.lon[i],
-                               f.lat[j], f.lon[j], f.depth[j])
+                               f.lat[j], f.lon[j], f.depth[j],
+                               back_azimuth=self.back_azimuth(i, j))
 
     @staticmethod
     def _sac_paths(stem):

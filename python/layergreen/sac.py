@@ -23,17 +23,18 @@ def station_code(name):
 
 
 def site_fields(station, station_lat=None, station_lon=None, source_lat=None, source_lon=None,
-                source_depth=None, distance=None, azimuth=None):
+                source_depth=None, distance=None, azimuth=None, back_azimuth=None):
     """The header fields of a trace of `station` (its name) from a source: KSTNM (the name
     cut to 8 characters), STLA, STLO, STEL (0: stations at the surface), EVLA, EVLO, EVDP
-    (source depth, km) when given, and DIST, AZ, BAZ when given (azimuth in degrees clockwise
-    from north, the station seen from the source). Values that are None or NaN are left out."""
+    (source depth, km) when given, and DIST, AZ, BAZ when given (degrees clockwise from north:
+    the station seen from the source, the source seen from the station; BAZ is AZ + 180 when
+    only AZ is given). Values that are None or NaN are left out."""
     fields = {"kstnm": station_code(station)}
     values = {"stla": station_lat, "stlo": station_lon, "evla": source_lat, "evlo": source_lon,
-              "evdp": source_depth, "dist": distance, "az": azimuth}
+              "evdp": source_depth, "dist": distance, "az": azimuth, "baz": back_azimuth}
     if station_lat is not None and np.isfinite(station_lat):
         values["stel"] = 0.0
-    if azimuth is not None and np.isfinite(azimuth):
+    if back_azimuth is None and azimuth is not None and np.isfinite(azimuth):
         values["baz"] = (azimuth + 180.0) % 360.0
     for key, value in values.items():
         if value is not None and np.isfinite(value):

@@ -354,6 +354,7 @@ BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, con
       const hid_t g = group_id.get();
       put_doubles(g, path, "distance", p.distance, {ns, nf}, storage_);
       put_doubles(g, path, "azimuth", p.azimuth, {ns, nf}, storage_);
+      put_doubles(g, path, "back_azimuth", p.back_azimuth, {ns, nf}, storage_);
       put_doubles(g, path, "offset_x", p.dx, {ns, nf}, storage_);
       put_doubles(g, path, "offset_y", p.dy, {ns, nf}, storage_);
     }

@@ -71,6 +71,7 @@ void offsets(const BankConfig& c, BankPlan& p) {
   p.dy.assign(n, 0.0);
   p.distance.assign(n, 0.0);
   p.azimuth.assign(n, 0.0);
+  p.back_azimuth.assign(n, 0.0);
   const GeoPoint origin{c.fault.origin_lat, c.fault.origin_lon};
   std::vector<GeoPoint> subfault_geo;
   if (c.fault.geo) {
@@ -86,6 +87,7 @@ void offsets(const BankConfig& c, BankPlan& p) {
         const GeodesicLeg l = geodesic_leg(subfault_geo[f], GeoPoint{st.lat, st.lon});
         p.distance[i] = l.distance_km;
         p.azimuth[i] = l.azimuth_deg;
+        p.back_azimuth[i] = l.back_azimuth_deg;
         p.dx[i] = l.distance_km * std::cos(l.azimuth_deg * kPiFull / 180.0);
         p.dy[i] = l.distance_km * std::sin(l.azimuth_deg * kPiFull / 180.0);
       } else {
@@ -96,6 +98,7 @@ void offsets(const BankConfig& c, BankPlan& p) {
         double a = std::atan2(p.dy[i], p.dx[i]) * 180.0 / kPiFull;
         if (a < 0.0) a += 360.0;
         p.azimuth[i] = a;
+        p.back_azimuth[i] = a < 180.0 ? a + 180.0 : a - 180.0;
       }
     }
   }

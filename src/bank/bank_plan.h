@@ -34,6 +34,9 @@ struct BankPlan {
   // (station - subfault), its length and its azimuth (degrees from x towards y; on the
   // ellipsoid for stations given by lat/lon).
   std::vector<double> dx, dy, distance, azimuth;
+  // The subfault seen from the station (degrees clockwise from north): on the ellipsoid for
+  // stations given by lat/lon, else azimuth + 180.
+  std::vector<double> back_azimuth;
   std::vector<BankDataSet> data_sets;  // station by station, rows in depth order
   double xl = 0.0;
   int ikmax = 0;
