@@ -13,12 +13,14 @@
 #include <cmath>
 #include <complex>
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <thread>
 
 #include "bank/bank_config.h"
 #include "bank/bank_file.h"
 #include "bank/bank_plan.h"
+#include "bank/bank_read.h"
 #include "bank/bank_run.h"
 #include "bank/bank_statics.h"
 #include "bank/fault_geometry.h"
@@ -129,6 +131,12 @@ TEST(BankConfig, ErrorsNameFileLineAndKey) {
       {[](BankText& t) { t.fault += "rake = 90.0\n"; }, "rake", 1, "fault: unknown key \"rake\""},
       {[](BankText& t) { t.bank_keys = "statics = 1\n"; }, "statics", 1,
        "bank: statics must be true or false"},
+      {[](BankText& t) { t.bank_keys = "precision = \"half\"\n"; }, "precision", 1,
+       "bank: precision must be \"double\" or \"single\", not \"half\""},
+      {[](BankText& t) { t.bank_keys = "compression = \"zip\"\n"; }, "compression", 1,
+       "bank: compression must be \"none\" or \"gzip\", not \"zip\""},
+      {[](BankText& t) { t.output = "nowhere/bank.h5"; }, "output", 1,
+       "bank: output = \"nowhere/bank.h5\": the folder nowhere does not exist"},
       // A station at a subfault on the surface.
       {[](BankText& t) {
          t.bank_keys = "statics = true\n";
@@ -167,6 +175,64 @@ TEST(BankConfig, ProgramReportsOneLineAndStatus2) {
   EXPECT_EQ(r.err, "layergreen: bank.toml:" + std::to_string(line_of(t.text(), "[[station]]", 3)) +
                        ": station 3: x is missing\n");
   EXPECT_FALSE(w.exists("bank.h5"));
+}
+
+// --check reports every problem of the configuration it can find, one line each (status 2),
+// and a subfault list that cannot be read with the line and key that name it.
+TEST(BankConfig, CheckReportsEveryProblem) {
+  WorkDir w;
+  BankText t;
+  t.sampling.replace(0, 10, "nfreq = 8.5\n");
+  t.fault += "rake = 90.0\n";
+  t.stations.push_back("name = \"THIRD\"\ny = 1.0\n");
+  t.stations.push_back("name = \"FOURTH\"\n");
+  const auto check = [&](const BankText& text) {
+    w.write("bank.toml", text.text());
+    BankOptions o;
+    o.config = w.at("bank.toml").string();
+    o.check = true;
+    std::ostringstream out, err;
+    EXPECT_EQ(run_bank(o, out, err), 2);
+    return err.str();
+  };
+  const std::string s = t.text(), at = "layergreen: " + w.at("bank.toml").string() + ":";
+  EXPECT_EQ(check(t),
+            at + std::to_string(line_of(s, "nfreq")) +
+                ": sampling: nfreq must be a whole number\n" + at +
+                std::to_string(line_of(s, "rake")) + ": fault: unknown key \"rake\"\n" + at +
+                std::to_string(line_of(s, "[[station]]", 3)) + ": station 3: x is missing\n" + at +
+                std::to_string(line_of(s, "[[station]]", 4)) + ": station 4: x is missing\n");
+  BankText u;
+  u.fault = "subfaults = \"missing.csv\"\n";
+  const std::string csv = w.at("missing.csv").string();
+  EXPECT_EQ(check(u), at + std::to_string(line_of(u.text(), "subfaults")) +
+                          ": fault: subfaults = \"" + csv + "\": " + csv +
+                          ": cannot open: No such file or directory\n");
+}
+
+// What a moment needs: the subfaults' areas (a rectangle's cells, a list's area column) and
+// the rigidity of the layer holding each centre, the layer below on an interface.
+TEST(BankPlan, AreasAndRigidityForMoments) {
+  const BankPlan rect = plan_bank(parse_bank_config(BankText().text(), "bank.toml"));
+  ASSERT_TRUE(rect.fault.has_area);
+  for (const Subfault& f : rect.fault.subfaults) EXPECT_DOUBLE_EQ(f.area, 2.0 * 2.0);
+  WorkDir w;
+  w.write("sf.csv", "x,y,depth,area\n0,0,1,2.5\n1,0,2,3\n0,1,3,4\n");
+  BankText t;
+  t.fault = "subfaults = \"sf.csv\"\n";
+  w.write("bank.toml", t.text());
+  const BankConfig c = read_bank_config(w.at("bank.toml").string());
+  const BankPlan p = plan_bank(c);
+  ASSERT_TRUE(p.fault.has_area);
+  EXPECT_EQ(p.fault.subfaults[1].area, 3.0);
+  std::size_t on_interface = 0;
+  // Depth 2 is the first layer's bottom: the layer below.
+  EXPECT_EQ(subfault_rigidity(c, p, &on_interface),
+            (std::vector<double>{2.4 * 2.6 * 2.6, 2.7 * 3.45 * 3.45, 2.7 * 3.45 * 3.45}));
+  EXPECT_EQ(on_interface, 1u);
+  EXPECT_NE(plan_summary(c, p, 1).find("1 subfault centre lies on a layer interface"),
+            std::string::npos);
+  EXPECT_FALSE(listed_subfaults("x,y,depth\n0,0,1\n", "sf.csv").has_area);
 }
 
 TEST(BankConfig, TheExampleBank) {
@@ -267,7 +333,7 @@ TEST(BankGeometry, SubfaultListRowsAndErrors) {
   EXPECT_EQ(error("x,y,depth\n1,2,3\n1,2,x3\n"), "sf.csv:3: depth: cannot read \"x3\" as a number");
   EXPECT_EQ(error("x,y,deep\n"),
             "sf.csv:1: unknown column \"deep\" (the header names x, y, depth, and optionally "
-            "strike, dip)");
+            "strike, dip, area)");
   EXPECT_EQ(error("x,y,depth\n1,2\n"), "sf.csv:2: 2 values where the header names 3");
   // A byte-order mark is skipped; control bytes in messages are shown escaped.
   EXPECT_EQ(listed_subfaults("\xef\xbb\xbfx,y,depth\n1,2,3\n", "sf.csv").subfaults.size(), 1u);
@@ -360,6 +426,17 @@ BankData read_bank(const std::string& path) {
   return d;
 }
 
+// An integer attribute of a bank file's root (-1 when it cannot be read).
+long long root_count(const std::string& path, const char* name) {
+  long long v = -1;
+  const hid_t f = H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
+  const hid_t a = f >= 0 ? H5Aopen(f, name, H5P_DEFAULT) : -1;
+  if (a < 0 || H5Aread(a, H5T_NATIVE_LLONG, &v) < 0) v = -1;
+  if (a >= 0) H5Aclose(a);
+  if (f >= 0) H5Fclose(f);
+  return v;
+}
+
 // Runs `layergreen bank` in-process with the folder of `config` as working directory.
 int bank(const WorkDir& w, BankOptions o, std::string* out = nullptr) {
   o.config = w.at("bank.toml").string();
@@ -385,14 +462,44 @@ TEST(BankRun, WarnsOfBrokenSamplingAndUnconvergedSums) {
   EXPECT_NE(err.str().find(o.config + ": sampling: IKMAX = 120 reaches"), std::string::npos)
       << err.str();
   EXPECT_FALSE(fs::exists(w.at("bank.h5")));
+  // Each rule broken: one warning each; --strict refuses to start.
+  BankText each = t;
+  each.sampling = "nfreq = 4\ntl = 8.0\naw = 1.0\nxl = 30.0\nikmax = 12\nuconv = 1e-6\n";
+  w.write("bank.toml", each.text());
+  err.str("");
+  EXPECT_EQ(run_bank(o, out, err), 1);
+  for (const char* rule : {": sampling: TL = 8 is too short", ": sampling: XL = 30 is too short",
+                           ": sampling: IKMAX = 12 reaches"}) {
+    EXPECT_NE(err.str().find(o.config + rule), std::string::npos) << err.str();
+  }
+  // Surface waves wrap round only at the far station: the warning says where.
+  EXPECT_NE(err.str().find("; broken at FARAWAY2 (every row) (2 of 4 data sets)\n"),
+            std::string::npos)
+      << err.str();
+  const std::string warned = err.str();
+  EXPECT_EQ(std::count(warned.begin(), warned.end(), '\n'), 3) << warned;
+  o.check = false;
+  o.strict = true;
+  err.str("");
+  EXPECT_EQ(run_bank(o, out, err), 2);
+  EXPECT_NE(err.str().find(": --strict: the sampling breaks 3 rules"), std::string::npos)
+      << err.str();
+  EXPECT_FALSE(w.exists("bank.h5") || w.exists("bank.h5.journal"));
+  w.write("bank.toml", t.text());
   std::string said;
   ASSERT_EQ(bank(w, BankOptions{}, &said), 0);
-  // 2 stations x 2 rows, 4 frequencies.
+  // 2 stations x 2 rows, 4 frequencies: counted by station and row, and in the file.
   EXPECT_NE(said.find("bank.h5: 16 of 16 sums (data set x frequency) in 4 of 4 data sets "
                       "reached ikmax = 120 without converging (highest frequency 0.3); the "
                       "sampling rules ask for ikmax >= "),
             std::string::npos)
       << said;
+  EXPECT_NE(said.find("; by station and row: NEAR row 1: 4, NEAR row 2: 4, FARAWAY2 row 1: 4, "
+                      "FARAWAY2 row 2: 4\n"),
+            std::string::npos)
+      << said;
+  EXPECT_EQ(root_count(w.at("bank.h5").string(), "sums_unconverged"), 16);
+  EXPECT_EQ(root_count(w.at("bank.h5").string(), "data_sets"), 4);
   const BankData d = read_bank(w.at("bank.h5").string());
   EXPECT_EQ(std::count(d.iterations.begin(), d.iterations.end(), 121), 16);
   // A record length no computation survives: every spectrum is NaN, and the run says so.
@@ -631,6 +738,130 @@ TEST(BankRun, ResumesAfterKillToTheSameFile) {
   EXPECT_FALSE(killed.exists("bank.h5.journal"));
 }
 
+// --update grows a bank (here in single precision, compressed) by stations into the file a
+// run of the whole configuration writes, from the finished bank and from the journal of an
+// unfinished run; any other change is refused naming it, and the plain run and --resume point
+// to --update for a journal of the smaller configuration.
+TEST(BankRun, UpdateGrowsABankAsAFreshRunWould) {
+  BankText t;
+  t.bank_keys = "precision = \"single\"\ncompression = \"gzip\"\n";
+  BankText more = t;
+  more.stations.insert(more.stations.begin() + 1, "name = \"MID\"\nx = 4.0\ny = -6.0\n");
+  WorkDir grown, fresh, partial;
+  grown.write("bank.toml", t.text());
+  ASSERT_EQ(bank(grown, BankOptions{}), 0);
+  fresh.write("bank.toml", more.text());
+  ASSERT_EQ(bank(fresh, BankOptions{}), 0);
+  const BankData whole = read_bank(fresh.at("bank.h5").string());
+  const auto same_as_whole = [&](const WorkDir& w) {
+    EXPECT_TRUE(w.read("bank.h5") == fresh.read("bank.h5"));  // the same bytes, even
+    const BankData d = read_bank(w.at("bank.h5").string());
+    EXPECT_TRUE(d.iterations == whole.iterations);
+    EXPECT_EQ(0,
+              std::memcmp(d.spectra.data(), whole.spectra.data(), d.spectra.size() * sizeof(Cx)));
+    EXPECT_EQ(d.spectra.size(), whole.spectra.size());
+  };
+  const auto run = [](const WorkDir& w, bool resume, bool update, std::string& said) {
+    BankOptions o;
+    o.config = w.at("bank.toml").string();
+    o.resume = resume;
+    o.update = update;
+    std::ostringstream out, err;
+    const int status = run_bank(o, out, err);
+    said = out.str() + err.str();
+    return status;
+  };
+  std::string said;
+  BankText other = more;
+  other.sampling.replace(other.sampling.find("tl = 10.0"), 9, "tl = 12.0");
+  grown.write("bank.toml", other.text());
+  EXPECT_EQ(run(grown, false, true, said), 2);
+  EXPECT_NE(said.find("--update: " + grown.at("bank.toml").string() +
+                      " differs from the configuration the bank was computed with by more than "
+                      "added [[station]] tables: [sampling] tl: 10 in the bank, 12 now"),
+            std::string::npos)
+      << said;
+  grown.write("bank.toml", more.text());
+  ASSERT_EQ(run(grown, false, true, said), 0) << said;
+  EXPECT_NE(said.find("updating: 4 of 6 data sets taken from "), std::string::npos) << said;
+  EXPECT_NE(said.find("(new: MID)"), std::string::npos) << said;
+  same_as_whole(grown);
+  EXPECT_EQ(run(grown, false, true, said), 0);
+  EXPECT_NE(said.find("already holds every station"), std::string::npos) << said;
+
+  // The journal of an unfinished run of the smaller configuration.
+  partial.write("bank.toml", t.text());
+  std::ostringstream ignored;
+  {
+    const std::optional<BankSetup> s = setup_bank(partial.at("bank.toml").string(), ignored);
+    ASSERT_TRUE(s);
+    std::vector<int> todo;
+    const std::unique_ptr<JournalWriter> journal = open_journal(*s, false, todo);
+    journal->append(compute_data_set(*s, todo.back(), 1, {}));
+  }
+  partial.write("bank.toml", more.text());
+  EXPECT_EQ(run(partial, false, false, said), 2);
+  EXPECT_NE(said.find("continue it with --update"), std::string::npos) << said;
+  EXPECT_EQ(run(partial, true, false, said), 2);
+  EXPECT_NE(said.find("continue it with --update"), std::string::npos) << said;
+  ASSERT_EQ(run(partial, false, true, said), 0) << said;
+  EXPECT_NE(said.find("updating: 1 of 6 data sets taken from "), std::string::npos) << said;
+  same_as_whole(partial);
+}
+
+// Every dataset is checksummed: --verify reads every chunk, says a whole bank is whole and
+// finds a flipped byte in a chunk, a file cut short and files that are not banks.
+TEST(BankFile, VerifyFindsDamage) {
+  WorkDir w;
+  w.write("bank.toml", BankText().text());
+  ASSERT_EQ(bank(w, BankOptions{}), 0);
+  const auto verify = [&](const std::string& name, std::string& said) {
+    std::ostringstream out, err;
+    const int status = run_verify(w.at(name).string(), out, err);
+    said = out.str() + err.str();
+    return status;
+  };
+  std::string said;
+  EXPECT_EQ(verify("bank.h5", said), 0);
+  EXPECT_NE(said.find("bank.h5: whole: "), std::string::npos) << said;
+  // A byte flipped inside the chunk of station 1, subfault 4.
+  std::string bytes = w.read("bank.h5");
+  {
+    const hid_t f = H5Fopen(w.at("bank.h5").c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
+    const hid_t ds = H5Dopen2(f, "spectra", H5P_DEFAULT);
+    const hid_t sp = H5Dget_space(ds);
+    hsize_t offset[5] = {}, size = 0;
+    unsigned mask = 0;
+    haddr_t addr = 0;
+    ASSERT_GE(H5Dget_chunk_info(ds, sp, 3, offset, &mask, &addr, &size), 0);
+    EXPECT_EQ(offset[1], 3u);
+    bytes[addr + size / 2] = static_cast<char>(bytes[addr + size / 2] ^ 0x10);
+    H5Sclose(sp);
+    H5Dclose(ds);
+    H5Fclose(f);
+  }
+  w.write("bad.h5", bytes);
+  EXPECT_EQ(verify("bad.h5", said), 2);
+  EXPECT_NE(said.find("bad.h5: NOT whole: 1 of "), std::string::npos) << said;
+  EXPECT_NE(said.find("bad.h5: /spectra: the chunk at [0, 3, 0, 0, 0] cannot be read (data error "
+                      "detected by Fletcher32 checksum)"),
+            std::string::npos)
+      << said;
+  w.write("cut.h5", bytes.substr(0, bytes.size() / 2));
+  EXPECT_EQ(verify("cut.h5", said), 2);
+  EXPECT_NE(said.find("cut.h5: cannot open it as an HDF5 file (truncated or damaged) (truncated "
+                      "file: "),
+            std::string::npos)
+      << said;
+  EXPECT_EQ(verify("bank.toml", said), 2);
+  EXPECT_NE(said.find("bank.toml: not an HDF5 file"), std::string::npos) << said;
+  H5Fclose(H5Fcreate(w.at("other.h5").c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT));
+  EXPECT_EQ(verify("other.h5", said), 2);
+  EXPECT_NE(said.find("other.h5: not a bank file (no format attribute and no /spectra)"),
+            std::string::npos)
+      << said;
+}
+
 // /statics holds, for every station and subfault, the static kernel's displacement of that
 // pair with its row's sampling (the plan prints it), the same bytes for 1 and 3 threads.
 TEST(BankRun, StaticsAreTheKernelsForEveryPair) {
@@ -729,7 +960,7 @@ TEST(BankFile, AFailedWriteLeavesNoObjectOpen) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   };
   EXPECT_EQ(failing_step(0), 1);
-  EXPECT_EQ(failing_step(4096), 2);
+  EXPECT_EQ(failing_step(32768), 2);
   EXPECT_EQ(failing_step(RLIM_INFINITY), 4);
 }
 

@@ -413,7 +413,7 @@ TEST_F(ProgramFaults, BankFileThatDoesNotFitIsOneLine) {
   expect_one_line(w.shell("\"$LG\" bank bank.toml >/dev/null && s=$(stat -c %s bank.h5) && "
                           "rm bank.h5 && ulimit -f $((s / 512 - 40)) && "
                           "exec \"$LG\" bank bank.toml >/dev/null"),
-                  ": flush (File too large)");
+                  ": spectra (File too large)");
   EXPECT_TRUE(w.exists("bank.h5.journal"));
   EXPECT_FALSE(w.exists("bank.h5"));
   for (const std::string& e : w.entries(".")) EXPECT_NE(e.rfind(".bank.h5.partial", 0), 0u) << e;

@@ -6,6 +6,7 @@
   receivers with the static kernel;
 * :class:`Bank` reads a bank file of `layergreen bank`: spectra, seismograms (the code of
   layergreen-seis), synthetics for any mechanism, slip Green's functions, SAC and npz export;
+* :mod:`layergreen.sac` fills the site fields of SAC headers (coordinates, station code);
 * :mod:`layergreen.mechanism` converts strike, dip and rake to moment tensors and gives the
   weights of the six elements.
 

@@ -1,5 +1,6 @@
 """layergreen.Bank: a bank file of `layergreen bank` (HDF5, read with h5py), its spectra,
-seismograms, synthetics for any mechanism, and export to SAC and npz."""
+seismograms, synthetics for any mechanism, and export to SAC and npz. A file that is not a
+bank, is cut short or has a damaged chunk is refused with an error naming the file."""
 
 import os
 import tomllib
@@ -7,9 +8,34 @@ import tomllib
 import h5py
 import numpy as np
 
-from . import _layergreen
+from . import _layergreen, sac
 from .mechanism import element_weights, mechanism_tensor, strike_dip_rake
 from .seismograms import rotate, seismograms, source_text
+
+
+FORMAT = "layergreen-bank"
+FORMAT_VERSION = 2  # the newest layout this package reads; files before version 2 have none
+# What a bank without the format attribute (one written before it) must hold.
+_LAYOUT = ("spectra", "iterations", "frequencies", "stations/name", "subfaults/x",
+           "model/layers")
+
+
+def _text(value, default=None):
+    if value is None:
+        return default
+    return value.decode(errors="replace") if isinstance(value, bytes) else str(value)
+
+
+def _damaged(path, name, error):
+    return OSError(f"{path}: /{name} cannot be read: the file is damaged or cut short ({error})")
+
+
+def _read(path, h5, name, index=()):
+    """h5[name][index], a failed read (a damaged chunk) an OSError naming file and dataset."""
+    try:
+        return h5[name][index]
+    except OSError as e:
+        raise _damaged(path, name, e) from None
 
 
 def _strings(values):
@@ -26,6 +52,7 @@ class Stations:
         self.y = group["y"][()]
         self.lat = group["lat"][()] if "lat" in group else None
         self.lon = group["lon"][()] if "lon" in group else None
+        # Stations without lat/lon in a geographic bank are NaN there.
 
     def __len__(self):
         return len(self.name)
@@ -34,7 +61,12 @@ class Stations:
 class Subfaults:
     """The subfaults of a bank (index i from 0 is subfault number i + 1): centre ``x``, ``y``,
     ``depth``, fault ``row`` and ``along_strike`` index, and ``strike``, ``dip`` (degrees; None
-    when the bank gives neither per-subfault values nor a [fault] strike and dip)."""
+    when the bank gives neither per-subfault values nor a [fault] strike and dip).
+
+    For moments: ``area`` (model length squared; None when the subfault list gave none) and
+    ``mu``, the rigidity rho vs^2 of the layer that holds the centre (GPa for g/cm^3 and km/s;
+    the layer below for a centre on an interface); ``lat``, ``lon`` of the centres for a
+    geographic fault (else None)."""
 
     def __init__(self, group, strike, dip):
         self.x = group["x"][()]
@@ -42,6 +74,8 @@ class Subfaults:
         self.depth = group["depth"][()]
         self.row = group["row"][()]
         self.along_strike = group["along_strike"][()]
+        for key in ("area", "mu", "lat", "lon"):
+            setattr(self, key, group[key][()] if key in group else None)
         n = len(self.x)
         self.strike = None if strike is None else np.broadcast_to(np.asarray(strike, float), (n,))
         self.dip = None if dip is None else np.broadcast_to(np.asarray(dip, float), (n,))
@@ -86,9 +120,51 @@ class Bank:
 
     def __init__(self, path):
         self.path = os.fspath(path)
-        self._h5 = h5py.File(self.path, "r")
+        try:
+            self._h5 = h5py.File(self.path, "r")
+        except OSError as e:
+            raise OSError(f"{self.path}: cannot open it as a bank file ({e})") from None
+        try:
+            self._check_format()
+            self._read_tables()
+        except Exception as e:
+            self._h5.close()
+            if isinstance(e, KeyError):
+                raise ValueError(f"{self.path}: not a whole bank file ({e})") from None
+            if isinstance(e, OSError) and not str(e).startswith(f"{self.path}:"):
+                raise OSError(f"{self.path}: cannot be read: the file is damaged or cut short "
+                              f"({e})") from None
+            raise
+
+    def _check_format(self):
+        h5 = self._h5
+        fmt = _text(h5.attrs.get("format"))
+        if fmt is None:
+            missing = [name for name in _LAYOUT if name not in h5]
+            if missing:
+                raise ValueError(f"{self.path}: not a bank file (no format attribute and no "
+                                 f"/{missing[0]})")
+            self.format_version = 1
+        elif fmt != FORMAT:
+            raise ValueError(f"{self.path}: not a bank file (its format is {fmt!r})")
+        else:
+            self.format_version = int(h5.attrs.get("format_version", 0))
+            if not 1 <= self.format_version <= FORMAT_VERSION:
+                raise ValueError(f"{self.path}: format_version {self.format_version} is not one "
+                                 f"this package reads (1 to {FORMAT_VERSION})")
+        # How the file stores its spectra: "double" (complex128) or "single" (complex64), and
+        # "none" or "gzip"; the spectra are returned as complex128 either way.
+        self.precision = _text(h5.attrs.get("precision"), "double")
+        self.compression = _text(h5.attrs.get("compression"), "none")
+        # What the sums met (counts over the bank; None for files without them).
+        self.outcome = {key: int(h5.attrs[key]) for key in
+                        ("sums", "sums_unconverged", "sums_nonfinite", "data_sets",
+                         "data_sets_unconverged", "data_sets_nonfinite")
+                        if key in h5.attrs} or None
+
+    def _read_tables(self):
         freq = self._h5["frequencies"]
-        self.frequencies = freq[()]
+        self.frequencies = _read(self.path, self._h5, "frequencies")
         self.tl = float(freq.attrs["tl"])
         self.aw = float(freq.attrs["aw"])
         self.omega_imag = float(freq.attrs["omega_imag"]) if "omega_imag" in freq.attrs \
@@ -104,6 +180,29 @@ class Bank:
         self.ikmax = int(model.attrs["ikmax"]) if "ikmax" in model.attrs else None
         self.uconv = float(model.attrs["uconv"]) if "uconv" in model.attrs else None
         self._rows = np.unique(self.subfaults.row)
+        shape = self._h5["spectra"].shape
+        if shape[:3] != (len(self.stations), len(self.subfaults), len(self.frequencies)):
+            raise ValueError(f"{self.path}: /spectra {shape} does not fit the bank's "
+                             f"{len(self.stations)} stations, {len(self.subfaults)} subfaults "
+                             f"and {len(self.frequencies)} frequencies")
+
+    def verify(self):
+        """Reads every chunk of every dataset; returns the problems found, one line each
+        naming dataset and chunk (an empty list: the file is whole)."""
+        problems = []
+
+        def visit(name, obj):
+            if not isinstance(obj, h5py.Dataset) or obj.size == 0:
+                return
+            slices = obj.iter_chunks() if obj.chunks else [()]
+            for where in slices:
+                try:
+                    obj[where]
+                except OSError as e:
+                    problems.append(f"{self.path}: /{name} {where}: {e}")
+
+        self._h5.visititems(visit)
+        return problems
 
     def close(self):
         self._h5.close()
@@ -141,27 +240,40 @@ class Bank:
 
     def distance(self, station, subfault):
         """Horizontal distance of the station from the subfault's centre."""
-        return float(self._h5["geometry/distance"][self.station_index(station),
-                                                   self.subfault_index(subfault)])
+        return float(_read(self.path, self._h5, "geometry/distance",
+                           (self.station_index(station), self.subfault_index(subfault))))
 
     def azimuth(self, station, subfault):
         """Azimuth of the station seen from the subfault (degrees from x towards y); None at
         zero distance."""
         i, j = self.station_index(station), self.subfault_index(subfault)
-        if self._h5["geometry/distance"][i, j] == 0:
+        if _read(self.path, self._h5, "geometry/distance", (i, j)) == 0:
             return None
-        return float(self._h5["geometry/azimuth"][i, j])
+        return float(_read(self.path, self._h5, "geometry/azimuth", (i, j)))
+
+    def back_azimuth(self, station, subfault):
+        """Back azimuth: the subfault seen from the station (degrees clockwise from north; on the
+        ellipsoid for a geographic bank); None at zero distance."""
+        i, j = self.station_index(station), self.subfault_index(subfault)
+        if _read(self.path, self._h5, "geometry/distance", (i, j)) == 0:
+            return None
+        if "geometry/back_azimuth" not in self._h5:
+            return (float(_read(self.path, self._h5, "geometry/azimuth", (i, j))) + 180.0) % 360.0
+        return float(_read(self.path, self._h5, "geometry/back_azimuth", (i, j)))
 
     # -- spectra and time series ---------------------------------------------------------------
     def spectra(self, station, subfault):
-        """Complex spectra [frequency, element, component] of one station and subfault."""
-        return self._h5["spectra"][self.station_index(station), self.subfault_index(subfault)]
+        """Complex spectra [frequency, element, component] of one station and subfault
+        (complex128, also from a bank of precision "single")."""
+        return np.asarray(_read(self.path, self._h5, "spectra",
+                                (self.station_index(station), self.subfault_index(subfault))),
+                          dtype=np.complex128)
 
     def iterations(self, station, subfault):
         """Wavenumber steps taken [frequency] by the data set of the station and the subfault's
         row."""
         row = np.searchsorted(self._rows, self.subfaults.row[self.subfault_index(subfault)])
-        return self._h5["iterations"][self.station_index(station), row]
+        return _read(self.path, self._h5, "iterations", (self.station_index(station), row))
 
     def seismograms(self, station, subfault, source="impulse", lowpass=None, poles=4,
                     components="xyz", taper=0.7):
@@ -222,7 +334,8 @@ class Bank:
         if not self.has_statics:
             raise ValueError(f"{self.path} holds no static displacements (compute the bank with "
                              "statics = true in its [bank] table)")
-        return self._h5["statics"][self.station_index(station), self.subfault_index(subfault)]
+        return _read(self.path, self._h5, "statics",
+                     (self.station_index(station), self.subfault_index(subfault)))
 
     def static_offsets(self, station, subfault, mechanism, m0=1.0, frame="xyz"):
         """The static offset (x north, y east, z up) of the station for a source mechanism at
@@ -247,6 +360,11 @@ class Bank:
         folder, named NAME.N.e1x.sac ... NAME.N.e6z.sac for station NAME and subfault number N
         (index + 1), by the C++ writer of layergreen-seis: the same files as layergreen-seis
         makes of a result file of the same spectra. Each pair's files are written all or none.
+
+        The headers hold DIST, AZ, BAZ, CMPAZ, CMPINC and KSTNM (the name cut to 8 characters;
+        the whole name is the file name's first part); for a geographic bank also STLA, STLO,
+        STEL (0), EVLA, EVLO (the subfault's centre) and EVDP (its depth, km), and BAZ on the
+        ellipsoid.
         Returns the list of the pairs' file stems."""
         os.makedirs(folder, exist_ok=True)
         stems = []
@@ -263,8 +381,26 @@ class Bank:
                                   self.tl, self.aw, source_text(source),
                                   None if lowpass is None else float(lowpass), int(poles),
                                   float(taper or 0.0))
+            sac.set_fields(self._sac_paths(stem), self.sac_fields(i, j))
             stems.append(stem)
         return stems
+
+    def sac_fields(self, station, subfault):
+        """The SAC header fields of a station's traces from a subfault (see
+        :func:`layergreen.sac.site_fields`): KSTNM, and the coordinates for a geographic bank."""
+        i, j = self.station_index(station), self.subfault_index(subfault)
+        f = self.subfaults
+        if self.stations.lat is None or f.lat is None:
+            return sac.site_fields(self.stations.name[i])
+        return sac.site_fields(self.stations.name[i], self.stations.lat[i], self.stations.lon[i],
+                               f.lat[j], f.lon[j], f.depth[j],
+                               back_azimuth=self.back_azimuth(i, j))
+
+    @staticmethod
+    def _sac_paths(stem):
+        elements = _layergreen.source_kinds["moment tensor"]["codes"]
+        components = _layergreen.quantities["displacement"]["codes"]
+        return [f"{stem}.{e}{c}.sac" for e in elements for c in components]
 
     def to_npz(self, path, stations=None, subfaults=None, source="impulse", lowpass=None,
                poles=4, components="xyz"):

@@ -36,6 +36,11 @@ def seismograms(spectra, tl, aw, source="impulse", lowpass=None, poles=4, taper=
         top of the band that layergreen-seis applies by default (0.7); None or 0 for none.
     Returns (t, traces [..., element, component, sample]).
     """
+    nfreq = np.shape(spectra)[-3]
+    if lowpass is not None and float(lowpass) > (nfreq - 1) / float(tl):
+        raise ValueError(f"lowpass = {lowpass} is above the highest frequency of the spectra, "
+                         f"{(nfreq - 1) / float(tl):.6g} ((nfreq - 1)/tl); choose a corner "
+                         "below it")
     dt, traces = _layergreen.seismograms(np.ascontiguousarray(spectra, dtype=complex),
                                          float(tl), float(aw), source_text(source),
                                          None if lowpass is None else float(lowpass), int(poles),

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <set>
 #include <sstream>
@@ -175,7 +176,8 @@ void read_sampling(const std::string& file, const toml::table& root, BankConfig&
   }
 }
 
-void read_model(const std::string& file, const toml::table& root, BankConfig& c) {
+void read_model(const std::string& file, const toml::table& root, BankConfig& c,
+                bool sampling_read) {
   const toml::table& t = required_table(file, root, "model");
   const Section s(file, t, "model", table_line(t), {"q_law", "q_reference_hz", "layers"});
   if (s.has("q_law")) {
@@ -229,7 +231,7 @@ void read_model(const std::string& file, const toml::table& root, BankConfig& c)
     }
     // The quality factors must keep the classic law's velocity dispersion finite up to the
     // highest frequency, as in a model file.
-    if (c.q_law == QLaw::kClassic) {
+    if (c.q_law == QLaw::kClassic && sampling_read) {
       ModelParams p;
       p.NFREQ = c.nfreq;
       p.TL = c.tl;
@@ -264,6 +266,7 @@ void read_fault(const std::string& file, const toml::table& root, BankConfig& c)
     }
     f.rectangle = false;
     f.subfaults_file = resolve(c.path, s.text("subfaults"));
+    f.subfaults_line = s.line("subfaults");
     return;
   }
   if (!f.geo) {
@@ -285,7 +288,13 @@ void read_fault(const std::string& file, const toml::table& root, BankConfig& c)
   f.n_dip = static_cast<int>(nd);
 }
 
-void read_stations(const std::string& file, const toml::table& root, BankConfig& c) {
+void read_station(const std::string& file, const toml::table& t, int i, BankConfig& c,
+                  bool fault_read, std::set<std::string>& names);
+
+// Each station's problems are collected in `problems`, so that one bad station does not hide
+// the next; `fault_read` is false when the [fault] table had problems of its own.
+void read_stations(const std::string& file, const toml::table& root, BankConfig& c, bool fault_read,
+                   std::vector<std::string>& problems) {
   const toml::node* n = root.get("station");
   if (n == nullptr) throw BankError(file + ":1: no [[station]] is given");
   const toml::array* a = n->as_array();
@@ -297,41 +306,81 @@ void read_stations(const std::string& file, const toml::table& root, BankConfig&
   int i = 0;
   for (const toml::node& e : *a) {
     ++i;
-    const toml::table& t = *e.as_table();
-    StationSpec st;
-    st.line = table_line(t);
-    const Section s(file, t, "station " + std::to_string(i), st.line,
-                    {"name", "x", "y", "lat", "lon"});
-    st.name = s.text("name");
-    if (st.name.empty()) s.fail("name", "is empty");
-    // Names become file names (SAC files, classic inputs) and dataset entries: no control
-    // characters (a NUL would cut them), no path separators, not "." or "..".
-    for (const char ch : st.name) {
-      const auto u = static_cast<unsigned char>(ch);
-      if (u < 0x20 || u == 0x7f) s.fail("name", "holds a control character");
-      if (ch == '/' || ch == '\\') {
-        s.fail("name", "\"" + st.name + "\" holds a path separator (names become file names)");
-      }
+    try {
+      read_station(file, *e.as_table(), i, c, fault_read, names);
+    } catch (const BankError& err) {
+      for (const std::string& l : err.lines()) problems.push_back(l);
     }
-    if (st.name == "." || st.name == "..") {
-      s.fail("name", "\"" + st.name + "\" cannot be a file name");
+  }
+}
+
+void read_station(const std::string& file, const toml::table& t, int i, BankConfig& c,
+                  bool fault_read, std::set<std::string>& names) {
+  StationSpec st;
+  st.line = table_line(t);
+  const Section s(file, t, "station " + std::to_string(i), st.line,
+                  {"name", "x", "y", "lat", "lon"});
+  st.name = s.text("name");
+  if (st.name.empty()) s.fail("name", "is empty");
+  // Names become file names (SAC files, classic inputs) and dataset entries: no control
+  // characters (a NUL would cut them), no path separators, not "." or "..".
+  for (const char ch : st.name) {
+    const auto u = static_cast<unsigned char>(ch);
+    if (u < 0x20 || u == 0x7f) s.fail("name", "holds a control character");
+    if (ch == '/' || ch == '\\') {
+      s.fail("name", "\"" + st.name + "\" holds a path separator (names become file names)");
     }
-    if (!names.insert(st.name).second) s.fail("name", "\"" + st.name + "\" is used twice");
-    st.geo = s.has("lat") || s.has("lon");
-    if (st.geo) {
-      if (s.has("x")) s.fail("x", "and lat/lon exclude each other");
-      if (s.has("y")) s.fail("y", "and lat/lon exclude each other");
-      st.lat = s.real("lat");
-      st.lon = s.real("lon");
-      if (std::fabs(st.lat) > 90.0) s.fail("lat", "must be within [-90, 90]");
-      if (!c.fault.geo) {
-        s.fail(s.line("lat"), "lat/lon need [fault] top_center_geo = [lat, lon, depth]");
-      }
-    } else {
-      st.x = s.real("x");
-      st.y = s.real("y");
+  }
+  if (st.name == "." || st.name == "..") {
+    s.fail("name", "\"" + st.name + "\" cannot be a file name");
+  }
+  if (!names.insert(st.name).second) s.fail("name", "\"" + st.name + "\" is used twice");
+  st.geo = s.has("lat") || s.has("lon");
+  if (st.geo) {
+    if (s.has("x")) s.fail("x", "and lat/lon exclude each other");
+    if (s.has("y")) s.fail("y", "and lat/lon exclude each other");
+    st.lat = s.real("lat");
+    st.lon = s.real("lon");
+    if (std::fabs(st.lat) > 90.0) s.fail("lat", "must be within [-90, 90]");
+    if (!c.fault.geo && fault_read) {
+      s.fail(s.line("lat"), "lat/lon need [fault] top_center_geo = [lat, lon, depth]");
     }
-    c.stations.push_back(st);
+  } else {
+    st.x = s.real("x");
+    st.y = s.real("y");
+  }
+  c.stations.push_back(st);
+}
+
+// The [bank] table: the output file (whose folder must exist), statics, precision and
+// compression of the stored data sets.
+void read_bank_table(const std::string& path, const toml::table& root, BankConfig& c) {
+  const toml::table& bank = required_table(path, root, "bank");
+  const Section b(path, bank, "bank", table_line(bank),
+                  {"output", "statics", "precision", "compression"});
+  const std::string output = b.text("output");
+  if (output.empty() || output.back() == '/') b.fail("output", "must name a file");
+  c.output = resolve(path, output);
+  c.output_line = b.line("output");
+  const fs::path folder = fs::path(c.output).lexically_normal().parent_path();
+  std::error_code ec;
+  if (!folder.empty() && !fs::is_directory(folder, ec)) {
+    b.fail("output", "= \"" + output + "\": the folder " + folder.string() + " does not exist");
+  }
+  c.statics = b.boolean("statics", false);
+  if (b.has("precision")) {
+    const std::string v = b.text("precision");
+    if (v != "double" && v != "single") {
+      b.fail("precision", "must be \"double\" or \"single\", not \"" + v + "\"");
+    }
+    c.single = v == "single";
+  }
+  if (b.has("compression")) {
+    const std::string v = b.text("compression");
+    if (v != "none" && v != "gzip") {
+      b.fail("compression", "must be \"none\" or \"gzip\", not \"" + v + "\"");
+    }
+    c.gzip = v == "gzip";
   }
 }
 
@@ -348,23 +397,30 @@ BankConfig parse_bank_config(const std::string& text, const std::string& path) {
   BankConfig c;
   c.path = path;
   c.text = text;
+  // Every table is read, also after another's problem, so that one pass reports them all.
+  std::vector<std::string> problems;
+  const auto attempt = [&](const std::function<void()>& read) {
+    try {
+      read();
+      return true;
+    } catch (const BankError& e) {
+      for (const std::string& l : e.lines()) problems.push_back(l);
+      return false;
+    }
+  };
   for (auto&& [k, v] : root) {
     static const std::set<std::string> kKnown = {"bank", "sampling", "model", "fault", "station"};
     if (kKnown.count(std::string(k.str())) == 0) {
-      throw BankError(path + ":" + std::to_string(k.source().begin.line) +
-                      ": unknown table or key \"" + std::string(k.str()) + "\"");
+      problems.push_back(message_text(path + ":" + std::to_string(k.source().begin.line) +
+                                      ": unknown table or key \"" + std::string(k.str()) + "\""));
     }
   }
-  const toml::table& bank = required_table(path, root, "bank");
-  const Section b(path, bank, "bank", table_line(bank), {"output", "statics"});
-  const std::string output = b.text("output");
-  if (output.empty() || output.back() == '/') b.fail("output", "must name a file");
-  c.output = resolve(path, output);
-  c.statics = b.boolean("statics", false);
-  read_sampling(path, root, c);
-  read_model(path, root, c);
-  read_fault(path, root, c);
-  read_stations(path, root, c);
+  attempt([&] { read_bank_table(path, root, c); });
+  const bool sampling_read = attempt([&] { read_sampling(path, root, c); });
+  attempt([&] { read_model(path, root, c, sampling_read); });
+  const bool fault_read = attempt([&] { read_fault(path, root, c); });
+  attempt([&] { read_stations(path, root, c, fault_read, problems); });
+  if (!problems.empty()) throw BankError(problems);
   return c;
 }
 

@@ -21,6 +21,17 @@ namespace lg {
 class BankError : public Error {
  public:
   explicit BankError(const std::string& what) : Error(message_text(what)) {}
+  // Several problems found together, one line each as other BankErrors' lines() gave them;
+  // what() is the first.
+  explicit BankError(std::vector<std::string> lines)
+      : Error(lines.front()), lines_(std::move(lines)) {}
+  // Every problem, one line each (what() alone when there is one).
+  std::vector<std::string> lines() const {
+    return lines_.empty() ? std::vector<std::string>{what()} : lines_;
+  }
+
+ private:
+  std::vector<std::string> lines_;
 };
 
 struct FaultSpec {
@@ -34,7 +45,8 @@ struct FaultSpec {
   int n_strike = 0, n_dip = 0;
   // ... or a list of subfaults (path resolved against the configuration's folder).
   std::string subfaults_file;
-  int line = 0;  // line of the [fault] table
+  int subfaults_line = 0;  // line of the subfaults key
+  int line = 0;            // line of the [fault] table
 };
 
 struct StationSpec {
@@ -49,7 +61,10 @@ struct BankConfig {
   std::string path;      // as given
   std::string text;      // the file's text
   std::string output;    // resolved against the configuration's folder
+  int output_line = 0;   // line of the output key
   bool statics = false;  // also the static displacements (/statics)
+  bool single = false;   // precision = "single": spectra stored as complex64
+  bool gzip = false;     // compression = "gzip": the data sets shuffled and deflated
   int nfreq = 0;
   double tl = 0.0, aw = 0.0, uconv = 0.0;
   std::optional<double> xl;  // empty: "auto"

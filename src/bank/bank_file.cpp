@@ -3,11 +3,13 @@
 
 #include <hdf5.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "bank/geodesy.h"
 #include "kernel/constants.h"
 #include "kernel/layout.h"
 
@@ -45,6 +47,10 @@ constexpr const char* kStatics =
     "components as in /spectra (z up), in model length per unit moment (with km, km/s, g/cm3: "
     "times 1e-15 is in metres per newton-metre). Wavenumber sum with Simpson weights on k = n "
     "dk, dk = 2 pi / row_xl, up to row_kmax, per fault row.";
+
+constexpr const char* kRigidity =
+    "rho * vs^2 of the layer that holds the subfault's centre (GPa for g/cm3 and km/s); a "
+    "centre on a layer interface takes the layer below it";
 
 // The system's reason for the innermost failure on HDF5's error stack ("File too large"), or
 // "" when it gives none.
@@ -85,43 +91,80 @@ H5PropertyList untimed(hid_t cls) {
   return p;
 }
 
-H5Dataset create_dataset(hid_t where, const char* name, hid_t type, const H5Space& sp) {
-  const H5PropertyList dcpl = untimed(H5P_DATASET_CREATE);
-  return H5Dataset(H5Dcreate2(where, name, type, sp.get(), H5P_DEFAULT, dcpl.get(), H5P_DEFAULT));
+// Chunks of at most about this many bytes, unless one row of the last dimensions is larger.
+constexpr std::size_t kChunkBytes = 1u << 20;
+
+// The chunk of a dataset of `dims` (values of `size` bytes) with the leading dimensions cut,
+// or `chunk` when given.
+std::vector<hsize_t> chunk_of(const std::vector<hsize_t>& dims, std::size_t size,
+                              std::vector<hsize_t> chunk) {
+  if (!chunk.empty()) return chunk;
+  chunk = dims;
+  for (hsize_t& c : chunk) c = std::max<hsize_t>(c, 1);
+  for (std::size_t i = 0; i < chunk.size(); ++i) {
+    hsize_t rest = size;
+    for (std::size_t k = i + 1; k < chunk.size(); ++k) rest *= chunk[k];
+    if (rest * chunk[i] <= kChunkBytes) break;
+    chunk[i] = std::max<hsize_t>(1, kChunkBytes / rest);
+  }
+  return chunk;
 }
 
-H5Space space(std::initializer_list<hsize_t> dims) {
-  const std::vector<hsize_t> d(dims);
+H5Dataset create_dataset(hid_t where, const char* name, hid_t type, const H5Space& sp,
+                         const BankStorage& storage, const std::vector<hsize_t>& chunk) {
+  const H5PropertyList dcpl = untimed(H5P_DATASET_CREATE);
+  // Every dataset of numbers is chunked with a checksum of each chunk, so that a damaged chunk
+  // is refused when read rather than read as wrong numbers. (HDF5 filters no text of variable
+  // length: the station names are stored as they are.)
+  if (H5Tis_variable_str(type) > 0) {
+    return H5Dataset(H5Dcreate2(where, name, type, sp.get(), H5P_DEFAULT, dcpl.get(), H5P_DEFAULT));
+  }
+  if (H5Pset_chunk(dcpl.get(), static_cast<int>(chunk.size()), chunk.data()) < 0) {
+    return H5Dataset();
+  }
+  if (storage.gzip) {
+    H5Pset_shuffle(dcpl.get());
+    H5Pset_deflate(dcpl.get(), 4);
+  }
+  H5Pset_fletcher32(dcpl.get());
+  // Each chunk is written whole and once: straight to the file, without a chunk cache.
+  const H5PropertyList dapl(H5Pcreate(H5P_DATASET_ACCESS));
+  H5Pset_chunk_cache(dapl.get(), 0, 0, 1.0);
+  return H5Dataset(H5Dcreate2(where, name, type, sp.get(), H5P_DEFAULT, dcpl.get(), dapl.get()));
+}
+
+H5Space space(const std::vector<hsize_t>& d) {
   return H5Space(H5Screate_simple(static_cast<int>(d.size()), d.data(), nullptr));
 }
 
 // A new dataset from a new dataspace of the given dimensions (closed once the dataset is
-// created).
+// created), chunked as `chunk` (by default the whole, cut to about kChunkBytes).
 H5Dataset new_dataset(hid_t where, const std::string& path, const char* name, hid_t type,
-                      std::initializer_list<hsize_t> dims) {
+                      const std::vector<hsize_t>& dims, const BankStorage& storage,
+                      const std::vector<hsize_t>& chunk = {}) {
   H5Dataset ds;
   {
     const H5Space sp = check(space(dims), path, name);
-    ds = create_dataset(where, name, type, sp);
+    ds = create_dataset(where, name, type, sp, storage, chunk_of(dims, H5Tget_size(type), chunk));
   }
   return check(std::move(ds), path, name);
 }
 
 void put(hid_t where, const std::string& path, const char* name, hid_t type, hid_t mem_type,
-         std::initializer_list<hsize_t> dims, const void* data) {
-  H5Dataset ds = new_dataset(where, path, name, type, dims);
-  const herr_t s = H5Dwrite(ds.get(), mem_type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data);
-  ds.close();
-  check_status(s, path, name);
+         const std::vector<hsize_t>& dims, const void* data, const BankStorage& storage) {
+  H5Dataset ds = new_dataset(where, path, name, type, dims, storage);
+  check_status(H5Dwrite(ds.get(), mem_type, H5S_ALL, H5S_ALL, H5P_DEFAULT, data), path, name);
 }
 
 void put_doubles(hid_t where, const std::string& path, const char* name,
-                 const std::vector<double>& v, std::initializer_list<hsize_t> dims) {
-  put(where, path, name, H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, dims, v.data());
+                 const std::vector<double>& v, const std::vector<hsize_t>& dims,
+                 const BankStorage& storage) {
+  put(where, path, name, H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, dims, v.data(), storage);
 }
 
-void put_ints(hid_t where, const std::string& path, const char* name, const std::vector<int>& v) {
-  put(where, path, name, H5T_STD_I32LE, H5T_NATIVE_INT, {v.size()}, v.data());
+void put_ints(hid_t where, const std::string& path, const char* name, const std::vector<int>& v,
+              const BankStorage& storage) {
+  put(where, path, name, H5T_STD_I32LE, H5T_NATIVE_INT, {v.size()}, v.data(), storage);
 }
 
 H5Type string_type() {
@@ -132,11 +175,11 @@ H5Type string_type() {
 }
 
 void put_strings(hid_t where, const std::string& path, const char* name,
-                 const std::vector<std::string>& v) {
+                 const std::vector<std::string>& v, const BankStorage& storage) {
   std::vector<const char*> p;
   for (const std::string& s : v) p.push_back(s.c_str());
   const H5Type t = string_type();
-  put(where, path, name, t.get(), t.get(), {v.size()}, p.data());
+  put(where, path, name, t.get(), t.get(), {v.size()}, p.data(), storage);
 }
 
 // Writes an attribute of the given type and dataspace from `data`.
@@ -153,6 +196,11 @@ void put_attribute(hid_t where, const std::string& path, const char* name, hid_t
 void attr_double(hid_t where, const std::string& path, const char* name, double v) {
   put_attribute(where, path, name, H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE,
                 H5Space(H5Screate(H5S_SCALAR)), &v);
+}
+
+void attr_int(hid_t where, const std::string& path, const char* name, long long v) {
+  put_attribute(where, path, name, H5T_STD_I64LE, H5T_NATIVE_LLONG, H5Space(H5Screate(H5S_SCALAR)),
+                &v);
 }
 
 void attr_doubles(hid_t where, const std::string& path, const char* name,
@@ -181,10 +229,22 @@ H5Dataset open_dataset(hid_t where, const std::string& path, const char* name) {
   return check(H5Dataset(H5Dopen2(where, name, H5P_DEFAULT)), path, name);
 }
 
+// The complex type of the file: two float64 (or float32 for single precision) r, i.
+H5Type complex_type(bool single) {
+  H5Type t(H5Tcreate(H5T_COMPOUND, single ? 2 * sizeof(float) : sizeof(Cx)));
+  const hid_t part = single ? H5T_NATIVE_FLOAT : H5T_NATIVE_DOUBLE;
+  const std::size_t half = single ? sizeof(float) : sizeof(double);
+  if (t.valid()) {
+    H5Tinsert(t.get(), "r", 0, part);
+    H5Tinsert(t.get(), "i", half, part);
+  }
+  return t;
+}
+
 }  // namespace
 
 BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, const BankPlan& p)
-    : path_(path), plan_(p), nfreq_(c.nfreq) {
+    : path_(path), plan_(p), nfreq_(c.nfreq), storage_{c.single, c.gzip} {
   // No clean-up of HDF5's at exit: a file whose last flush failed (a full disk) would be
   // flushed again there and crash the program after its message. The temporary is removed
   // by the caller.
@@ -194,6 +254,10 @@ BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, con
                 "cannot create the file");
   {
     const hid_t f = file_.get();
+    attr_text(f, path, "format", kBankFormat);
+    attr_int(f, path, "format_version", kBankFormatVersion);
+    attr_text(f, path, "precision", storage_.single ? "single" : "double");
+    attr_text(f, path, "compression", storage_.gzip ? "gzip" : "none");
     attr_text(f, path, "configuration", c.text);
     attr_text(f, path, "program_version", std::string("layergreen ") + LAYERGREEN_VERSION);
     attr_text(f, path, "conventions", conventions());
@@ -206,7 +270,7 @@ BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, con
       freq.push_back(fr);
       fr += 1.0 / c.tl;
     }
-    put_doubles(f, path, "frequencies", freq, {freq.size()});
+    put_doubles(f, path, "frequencies", freq, {freq.size()}, storage_);
     {
       const H5Dataset ds = open_dataset(f, path, "frequencies");
       attr_double(ds.get(), path, "tl", c.tl);
@@ -229,12 +293,12 @@ BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, con
         lon.push_back(s.geo ? s.lon : std::nan(""));
         geo = geo || s.geo;
       }
-      put_strings(g, path, "name", names);
-      put_doubles(g, path, "x", x, {ns});
-      put_doubles(g, path, "y", y, {ns});
+      put_strings(g, path, "name", names, storage_);
+      put_doubles(g, path, "x", x, {ns}, storage_);
+      put_doubles(g, path, "y", y, {ns}, storage_);
       if (geo) {
-        put_doubles(g, path, "lat", lat, {ns});
-        put_doubles(g, path, "lon", lon, {ns});
+        put_doubles(g, path, "lat", lat, {ns}, storage_);
+        put_doubles(g, path, "lon", lon, {ns}, storage_);
       }
     }
     {
@@ -251,23 +315,48 @@ BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, con
         row.push_back(s.row);
         along.push_back(s.along_strike);
       }
-      put_doubles(g, path, "x", x, {nf});
-      put_doubles(g, path, "y", y, {nf});
-      put_doubles(g, path, "depth", depth, {nf});
-      put_ints(g, path, "row", row);
-      put_ints(g, path, "along_strike", along);
+      put_doubles(g, path, "x", x, {nf}, storage_);
+      put_doubles(g, path, "y", y, {nf}, storage_);
+      put_doubles(g, path, "depth", depth, {nf}, storage_);
+      put_ints(g, path, "row", row, storage_);
+      put_ints(g, path, "along_strike", along, storage_);
       if (p.fault.oriented) {
-        put_doubles(g, path, "strike", strike, {nf});
-        put_doubles(g, path, "dip", dip, {nf});
+        put_doubles(g, path, "strike", strike, {nf}, storage_);
+        put_doubles(g, path, "dip", dip, {nf}, storage_);
+      }
+      // What a moment needs: the area and the rigidity at the centre.
+      if (p.fault.has_area) {
+        std::vector<double> area;
+        for (const Subfault& s : p.fault.subfaults) area.push_back(s.area);
+        put_doubles(g, path, "area", area, {nf}, storage_);
+        const H5Dataset ds = open_dataset(g, path, "area");
+        attr_text(ds.get(), path, "units", "model length squared (km^2 for km)");
+      }
+      put_doubles(g, path, "mu", subfault_rigidity(c, p), {nf}, storage_);
+      {
+        const H5Dataset ds = open_dataset(g, path, "mu");
+        attr_text(ds.get(), path, "description", kRigidity);
+      }
+      if (c.fault.geo) {
+        std::vector<double> lat, lon;
+        for (const Subfault& s : p.fault.subfaults) {
+          const GeoPoint at =
+              to_geo(GeoPoint{c.fault.origin_lat, c.fault.origin_lon}, LocalPoint{s.x, s.y});
+          lat.push_back(at.lat);
+          lon.push_back(at.lon);
+        }
+        put_doubles(g, path, "lat", lat, {nf}, storage_);
+        put_doubles(g, path, "lon", lon, {nf}, storage_);
       }
     }
     {
       const H5Group group_id = group(f, path, "geometry");
       const hid_t g = group_id.get();
-      put_doubles(g, path, "distance", p.distance, {ns, nf});
-      put_doubles(g, path, "azimuth", p.azimuth, {ns, nf});
-      put_doubles(g, path, "offset_x", p.dx, {ns, nf});
-      put_doubles(g, path, "offset_y", p.dy, {ns, nf});
+      put_doubles(g, path, "distance", p.distance, {ns, nf}, storage_);
+      put_doubles(g, path, "azimuth", p.azimuth, {ns, nf}, storage_);
+      put_doubles(g, path, "back_azimuth", p.back_azimuth, {ns, nf}, storage_);
+      put_doubles(g, path, "offset_x", p.dx, {ns, nf}, storage_);
+      put_doubles(g, path, "offset_y", p.dy, {ns, nf}, storage_);
     }
     {
       const H5Group group_id = group(f, path, "model");
@@ -276,7 +365,7 @@ BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, con
       for (const LayerRow& l : c.layers) {
         for (double d : {l.thickness, l.vp, l.vs, l.rho, l.qp, l.qs}) v.push_back(d);
       }
-      put_doubles(g, path, "layers", v, {c.layers.size(), 6});
+      put_doubles(g, path, "layers", v, {c.layers.size(), 6}, storage_);
       const H5Dataset layers = open_dataset(g, path, "layers");
       const hid_t ds = layers.get();
       attr_text(ds, path, "q_law", c.q_law == QLaw::kClassic ? "classic" : "constant-q");
@@ -287,17 +376,44 @@ BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, con
       attr_double(ds, path, "uconv", c.uconv);
     }
 
-    complex_ = check(H5Type(H5Tcreate(H5T_COMPOUND, sizeof(Cx))), path, "complex type");
-    H5Tinsert(complex_.get(), "r", HOFFSET(Cx, re), H5T_NATIVE_DOUBLE);
-    H5Tinsert(complex_.get(), "i", HOFFSET(Cx, im), H5T_NATIVE_DOUBLE);
+    memory_complex_ = check(complex_type(false), path, "complex type");
+    file_complex_ = check(complex_type(storage_.single), path, "complex type");
+    spectra_ = pair_dataset("spectra", {kElements, kComponents});
     const auto nq = static_cast<hsize_t>(c.nfreq);
-    spectra_ =
-        new_dataset(f, path, "spectra", complex_.get(), {ns, nf, nq, kElements, kComponents});
-    iterations_ = new_dataset(f, path, "iterations", H5T_STD_I32LE, {ns, p.row_count(), nq});
+    iterations_ = new_dataset(f, path, "iterations", H5T_STD_I32LE, {ns, p.row_count(), nq},
+                              storage_, {1, 1, nq});
   }
 }
 
 BankFileWriter::~BankFileWriter() = default;
+
+H5Dataset BankFileWriter::pair_dataset(const char* name, const std::vector<hsize_t>& inner) {
+  std::vector<hsize_t> dims = {plan_.stations.size(), plan_.subfault_count(),
+                               static_cast<hsize_t>(nfreq_)};
+  dims.insert(dims.end(), inner.begin(), inner.end());
+  std::vector<hsize_t> chunk = dims;
+  chunk[0] = chunk[1] = 1;
+  return new_dataset(file_.get(), path_, name, file_complex_.get(), dims, storage_, chunk);
+}
+
+void BankFileWriter::write_pair(hid_t dataset, const char* name, int station, int subfault,
+                                const Cx* values) {
+  H5Space fs(H5Dget_space(dataset));
+  const int rank = H5Sget_simple_extent_ndims(fs.get());
+  std::vector<hsize_t> start(static_cast<std::size_t>(std::max(rank, 2)), 0);
+  std::vector<hsize_t> count(start.size(), 0);
+  if (rank < 2 || H5Sget_simple_extent_dims(fs.get(), count.data(), nullptr) < 0) {
+    fail(path_, name);
+  }
+  start[0] = static_cast<hsize_t>(station);
+  start[1] = static_cast<hsize_t>(subfault);
+  count[0] = count[1] = 1;
+  H5Sselect_hyperslab(fs.get(), H5S_SELECT_SET, start.data(), nullptr, count.data(), nullptr);
+  H5Space ms = space(std::vector<hsize_t>(count.begin() + 2, count.end()));
+  // Checked before the spaces are closed, which would clear HDF5's reason for a failure.
+  check_status(H5Dwrite(dataset, memory_complex_.get(), ms.get(), fs.get(), H5P_DEFAULT, values),
+               path_, name);
+}
 
 void BankFileWriter::write(const JournalRecord& r) {
   const auto nq = static_cast<hsize_t>(nfreq_);
@@ -307,33 +423,21 @@ void BankFileWriter::write(const JournalRecord& r) {
     const hsize_t count[3] = {1, 1, nq};
     H5Sselect_hyperslab(fs.get(), H5S_SELECT_SET, start, nullptr, count, nullptr);
     H5Space ms = space({nq});
-    const herr_t s = H5Dwrite(iterations_.get(), H5T_NATIVE_INT, ms.get(), fs.get(), H5P_DEFAULT,
-                              r.iterations.data());
-    ms.close();
-    fs.close();
-    check_status(s, path_, "iterations");
+    check_status(H5Dwrite(iterations_.get(), H5T_NATIVE_INT, ms.get(), fs.get(), H5P_DEFAULT,
+                          r.iterations.data()),
+                 path_, "iterations");
   }
   const std::vector<int>& row = plan_.fault.rows[static_cast<std::size_t>(r.row)];
   const std::size_t per = static_cast<std::size_t>(nfreq_) * kElementComponents;
   for (std::size_t k = 0; k < row.size(); ++k) {
-    H5Space fs(H5Dget_space(spectra_.get()));
-    const hsize_t start[5] = {static_cast<hsize_t>(r.station), static_cast<hsize_t>(row[k]), 0, 0,
-                              0};
-    const hsize_t count[5] = {1, 1, nq, kElements, kComponents};
-    H5Sselect_hyperslab(fs.get(), H5S_SELECT_SET, start, nullptr, count, nullptr);
-    H5Space ms = space({nq, kElements, kComponents});
-    const herr_t s = H5Dwrite(spectra_.get(), complex_.get(), ms.get(), fs.get(), H5P_DEFAULT,
-                              r.spectra.data() + k * per);
-    ms.close();
-    fs.close();
-    check_status(s, path_, "spectra");
+    write_pair(spectra_.get(), "spectra", r.station, row[k], r.spectra.data() + k * per);
   }
 }
 
 void BankFileWriter::write_statics(const std::vector<double>& values,
                                    const std::vector<RowStaticSampling>& sampling) {
   const std::size_t ns = plan_.stations.size(), nf = plan_.subfault_count();
-  put_doubles(file_.get(), path_, "statics", values, {ns, nf, kElements, kComponents});
+  put_doubles(file_.get(), path_, "statics", values, {ns, nf, kElements, kComponents}, storage_);
   const H5Dataset statics = open_dataset(file_.get(), path_, "statics");
   const hid_t ds = statics.get();
   std::vector<double> xl, kmax, samples;
@@ -348,11 +452,22 @@ void BankFileWriter::write_statics(const std::vector<double>& values,
   attr_doubles(ds, path_, "row_samples", samples);
 }
 
+void BankFileWriter::write_outcome(const SumsOutcome& o) {
+  const hid_t f = file_.get();
+  attr_int(f, path_, "sums", o.sums);
+  attr_int(f, path_, "sums_unconverged", o.unconverged);
+  attr_int(f, path_, "sums_nonfinite", o.nonfinite);
+  attr_int(f, path_, "data_sets", o.data_sets);
+  attr_int(f, path_, "data_sets_unconverged", o.data_sets_unconverged);
+  attr_int(f, path_, "data_sets_nonfinite", o.data_sets_nonfinite);
+}
+
 void BankFileWriter::close() {
   if (file_.valid()) check_status(H5Fflush(file_.get(), H5F_SCOPE_GLOBAL), path_, "flush");
   const bool spectra_closed = spectra_.close();
   const bool iterations_closed = iterations_.close();
-  complex_.close();
+  file_complex_.close();
+  memory_complex_.close();
   const bool file_closed = file_.close();
   if (!spectra_closed || !iterations_closed || !file_closed) fail(path_, "cannot close the file");
 }

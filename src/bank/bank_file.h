@@ -1,7 +1,9 @@
 // The bank file (HDF5): spectra [station, subfault, frequency, element, component] as
-// compounds of two float64 r, i; frequencies, iteration counts, stations, subfaults,
-// geometry, model and the configuration as attributes. Written from the plan and the
-// finished data sets into the file named; placing it under the output name is the caller's.
+// compounds of two float64 (or float32, precision = "single") r, i; frequencies, iteration
+// counts, stations, subfaults, geometry, model and the configuration as attributes. Every
+// dataset is chunked with a Fletcher-32 checksum per chunk (and shuffled and deflated with
+// compression = "gzip"). Written from the plan and the finished data sets into the file named;
+// placing it under the output name is the caller's.
 #pragma once
 
 #include <string>
@@ -12,8 +14,22 @@
 #include "bank/bank_plan.h"
 #include "bank/bank_statics.h"
 #include "bank/hdf5_handle.h"
+#include "kernel/complex.h"
+#include "run/sums_outcome.h"
 
 namespace lg {
+
+// The root attributes that mark a bank file, and the version of its layout (1: the files
+// before these attributes; 2: checksummed chunks, precision, compression, subfault areas and
+// rigidities, the outcome counts).
+inline constexpr const char* kBankFormat = "layergreen-bank";
+inline constexpr int kBankFormatVersion = 2;
+
+// How the bank's datasets are stored.
+struct BankStorage {
+  bool single = false;  // complex values as two float32
+  bool gzip = false;    // shuffle and deflate filters
+};
 
 class BankFileWriter {
  public:
@@ -30,6 +46,15 @@ class BankFileWriter {
   // order, with the sampling of each row as attributes.
   void write_statics(const std::vector<double>& values,
                      const std::vector<RowStaticSampling>& sampling);
+  // The counts of what the sums met, as root attributes.
+  void write_outcome(const SumsOutcome& o);
+  // A dataset of complex values [station, subfault, frequency, inner...] in the bank's
+  // precision and storage, one chunk per (station, subfault); for /spectra and any other
+  // dataset of spectra.
+  H5Dataset pair_dataset(const char* name, const std::vector<hsize_t>& inner);
+  // Writes the values of one (station, subfault) of such a dataset from `values` (Cx, in the
+  // order of the inner dimensions, frequency first).
+  void write_pair(hid_t dataset, const char* name, int station, int subfault, const Cx* values);
   // Flushes and closes the file. (Without it, or when a write throws, the handles are closed
   // when the writer goes: the file is left incomplete.)
   void close();
@@ -38,9 +63,10 @@ class BankFileWriter {
   std::string path_;
   const BankPlan& plan_;
   int nfreq_ = 0;
-  // Closed in the reverse order: the datasets, the type, the file.
+  BankStorage storage_;
+  // Closed in the reverse order: the datasets, the types, the file.
   H5File file_;
-  H5Type complex_;
+  H5Type memory_complex_, file_complex_;
   H5Dataset iterations_, spectra_;
 };
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -15,7 +16,10 @@ namespace lg {
 
 namespace {
 
-constexpr char kMagic[8] = {'L', 'G', 'B', 'A', 'N', 'K', 'J', '1'};
+// Version 1: magic and key; version 2 adds the configuration's text (its length, then the
+// bytes).
+constexpr char kMagic1[8] = {'L', 'G', 'B', 'A', 'N', 'K', 'J', '1'};
+constexpr char kMagic[8] = {'L', 'G', 'B', 'A', 'N', 'K', 'J', '2'};
 constexpr std::uint32_t kRecordMark = 0x52444746u;  // "FGDR"
 constexpr std::size_t kHeaderBytes = 16;
 
@@ -63,53 +67,95 @@ std::size_t spectra_values(const JournalShape& s, int row) {
          kElementComponents;
 }
 
-// Reads the header and then each complete record; returns the length of the valid part.
-off_t scan(int fd, const std::string& path, const JournalShape& shape,
-           const std::function<void(const JournalRecord&)>& each) {
+// Reads a journal's header; false when it is not a whole one. `bytes` gets its length.
+bool read_head(int fd, JournalHead& h, off_t& bytes) {
   char head[kHeaderBytes];
-  if (!read_all(fd, head, sizeof head) || std::memcmp(head, kMagic, sizeof kMagic) != 0) {
-    throw Error(path + ": not a bank journal");
+  if (!read_all(fd, head, sizeof head)) return false;
+  std::memcpy(&h.key, head + 8, sizeof h.key);
+  bytes = static_cast<off_t>(kHeaderBytes);
+  if (std::memcmp(head, kMagic1, sizeof kMagic1) == 0) return true;
+  if (std::memcmp(head, kMagic, sizeof kMagic) != 0) return false;
+  std::uint64_t n = 0;
+  if (!read_all(fd, &n, sizeof n) || n > (std::uint64_t{1} << 32)) return false;
+  h.text.resize(static_cast<std::size_t>(n));
+  if (!read_all(fd, h.text.data(), h.text.size())) return false;
+  bytes += static_cast<off_t>(sizeof n + n);
+  return true;
+}
+
+// Reads the record at the file's position into r; its length in bytes, or 0 when there is no
+// complete, intact record there.
+std::size_t read_record(int fd, const JournalShape& shape, JournalRecord& r) {
+  std::uint32_t h[5];
+  if (!read_all(fd, h, sizeof h)) return 0;
+  const int rows = static_cast<int>(shape.row_sizes.size());
+  if (h[0] != kRecordMark || h[1] >= static_cast<std::uint32_t>(shape.stations) ||
+      h[2] >= static_cast<std::uint32_t>(rows) || h[3] != shape.row_sizes[h[2]] ||
+      h[4] != static_cast<std::uint32_t>(shape.nfreq)) {
+    return 0;
   }
-  std::uint64_t key = 0;
-  std::memcpy(&key, head + 8, sizeof key);
-  if (key != shape.key) {
+  r.station = static_cast<int>(h[1]);
+  r.row = static_cast<int>(h[2]);
+  r.iterations.resize(static_cast<std::size_t>(shape.nfreq));
+  r.spectra.resize(spectra_values(shape, r.row));
+  std::uint64_t sum = 0;
+  if (!read_all(fd, r.iterations.data(), r.iterations.size() * sizeof(int)) ||
+      !read_all(fd, r.spectra.data(), r.spectra.size() * sizeof(Cx)) ||
+      !read_all(fd, &sum, sizeof sum)) {
+    return 0;
+  }
+  std::uint64_t check = fnv(h, sizeof h);
+  check = fnv(r.iterations.data(), r.iterations.size() * sizeof(int), check);
+  check = fnv(r.spectra.data(), r.spectra.size() * sizeof(Cx), check);
+  if (check != sum) return 0;
+  return sizeof h + r.iterations.size() * sizeof(int) + r.spectra.size() * sizeof(Cx) + sizeof sum;
+}
+
+// Reads the header and then each complete record, with its offset in the file; returns the
+// length of the valid part.
+off_t scan(int fd, const std::string& path, const JournalShape& shape,
+           const std::function<void(const JournalRecord&, off_t)>& each) {
+  JournalHead head;
+  off_t valid = 0;
+  if (!read_head(fd, head, valid)) throw Error(path + ": not a bank journal");
+  if (head.key != shape.key) {
     throw Error(path +
-                ": the journal belongs to another configuration or program "
-                "version; remove it to start the bank afresh");
+                ": the journal belongs to another configuration or program version; when "
+                "only [[station]] tables were added, continue it with --update, else remove it "
+                "to start the bank afresh");
   }
-  off_t valid = static_cast<off_t>(kHeaderBytes);
   for (;;) {
-    std::uint32_t h[5];
-    if (!read_all(fd, h, sizeof h)) break;
-    const int rows = static_cast<int>(shape.row_sizes.size());
-    if (h[0] != kRecordMark || h[1] >= static_cast<std::uint32_t>(shape.stations) ||
-        h[2] >= static_cast<std::uint32_t>(rows) || h[3] != shape.row_sizes[h[2]] ||
-        h[4] != static_cast<std::uint32_t>(shape.nfreq)) {
-      break;
-    }
     JournalRecord r;
-    r.station = static_cast<int>(h[1]);
-    r.row = static_cast<int>(h[2]);
-    r.iterations.resize(static_cast<std::size_t>(shape.nfreq));
-    r.spectra.resize(spectra_values(shape, r.row));
-    std::uint64_t sum = 0;
-    if (!read_all(fd, r.iterations.data(), r.iterations.size() * sizeof(int)) ||
-        !read_all(fd, r.spectra.data(), r.spectra.size() * sizeof(Cx)) ||
-        !read_all(fd, &sum, sizeof sum)) {
-      break;
-    }
-    std::uint64_t check = fnv(h, sizeof h);
-    check = fnv(r.iterations.data(), r.iterations.size() * sizeof(int), check);
-    check = fnv(r.spectra.data(), r.spectra.size() * sizeof(Cx), check);
-    if (check != sum) break;
-    valid += static_cast<off_t>(sizeof h + r.iterations.size() * sizeof(int) +
-                                r.spectra.size() * sizeof(Cx) + sizeof sum);
-    each(r);
+    const std::size_t bytes = read_record(fd, shape, r);
+    if (bytes == 0) break;
+    each(r, valid);
+    valid += static_cast<off_t>(bytes);
   }
   return valid;
 }
 
 }  // namespace
+
+std::optional<JournalHead> read_journal_head(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  JournalHead h;
+  off_t bytes = 0;
+  const bool ok = read_head(fd, h, bytes);
+  struct stat st {};
+  const bool sized = ::fstat(fd, &st) == 0;
+  ::close(fd);
+  if (!ok) {
+    // A torn header holds nothing; another, longer file under the journal's name is kept as
+    // if it held data sets (and refused where it is read).
+    if (sized && st.st_size <= static_cast<off_t>(kHeaderBytes)) return std::nullopt;
+    h = JournalHead{};
+    h.has_records = true;
+    return h;
+  }
+  h.has_records = sized && st.st_size > bytes;
+  return h;
+}
 
 std::string journal_path(const std::string& output) {
   return output + ".journal";
@@ -131,14 +177,14 @@ JournalWriter::JournalWriter(const std::string& path, const JournalShape& shape,
   }
   // A journal too short to hold a finished data set has nothing to lose: resumed or not, the
   // run starts afresh over it (a torn header included).
-  if (resume && exists && st.st_size > static_cast<off_t>(kHeaderBytes)) {
+  if (resume && exists && read_journal_head(path).value_or(JournalHead{}).has_records) {
     fd_ = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
     if (fd_ < 0) throw sys_error(path, "cannot open the journal");
   }
   if (fd_ >= 0) {
     try {
       const std::size_t rows = shape.row_sizes.size();
-      const off_t valid = scan(fd_, path, shape, [&](const JournalRecord& r) {
+      const off_t valid = scan(fd_, path, shape, [&](const JournalRecord& r, off_t) {
         done_[static_cast<std::size_t>(r.station) * rows + static_cast<std::size_t>(r.row)] = true;
       });
       if (::ftruncate(fd_, valid) != 0 || ::lseek(fd_, valid, SEEK_SET) != valid) {
@@ -158,6 +204,9 @@ JournalWriter::JournalWriter(const std::string& path, const JournalShape& shape,
   std::memcpy(head, kMagic, sizeof kMagic);
   std::memcpy(head + 8, &shape.key, sizeof shape.key);
   write_all(fd_, head, sizeof head, path);
+  const std::uint64_t n = shape.text.size();
+  write_all(fd_, &n, sizeof n, path);
+  write_all(fd_, shape.text.data(), shape.text.size(), path);
   if (::fsync(fd_) != 0) throw sys_error(path, "cannot sync the journal");
 }
 
@@ -187,11 +236,33 @@ void JournalWriter::append(const JournalRecord& r) {
 }
 
 void read_journal(const std::string& path, const JournalShape& shape,
-                  const std::function<void(const JournalRecord&)>& each) {
+                  const std::function<void(const JournalRecord&)>& each, bool sorted) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw sys_error(path, "cannot open the journal");
   try {
-    scan(fd, path, shape, each);
+    if (!sorted) {
+      scan(fd, path, shape, [&](const JournalRecord& r, off_t) { each(r); });
+    } else {
+      // The records' places first, then the records in (station, row) order.
+      struct Place {
+        int station, row;
+        off_t offset;
+      };
+      std::vector<Place> places;
+      scan(fd, path, shape, [&](const JournalRecord& r, off_t at) {
+        places.push_back({r.station, r.row, at});
+      });
+      std::stable_sort(places.begin(), places.end(), [](const Place& a, const Place& b) {
+        return std::pair(a.station, a.row) < std::pair(b.station, b.row);
+      });
+      for (const Place& p : places) {
+        JournalRecord r;
+        if (::lseek(fd, p.offset, SEEK_SET) != p.offset || read_record(fd, shape, r) == 0) {
+          throw Error(path + ": the journal changed while it was read");
+        }
+        each(r);
+      }
+    }
   } catch (...) {
     ::close(fd);
     throw;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,19 @@ struct JournalShape {
   int stations = 0;
   int nfreq = 0;
   std::vector<std::size_t> row_sizes;  // subfaults per row
+  std::string text;                    // the configuration's text, kept in the journal's header
 };
+
+// The header of a journal: its key and the configuration's text (empty for journals of
+// earlier versions, which do not keep it), and whether finished data sets follow it.
+struct JournalHead {
+  std::uint64_t key = 0;
+  std::string text;
+  bool has_records = false;
+};
+// Reads the header of the journal at `path`; nothing when there is no file or no whole
+// header.
+std::optional<JournalHead> read_journal_head(const std::string& path);
 
 // The journal's name for an output file: OUTPUT.journal.
 std::string journal_path(const std::string& output);
@@ -56,8 +69,10 @@ class JournalWriter {
   std::vector<bool> done_;
 };
 
-// Reads the complete records of a journal in order. Throws Error.
+// Reads the complete records of a journal in the order they were appended, or `sorted` by
+// station and row (the order does not depend on the order the data sets finished in: by
+// several ranks, or carried over by --update). Throws Error.
 void read_journal(const std::string& path, const JournalShape& shape,
-                  const std::function<void(const JournalRecord&)>& each);
+                  const std::function<void(const JournalRecord&)>& each, bool sorted = false);
 
 }  // namespace lg

@@ -71,6 +71,7 @@ void offsets(const BankConfig& c, BankPlan& p) {
   p.dy.assign(n, 0.0);
   p.distance.assign(n, 0.0);
   p.azimuth.assign(n, 0.0);
+  p.back_azimuth.assign(n, 0.0);
   const GeoPoint origin{c.fault.origin_lat, c.fault.origin_lon};
   std::vector<GeoPoint> subfault_geo;
   if (c.fault.geo) {
@@ -86,6 +87,7 @@ void offsets(const BankConfig& c, BankPlan& p) {
         const GeodesicLeg l = geodesic_leg(subfault_geo[f], GeoPoint{st.lat, st.lon});
         p.distance[i] = l.distance_km;
         p.azimuth[i] = l.azimuth_deg;
+        p.back_azimuth[i] = l.back_azimuth_deg;
         p.dx[i] = l.distance_km * std::cos(l.azimuth_deg * kPiFull / 180.0);
         p.dy[i] = l.distance_km * std::sin(l.azimuth_deg * kPiFull / 180.0);
       } else {
@@ -96,6 +98,7 @@ void offsets(const BankConfig& c, BankPlan& p) {
         double a = std::atan2(p.dy[i], p.dx[i]) * 180.0 / kPiFull;
         if (a < 0.0) a += 360.0;
         p.azimuth[i] = a;
+        p.back_azimuth[i] = a < 180.0 ? a + 180.0 : a - 180.0;
       }
     }
   }
@@ -150,7 +153,7 @@ void choose_sampling(const BankConfig& c, BankPlan& p) {
 
 BankPlan plan_bank(const BankConfig& c) {
   BankPlan p;
-  p.fault = fault_subfaults(c.fault);
+  p.fault = fault_subfaults(c.fault, c.path);
   place_stations(c, p);
   offsets(c, p);
   choose_sampling(c, p);
@@ -186,11 +189,31 @@ SpectraRequest data_set_request(const BankConfig& c, const BankPlan& p, const Ba
   return q;
 }
 
+std::vector<double> subfault_rigidity(const BankConfig& c, const BankPlan& p,
+                                      std::size_t* on_interface) {
+  std::vector<double> mu;
+  std::size_t interfaces = 0;
+  for (const Subfault& sf : p.fault.subfaults) {
+    // The layers' tops by adding up the thicknesses; the half-space below the last.
+    double top = 0.0;
+    std::size_t k = 0;
+    for (; k + 1 < c.layers.size(); ++k) {
+      const double bottom = top + c.layers[k].thickness;
+      if (sf.depth < bottom) break;
+      top = bottom;
+    }
+    if (k > 0 && sf.depth == top) ++interfaces;
+    mu.push_back(c.layers[k].rho * c.layers[k].vs * c.layers[k].vs);
+  }
+  if (on_interface != nullptr) *on_interface = interfaces;
+  return mu;
+}
+
 double bank_file_bytes(const BankConfig& c, const BankPlan& p) {
   const double st = static_cast<double>(p.stations.size());
   constexpr double values = kElementComponents;
   return st * static_cast<double>(p.subfault_count()) * (c.statics ? values * 8.0 : 0.0) +
-         st * static_cast<double>(p.subfault_count()) * c.nfreq * values * 16.0 +
+         st * static_cast<double>(p.subfault_count()) * c.nfreq * values * (c.single ? 8.0 : 16.0) +
          st * static_cast<double>(p.row_count()) * c.nfreq * 4.0 +
          st * static_cast<double>(p.subfault_count()) * 4 * 8.0;
 }
@@ -237,7 +260,19 @@ std::string plan_summary(const BankConfig& c, const BankPlan& p, int threads) {
     s << "  statics time: about " << duration(work * 0.3e-6 / std::max(1.0, 0.85 * threads))
       << "\n";
   }
-  s << "  file: about " << bytes(bank_file_bytes(c, p)) << "\n";
+  std::size_t on_interface = 0;
+  subfault_rigidity(c, p, &on_interface);
+  if (on_interface > 0) {
+    s << "  rigidity: " << on_interface << " subfault centre"
+      << (on_interface == 1 ? " lies" : "s lie")
+      << " on a layer interface; /subfaults/mu takes the layer below\n";
+  }
+  s << "  file: about " << bytes(bank_file_bytes(c, p))
+    << (c.single || c.gzip
+            ? std::string(" (") + (c.single ? "single precision" : "") +
+                  (c.single && c.gzip ? ", " : "") + (c.gzip ? "before gzip compression" : "") + ")"
+            : std::string())
+    << "\n";
   return s.str();
 }
 

@@ -34,6 +34,9 @@ struct BankPlan {
   // (station - subfault), its length and its azimuth (degrees from x towards y; on the
   // ellipsoid for stations given by lat/lon).
   std::vector<double> dx, dy, distance, azimuth;
+  // The subfault seen from the station (degrees clockwise from north): on the ellipsoid for
+  // stations given by lat/lon, else azimuth + 180.
+  std::vector<double> back_azimuth;
   std::vector<BankDataSet> data_sets;  // station by station, rows in depth order
   double xl = 0.0;
   int ikmax = 0;
@@ -58,6 +61,12 @@ SamplingValues sampling_values(const BankConfig& c, const BankPlan& p);
 // The spectra request of one data set: the row's subfaults as receivers at the surface,
 // at the station's offsets from them, the source at the row's depth.
 SpectraRequest data_set_request(const BankConfig& c, const BankPlan& p, const BankDataSet& d);
+
+// The rigidity rho * vs^2 of the layer that holds each subfault's centre (GPa for g/cm^3 and
+// km/s); a centre on an interface takes the layer below. `on_interface` (when given) gets the
+// number of such centres.
+std::vector<double> subfault_rigidity(const BankConfig& c, const BankPlan& p,
+                                      std::size_t* on_interface = nullptr);
 
 // Bytes of the bank file (spectra and iteration counts; the rest is small).
 double bank_file_bytes(const BankConfig& c, const BankPlan& p);

@@ -20,7 +20,9 @@
 #include "bank/bank_file.h"
 #include "bank/bank_journal.h"
 #include "bank/bank_plan.h"
+#include "bank/bank_read.h"
 #include "bank/bank_statics.h"
+#include "bank/bank_update.h"
 #include "kernel/layout.h"
 #include "run/data_set_spectra.h"
 #include "run/interrupt.h"
@@ -39,6 +41,8 @@ namespace fs = std::filesystem;
 // Values per receiver and frequency in a journal record: elements x components.
 constexpr auto kSpectraPerReceiver = static_cast<std::size_t>(kElementComponents);
 
+}  // namespace
+
 JournalShape journal_shape(const BankConfig& c, const BankPlan& p) {
   JournalShape s;
   // The key ties the journal to the configuration text, the program and the sampling.
@@ -55,9 +59,12 @@ JournalShape journal_shape(const BankConfig& c, const BankPlan& p) {
   s.key = text_key(identity);
   s.stations = static_cast<int>(p.stations.size());
   s.nfreq = c.nfreq;
+  s.text = c.text;
   for (const std::vector<int>& row : p.fault.rows) s.row_sizes.push_back(row.size());
   return s;
 }
+
+namespace {
 
 void sync_path(const std::string& path, int flags) {
   const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
@@ -106,19 +113,33 @@ std::string sums_in(std::int64_t n, std::int64_t data_sets, const SumsOutcome& o
 
 // Writes the bank file from the journal (and the static displacements when asked for) under a
 // temporary name, then renames it into place.
-SumsOutcome write_bank_file(const BankConfig& c, const BankPlan& p, const JournalShape& shape,
+BankOutcome write_bank_file(const BankConfig& c, const BankPlan& p, const JournalShape& shape,
                             int threads) {
   const fs::path out(c.output);
   const std::string temp =
       (out.parent_path() / (temporary_prefix(out) + std::to_string(::getpid()))).string();
-  SumsOutcome outcome;
+  BankOutcome outcome;
   try {
     BankFileWriter w(temp, c, p);
-    read_journal(journal_path(c.output), shape, [&](const JournalRecord& r) {
-      w.write(r);
-      outcome.add_data_set(record_outcome(c, p, r));
-    });
+    // In (station, row) order, so that the file's bytes do not depend on the order the data
+    // sets finished in.
+    read_journal(
+        journal_path(c.output), shape,
+        [&](const JournalRecord& r) {
+          w.write(r);
+          const SumsOutcome o = record_outcome(c, p, r);
+          outcome.total.add_data_set(o);
+          if ((c.uconv > 0.0 && o.unconverged > 0) || o.nonfinite > 0) {
+            outcome.marked.push_back(
+                {r.station, r.row, c.uconv > 0.0 ? o.unconverged : 0, o.nonfinite});
+          }
+        },
+        true);
+
     if (c.statics) w.write_statics(bank_statics(c, p, threads), plan_statics(c, p));
+    SumsOutcome counted = outcome.total;
+    if (!(c.uconv > 0.0)) counted.unconverged = counted.data_sets_unconverged = 0;
+    w.write_outcome(counted);
     w.close();
     sync_path(temp, O_RDONLY);
     check_interrupt();
@@ -133,6 +154,14 @@ SumsOutcome write_bank_file(const BankConfig& c, const BankPlan& p, const Journa
   sync_path(folder_of(c.output), O_RDONLY | O_DIRECTORY);
   return outcome;
 }
+
+}  // namespace
+
+void sync_folder_of(const std::string& path) {
+  sync_path(folder_of(path), O_RDONLY | O_DIRECTORY);
+}
+
+namespace {
 
 // Temporaries of bank files of earlier, killed runs.
 void remove_stale_temporaries(const std::string& output) {
@@ -181,6 +210,9 @@ BankOptions bank_options(const CommandLine& c) {
   o.progress = c.progress;
   o.check = c.check;
   o.resume = c.resume;
+  o.update = c.update;
+  o.strict = c.strict;
+  o.verify = c.verify;
   o.classic_dir = c.classic_dir;
   o.sweep = c.sweep;
   return o;
@@ -196,7 +228,7 @@ std::optional<BankSetup> setup_bank(const std::string& config_path, std::ostream
     s.shape = journal_shape(s.config, s.plan);
     return s;
   } catch (const BankError& e) {
-    err << "layergreen: " << e.what() << '\n';
+    for (const std::string& line : e.lines()) err << "layergreen: " << line << '\n';
     return std::nullopt;
   } catch (const std::bad_alloc&) {
     err << "layergreen: " << config_path << ": out of memory while planning the bank\n";
@@ -207,13 +239,18 @@ std::optional<BankSetup> setup_bank(const std::string& config_path, std::ostream
 std::unique_ptr<JournalWriter> open_journal(const BankSetup& s, bool resume,
                                             std::vector<int>& todo) {
   const std::string jpath = journal_path(s.config.output);
-  // A journal without any finished data set (only its 16-byte header) holds nothing to lose.
-  std::error_code ec;
-  const auto size = fs::file_size(jpath, ec);
-  if (!resume && !ec && size > 16) {
+  // A journal without any finished data set (only its header) holds nothing to lose.
+  const std::optional<JournalHead> head = read_journal_head(jpath);
+  if (!resume && head && head->has_records) {
+    if (head->key == s.shape.key) {
+      throw Error(jpath +
+                  ": a journal of an unfinished run of this bank exists; continue it "
+                  "with --resume, or remove it to start afresh");
+    }
     throw Error(jpath +
-                ": a journal of an unfinished run of this bank exists; continue it "
-                "with --resume, or remove it to start afresh");
+                ": a journal of an unfinished run of this bank with another configuration "
+                "exists; when only [[station]] tables were added, continue it with --update, "
+                "else remove it to start afresh");
   }
   remove_stale_temporaries(s.config.output);
   auto journal = std::make_unique<JournalWriter>(jpath, s.shape, resume);
@@ -301,32 +338,115 @@ void compute_in_sweeps(const BankSetup& s, const BankOptions& o, const std::vect
   progress.finish();
 }
 
-SumsOutcome finish_bank(const BankSetup& s, int threads) {
-  const SumsOutcome outcome = write_bank_file(s.config, s.plan, s.shape, threads);
+BankOutcome finish_bank(const BankSetup& s, int threads) {
+  const BankOutcome outcome = write_bank_file(s.config, s.plan, s.shape, threads);
   std::error_code ec;
   fs::remove(journal_path(s.config.output), ec);
   sync_path(folder_of(s.config.output), O_RDONLY | O_DIRECTORY);
   return outcome;
 }
 
+namespace {
+
+// Where a rule is broken, when not at every (station, row) of the bank: "; broken at FAR
+// (every row), NEAR row 1" (the first kListed stations).
+std::string where_broken(const BankSetup& s, const std::string& member) {
+  const BankConfig& c = s.config;
+  const BankPlan& p = s.plan;
+  const SamplingValues v = sampling_values(c, p);
+  std::vector<std::string> places;
+  std::size_t broken = 0;
+  for (std::size_t st = 0; st < p.stations.size(); ++st) {
+    std::vector<int> rows;
+    for (std::size_t r = 0; r < p.row_count(); ++r) {
+      SamplingBounds b;
+      for (const LayerRow& l : c.layers) b.add_layer(l.vp, l.vs);
+      for (const int f : p.fault.rows[r]) {
+        const std::size_t i = p.at(static_cast<int>(st), f);
+        b.add_receiver(p.dx[i], p.dy[i], p.fault.subfaults[static_cast<std::size_t>(f)].depth);
+      }
+      for (const SamplingWarning& w : sampling_warnings(b, v)) {
+        if (w.member == member) rows.push_back(static_cast<int>(r) + 1);
+      }
+    }
+    broken += rows.size();
+    if (rows.empty()) continue;
+    std::string place = p.stations[st].name;
+    if (rows.size() == p.row_count()) {
+      place += " (every row)";
+    } else {
+      place += rows.size() == 1 ? " row " : " rows ";
+      for (std::size_t k = 0; k < rows.size(); ++k) {
+        if (k > 0) place += ", ";
+        place += std::to_string(rows[k]);
+      }
+    }
+    places.push_back(place);
+  }
+  if (broken == p.data_sets.size() || places.empty()) return {};
+  constexpr std::size_t kListed = 8;
+  std::string text = "; broken at ";
+  for (std::size_t k = 0; k < places.size() && k < kListed; ++k) {
+    if (k > 0) text += ", ";
+    text += places[k];
+  }
+  if (places.size() > kListed) {
+    text += " and " + std::to_string(places.size() - kListed) + " more stations";
+  }
+  text +=
+      " (" + std::to_string(broken) + " of " + std::to_string(p.data_sets.size()) + " data sets)";
+  return text;
+}
+
+}  // namespace
+
 int warn_sampling(const BankSetup& s, std::ostream& err) {
   const std::vector<SamplingWarning> w =
       sampling_warnings(sampling_bounds(s.config, s.plan), sampling_values(s.config, s.plan));
   for (const SamplingWarning& x : w) {
-    err << "layergreen: warning: " << s.config.path << ": sampling: " << x.text << '\n';
+    err << "layergreen: warning: " << s.config.path << ": sampling: " << x.text
+        << where_broken(s, x.member) << '\n';
   }
   return static_cast<int>(w.size());
 }
 
-void warn_outcome(const BankSetup& s, const SumsOutcome& o, std::ostream& err) {
+namespace {
+
+// "; by station and row: NEAR row 1: 4, ..." for the data sets with a count, the largest
+// first when there are more than kListed.
+std::string by_station_and_row(const BankSetup& s, const BankOutcome& o,
+                               std::int64_t BankOutcome::DataSet::*count) {
+  constexpr std::size_t kListed = 12;
+  std::vector<BankOutcome::DataSet> sets;
+  for (const BankOutcome::DataSet& d : o.marked) {
+    if (d.*count > 0) sets.push_back(d);
+  }
+  if (sets.size() > kListed) {
+    std::stable_sort(sets.begin(), sets.end(),
+                     [&](const auto& a, const auto& b) { return a.*count > b.*count; });
+  }
+  std::string text = "; by station and row: ";
+  for (std::size_t i = 0; i < sets.size() && i < kListed; ++i) {
+    text += (i == 0 ? "" : ", ") + s.plan.stations[static_cast<std::size_t>(sets[i].station)].name +
+            " row " + std::to_string(sets[i].row + 1) + ": " + std::to_string(sets[i].*count);
+  }
+  if (sets.size() > kListed) text += " and " + std::to_string(sets.size() - kListed) + " more";
+  return text;
+}
+
+}  // namespace
+
+void warn_outcome(const BankSetup& s, const BankOutcome& outcome, std::ostream& err) {
   const BankConfig& c = s.config;
+  const SumsOutcome& o = outcome.total;
   char freq[64];
   if (o.nonfinite > 0) {
     std::snprintf(freq, sizeof freq, "%.6g", o.first_nonfinite);
     err << "layergreen: warning: " << c.output << ": the spectra of "
         << sums_in(o.nonfinite, o.data_sets_nonfinite, o)
         << " are not finite numbers (first at frequency " << freq
-        << "); the model or the sampling leaves the computation without a finite result there\n";
+        << "); the model or the sampling leaves the computation without a finite result there"
+        << by_station_and_row(s, outcome, &BankOutcome::DataSet::nonfinite) << '\n';
   }
   if (c.uconv > 0.0 && o.unconverged > 0) {
     std::snprintf(freq, sizeof freq, "%.6g", o.highest_unconverged);
@@ -335,8 +455,24 @@ void warn_outcome(const BankSetup& s, const SumsOutcome& o, std::ostream& err) {
         << " without converging (highest frequency " << freq << ")";
     const double needed = ikmax_needed(sampling_bounds(c, s.plan), sampling_values(c, s.plan));
     if (needed > s.plan.ikmax) err << "; the sampling rules ask for ikmax >= " << needed;
-    err << '\n';
+    err << by_station_and_row(s, outcome, &BankOutcome::DataSet::unconverged) << '\n';
   }
+}
+
+// The last line of --progress: what was computed, what the sums met, the file and the time.
+void summarize_bank(const BankSetup& s, std::size_t computed, const BankOutcome& o,
+                    std::chrono::steady_clock::time_point started, std::ostream& err) {
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  std::error_code ec;
+  const auto size = fs::file_size(s.config.output, ec);
+  char line[160];
+  std::snprintf(line, sizeof line, "%.1f MB in %.1f s", ec ? 0.0 : static_cast<double>(size) / 1e6,
+                seconds);
+  err << "layergreen: bank " << s.config.output << ": " << computed << " of "
+      << s.plan.data_sets.size() << " data sets computed, " << o.total.sums << " sums ("
+      << o.total.unconverged << " unconverged, " << o.total.nonfinite << " not finite), " << line
+      << '\n';
 }
 
 std::vector<ProgressItem> progress_items(const BankSetup& s, const std::vector<int>& todo) {
@@ -352,7 +488,21 @@ std::vector<ProgressItem> progress_items(const BankSetup& s, const std::vector<i
   return items;
 }
 
+namespace {
+
+int refuse_strict(const BankSetup& s, int warnings, std::ostream& err) {
+  err << "layergreen: " << s.config.path << ": --strict: the sampling breaks " << warnings
+      << (warnings == 1 ? " rule" : " rules")
+      << " (warned above); nothing is computed. Give the values the warnings name, or run "
+         "without --strict\n";
+  return kExitInputError;
+}
+
+}  // namespace
+
 int run_bank(const BankOptions& o, std::ostream& out, std::ostream& err) {
+  if (!o.verify.empty()) return run_verify(o.verify, out, err);
+  const auto started = std::chrono::steady_clock::now();
   const std::optional<BankSetup> setup = setup_bank(o.config, err);
   if (!setup) return kExitInputError;
   const BankConfig& c = setup->config;
@@ -361,6 +511,7 @@ int run_bank(const BankOptions& o, std::ostream& out, std::ostream& err) {
   if (o.classic_dir.empty()) {
     const int warnings = warn_sampling(*setup, err);
     if (o.check) return warnings > 0 ? kExitWarnings : kExitOk;
+    if (o.strict && warnings > 0) return refuse_strict(*setup, warnings, err);
   } else if (o.check) {
     return 0;
   }
@@ -379,14 +530,19 @@ int run_bank(const BankOptions& o, std::ostream& out, std::ostream& err) {
     // One run at a time per bank: a second one would write over the first one's journal.
     const RunLock lock(lock_path(c.output), "this bank");
     std::vector<int> todo;
-    const std::unique_ptr<JournalWriter> journal = open_journal(*setup, o.resume, todo);
+    std::string said;
+    const std::unique_ptr<JournalWriter> journal =
+        o.update ? open_update_journal(*setup, todo, said) : open_journal(*setup, o.resume, todo);
     if (o.resume) {
-      out << "resuming: " << p.data_sets.size() - todo.size() << " of " << p.data_sets.size()
-          << " data sets already done\n"
-          << std::flush;
+      said = "resuming: " + std::to_string(p.data_sets.size() - todo.size()) + " of " +
+             std::to_string(p.data_sets.size()) + " data sets already done";
     }
+    if (!said.empty()) out << said << '\n' << std::flush;
+    if (!journal) return kExitOk;  // --update with nothing to add
     compute_in_sweeps(*setup, o, todo, *journal, err);
-    warn_outcome(*setup, finish_bank(*setup, o.threads), err);
+    const BankOutcome outcome = finish_bank(*setup, o.threads);
+    warn_outcome(*setup, outcome, err);
+    if (o.progress) summarize_bank(*setup, todo.size(), outcome, started, err);
   } catch (const Interrupted&) {
     throw;
   } catch (const std::bad_alloc&) {

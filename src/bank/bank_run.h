@@ -3,6 +3,8 @@
 // that is renamed when complete. The phases are also used by the ranks of layergreen-mpi.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -25,6 +27,9 @@ struct BankOptions {
   bool progress = false;                   // a progress line for the whole bank on the error stream
   bool check = false;                      // validate and print the plan only
   bool resume = false;                     // continue from the journal of an unfinished run
+  bool update = false;                     // add new stations to a finished bank or its journal
+  bool strict = false;                     // refuse a bank that breaks a sampling rule
+  std::string verify;                      // --verify: the bank file to verify instead
   std::string classic_dir;                 // write the equivalent classic inputs there instead
   std::size_t sweep = kBankSweepDataSets;  // data sets computed together (one shared sweep)
 };
@@ -41,6 +46,13 @@ struct BankSetup {
   BankPlan plan;
   JournalShape shape;
 };
+
+// The shape of the journal of a bank, its key tied to the configuration, the program, the
+// sampling and the subfaults.
+JournalShape journal_shape(const BankConfig& c, const BankPlan& p);
+
+// Syncs the folder that holds `path` (after a file in it was created or renamed).
+void sync_folder_of(const std::string& path);
 
 // Reads and plans the bank; on bad input prints one line on err and returns nothing.
 std::optional<BankSetup> setup_bank(const std::string& config_path, std::ostream& err);
@@ -67,20 +79,36 @@ JournalRecord compute_data_set(const BankSetup& s, int index, int threads,
 void compute_in_sweeps(const BankSetup& s, const BankOptions& o, const std::vector<int>& todo,
                        JournalWriter& journal, std::ostream& err);
 
+// What the sums of a finished bank met: over the whole, and the data sets that had sums
+// unconverged or spectra not finite, by station and row (in station, row order).
+struct BankOutcome {
+  struct DataSet {
+    int station = 0, row = 0;  // from 0
+    std::int64_t unconverged = 0, nonfinite = 0;
+  };
+  SumsOutcome total;
+  std::vector<DataSet> marked;
+};
+
 // Writes the bank file from the journal (temporary name, then renamed), with the static
 // displacements computed on `threads` threads when the configuration asks for them, and
 // removes the journal. Returns what the sums of every data set in the bank met (read from the
 // journal: a sum that took ikmax + 1 steps ran out unconverged). Throws Error (Interrupted on
 // a signal).
-SumsOutcome finish_bank(const BankSetup& s, int threads);
+BankOutcome finish_bank(const BankSetup& s, int threads);
 
 // The warnings of the sampling rules for the bank, one line each on err ("layergreen:
 // warning: CONFIG: sampling: ..."); returns their number.
 int warn_sampling(const BankSetup& s, std::ostream& err);
 
 // The warnings about unconverged sums and non-finite spectra of a finished bank, as the
-// classic run gives them for its data sets.
-void warn_outcome(const BankSetup& s, const SumsOutcome& outcome, std::ostream& err);
+// classic run gives them for its data sets, each with its counts by station and row.
+void warn_outcome(const BankSetup& s, const BankOutcome& outcome, std::ostream& err);
+
+// The last line of --progress: the data sets computed by this run (`computed` of all), what
+// the sums met, the file's size and the time since `started`.
+void summarize_bank(const BankSetup& s, std::size_t computed, const BankOutcome& outcome,
+                    std::chrono::steady_clock::time_point started, std::ostream& err);
 
 // The items of the progress line of a bank: the data sets `todo`, each a station and a row.
 std::vector<ProgressItem> progress_items(const BankSetup& s, const std::vector<int>& todo);

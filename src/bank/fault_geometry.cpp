@@ -55,6 +55,7 @@ std::vector<std::string> csv_fields(const std::string& line) {
 FaultGrid rectangle_subfaults(const FaultSpec& f) {
   FaultGrid g;
   g.oriented = true;
+  g.has_area = true;
   const double phi = f.strike * kDegree;
   const double delta = f.dip * kDegree;
   const double s[3] = {std::cos(phi), std::sin(phi), 0.0};
@@ -72,6 +73,7 @@ FaultGrid rectangle_subfaults(const FaultSpec& f) {
       sf.depth = f.top_center[2] + a * s[2] + b * d[2];
       sf.strike = f.strike;
       sf.dip = f.dip;
+      sf.area = ds * dd;
       g.subfaults.push_back(sf);
     }
   }
@@ -107,11 +109,11 @@ FaultGrid listed_subfaults(const std::string& text, const std::string& file) {
     const std::vector<std::string> f = csv_fields(line);
     if (column.empty()) {
       for (std::size_t i = 0; i < f.size(); ++i) {
-        static const char* const kKnown[] = {"x", "y", "depth", "strike", "dip"};
+        static const char* const kKnown[] = {"x", "y", "depth", "strike", "dip", "area"};
         if (std::find(std::begin(kKnown), std::end(kKnown), f[i]) == std::end(kKnown)) {
           fail("unknown column \"" + f[i] +
                "\" (the header names x, y, depth, and optionally "
-               "strike, dip)");
+               "strike, dip, area)");
         }
         if (!column.emplace(f[i], i).second) fail("column \"" + f[i] + "\" is named twice");
       }
@@ -123,6 +125,7 @@ FaultGrid listed_subfaults(const std::string& text, const std::string& file) {
       }
       ncols = f.size();
       g.oriented = column.count("strike") != 0;
+      g.has_area = column.count("area") != 0;
       continue;
     }
     if (f.size() != ncols) {
@@ -145,6 +148,10 @@ FaultGrid listed_subfaults(const std::string& text, const std::string& file) {
       sf.strike = value("strike");
       sf.dip = value("dip");
     }
+    if (g.has_area) {
+      sf.area = value("area");
+      if (!(sf.area > 0.0)) fail("area must be positive");
+    }
     g.subfaults.push_back(sf);
   }
   if (column.empty()) fail("the list is empty (no header line)");
@@ -153,9 +160,17 @@ FaultGrid listed_subfaults(const std::string& text, const std::string& file) {
   return g;
 }
 
-FaultGrid fault_subfaults(const FaultSpec& f) {
+FaultGrid fault_subfaults(const FaultSpec& f, const std::string& config) {
   if (f.rectangle) return rectangle_subfaults(f);
-  return listed_subfaults(read_input_file(f.subfaults_file), f.subfaults_file);
+  std::string text;
+  try {
+    text = read_input_file(f.subfaults_file);
+  } catch (const BankError& e) {
+    if (config.empty()) throw;
+    throw BankError(config + ":" + std::to_string(f.subfaults_line) + ": fault: subfaults = \"" +
+                    f.subfaults_file + "\": " + e.what());
+  }
+  return listed_subfaults(text, f.subfaults_file);
 }
 
 }  // namespace lg

@@ -23,7 +23,7 @@ GeodesicLeg geodesic_leg(GeoPoint from, GeoPoint to) {
   const GeographicLib::Geodesic& g = GeographicLib::Geodesic::WGS84();
   double s12 = 0.0, azi1 = 0.0, azi2 = 0.0;
   g.Inverse(from.lat, from.lon, to.lat, to.lon, s12, azi1, azi2);
-  return GeodesicLeg{s12 / 1000.0, azimuth_0_360(azi1)};
+  return GeodesicLeg{s12 / 1000.0, azimuth_0_360(azi1), azimuth_0_360(azi2 + 180.0)};
 }
 
 GeoPoint geodesic_destination(GeoPoint from, double azimuth_deg, double distance_km) {

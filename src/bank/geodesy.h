@@ -9,11 +9,12 @@ struct GeoPoint {
   double lat = 0.0, lon = 0.0;  // degrees
 };
 
-// The geodesic from one point to another: length in km and azimuth at the start in degrees
-// clockwise from north, in [0, 360).
+// The geodesic from one point to another: length in km, azimuth at the start and back
+// azimuth at the end, in degrees clockwise from north.
 struct GeodesicLeg {
   double distance_km = 0.0;
   double azimuth_deg = 0.0;
+  double back_azimuth_deg = 0.0;  // of `from` seen from `to`, in [0, 360)
 };
 
 GeodesicLeg geodesic_leg(GeoPoint from, GeoPoint to);

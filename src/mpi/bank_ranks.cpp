@@ -3,6 +3,7 @@
 #include "mpi/bank_ranks.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <optional>
 #include <sstream>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "bank/bank_classic.h"
+#include "bank/bank_update.h"
 #include "kernel/layout.h"
 #include "mpi/exchange.h"
 #include "run/run_lock.h"
@@ -132,14 +134,22 @@ int run_bank_ranks(const BankOptions& o, MPI_Comm comm, std::ostream& out, std::
   std::ostringstream elsewhere;  // the other ranks' copies of rank 0's messages
   std::ostream& msg = lead ? err : elsewhere;
 
+  const auto started = std::chrono::steady_clock::now();
   // Every rank reads the same file, so all of them accept or refuse it alike.
   const std::optional<BankSetup> setup = setup_bank(o.config, msg);
   if (!setup) return kExitInputError;
   if (lead) out << plan_summary(setup->config, setup->plan, o.threads) << std::flush;
   const int warnings = o.classic_dir.empty() ? warn_sampling(*setup, msg) : 0;
   if (o.check) return warnings > 0 ? kExitWarnings : kExitOk;
+  if (o.strict && warnings > 0) {
+    msg << "layergreen: " << setup->config.path << ": --strict: the sampling breaks " << warnings
+        << (warnings == 1 ? " rule" : " rules")
+        << " (warned above); nothing is computed. Give the values the warnings name, or run "
+           "without --strict\n";
+    return kExitInputError;
+  }
 
-  int ok = 1;
+  int ok = 1, nothing = 0;
   std::optional<RunLock> lock;  // one run at a time per bank, held by rank 0
   std::unique_ptr<JournalWriter> journal;
   std::vector<int> todo;
@@ -150,12 +160,15 @@ int run_bank_ranks(const BankOptions& o, MPI_Comm comm, std::ostream& out, std::
         out << "classic inputs written to " << o.classic_dir << "\n";
       } else {
         lock.emplace(lock_path(setup->config.output), "this bank");
-        journal = open_journal(*setup, o.resume, todo);
+        std::string said;
+        journal = o.update ? open_update_journal(*setup, todo, said)
+                           : open_journal(*setup, o.resume, todo);
         if (o.resume) {
-          out << "resuming: " << setup->plan.data_sets.size() - todo.size() << " of "
-              << setup->plan.data_sets.size() << " data sets already done\n"
-              << std::flush;
+          said = "resuming: " + std::to_string(setup->plan.data_sets.size() - todo.size()) +
+                 " of " + std::to_string(setup->plan.data_sets.size()) + " data sets already done";
         }
+        if (!said.empty()) out << said << '\n' << std::flush;
+        if (!journal) nothing = 1;
       }
     } catch (const std::exception& e) {
       err << "layergreen: " << e.what() << '\n';
@@ -164,6 +177,8 @@ int run_bank_ranks(const BankOptions& o, MPI_Comm comm, std::ostream& out, std::
   }
   MPI_Bcast(&ok, 1, MPI_INT, 0, comm);
   if (!ok) return kExitInputError;
+  MPI_Bcast(&nothing, 1, MPI_INT, 0, comm);
+  if (nothing) return kExitOk;  // --update with every station in the bank already
   if (!o.classic_dir.empty()) return 0;
 
   if (!lead) {
@@ -179,7 +194,9 @@ int run_bank_ranks(const BankOptions& o, MPI_Comm comm, std::ostream& out, std::
   }
   journal.reset();
   try {
-    warn_outcome(*setup, finish_bank(*setup, o.threads), err);
+    const BankOutcome outcome = finish_bank(*setup, o.threads);
+    warn_outcome(*setup, outcome, err);
+    if (o.progress) summarize_bank(*setup, todo.size(), outcome, started, err);
   } catch (const std::exception& e) {
     err << "layergreen: " << e.what() << '\n';
     return kExitInputError;

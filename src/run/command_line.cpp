@@ -16,14 +16,17 @@ constexpr const char* kUsage =
     "usage: layergreen [run] [--threads N] [--sweep N] [--progress] [--check] [--help]\n"
     "                  [--version]\n"
     "       layergreen bank CONFIG.toml [--threads N] [--sweep N] [--progress] [--check]\n"
-    "                                   [--resume] [--classic DIR] [--help]\n"
+    "                                   [--strict] [--resume | --update] [--classic DIR]\n"
+    "                                   [--help]\n"
+    "       layergreen bank --verify FILE\n"
     "       layergreen help [run | bank | exit-status]\n";
 
 constexpr const char* kMpiUsage =
     "usage: mpirun -np N layergreen-mpi [run] [--threads N] [--sweep N] [--progress] [--help]\n"
     "                                   [--version]\n"
     "       mpirun -np N layergreen-mpi bank CONFIG.toml [--threads N] [--sweep N] [--progress]\n"
-    "                                        [--check] [--resume] [--help]\n"
+    "                                        [--check] [--strict] [--resume | --update]\n"
+    "                                        [--help]\n"
     "       layergreen-mpi help [run | bank | exit-status]\n";
 
 constexpr const char* kExitStatus =
@@ -84,8 +87,13 @@ constexpr const char* kBankHelp =
     "  --check       validate the configuration, print the plan and the warnings of the\n"
     "                sampling rules without computing; exit status 0 when all is well,\n"
     "                1 with warnings only, 2 with problems\n"
+    "  --strict      refuse to start a bank whose sampling breaks a rule (status 2)\n"
     "  --resume      continue an interrupted bank from its journal (OUTPUT.journal)\n"
+    "  --update      add the stations of new [[station]] tables to a finished bank (or to\n"
+    "                its journal), computing only theirs; any other change is refused\n"
     "  --classic DIR write the equivalent classic input files into DIR instead\n"
+    "  --verify FILE read every chunk of a bank file and say whether it is whole (its\n"
+    "                checksums hold); exit status 0 when whole, 2 otherwise\n"
     "  -h, --help    show this help and exit\n"
     "\n"
     "Exit status: 0 on success, 1 for --check with warnings only, 2 on a bad configuration,\n"
@@ -134,12 +142,15 @@ struct OptionRule {
   unsigned mpi;         // those of layergreen-mpi
 };
 
-constexpr std::array<OptionRule, 8> kOptions{{
+constexpr std::array<OptionRule, 11> kOptions{{
     {"--threads", "needs a value", kAll, kAll},
     {"--sweep", "needs a value", kAll, kAll},
     {"--progress", nullptr, kAll, kAll},
     {"--check", nullptr, kAll, kBank},
     {"--resume", nullptr, kBank, kBank},
+    {"--update", nullptr, kBank, kBank},
+    {"--strict", nullptr, kBank, kBank},
+    {"--verify", "needs a bank file", kBank, 0},
     {"--classic", "needs a folder", kBank, kBank},
     {"--help", nullptr, kAll, kAll},
     {"--version", nullptr, kAll, kAll},
@@ -253,11 +264,22 @@ CommandLine parse_command_line(const std::vector<std::string>& args, bool progre
       c.check = true;
     } else if (name == "--resume") {
       c.resume = true;
+    } else if (name == "--update") {
+      c.update = true;
+    } else if (name == "--strict") {
+      c.strict = true;
+    } else if (name == "--verify") {
+      c.verify = value;
     } else if (name == "--classic") {
       c.classic_dir = value;
     }
     if (!error.empty()) return usage_error(error);
   }
+  if (command == kBank && !c.verify.empty()) {
+    if (!c.config.empty()) return usage_error("--verify takes a bank file, not a configuration");
+    return c;
+  }
+  if (c.resume && c.update) return usage_error("--resume and --update exclude each other");
   if (command == kBank && c.config.empty()) return usage_error("bank needs a configuration file");
   return c;
 }

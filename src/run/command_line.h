@@ -26,6 +26,9 @@ struct CommandLine {
   bool progress = false;
   bool check = false;
   bool resume = false;      // bank
+  bool update = false;      // bank: add the new stations to a finished bank
+  bool strict = false;      // bank: refuse a bank that breaks a sampling rule
+  std::string verify;       // bank: --verify FILE
   std::string config;       // bank: the TOML file
   std::string classic_dir;  // bank: --classic DIR
   std::string error;        // for kUsageError: what is wrong (without the program prefix)
