@@ -75,7 +75,8 @@ class SlipModel:
     ``segment`` (int, from 0); ``hypocentre`` (:class:`Hypocentre`); ``extras`` (dict of the
     format's other values: ``fall_time`` (s, .param), ``moment`` (N m: FSP SF_MOMENT, .param
     mo, SRF 2.0 from its rigidity), ``slip_rate`` (SRF: list of arrays in m/s) with
-    ``slip_rate_dt`` (s), ``vs`` (km/s) and ``density`` (g/cm^3) of SRF 2.0); ``header`` (dict of
+    ``slip_rate_dt`` (s), ``vs`` (km/s) and ``density`` (g/cm^3) of SRF 2.0, ``dz`` (km, the
+    down-dip size of FSP subfaults)); ``header`` (dict of
     the header's numbers, FSP); ``format`` and ``path``.
 
     Build one from a file with :meth:`read`, or from arrays with the constructor (keywords as
@@ -138,7 +139,7 @@ class SlipModel:
         y0 = self.hypocentre.y if np.isfinite(self.hypocentre.y) else 0.0
         x, y = self.x - x0, self.y - y0
         if self.top_centre:
-            half = 0.5 * np.sqrt(self.area) * np.cos(np.radians(self.dip))
+            half = 0.5 * self.extras["dz"] * np.cos(np.radians(self.dip))
             x = x + half * np.cos(np.radians(self.strike + 90.0))
             y = y + half * np.sin(np.radians(self.strike + 90.0))
         return x, y
@@ -366,7 +367,7 @@ def _read_fsp(path, lines):
             for i in range(len(rows)):
                 lat[i], lon[i] = destination(lat[i], lon[i], strike[i] + 90.0,
                                              half[i] * math.cos(math.radians(dip[i])))
-    extras = {}
+    extras = {"dz": 2.0 * np.array(out["half_dz"])}
     if "moment" in col:
         extras["moment"] = col["moment"].copy()
     for name in names:

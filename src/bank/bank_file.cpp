@@ -260,6 +260,7 @@ BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, con
         put_doubles(g, path, "strike", strike, {nf});
         put_doubles(g, path, "dip", dip, {nf});
       }
+      if (!p.fault.area.empty()) put_doubles(g, path, "area", p.fault.area, {nf});
     }
     {
       const H5Group group_id = group(f, path, "geometry");

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "bank/slip_model.h"
 #include "kernel/constants.h"
 #include "textio/list_read.h"
 
@@ -153,8 +154,30 @@ FaultGrid listed_subfaults(const std::string& text, const std::string& file) {
   return g;
 }
 
+FaultGrid slip_model_subfaults(const std::string& text, const std::string& file) {
+  const SlipModelData m = read_slip_model(text, file);
+  const std::vector<LocalPoint> centres = slip_model_centres(m);
+  FaultGrid g;
+  g.oriented = true;
+  for (std::size_t i = 0; i < m.subfaults.size(); ++i) {
+    Subfault sf;
+    sf.x = centres[i].x;
+    sf.y = centres[i].y;
+    sf.depth = m.subfaults[i].depth;
+    sf.strike = m.subfaults[i].strike;
+    sf.dip = m.subfaults[i].dip;
+    g.subfaults.push_back(sf);
+    g.area.push_back(m.subfaults[i].area);
+  }
+  group_rows(g);
+  return g;
+}
+
 FaultGrid fault_subfaults(const FaultSpec& f) {
   if (f.rectangle) return rectangle_subfaults(f);
+  if (!f.slip_model_file.empty()) {
+    return slip_model_subfaults(read_input_file(f.slip_model_file), f.slip_model_file);
+  }
   return listed_subfaults(read_input_file(f.subfaults_file), f.subfaults_file);
 }
 

@@ -20,7 +20,12 @@ struct FaultGrid {
   std::vector<Subfault> subfaults;     // in subfault-number order
   std::vector<std::vector<int>> rows;  // subfault indices of each row, along-strike order
   bool oriented = false;               // strike and dip known for every subfault
+  std::vector<double> area;            // km^2 per subfault when the fault gives them (slip model)
 };
+
+// The subfaults of a slip model, in its order: centres about its hypocentre (see
+// slip_model_centres), strike, dip and area; rows by depth as for a list.
+FaultGrid slip_model_subfaults(const std::string& text, const std::string& file);
 
 // Centres of the rectangle's n_strike x n_dip subfaults, number s = (j-1)*n_strike + i.
 FaultGrid rectangle_subfaults(const FaultSpec& f);
