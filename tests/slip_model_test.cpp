@@ -95,12 +95,14 @@ TEST(SlipModel, BadFilesGetOneLineWithFileAndLine) {
   const std::string fsp = text_of("single.fsp");
   EXPECT_EQ(error_of(replaced(fsp, "1.500    85.0", "nan    85.0")),
             "m.txt:26: SLIP is not a finite number");
-  EXPECT_EQ(error_of(replaced(fsp, "   SLIP    RAKE", "  RAKE")), "m.txt:23: the column names lack SLIP");
+  EXPECT_EQ(error_of(replaced(fsp, "   SLIP    RAKE", "  RAKE")),
+            "m.txt:23: the column names lack SLIP");
   EXPECT_EQ(error_of(replaced(fsp, "  2.25  5.4000e+17", "  2.25")),
             "m.txt:26: expected 10 columns (LAT LON X==EW Y==NS Z SLIP RAKE TRUP RISE SF_MOMENT), "
             "found 9");
-  EXPECT_EQ(error_of(replaced(text_of("model.param"), "nx(Along-strike)=   3", "nx(Along-strike)=   4")),
-            "m.txt:16: segment 1 has 6 subfaults, not nx x ny = 8");
+  EXPECT_EQ(
+      error_of(replaced(text_of("model.param"), "nx(Along-strike)=   3", "nx(Along-strike)=   4")),
+      "m.txt:16: segment 1 has 6 subfaults, not nx x ny = 8");
   EXPECT_EQ(error_of(replaced(text_of("model_v1.srf"), "POINTS 6", "POINTS 7")),
             "m.txt:29: the file ends where point 7's LON should follow");
   EXPECT_EQ(error_of("x,y,depth\n"),

@@ -187,11 +187,12 @@ class Forward:
                  hypocentre=np.array(tuple(self.hypocentre)),
                  **{k: v for k, v in self.processing.items()})
 
-    def to_sac(self, folder):
+    def to_sac(self, folder, extra=None):
         """Writes one SAC file per station and component, NAME.C.sac (C one of the component
         letters), displacement in metres, with the station's and the hypocentre's coordinates
         (STLA, STLO, EVLA, EVLO, EVDP when known), distance and azimuths from the epicentre.
-        Every file is checked before the first is written. Returns the paths."""
+        All or none: every file is made and written under a temporary name first, then all are
+        renamed. extra: further {file name: bytes} written the same way. Returns the paths."""
         os.makedirs(folder, exist_ok=True)
         st, hyp = self.stations, self.hypocentre
         files = []
@@ -215,9 +216,21 @@ class Forward:
                     header.update(evla=hyp.lat, evlo=hyp.lon)
                 files.append((os.path.join(os.fspath(folder), f"{name}.{letter.upper()}.sac"),
                               sac_bytes(self.waveforms[i, c], header)))
-        for path, data in files:
-            with open(path, "wb") as f:
-                f.write(data)
+        for name, data in (extra or {}).items():
+            files.append((os.path.join(os.fspath(folder), name), data))
+        done = []
+        try:
+            for path, data in files:
+                with open(path + ".partial", "wb") as f:
+                    done.append(path + ".partial")
+                    f.write(data)
+            for path, _ in files:
+                os.replace(path + ".partial", path)
+        except OSError:
+            for partial in done:
+                if os.path.exists(partial):
+                    os.remove(partial)
+            raise
         return [p for p, _ in files]
 
 

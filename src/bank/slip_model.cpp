@@ -228,7 +228,8 @@ SlipModelData read_fsp(const std::vector<std::string>& lines, const std::string&
     const std::optional<double> dx = g.dx ? g.dx : head("DX");
     const std::optional<double> dz = g.dz ? g.dz : head("DZ");
     if (!strike) fail(file, g.line, "the header gives no strike (STRK = or SEGMENT STRIKE =)");
-    if (!dip) fail(file, g.line, "the header gives no dip (DIP = in the Mech line or the segment's)");
+    if (!dip)
+      fail(file, g.line, "the header gives no dip (DIP = in the Mech line or the segment's)");
     if (!dx) fail(file, g.line, "the header gives no subfault length Dx");
     if (!dz) fail(file, g.line, "the header gives no subfault width Dz");
     if (!(*dx > 0.0 && *dz > 0.0)) fail(file, g.line, "the subfault size Dx, Dz must be positive");
@@ -345,11 +346,12 @@ SlipModelData read_param(const std::vector<std::string>& lines, const std::strin
       }
       continue;
     }
-    if (segments.empty()) fail(file, lineno, "a row of numbers before the first #Fault_segment line");
+    if (segments.empty())
+      fail(file, lineno, "a row of numbers before the first #Fault_segment line");
     if (state == State::kRows) {
-      segments.back().rows.push_back(numbers(
-          file, lineno, s, 11,
-          "columns (lat lon depth slip rake strike dip t_rup t_ris t_fal mo)"));
+      segments.back().rows.push_back(
+          numbers(file, lineno, s, 11,
+                  "columns (lat lon depth slip rake strike dip t_rup t_ris t_fal mo)"));
       segments.back().lines.push_back(lineno);
     } else if (state != State::kCorners) {
       fail(file, lineno, "a row of numbers outside a segment's corners and subfaults");
@@ -360,8 +362,8 @@ SlipModelData read_param(const std::vector<std::string>& lines, const std::strin
   }
   SlipModelData m;
   m.format = "param";
-  static const char* const kNames[] = {"lat",    "lon",    "depth", "slip",  "rake", "strike",
-                                       "dip",    "t_rup",  "t_ris", "t_fal", "mo"};
+  static const char* const kNames[] = {"lat", "lon",   "depth", "slip",  "rake", "strike",
+                                       "dip", "t_rup", "t_ris", "t_fal", "mo"};
   std::vector<std::size_t> first;
   for (std::size_t k = 0; k < segments.size(); ++k) {
     const Segment& g = segments[k];
@@ -470,7 +472,8 @@ SlipModelData read_srf(const std::vector<std::string>& lines, const std::string&
       Plane p{};
       p.elon = tok.real("the plane's ELON");
       p.elat = tok.real("the plane's ELAT");
-      for (const char* k : {"NSTK", "NDIP", "LEN", "WID"}) tok.real(std::string("the plane's ") + k);
+      for (const char* k : {"NSTK", "NDIP", "LEN", "WID"})
+        tok.real(std::string("the plane's ") + k);
       p.stk = tok.real("the plane's STK");
       p.dip = tok.real("the plane's DIP");
       p.dtop = tok.real("the plane's DTOP");
@@ -516,8 +519,8 @@ SlipModelData read_srf(const std::vector<std::string>& lines, const std::string&
                " slips in the second or third direction (SLIP2, SLIP3): only slip along the "
                "rake (SLIP1) is read");
     }
-    for (const double v : {s.lon, s.lat, s.depth, s.strike, s.dip, area_cm2, s.rupture_time, dt,
-                           s.rake, slip[0]}) {
+    for (const double v :
+         {s.lon, s.lat, s.depth, s.strike, s.dip, area_cm2, s.rupture_time, dt, s.rake, slip[0]}) {
       check_finite(file, lineno, v, p + "value");
     }
     if (!(area_cm2 > 0.0)) fail(file, lineno, p + "AREA must be positive");
@@ -603,7 +606,8 @@ std::vector<LocalPoint> slip_model_centres(const SlipModelData& m) {
   std::vector<LocalPoint> out;
   if (m.geographic()) {
     const GeoPoint origin{m.hypo_lat, m.hypo_lon};
-    for (const SlipSubfault& s : m.subfaults) out.push_back(to_local(origin, GeoPoint{s.lat, s.lon}));
+    for (const SlipSubfault& s : m.subfaults)
+      out.push_back(to_local(origin, GeoPoint{s.lat, s.lon}));
     return out;
   }
   const double x0 = std::isfinite(m.hypo_x) ? m.hypo_x : 0.0;

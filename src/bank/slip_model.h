@@ -24,8 +24,8 @@ struct SlipSubfault {
   double slip = 0.0;  // m
   double area = 0.0;  // km^2
   double rupture_time = kNoValue, rise_time = kNoValue;
-  int segment = 0;         // from 0
-  double dz = kNoValue;    // km, the down-dip size (FSP)
+  int segment = 0;       // from 0
+  double dz = kNoValue;  // km, the down-dip size (FSP)
 };
 
 struct SlipModelData {
