@@ -56,12 +56,22 @@ def main(argv):
     except (ValueError, OSError) as e:
         sys.stderr.write(f"layergreen forward: {e}\n")
         return 2
+    lines = []
     for i, name in enumerate(f.stations.name):
         n, e, u = f.static[i]
         peak = np.abs(f.waveforms[i]).max()
-        print(f"{name}: static north {n:.4e} m, east {e:.4e} m, up {u:.4e} m; "
-              f"largest displacement {peak:.4e} m")
-    print(f"{len(paths) - 1} SAC files and static.csv in {args.output}")
+        lines.append(f"{name}: static north {n:.4e} m, east {e:.4e} m, up {u:.4e} m; "
+                     f"largest displacement {peak:.4e} m\n")
+    lines.append(f"{len(paths) - 1} SAC files and static.csv in {args.output}\n")
+    try:
+        sys.stdout.write("".join(lines))
+        sys.stdout.flush()
+    except OSError as e:
+        # The files are written; the report could not be (a closed pipe, a full disk).
+        sys.stderr.write(f"layergreen forward: cannot write to standard output: {e.strerror}; "
+                         f"the files in {args.output} are complete\n")
+        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        return 2
     return 0
 
 
