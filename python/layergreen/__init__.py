@@ -23,7 +23,7 @@ from .bank import Bank
 from .mechanism import ELEMENTS, element_weights, strike_dip_rake, tensor
 from .seismograms import rotate, seismograms
 from .slip_model import SlipModel, SlipModelError
-from .static_field import static_field
+from .slip_statics import static_field
 
 __all__ = ["Bank", "ELEMENTS", "Greens", "Statics", "WriteError", "auto_sampling",
            "element_weights", "greens", "rotate", "seismograms", "statics", "strike_dip_rake",

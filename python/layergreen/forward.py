@@ -4,14 +4,13 @@ static offsets at the bank's stations (Bank.forward)."""
 import inspect
 import math
 import os
-import struct
 
 import numpy as np
 
 from .mechanism import element_weights, strike_dip_rake
 from .seismograms import rotate, seismograms
 from .slip_model import to_local
-from .static_field import rigidity, static_sum, subfault_moments, subfault_tensors
+from .slip_statics import rigidity, static_sum, subfault_moments, subfault_tensors
 
 SOURCES = ("triangle", "cosine", "asymmetric-cosine", "sampled", "file")
 

@@ -13,6 +13,7 @@ from conftest import MODEL, SAMPLING, write_bank
 from okada import okada_surface
 
 import layergreen
+from layergreen.slip_statics import rigidity
 
 DATA = pathlib.Path(__file__).parent / "data" / "slip_models"
 STATIONS = {"name": ["N20", "E25", "S30", "W22", "TOP"], "x": [20.0, 3.0, -30.0, -2.0, 1.0],
@@ -69,7 +70,7 @@ def test_forward_is_the_sum_of_synthetics_with_exact_delays(fsp_bank, fsp, sourc
                                                            synthetic_source):
     with layergreen.Bank(fsp_bank) as bank:
         f = bank.forward(fsp, source=source, lowpass=1.0, components="zne")
-        mu = layergreen.static_field.__globals__["rigidity"](MODEL, fsp.depth)
+        mu = rigidity(MODEL, fsp.depth)
         n = f.t.size
         decay = np.exp(np.pi * bank.aw / bank.tl * -bank.tl)  # damping over one period
         for i in range(len(bank.stations)):
@@ -180,7 +181,7 @@ def test_bank_area_and_rigidity_are_used_when_given(tmp_path, fsp, fsp_bank):
                      extra={"area": 2 * fsp.area, "mu": mu})
     with layergreen.Bank(path) as bank:
         given = bank.forward(fsp)
-    ratio = 2 * mu / layergreen.static_field.__globals__["rigidity"](MODEL, fsp.depth)
+    ratio = 2 * mu / rigidity(MODEL, fsp.depth)
     np.testing.assert_allclose(given.moment, plain.moment * ratio, rtol=1e-14)
     assert given.processing["mu_from"] == "bank" and given.processing["area_from"] == "bank"
 
