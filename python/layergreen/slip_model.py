@@ -104,12 +104,19 @@ class SlipModel:
         self.format = format
         self.path = path
         self.top_centre = bool(top_centre)
-        if hypocentre is None:
-            first = int(np.nanargmin(self.rupture_time)) if np.isfinite(self.rupture_time).any() \
-                else 0
-            hypocentre = Hypocentre(self.lat[first], self.lon[first], self.depth[first],
-                                    self.x[first], self.y[first])
-        self.hypocentre = Hypocentre(*(float(v) for v in hypocentre))
+        # What the file does not say of its hypocentre is that of the first subfault to
+        # rupture (else of the first subfault).
+        first = int(np.nanargmin(self.rupture_time)) if np.isfinite(self.rupture_time).any() \
+            else 0
+        own = Hypocentre(self.lat[first], self.lon[first], self.depth[first], self.x[first],
+                         self.y[first])
+        h = list(own if hypocentre is None else (float(v) for v in hypocentre))
+        h += list(own)[len(h):]
+        if not (math.isfinite(h[0]) and math.isfinite(h[1])):
+            h[0], h[1] = own.lat, own.lon
+        if not math.isfinite(h[2]):
+            h[2] = own.depth
+        self.hypocentre = Hypocentre(*(float(v) for v in h))
 
     def __len__(self):
         return len(self.depth)

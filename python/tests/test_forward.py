@@ -184,6 +184,13 @@ def test_bank_area_and_rigidity_are_used_when_given(tmp_path, fsp, fsp_bank):
     ratio = 2 * mu / rigidity(MODEL, fsp.depth)
     np.testing.assert_allclose(given.moment, plain.moment * ratio, rtol=1e-14)
     assert given.processing["mu_from"] == "bank" and given.processing["area_from"] == "bank"
+    # moment="file": the file's own moments (here those of the bank's rigidity and area).
+    own = copy.deepcopy(fsp)
+    own.extras["moment"] = given.moment
+    with layergreen.Bank(fsp_bank) as bank:
+        from_file = bank.forward(own, moment="file")
+    np.testing.assert_allclose(from_file.waveforms, given.waveforms, rtol=0,
+                               atol=1e-13 * np.abs(given.waveforms).max())
 
 
 def test_forward_exports(fsp_bank, fsp, tmp_path):

@@ -580,19 +580,18 @@ SlipModelData read_slip_model(const std::string& text, const std::string& file,
     throw BankError(file + ": unknown slip model format \"" + f + "\" (use fsp, param, srf)");
   }
   if (m.subfaults.empty()) fail(file, static_cast<int>(lines.size()), "the model has no subfaults");
-  // Without a hypocentre in the file, the first subfault to rupture (else the first) is it.
-  if (!std::isfinite(m.hypo_depth)) {
-    std::size_t first = 0;
-    for (std::size_t i = 0; i < m.subfaults.size(); ++i) {
-      if (m.subfaults[i].rupture_time < m.subfaults[first].rupture_time) first = i;
-    }
-    const SlipSubfault& s = m.subfaults[first];
-    if (!std::isfinite(m.hypo_lat)) {
-      m.hypo_lat = s.lat;
-      m.hypo_lon = s.lon;
-    }
-    m.hypo_depth = s.depth;
+  // What the file does not say of its hypocentre is that of the first subfault to rupture
+  // (else of the first subfault).
+  std::size_t first = 0;
+  for (std::size_t i = 0; i < m.subfaults.size(); ++i) {
+    if (m.subfaults[i].rupture_time < m.subfaults[first].rupture_time) first = i;
   }
+  const SlipSubfault& h = m.subfaults[first];
+  if (!std::isfinite(m.hypo_lat) || !std::isfinite(m.hypo_lon)) {
+    m.hypo_lat = h.lat;
+    m.hypo_lon = h.lon;
+  }
+  if (!std::isfinite(m.hypo_depth)) m.hypo_depth = h.depth;
   for (const SlipSubfault& s : m.subfaults) {
     if (s.depth < 0.0) {
       throw BankError(file + ": subfault " + std::to_string(&s - m.subfaults.data() + 1) +
