@@ -132,7 +132,9 @@ def _bank_positions(bank, slip_model):
                          "the slip model must be the bank's own")
     tol = np.maximum(0.1 * np.sqrt(slip_model.area), 0.01)
     h5 = bank._h5["subfaults"]
-    if "lat" in h5 and "lon" in h5 and slip_model.has_geographic:
+    geo = "lat" in h5 and "lon" in h5 and slip_model.has_geographic and \
+        np.isfinite(h5["lat"][()]).all() and np.isfinite(h5["lon"][()]).all()
+    if geo:
         ox, oy = to_local(slip_model.hypocentre.lat, slip_model.hypocentre.lon,
                           h5["lat"][()], h5["lon"][()])
         mx, my = slip_model.local()
@@ -144,7 +146,7 @@ def _bank_positions(bank, slip_model):
         dx, dy = sub.x - mx - offset[0], sub.y - my - offset[1]
     far = np.hypot(dx, dy)
     deep = np.abs(sub.depth - slip_model.depth)
-    bad = np.flatnonzero((far > tol) | (deep > tol))
+    bad = np.flatnonzero(~(far <= tol) | ~(deep <= tol))
     if len(bad):
         j = bad[0]
         raise ValueError(f"{name}: subfault {j} (from 0) lies {far[j]:.3g} km from the bank's "

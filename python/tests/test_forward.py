@@ -260,3 +260,15 @@ def test_moment_rate_transforms_are_those_of_the_time_functions():
         (samples.sum() * dt)  # noqa: E731
     np.testing.assert_allclose(moment_rate(srf, w, "file")[j],
                                transform(linear, srf.rupture_time[j]), atol=3e-7)
+
+
+def test_banks_with_subfault_coordinates_are_matched_by_them(tmp_path, fsp):
+    """With /subfaults/lat and lon, a subfault out of place shows its whole distance."""
+    path = make_bank(tmp_path / "geo.h5", fsp, MODEL, SAMPLING,
+                     extra={"lat": fsp.lat, "lon": fsp.lon})
+    moved = copy.deepcopy(fsp)
+    moved.lat[2] += 0.01
+    with layergreen.Bank(path) as bank:
+        assert bank.forward(fsp).waveforms.shape == (5, 3, 64)
+        with pytest.raises(ValueError, match=re.escape("subfault 2 (from 0) lies 1.11 km")):
+            bank.forward(moved)
