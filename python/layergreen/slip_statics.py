@@ -139,7 +139,7 @@ def static_field(layers, slip_model, points, look=None, coordinates=None, moment
     moment: "model" (mu area slip, mu = rho vs^2 of the layer holding the subfault's centre) or
         "file" (the file's own moments).
     exact: False (default) evaluates each depth's kernel on a line of distances and interpolates
-        (relative error about 1e-5); True calls the kernel at every pair of point and subfault
+        (differences from the kernel below 1e-6 of the largest offset); True calls the kernel at every pair of point and subfault
         (slow: about 2 ms per pair).
 
     Returns [n, 3] offsets (north, east, up) in metres, or with ``look`` [n] line-of-sight
@@ -169,4 +169,7 @@ def static_field(layers, slip_model, points, look=None, coordinates=None, moment
     if look.shape not in ((3,), (len(points), 3)):
         raise ValueError(f"look must be one (east, north, up) vector or one per point, not an "
                          f"array of shape {look.shape}")
+    if not np.all(np.abs(np.linalg.norm(look, axis=-1) - 1.0) < 1e-3):
+        raise ValueError("look must hold unit vectors (east, north, up) from the ground to the "
+                         "satellite")
     return u[:, 1] * look[..., 0] + u[:, 0] * look[..., 1] + u[:, 2] * look[..., 2]

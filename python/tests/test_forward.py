@@ -143,10 +143,12 @@ def test_static_field_against_okada(okada):
               for nx, nz in ((8, 4), (40, 20))]
     assert errors[1] < 3e-4 and errors[0] > 8 * errors[1]
     # The line of sight: the offsets (north, east, up) projected on (east, north, up) vectors.
-    look = np.array([0.6, -0.1, 0.79])
+    look = np.array([0.6, -0.1, 0.79]) / np.linalg.norm([0.6, -0.1, 0.79])
     los = layergreen.static_field(HOMOGENEOUS, rectangle(8, 4), RING, look=look)
     u = layergreen.static_field(HOMOGENEOUS, rectangle(8, 4), RING)
     np.testing.assert_allclose(los, u @ look[[1, 0, 2]], rtol=1e-13)
+    with pytest.raises(ValueError, match="unit vectors"):
+        layergreen.static_field(HOMOGENEOUS, rectangle(8, 4), RING, look=2 * look)
 
 
 def test_static_field_table_equals_the_kernel_at_every_pair():
