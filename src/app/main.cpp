@@ -83,17 +83,34 @@ int bank_main(const lg::CommandLine&) {
 // package of this build (its build tree, or the installed one) first on PYTHONPATH.
 int forward_main(const lg::CommandLine& cl) {
 #ifdef LAYERGREEN_PYTHON_FORWARD
+  namespace fs = std::filesystem;
   std::error_code ec;
-  const std::filesystem::path exe = std::filesystem::canonical("/proc/self/exe", ec);
-  const std::filesystem::path build = std::filesystem::weakly_canonical(LAYERGREEN_BUILD_DIR, ec);
+  const fs::path exe = fs::canonical("/proc/self/exe", ec);
+  const fs::path build = fs::weakly_canonical(LAYERGREEN_BUILD_DIR, ec);
   const std::string exe_text = exe.string();
   std::string build_text = build.string();
   build_text.push_back('/');
-  const bool in_build = !exe_text.empty() && exe_text.rfind(build_text, 0) == 0;
-  const std::string package =
-      in_build ? LAYERGREEN_PYTHON_BUILD_PATH : LAYERGREEN_PYTHON_INSTALL_PATH;
-  if (!std::filesystem::exists(std::filesystem::path(package) / "layergreen" / "__init__.py")) {
-    std::cerr << "layergreen forward: the Python package is not at " << package
+  // The build tree's package for a program that runs from there; else the installed one,
+  // beside the program (PREFIX/bin/layergreen, PREFIX/SITE/layergreen) or under the prefix it
+  // was configured with.
+  std::vector<std::string> candidates;
+  if (!exe_text.empty() && exe_text.rfind(build_text, 0) == 0) {
+    candidates.push_back(LAYERGREEN_PYTHON_BUILD_PATH);
+  } else {
+    if (!exe.empty()) {
+      candidates.push_back((exe.parent_path().parent_path() / LAYERGREEN_PYTHON_SITE).string());
+    }
+    candidates.push_back(LAYERGREEN_PYTHON_INSTALL_PATH);
+  }
+  std::string package;
+  for (const std::string& c : candidates) {
+    if (fs::exists(fs::path(c) / "layergreen" / "_forward_cli.py", ec)) {
+      package = c;
+      break;
+    }
+  }
+  if (package.empty()) {
+    std::cerr << "layergreen forward: the Python package is not at " << candidates.front()
               << " (build it, or install layergreen)\n";
     return lg::kExitInputError;
   }
