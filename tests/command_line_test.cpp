@@ -72,7 +72,16 @@ TEST(CommandLine, MistakesAreUsageErrorsWithOneMessage) {
       {{"--resume"}, "unknown option or argument '--resume'"},
       {{"quenta4.ctl"}, "unknown option or argument 'quenta4.ctl'"},
       {{"--check=yes"}, "--check takes no value"},
-      {{"help", "nope"}, "no help on 'nope'; the topics are run, bank and exit-status"},
+      {{"help", "nope"}, "no help on 'nope'; the topics are run, bank, forward and exit-status"},
+      {{"forward", "b.h5", "m.fsp"}, "forward needs -o DIR, the folder of its files"},
+      {{"forward", "b.h5", "-o", "d"}, "forward needs a bank file and a slip model"},
+      {{"forward", "b.h5", "m.fsp", "-o", "d", "--lowpass", "0"},
+       "--lowpass takes a positive corner frequency in Hz, not '0'"},
+      {{"forward", "b.h5", "m.fsp", "-o", "d", "--components=xyz"},
+       "--components takes zne or zrt, not 'xyz'"},
+      {{"forward", "b.h5", "m.fsp", "-o", "d", "--source", "box"},
+       "--source takes triangle, cosine, asymmetric-cosine, sampled or file, not 'box'"},
+      {{"bank", "b.toml", "-o", "d"}, "unknown option or argument '-o'"},
       {{"--bogus", "--help"}, "unknown option or argument '--bogus'"},
   };
   for (const auto& c : cases) {
@@ -80,7 +89,14 @@ TEST(CommandLine, MistakesAreUsageErrorsWithOneMessage) {
     EXPECT_EQ(r.action, Action::kUsageError) << c.error;
     EXPECT_EQ(r.error, c.error);
   }
-  // The MPI program has no classic --check.
+  const CommandLine f = parse({"forward", "b.h5", "--lowpass=0.5", "m.fsp", "-o", "out",
+                               "--components", "zrt", "--source=cosine"});
+  ASSERT_EQ(f.action, Action::kRun) << f.error;
+  EXPECT_EQ(f.inputs, (std::vector<std::string>{"b.h5", "m.fsp"}));
+  EXPECT_EQ(f.output_dir + f.lowpass + f.components + f.source, "out0.5zrtcosine");
+  // The MPI program has no forward, and no classic --check.
+  EXPECT_EQ(parse_command_line({"forward", "b.h5", "m.fsp", "-o", "d"}, false, Program::kMpi).error,
+            "unknown option or argument 'forward'");
   EXPECT_EQ(parse_command_line({"--check"}, false, Program::kMpi).action, Action::kUsageError);
   EXPECT_TRUE(parse_command_line({"bank", "b.toml", "--check"}, false, Program::kMpi).check);
 }

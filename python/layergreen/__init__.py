@@ -8,7 +8,10 @@
   layergreen-seis), synthetics for any mechanism, slip Green's functions, SAC and npz export;
 * :mod:`layergreen.sac` fills the site fields of SAC headers (coordinates, station code);
 * :mod:`layergreen.mechanism` converts strike, dip and rake to moment tensors and gives the
-  weights of the six elements.
+  weights of the six elements;
+* :class:`SlipModel` reads kinematic slip models (FSP, USGS .param, SRF), :meth:`Bank.forward`
+  sums one into seismograms and static offsets, :func:`static_field` gives its static offsets
+  or line-of-sight changes at any surface points without a bank.
 
 Conventions: x north, y east, z down for positions and moment tensors; the components of the
 spectra and seismograms are x, y and z positive up; elements xy, xz, -yz, zz-xx, zz-yy,
@@ -20,7 +23,9 @@ from ._layergreen import WriteError, version as __version__
 from .bank import Bank
 from .mechanism import ELEMENTS, element_weights, strike_dip_rake, tensor
 from .seismograms import rotate, seismograms
+from .slip_model import SlipModel, SlipModelError
+from .slip_statics import static_field
 
 __all__ = ["Bank", "ELEMENTS", "Greens", "Statics", "WriteError", "auto_sampling",
            "element_weights", "greens", "rotate", "seismograms", "statics", "strike_dip_rake",
-           "tensor"]
+           "tensor", "SlipModel", "SlipModelError", "static_field"]

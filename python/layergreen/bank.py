@@ -346,6 +346,22 @@ class Bank:
         weights = element_weights(mechanism_tensor(mechanism, m0, frame))
         return weights @ self.statics(station, subfault)
 
+    # -- forward model --------------------------------------------------------------------------
+    def forward(self, slip_model, source="triangle", lowpass=None, poles=4, components="zne",
+                moment="model"):
+        """The displacement seismograms and static offsets of a kinematic slip model (a
+        :class:`layergreen.SlipModel` whose subfaults are this bank's, in its order) at every
+        station: the sum over the subfaults of moment mu area slip (mu and area from the bank
+        when it holds them, else mu = rho vs^2 of the layer holding the subfault's centre and the
+        slip model's areas; moment="file": the file's own moments), mechanism strike, dip, rake,
+        moment-rate function ``source`` ("triangle", "cosine", "asymmetric-cosine", "sampled",
+        "file") delayed by the rupture time, each a factor at the complex frequencies, then one
+        inverse transform per station and component with the processing of :meth:`synthetic`.
+        Returns a :class:`layergreen.forward.Forward` (t, waveforms [station, component,
+        sample] in m, static [station, 3] north, east, up in m, to_sac, to_npz)."""
+        from .forward import forward
+        return forward(self, slip_model, source, lowpass, poles, components, moment)
+
     # -- export ---------------------------------------------------------------------------------
     def _pairs(self, stations, subfaults):
         st = range(len(self.stations)) if stations is None else \

@@ -75,14 +75,16 @@ def spectrum_lines(u):
 
 
 def write_bank(path, spectra, iterations, tl, aw, layers, stations, subfaults, sampling,
-               config=""):
+               config="", statics=None):
     """A bank file in the layout of `layergreen bank`. spectra [station, subfault, frequency,
     element, component]; iterations [station, row, frequency]; stations: dict of name, x, y;
     subfaults: dict of x, y, depth, row, along_strike and optionally strike, dip; sampling: xl,
-    ikmax, uconv."""
+    ikmax, uconv; statics [station, subfault, element, component] or None."""
     nfreq = spectra.shape[2]
     with h5py.File(path, "w") as f:
         f["spectra"] = spectra.astype(complex)
+        if statics is not None:
+            f["statics"] = np.asarray(statics, float)
         fr = f.create_dataset("frequencies", data=np.arange(nfreq) / tl)
         fr.attrs["tl"], fr.attrs["aw"], fr.attrs["omega_imag"] = tl, aw, -np.pi * aw / tl
         f["iterations"] = np.asarray(iterations, dtype=np.int32)

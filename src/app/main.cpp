@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <new>
 #include <optional>
@@ -78,6 +79,67 @@ int bank_main(const lg::CommandLine&) {
 }
 #endif
 
+// layergreen forward: the Python package's Bank.forward, run by /usr/bin/python3 with the
+// package of this build (its build tree, or the installed one) first on PYTHONPATH.
+int forward_main(const lg::CommandLine& cl) {
+#ifdef LAYERGREEN_PYTHON_FORWARD
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path exe = fs::canonical("/proc/self/exe", ec);
+  const fs::path build = fs::weakly_canonical(LAYERGREEN_BUILD_DIR, ec);
+  const std::string exe_text = exe.string();
+  std::string build_text = build.string();
+  build_text.push_back('/');
+  // The build tree's package for a program that runs from there; else the installed one,
+  // beside the program (PREFIX/bin/layergreen, PREFIX/SITE/layergreen) or under the prefix it
+  // was configured with.
+  std::vector<std::string> candidates;
+  if (!exe_text.empty() && exe_text.rfind(build_text, 0) == 0) {
+    candidates.push_back(LAYERGREEN_PYTHON_BUILD_PATH);
+  } else {
+    if (!exe.empty()) {
+      candidates.push_back((exe.parent_path().parent_path() / LAYERGREEN_PYTHON_SITE).string());
+    }
+    candidates.push_back(LAYERGREEN_PYTHON_INSTALL_PATH);
+  }
+  std::string package;
+  for (const std::string& c : candidates) {
+    if (fs::exists(fs::path(c) / "layergreen" / "_forward_cli.py", ec)) {
+      package = c;
+      break;
+    }
+  }
+  if (package.empty()) {
+    std::cerr << "layergreen forward: the Python package is not at " << candidates.front()
+              << " (build it, or install layergreen)\n";
+    return lg::kExitInputError;
+  }
+  std::string path = package;
+  if (const char* old = std::getenv("PYTHONPATH"); old != nullptr && *old != '\0') {
+    path.push_back(':');
+    path.append(old);
+  }
+  ::setenv("PYTHONPATH", path.c_str(), 1);
+  std::vector<std::string> args = {"/usr/bin/python3", "-m", "layergreen._forward_cli"};
+  args.insert(args.end(), cl.inputs.begin(), cl.inputs.end());
+  args.insert(args.end(),
+              {"--output", cl.output_dir, "--source", cl.source, "--components", cl.components});
+  if (!cl.lowpass.empty()) args.insert(args.end(), {"--lowpass", cl.lowpass});
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::cout.flush();
+  ::execv(argv[0], argv.data());
+  std::cerr << "layergreen forward: cannot run /usr/bin/python3: " << std::strerror(errno) << '\n';
+  return lg::kExitInputError;
+#else
+  (void)cl;
+  std::cerr << "layergreen forward: this build has no Python package (it needs pybind11, "
+               "Python's headers and FFTW: scripts/setup installs them)\n";
+  return lg::kExitUsage;
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -98,6 +160,7 @@ int main(int argc, char** argv) {
   // Beyond a file-size limit writes fail with EFBIG and are reported, instead of SIGXFSZ.
   std::signal(SIGXFSZ, SIG_IGN);
   if (cl.command == "bank") return bank_main(cl);
+  if (cl.command == "forward") return forward_main(cl);
   // A closed standard output or error would hand its descriptor to the next file opened, and
   // the echo would land in it: such streams go to /dev/null, and a closed standard output is
   // reported as the write error it is.

@@ -13,6 +13,7 @@
 #include <set>
 #include <sstream>
 
+#include "bank/slip_model.h"
 #include "inputs/model_file.h"
 #include "kernel/records.h"
 
@@ -250,7 +251,31 @@ void read_fault(const std::string& file, const toml::table& root, BankConfig& c)
   f.line = table_line(t);
   const Section s(file, t, "fault", f.line,
                   {"top_center", "top_center_geo", "strike", "dip", "length", "width", "n_strike",
-                   "n_dip", "subfaults"});
+                   "n_dip", "subfaults", "slip_model"});
+  if (s.has("slip_model")) {
+    for (const char* k : {"top_center", "top_center_geo", "strike", "dip", "length", "width",
+                          "n_strike", "n_dip", "subfaults"}) {
+      if (s.has(k)) s.fail(k, "does not go with slip_model (the slip model's subfaults)");
+    }
+    f.rectangle = false;
+    f.slip_model_file = resolve(c.path, s.text("slip_model"));
+    f.subfaults_line = s.line("slip_model");
+    // The stations given by lat/lon are placed about the slip model's hypocentre.
+    std::string text;
+    try {
+      text = read_input_file(f.slip_model_file);
+    } catch (const BankError& e) {
+      throw BankError(file + ":" + std::to_string(f.subfaults_line) + ": fault: slip_model = \"" +
+                      f.slip_model_file + "\": " + e.what());
+    }
+    const SlipModelData m = read_slip_model(text, f.slip_model_file);
+    if (m.geographic() && std::isfinite(m.hypo_lat) && std::isfinite(m.hypo_lon)) {
+      f.geo = true;
+      f.origin_lat = m.hypo_lat;
+      f.origin_lon = m.hypo_lon;
+    }
+    return;
+  }
   if (s.has("top_center_geo")) {
     const std::vector<double> g = s.numbers("top_center_geo", 3);
     if (std::fabs(g[0]) > 90.0) s.fail("top_center_geo", "latitude must be within [-90, 90]");

@@ -43,10 +43,14 @@ struct FaultSpec {
   double strike = 0.0, dip = 0.0;  // degrees
   double length = 0.0, width = 0.0;
   int n_strike = 0, n_dip = 0;
-  // ... or a list of subfaults (path resolved against the configuration's folder).
+  // ... or a list of subfaults (path resolved against the configuration's folder) ...
   std::string subfaults_file;
-  int subfaults_line = 0;  // line of the subfaults key
-  int line = 0;            // line of the [fault] table
+  int subfaults_line = 0;  // line of the subfaults or slip_model key
+  // ... or a slip model's subfaults (FSP, USGS .param, SRF; path resolved likewise). Its
+  // hypocentre is the local frame's origin (geo, origin_lat, origin_lon) when it gives
+  // latitudes and longitudes.
+  std::string slip_model_file;
+  int line = 0;  // line of the [fault] table
 };
 
 struct StationSpec {

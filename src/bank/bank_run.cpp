@@ -187,7 +187,10 @@ bool same_file(const std::string& a, const std::string& b) {
 // written.
 void refuse_output_over_inputs(const BankConfig& c) {
   std::vector<std::pair<std::string, std::string>> inputs = {{c.path, "the configuration file"}};
-  if (!c.fault.rectangle) inputs.push_back({c.fault.subfaults_file, "the subfault list"});
+  if (!c.fault.subfaults_file.empty())
+    inputs.push_back({c.fault.subfaults_file, "the subfault list"});
+  if (!c.fault.slip_model_file.empty())
+    inputs.push_back({c.fault.slip_model_file, "the slip model"});
   for (const std::string& out : {c.output, journal_path(c.output), lock_path(c.output)}) {
     for (const auto& [in, what] : inputs) {
       if (same_file(out, in)) {

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "bank/slip_model.h"
 #include "kernel/constants.h"
 #include "textio/list_read.h"
 
@@ -160,17 +161,39 @@ FaultGrid listed_subfaults(const std::string& text, const std::string& file) {
   return g;
 }
 
+FaultGrid slip_model_subfaults(const std::string& text, const std::string& file) {
+  const SlipModelData m = read_slip_model(text, file);
+  const std::vector<LocalPoint> centres = slip_model_centres(m);
+  FaultGrid g;
+  g.oriented = true;
+  g.has_area = true;
+  for (std::size_t i = 0; i < m.subfaults.size(); ++i) {
+    Subfault sf;
+    sf.x = centres[i].x;
+    sf.y = centres[i].y;
+    sf.depth = m.subfaults[i].depth;
+    sf.strike = m.subfaults[i].strike;
+    sf.dip = m.subfaults[i].dip;
+    sf.area = m.subfaults[i].area;
+    g.subfaults.push_back(sf);
+  }
+  group_rows(g);
+  return g;
+}
+
 FaultGrid fault_subfaults(const FaultSpec& f, const std::string& config) {
   if (f.rectangle) return rectangle_subfaults(f);
+  const bool slip_model = !f.slip_model_file.empty();
+  const std::string& file = slip_model ? f.slip_model_file : f.subfaults_file;
   std::string text;
   try {
-    text = read_input_file(f.subfaults_file);
+    text = read_input_file(file);
   } catch (const BankError& e) {
     if (config.empty()) throw;
-    throw BankError(config + ":" + std::to_string(f.subfaults_line) + ": fault: subfaults = \"" +
-                    f.subfaults_file + "\": " + e.what());
+    throw BankError(config + ":" + std::to_string(f.subfaults_line) + ": fault: " +
+                    (slip_model ? "slip_model" : "subfaults") + " = \"" + file + "\": " + e.what());
   }
-  return listed_subfaults(text, f.subfaults_file);
+  return slip_model ? slip_model_subfaults(text, file) : listed_subfaults(text, file);
 }
 
 }  // namespace lg

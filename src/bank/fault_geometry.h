@@ -24,6 +24,10 @@ struct FaultGrid {
   bool has_area = false;               // area known for every subfault
 };
 
+// The subfaults of a slip model, in its order: centres about its hypocentre (see
+// slip_model_centres), strike, dip and area; rows by depth as for a list.
+FaultGrid slip_model_subfaults(const std::string& text, const std::string& file);
+
 // Centres of the rectangle's n_strike x n_dip subfaults, number s = (j-1)*n_strike + i.
 FaultGrid rectangle_subfaults(const FaultSpec& f);
 

@@ -1,6 +1,8 @@
 #include "run/command_line.h"
 
 #include <array>
+#include <cmath>
+#include <stdexcept>
 #include <utility>
 
 #include "run/bank_keys.h"
@@ -19,7 +21,9 @@ constexpr const char* kUsage =
     "                                   [--strict] [--resume | --update] [--classic DIR]\n"
     "                                   [--help]\n"
     "       layergreen bank --verify FILE\n"
-    "       layergreen help [run | bank | exit-status]\n";
+    "       layergreen forward BANK.h5 SLIP_MODEL -o DIR [--source S] [--lowpass FC]\n"
+    "                                   [--components zne|zrt] [--help]\n"
+    "       layergreen help [run | bank | forward | exit-status]\n";
 
 constexpr const char* kMpiUsage =
     "usage: mpirun -np N layergreen-mpi [run] [--threads N] [--sweep N] [--progress] [--help]\n"
@@ -43,6 +47,9 @@ constexpr const char* kRunHelp =
     "  run (the default)  the classic run in the working directory (below)\n"
     "  bank CONFIG.toml   a Green's-function bank from a TOML configuration into one HDF5\n"
     "                     file (layergreen help bank)\n"
+    "  forward BANK.h5 SLIP_MODEL -o DIR\n"
+    "                     seismograms and static offsets of a slip model from a bank\n"
+    "                     (layergreen help forward)\n"
     "  help [TOPIC]       this help, or that of run, bank or exit-status\n"
     "\n"
     "Run it in the working directory that holds the control file quenta4.ctl. The control\n"
@@ -99,6 +106,32 @@ constexpr const char* kBankHelp =
     "Exit status: 0 on success, 1 for --check with warnings only, 2 on a bad configuration,\n"
     "a file that cannot be written or a usage error.\n";
 
+constexpr const char* kForwardHelp =
+    "Sums a kinematic slip model (FSP, USGS .param or SRF) over the subfaults of a bank\n"
+    "whose subfaults are the slip model's (a bank made with [fault] slip_model = FILE, see\n"
+    "docs/forward.md): the displacement seismograms and the static offsets at every station.\n"
+    "Each subfault's moment is mu x area x slip, its mechanism its strike, dip and rake, its\n"
+    "moment-rate function (unit area) delayed by its rupture time. It runs the Python\n"
+    "package's Bank.forward with /usr/bin/python3 (the package must be built).\n"
+    "\n"
+    "Writes into DIR one SAC file per station and component (NAME.Z.sac, NAME.N.sac,\n"
+    "NAME.E.sac, or .Z .R .T; displacement in metres) and static.csv (station, lat, lon or\n"
+    "x, y, then north, east, up in metres), all or none; a line per station on standard\n"
+    "output.\n"
+    "\n"
+    "Options (each also as --option=value):\n"
+    "  -o, --output DIR       the folder of the SAC files and static.csv (made if missing)\n"
+    "  --source S             the moment-rate function: triangle (default; isosceles, the\n"
+    "                         rise time long), cosine, asymmetric-cosine (.param rise and\n"
+    "                         fall times), sampled (SRF slip rates) or file (the file's own)\n"
+    "  --lowpass FC           causal 4-pole Butterworth low-pass at FC Hz\n"
+    "  --components C         zne (default: up, north, east) or zrt (up, radial, transverse\n"
+    "                         seen from the epicentre)\n"
+    "  -h, --help             show this help and exit\n"
+    "\n"
+    "Exit status: 0 on success, 2 on bad input (a slip model that is not the bank's, a\n"
+    "file that cannot be read or written), a missing Python package or a usage error.\n";
+
 constexpr const char* kMpiRunHelp =
     "Computes the Green's functions of a layergreen run on the N ranks of an MPI job. Rank 0\n"
     "reads the control, model and subfault files and prints the echo of the inputs; the\n"
@@ -133,7 +166,7 @@ constexpr const char* kMpiRunHelp =
 
 // ---- The options ----
 
-enum Commands : unsigned { kRun = 1, kBank = 2, kAll = 3 };
+enum Commands : unsigned { kRun = 1, kBank = 2, kAll = 3, kForward = 4 };
 
 struct OptionRule {
   const char* name;
@@ -142,7 +175,7 @@ struct OptionRule {
   unsigned mpi;         // those of layergreen-mpi
 };
 
-constexpr std::array<OptionRule, 11> kOptions{{
+constexpr std::array<OptionRule, 15> kOptions{{
     {"--threads", "needs a value", kAll, kAll},
     {"--sweep", "needs a value", kAll, kAll},
     {"--progress", nullptr, kAll, kAll},
@@ -152,7 +185,11 @@ constexpr std::array<OptionRule, 11> kOptions{{
     {"--strict", nullptr, kBank, kBank},
     {"--verify", "needs a bank file", kBank, 0},
     {"--classic", "needs a folder", kBank, kBank},
-    {"--help", nullptr, kAll, kAll},
+    {"--help", nullptr, kAll | kForward, kAll},
+    {"--output", "needs a folder", kForward, 0},
+    {"--source", "needs a value", kForward, 0},
+    {"--lowpass", "needs a value", kForward, 0},
+    {"--components", "needs a value", kForward, 0},
     {"--version", nullptr, kAll, kAll},
 }};
 
@@ -185,10 +222,12 @@ std::optional<std::string> help_text(const std::string& topic, Program program) 
   // The program's help (and its manual page) holds every command's.
   if (topic.empty()) {
     return usage + "\n" + kRunHelp + kExitStatus + "\nlayergreen bank CONFIG.toml\n\n" + kBankHelp +
-           "\n" + bank_keys_help();
+           "\n" + bank_keys_help() + "\nlayergreen forward BANK.h5 SLIP_MODEL -o DIR\n\n" +
+           kForwardHelp;
   }
   if (topic == "run") return usage + "\n" + kRunHelp + kExitStatus;
   if (topic == "bank") return usage + "\n" + kBankHelp + "\n" + bank_keys_help();
+  if (topic == "forward" && program == Program::kSerial) return usage + "\n" + kForwardHelp;
   if (topic == "exit-status") return std::string(kExitStatus);
   return std::nullopt;
 }
@@ -204,14 +243,15 @@ CommandLine parse_command_line(const std::vector<std::string>& args, bool progre
     c.command = args.size() > 1 ? args[1] : std::string();
     if (args.size() > 2) return usage_error("help takes one topic, not '" + args[2] + "'");
     if (!c.command.empty() && !help_text(c.command, program)) {
-      return usage_error("no help on '" + c.command + "'; the topics are run, bank and " +
-                         "exit-status");
+      return usage_error("no help on '" + c.command + "'; the topics are run, bank" +
+                         (program == Program::kSerial ? ", forward" : "") + " and exit-status");
     }
     return c;
   }
-  if (!args.empty() && (args[0] == "run" || args[0] == "bank")) {
+  if (!args.empty() && (args[0] == "run" || args[0] == "bank" ||
+                        (args[0] == "forward" && program == Program::kSerial))) {
     c.command = args[0];
-    command = args[0] == "bank" ? kBank : kRun;
+    command = args[0] == "bank" ? kBank : args[0] == "forward" ? kForward : kRun;
     i = 1;
   }
   c.sweep = command == kBank ? kBankSweepDataSets : kMaxSweepDataSets;
@@ -220,6 +260,7 @@ CommandLine parse_command_line(const std::vector<std::string>& args, bool progre
     const std::size_t eq = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
     std::string name = arg.substr(0, eq);
     if (name == "-h") name = "--help";
+    if (name == "-o" && command == kForward) name = "--output";
     const OptionRule* known = nullptr;
     for (const OptionRule& o : kOptions) {
       if (name == o.name && ((program == Program::kMpi ? o.mpi : o.serial) & command) != 0) {
@@ -229,6 +270,10 @@ CommandLine parse_command_line(const std::vector<std::string>& args, bool progre
     if (known == nullptr) {
       if (command == kBank && !arg.empty() && arg[0] != '-' && c.config.empty()) {
         c.config = arg;
+        continue;
+      }
+      if (command == kForward && !arg.empty() && arg[0] != '-' && c.inputs.size() < 2) {
+        c.inputs.push_back(arg);
         continue;
       }
       return usage_error("unknown option or argument '" + arg + "'");
@@ -272,6 +317,32 @@ CommandLine parse_command_line(const std::vector<std::string>& args, bool progre
       c.verify = value;
     } else if (name == "--classic") {
       c.classic_dir = value;
+    } else if (name == "--output") {
+      c.output_dir = value;
+    } else if (name == "--source") {
+      if (value != "triangle" && value != "cosine" && value != "asymmetric-cosine" &&
+          value != "sampled" && value != "file") {
+        error = "--source takes triangle, cosine, asymmetric-cosine, sampled or file, not '" +
+                value + "'";
+      }
+      c.source = value;
+    } else if (name == "--lowpass") {
+      double fc = 0.0;
+      std::size_t used = 0;
+      try {
+        fc = std::stod(value, &used);
+      } catch (const std::exception&) {
+        used = 0;
+      }
+      if (used == 0 || used != value.size() || !std::isfinite(fc) || !(fc > 0.0)) {
+        error = "--lowpass takes a positive corner frequency in Hz, not '" + value + "'";
+      }
+      c.lowpass = value;
+    } else if (name == "--components") {
+      if (value != "zne" && value != "zrt") {
+        error = "--components takes zne or zrt, not '" + value + "'";
+      }
+      c.components = value;
     }
     if (!error.empty()) return usage_error(error);
   }
@@ -281,6 +352,12 @@ CommandLine parse_command_line(const std::vector<std::string>& args, bool progre
   }
   if (c.resume && c.update) return usage_error("--resume and --update exclude each other");
   if (command == kBank && c.config.empty()) return usage_error("bank needs a configuration file");
+  if (command == kForward && c.inputs.size() < 2) {
+    return usage_error("forward needs a bank file and a slip model");
+  }
+  if (command == kForward && c.output_dir.empty()) {
+    return usage_error("forward needs -o DIR, the folder of its files");
+  }
   return c;
 }
 

@@ -1,7 +1,7 @@
 // The command line of layergreen and layergreen-mpi: subcommands (`run`, the default; `bank
-// CONFIG.toml`; `help [TOPIC]`), each with its options declared once and read by the same
-// rules everywhere: `--opt value` and `--opt=value`, `-h`/`--help` per subcommand (exit 0),
-// and one usage-error message per kind of mistake.
+// CONFIG.toml`; `forward BANK.h5 SLIP_MODEL -o DIR`, layergreen only; `help [TOPIC]`), each with
+// its options declared once and read by the same rules everywhere: `--opt value` and `--opt=value`,
+// `-h`/`--help` per subcommand (exit 0), and one usage-error message per kind of mistake.
 #pragma once
 
 #include <cstddef>
@@ -20,8 +20,9 @@ enum class Program { kSerial, kMpi };
 struct CommandLine {
   enum class Action { kRun, kHelp, kVersion, kUsageError };
   Action action = Action::kRun;
-  std::string command = "run";  // "run" or "bank"; for kHelp, the topic ("" for the program)
-  std::optional<int> threads;   // the --threads value, if given
+  std::string command =
+      "run";  // "run", "bank" or "forward"; for kHelp, the topic ("" for the program)
+  std::optional<int> threads;             // the --threads value, if given
   std::size_t sweep = kMaxSweepDataSets;  // --sweep, else the command's default
   bool progress = false;
   bool check = false;
@@ -31,7 +32,13 @@ struct CommandLine {
   std::string verify;       // bank: --verify FILE
   std::string config;       // bank: the TOML file
   std::string classic_dir;  // bank: --classic DIR
-  std::string error;        // for kUsageError: what is wrong (without the program prefix)
+  // forward: BANK.h5 and SLIP_MODEL, -o DIR, --source, --lowpass (as given), --components
+  std::vector<std::string> inputs;
+  std::string output_dir;
+  std::string source = "triangle";
+  std::string lowpass;
+  std::string components = "zne";
+  std::string error;  // for kUsageError: what is wrong (without the program prefix)
 };
 
 // Reads the arguments (without the program name). `progress` is the default of --progress
@@ -40,7 +47,7 @@ CommandLine parse_command_line(const std::vector<std::string>& args, bool progre
                                Program program = Program::kSerial);
 
 // The usage lines (for usage errors) and the help of a topic: "" (the program), "run",
-// "bank", "exit-status"; nothing for an unknown topic.
+// "bank", "forward", "exit-status"; nothing for an unknown topic.
 const char* usage_text(Program program);
 std::optional<std::string> help_text(const std::string& topic, Program program);
 
