@@ -142,10 +142,10 @@ TEST_F(KernelLanes, ReceiverSumsAndTheirTestAreTheScalarBits) {
       v->resize(slots);
       for (double& x : *v) x = signed_value();
     }
-    const DepthTerms d{any(), any(), any(), any(), any(), any(), any(), any()};
-    const SourceLayerTerms s{any(), any(), any(), any(), any(), any(), any()};
+    const DepthTerms d{any(), any(), any(), any(), any(), any(), any(), any(), any(), any()};
+    const SourceLayerTerms s{any(), any(), any(), any(), any(), any(), any(), any()};
     WavenumberSums scalar;
-    scalar.reset(n);
+    scalar.reset(n, kSums + kForceSums);
     for (std::size_t i = 0; i < scalar.re.size(); ++i) {
       scalar.re[i] = signed_value() * 1e6;
       scalar.im[i] = signed_value() * 1e6;
@@ -158,8 +158,12 @@ TEST_F(KernelLanes, ReceiverSumsAndTheirTestAreTheScalarBits) {
     const bool c = add_receiver_sums(1, n, b, d, s, uconv, test, in_lanes, Lanes::avx2);
     EXPECT_EQ(a, c) << "trial " << trial;
     converged += test && a ? 1 : 0;
+    // The forces' sums likewise.
+    EXPECT_EQ(add_force_sums(1, n, b, d, s, uconv, test, scalar, Lanes::scalar),
+              add_force_sums(1, n, b, d, s, uconv, test, in_lanes, Lanes::avx2))
+        << "trial " << trial;
     for (int ir = 1; ir <= n; ++ir) {
-      for (int m = 1; m <= kSums; ++m) {
+      for (int m = 1; m <= kSums + kForceSums; ++m) {
         EXPECT_TRUE(same(scalar.at(ir, m), in_lanes.at(ir, m)))
             << "trial " << trial << ", receiver " << ir << ", sum " << m;
       }
@@ -185,8 +189,8 @@ TEST_F(KernelLanes, ConvergenceTestAtItsThresholdIsTheScalarOutcome) {
       v->assign(slots, 0.0);
     }
     for (int ir = 1; ir <= n; ++ir) b.bkj0[ir] = signed_value();
-    const DepthTerms d{any(), any(), any(), any(), any(), any(), any(), any()};
-    const SourceLayerTerms s{any(), any(), any(), any(), any(), any(), any()};
+    const DepthTerms d{any(), any(), any(), any(), any(), any(), any(), any(), Cx{}, Cx{}};
+    const SourceLayerTerms s{any(), any(), any(), any(), any(), any(), any(), Cx{}};
     WavenumberSums scalar;
     scalar.reset(n);
     for (std::size_t i = 0; i < scalar.re.size(); ++i) {

@@ -3,7 +3,7 @@ computed by the program's kernel, and the choice of XL and IKMAX by the README's
 layergreen.statics: the static displacements of the same source and receivers."""
 
 import warnings
-from typing import NamedTuple
+from typing import NamedTuple, Optional
 
 import numpy as np
 
@@ -13,11 +13,15 @@ from . import _layergreen
 class Greens(NamedTuple):
     """The result of :func:`greens`.
 
-    spectra: complex [receiver, frequency, element, component].
+    spectra: complex [receiver, frequency, element, component] (sources="force": [receiver,
+        frequency, force, component]).
     iterations: int [frequency], wavenumber steps taken (ikmax + 1 when a sum did not converge).
+    force_spectra: complex [receiver, frequency, force, component] when forces were asked for
+        (with sources="force" the same array as spectra), else None.
     """
     spectra: np.ndarray
     iterations: np.ndarray
+    force_spectra: Optional[np.ndarray] = None
 
 
 class Statics(NamedTuple):
@@ -58,6 +62,20 @@ def statics(layers, source_depth, receivers, xl=None, kmax=None):
     return Statics(u, xl_used, kmax_used)
 
 
+SOURCE_KINDS = ("moment", "force")
+
+
+def _source_kinds(sources):
+    """(moment, force) flags of a sources argument: "moment", "force" or a sequence of them."""
+    kinds = (sources,) if isinstance(sources, str) else tuple(sources)
+    for k in kinds:
+        if k not in SOURCE_KINDS:
+            raise ValueError(f'sources takes "moment", "force" or both, not {k!r}')
+    if not kinds:
+        raise ValueError('sources must name at least one of "moment" and "force"')
+    return "moment" in kinds, "force" in kinds
+
+
 def auto_sampling(layers, source_depth, receivers, nfreq, tl, uconv=1e-4):
     """XL and IKMAX for a data set by the sampling rules (README, "Choosing TL, AW, XL, IKMAX").
 
@@ -76,7 +94,7 @@ def auto_sampling(layers, source_depth, receivers, nfreq, tl, uconv=1e-4):
 
 
 def greens(layers, source_depth, receivers, nfreq, tl, aw=2.0, xl=None, ikmax=None,
-           uconv=1e-4, q_law="classic", q_reference_hz=1.0, threads=None):
+           uconv=1e-4, q_law="classic", q_reference_hz=1.0, threads=None, sources="moment"):
     """Spectra of the six moment-tensor elements at every receiver of one data set.
 
     layers: (n, 6) array, one row per layer, top down, the half-space last: thickness (the
@@ -92,6 +110,9 @@ def greens(layers, source_depth, receivers, nfreq, tl, aw=2.0, xl=None, ikmax=No
     q_law: "classic" (the result files' anelastic law) or "constant-q" (with q_reference_hz).
     threads: worker threads (None: OMP_NUM_THREADS, else every hardware thread). The numbers
         are the same for every count. The GIL is released while computing.
+    sources: "moment" (the six moment-tensor elements), "force" (point forces along x north,
+        y east and z down) or ("moment", "force"); see docs/forces.md. With both, the wavenumber
+        sums run until those of both kinds have converged.
 
     Units are those of the model (for example km, km/s, g/cm^3). The spectra follow the result
     files' conventions: U(w) = integral u(t) exp(-i w t) dt at the complex frequencies, the
@@ -113,15 +134,20 @@ def greens(layers, source_depth, receivers, nfreq, tl, aw=2.0, xl=None, ikmax=No
             xl_auto, ikmax_auto = 1.0, 0
         xl = xl_auto if xl is None else xl
         ikmax = ikmax_auto if ikmax is None else ikmax
-    spectra, iterations, converged = _layergreen.greens(
+    moment, force = _source_kinds(sources)
+    spectra, iterations, converged, force_spectra = _layergreen.greens(
         layers, float(source_depth), receivers, int(nfreq), float(tl), float(aw), float(xl),
-        int(ikmax), float(uconv), q_law, float(q_reference_hz), threads)
+        int(ikmax), float(uconv), q_law, float(q_reference_hz), threads, moment, force)
+    if not moment:
+        spectra = force_spectra
+    if not force:
+        force_spectra = None
     if uconv > 0 and not converged.all():
         bad = np.flatnonzero(~converged)
         warnings.warn(f"{len(bad)} of {nfreq} frequencies reached IKMAX = {ikmax} without "
                       f"converging (highest frequency {bad[-1] / tl:g})", RuntimeWarning,
                       stacklevel=2)
-    if not np.all(np.isfinite(spectra)):
+    if not np.all(np.isfinite(spectra)) or (force and not np.all(np.isfinite(force_spectra))):
         warnings.warn("some spectra are not finite numbers; the model or the sampling leaves the "
                       "computation without a finite result there", RuntimeWarning, stacklevel=2)
-    return Greens(spectra, iterations)
+    return Greens(spectra, iterations, force_spectra)

@@ -41,13 +41,21 @@ void source_transfers(int ls, const TransferRange& r, const LayerTransfers& tr, 
 // source-layer amplitudes, then its potentials. `f` must cover the receiver's layer.
 DepthTerms receiver_depth_terms(const Placement& p, int ir, const LayerWavenumbers& v,
                                 const StackResponses& st, const SourceTransfers& f,
-                                const SourceLayerAmplitudes& src, const SourceLayerTerms& terms);
+                                const SourceLayerAmplitudes& src, const SourceLayerTerms& terms,
+                                bool force = false);
+
+// Adds the sums of the source kinds of `set` to `sums` for receivers first ... last (at one
+// depth, sharing d); the step converged when every one of them passed.
+bool add_source_sums(const SourceSet& set, int first, int last, const BesselFactors& b,
+                     const DepthTerms& d, const SourceLayerTerms& s, double uconv, bool test,
+                     WavenumberSums& sums);
 
 // Returns false when the test was wanted and an increment is not yet small against its sum.
 bool add_receiver_increments(const Placement& p, const ReceiverPositions& r, const Wavenumber& k,
                              const LayerMedium& med, const LayerWavenumbers& v,
                              const BesselFactors& b, const StackResponses& st,
                              const LayerTransfers& tr, const SourceLayerAmplitudes& src,
-                             const ConvergenceTest& test, WavenumberSums& sums);
+                             const ConvergenceTest& test, WavenumberSums& sums,
+                             const SourceSet& set = SourceSet{});
 
 }  // namespace lg
