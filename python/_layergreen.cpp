@@ -229,7 +229,7 @@ py::tuple auto_sampling(const Real& layers, double source_depth, const Real& rec
 // Static displacements [receiver, element, component] and the sampling used (xl, kmax): xl and
 // kmax as given, or chosen by choose_static_sampling when None.
 py::tuple statics(const Real& layers, double source_depth, const Real& receivers,
-                  std::optional<double> xl, std::optional<double> kmax) {
+                  std::optional<double> xl, std::optional<double> kmax, bool force) {
   if (layers.ndim() != 2 || layers.shape(1) < 4 || layers.shape(0) < 1) {
     throw py::value_error(
         "layers must be an (n, 4) or (n, 6) array, n >= 1: thickness, vp, vs, rho (qp, qs are "
@@ -256,18 +256,25 @@ py::tuple statics(const Real& layers, double source_depth, const Real& receivers
   }
   lg::StaticSampling s;
   std::vector<lg::StaticDisplacement> u;
+  std::vector<lg::StaticForceDisplacement> uf;
   {
     const py::gil_scoped_release release;
     // std::invalid_argument becomes ValueError.
     if (!xl || !kmax) s = lg::choose_static_sampling(model, source_depth, at);
     if (xl) s.dk = 2.0 * std::numbers::pi / *xl;
     if (kmax) s.kmax = *kmax;
-    u = lg::static_displacements(model, source_depth, at, s);
+    if (force) {
+      uf = lg::static_force_displacements(model, source_depth, at, s);
+    } else {
+      u = lg::static_displacements(model, source_depth, at, s);
+    }
   }
-  py::array_t<double> out({static_cast<py::ssize_t>(at.size()), static_cast<py::ssize_t>(kElements),
+  py::array_t<double> out({static_cast<py::ssize_t>(at.size()),
+                           static_cast<py::ssize_t>(force ? lg::kForceCount : kElements),
                            static_cast<py::ssize_t>(kComponents)});
   double* o = out.mutable_data();
   for (std::size_t i = 0; i < u.size(); ++i) lg::copy_flat(u[i], o + i * lg::kElementComponents);
+  for (std::size_t i = 0; i < uf.size(); ++i) lg::copy_flat(uf[i], o + i * lg::kForceComponents);
   return py::make_tuple(out, 2.0 * std::numbers::pi / s.dk, s.kmax);
 }
 
@@ -452,9 +459,9 @@ PYBIND11_MODULE(_layergreen, m) {
         py::arg("receivers"), py::arg("nfreq"), py::arg("tl"), py::arg("uconv"),
         "(xl, ikmax) chosen by the sampling rules (see layergreen.auto_sampling).");
   m.def("statics", &statics, py::arg("layers"), py::arg("source_depth"), py::arg("receivers"),
-        py::arg("xl"), py::arg("kmax"),
+        py::arg("xl"), py::arg("kmax"), py::arg("force") = false,
         "(displacements [receiver, element, component], xl, kmax): static displacements of the "
-        "six elements (see layergreen.statics).");
+        "six elements, or with force of the three forces (see layergreen.statics).");
   m.def("seismograms", &seismograms, py::arg("spectra"), py::arg("tl"), py::arg("aw"),
         py::arg("source"), py::arg("lowpass"), py::arg("poles"),
         py::arg("taper") = lg::seis::kDefaultTaperWidth,

@@ -35,7 +35,7 @@ class Statics(NamedTuple):
     kmax: float
 
 
-def statics(layers, source_depth, receivers, xl=None, kmax=None):
+def statics(layers, source_depth, receivers, xl=None, kmax=None, sources="moment"):
     """Static displacements (t -> infinity after a step in moment) of the six elements.
 
     layers: (n, 4) or (n, 6) array as for :func:`greens` (thickness, vp, vs, rho; qp and qs
@@ -51,14 +51,22 @@ def statics(layers, source_depth, receivers, xl=None, kmax=None):
     g/cm^3: times 1e-15 gives metres per newton-metre). These are the values a bank stores in
     /statics. Returns Statics(displacements [receiver, element, component], xl, kmax); bad
     arguments raise ValueError.
+
+    sources="force": the displacements [receiver, force, component] left by a step in force
+    along x (north), y (east) and z (down), in model length per unit force (km, km/s, g/cm^3:
+    times 1e-12 gives metres per newton; see docs/forces.md), the values a bank stores in
+    /force_statics.
     """
+    moment, force = _source_kinds(sources)
+    if moment and force:
+        raise ValueError('statics takes sources="moment" or sources="force", one at a time')
     layers = np.ascontiguousarray(layers, dtype=float)
     receivers = np.ascontiguousarray(receivers, dtype=float)
     if receivers.ndim == 1 and receivers.shape == (3,):
         receivers = receivers.reshape(1, 3)
     u, xl_used, kmax_used = _layergreen.statics(
         layers, float(source_depth), receivers, None if xl is None else float(xl),
-        None if kmax is None else float(kmax))
+        None if kmax is None else float(kmax), force)
     return Statics(u, xl_used, kmax_used)
 
 
