@@ -335,6 +335,28 @@ void read_stations(const std::string& file, const toml::table& root, BankConfig&
   }
 }
 
+// The source kinds of [bank] sources: whether forces are asked for besides the moment tensor.
+bool read_sources(const Section& b) {
+  if (!b.has("sources")) return false;
+  const char* what = "must be a list of source kinds: [\"moment\"] or [\"moment\", \"force\"]";
+  const toml::array* a = b.node("sources")->as_array();
+  if (a == nullptr || a->empty()) b.fail("sources", what);
+  bool moment = false, force = false;
+  for (const toml::node& e : *a) {
+    const std::optional<std::string> v = e.value<std::string>();
+    if (!e.is_string() || (*v != "moment" && *v != "force")) b.fail("sources", what);
+    bool& seen = *v == "moment" ? moment : force;
+    if (seen) b.fail("sources", "names \"" + *v + "\" twice");
+    seen = true;
+  }
+  if (!moment) {
+    b.fail("sources",
+           "must include \"moment\": a bank holds the moment tensor's spectra, and the "
+           "forces' besides them");
+  }
+  return force;
+}
+
 }  // namespace
 
 BankConfig parse_bank_config(const std::string& text, const std::string& path) {
@@ -356,11 +378,12 @@ BankConfig parse_bank_config(const std::string& text, const std::string& path) {
     }
   }
   const toml::table& bank = required_table(path, root, "bank");
-  const Section b(path, bank, "bank", table_line(bank), {"output", "statics"});
+  const Section b(path, bank, "bank", table_line(bank), {"output", "statics", "sources"});
   const std::string output = b.text("output");
   if (output.empty() || output.back() == '/') b.fail("output", "must name a file");
   c.output = resolve(path, output);
   c.statics = b.boolean("statics", false);
+  c.force = read_sources(b);
   read_sampling(path, root, c);
   read_model(path, root, c);
   read_fault(path, root, c);

@@ -50,6 +50,7 @@ struct BankConfig {
   std::string text;      // the file's text
   std::string output;    // resolved against the configuration's folder
   bool statics = false;  // also the static displacements (/statics)
+  bool force = false;    // sources = ["moment", "force"]: also /force_spectra (/force_statics)
   int nfreq = 0;
   double tl = 0.0, aw = 0.0, uconv = 0.0;
   std::optional<double> xl;  // empty: "auto"

@@ -46,6 +46,17 @@ constexpr const char* kStatics =
     "times 1e-15 is in metres per newton-metre). Wavenumber sum with Simpson weights on k = n "
     "dk, dk = 2 pi / row_xl, up to row_kmax, per fault row.";
 
+constexpr const char* kForceSpectra =
+    "Spectra of point forces: force_spectra[station, subfault, frequency, force, component], "
+    "forces along x (north), y (east) and z (down) at the subfault, a force history F(t) = "
+    "delta(t); frequencies and components as in /spectra (z up); in model length per unit force "
+    "(with km, km/s, g/cm3: a value times 1e-12 is in metres per newton per hertz).";
+
+constexpr const char* kForceStatics =
+    "Static displacements after a step in force: force_statics[station, subfault, force, "
+    "component], forces and components as in /force_spectra, in model length per unit force "
+    "(with km, km/s, g/cm3: times 1e-12 is in metres per newton); sampling as in /statics.";
+
 // The system's reason for the innermost failure on HDF5's error stack ("File too large"), or
 // "" when it gives none.
 herr_t take_reason(unsigned, const H5E_error2_t* e, void* data) {
@@ -294,6 +305,11 @@ BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, con
     spectra_ =
         new_dataset(f, path, "spectra", complex_.get(), {ns, nf, nq, kElements, kComponents});
     iterations_ = new_dataset(f, path, "iterations", H5T_STD_I32LE, {ns, p.row_count(), nq});
+    if (c.force) {
+      force_spectra_ = new_dataset(f, path, "force_spectra", complex_.get(),
+                                   {ns, nf, nq, kForceCount, kComponents});
+      attr_text(force_spectra_.get(), path, "description", kForceSpectra);
+    }
   }
 }
 
@@ -328,6 +344,35 @@ void BankFileWriter::write(const JournalRecord& r) {
     fs.close();
     check_status(s, path_, "spectra");
   }
+  const std::size_t fper = static_cast<std::size_t>(nfreq_) * kForceComponents;
+  for (std::size_t k = 0; k < row.size() && !r.force_spectra.empty(); ++k) {
+    H5Space fs(H5Dget_space(force_spectra_.get()));
+    const hsize_t start[5] = {static_cast<hsize_t>(r.station), static_cast<hsize_t>(row[k]), 0, 0,
+                              0};
+    const hsize_t count[5] = {1, 1, nq, kForceCount, kComponents};
+    H5Sselect_hyperslab(fs.get(), H5S_SELECT_SET, start, nullptr, count, nullptr);
+    H5Space ms = space({nq, kForceCount, kComponents});
+    const herr_t s = H5Dwrite(force_spectra_.get(), complex_.get(), ms.get(), fs.get(), H5P_DEFAULT,
+                              r.force_spectra.data() + k * fper);
+    ms.close();
+    fs.close();
+    check_status(s, path_, "force_spectra");
+  }
+}
+
+void BankFileWriter::write_force_statics(const std::vector<double>& values,
+                                         const std::vector<RowStaticSampling>& sampling) {
+  const std::size_t ns = plan_.stations.size(), nf = plan_.subfault_count();
+  put_doubles(file_.get(), path_, "force_statics", values, {ns, nf, kForceCount, kComponents});
+  const H5Dataset statics = open_dataset(file_.get(), path_, "force_statics");
+  std::vector<double> xl, kmax;
+  for (const RowStaticSampling& s : sampling) {
+    xl.push_back(2.0 * kPiFull / s.sampling.dk);
+    kmax.push_back(s.sampling.kmax);
+  }
+  attr_text(statics.get(), path_, "description", kForceStatics);
+  attr_doubles(statics.get(), path_, "row_xl", xl);
+  attr_doubles(statics.get(), path_, "row_kmax", kmax);
 }
 
 void BankFileWriter::write_statics(const std::vector<double>& values,
@@ -350,7 +395,8 @@ void BankFileWriter::write_statics(const std::vector<double>& values,
 
 void BankFileWriter::close() {
   if (file_.valid()) check_status(H5Fflush(file_.get(), H5F_SCOPE_GLOBAL), path_, "flush");
-  const bool spectra_closed = spectra_.close();
+  const bool force_closed = force_spectra_.close();
+  const bool spectra_closed = spectra_.close() && force_closed;
   const bool iterations_closed = iterations_.close();
   complex_.close();
   const bool file_closed = file_.close();

@@ -30,6 +30,9 @@ class BankFileWriter {
   // order, with the sampling of each row as attributes.
   void write_statics(const std::vector<double>& values,
                      const std::vector<RowStaticSampling>& sampling);
+  // Writes /force_statics [station, subfault, force, component] likewise (banks with forces).
+  void write_force_statics(const std::vector<double>& values,
+                           const std::vector<RowStaticSampling>& sampling);
   // Flushes and closes the file. (Without it, or when a write throws, the handles are closed
   // when the writer goes: the file is left incomplete.)
   void close();
@@ -42,6 +45,7 @@ class BankFileWriter {
   H5File file_;
   H5Type complex_;
   H5Dataset iterations_, spectra_;
+  H5Dataset force_spectra_;  // banks with forces only
 };
 
 }  // namespace lg

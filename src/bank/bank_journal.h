@@ -15,9 +15,10 @@ namespace lg {
 
 // One finished data set.
 struct JournalRecord {
-  int station = 0, row = 0;     // from 0
-  std::vector<int> iterations;  // [frequency]
-  std::vector<Cx> spectra;      // [subfault of the row][frequency][element][component]
+  int station = 0, row = 0;       // from 0
+  std::vector<int> iterations;    // [frequency]
+  std::vector<Cx> spectra;        // [subfault of the row][frequency][element][component]
+  std::vector<Cx> force_spectra;  // [subfault of the row][frequency][force][component], or none
 };
 
 // What records must look like to belong to the bank.
@@ -26,6 +27,7 @@ struct JournalShape {
   int stations = 0;
   int nfreq = 0;
   std::vector<std::size_t> row_sizes;  // subfaults per row
+  bool force = false;                  // records hold force spectra too
 };
 
 // The journal's name for an output file: OUTPUT.journal.

@@ -175,6 +175,7 @@ SpectraRequest data_set_request(const BankConfig& c, const BankPlan& p, const Ba
   q.uconv = c.uconv;
   q.q_law = c.q_law;
   q.q_reference_hz = c.q_reference_hz;
+  q.sources.force = c.force;
   const std::vector<int>& row = p.fault.rows[static_cast<std::size_t>(d.row)];
   q.source_depth = p.fault.subfaults[static_cast<std::size_t>(row.front())].depth;
   for (int f : row) {
@@ -188,7 +189,7 @@ SpectraRequest data_set_request(const BankConfig& c, const BankPlan& p, const Ba
 
 double bank_file_bytes(const BankConfig& c, const BankPlan& p) {
   const double st = static_cast<double>(p.stations.size());
-  constexpr double values = kElementComponents;
+  const double values = kElementComponents + (c.force ? kForceComponents : 0);
   return st * static_cast<double>(p.subfault_count()) * (c.statics ? values * 8.0 : 0.0) +
          st * static_cast<double>(p.subfault_count()) * c.nfreq * values * 16.0 +
          st * static_cast<double>(p.row_count()) * c.nfreq * 4.0 +

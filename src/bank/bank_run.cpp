@@ -55,6 +55,7 @@ JournalShape journal_shape(const BankConfig& c, const BankPlan& p) {
   s.key = text_key(identity);
   s.stations = static_cast<int>(p.stations.size());
   s.nfreq = c.nfreq;
+  s.force = c.force;
   for (const std::vector<int>& row : p.fault.rows) s.row_sizes.push_back(row.size());
   return s;
 }
@@ -92,6 +93,13 @@ SumsOutcome record_outcome(const BankConfig& c, const BankPlan& p, const Journal
         if (!std::isfinite(r.spectra[v].re) || !std::isfinite(r.spectra[v].im)) finite = false;
       }
     }
+    const std::size_t fper = nq * kForceComponents;
+    for (std::size_t at = f * kForceComponents; at < r.force_spectra.size() && finite; at += fper) {
+      for (std::size_t v = at; v < at + kForceComponents; ++v) {
+        const Cx u = r.force_spectra[v];
+        if (!std::isfinite(u.re) || !std::isfinite(u.im)) finite = false;
+      }
+    }
     const bool converged = !(c.uconv > 0.0) || r.iterations[f] <= p.ikmax;
     o.add(static_cast<double>(f) / c.tl, converged, finite);
   }
@@ -119,6 +127,9 @@ SumsOutcome write_bank_file(const BankConfig& c, const BankPlan& p, const Journa
       outcome.add_data_set(record_outcome(c, p, r));
     });
     if (c.statics) w.write_statics(bank_statics(c, p, threads), plan_statics(c, p));
+    if (c.statics && c.force) {
+      w.write_force_statics(bank_statics(c, p, threads, true), plan_statics(c, p));
+    }
     w.close();
     sync_path(temp, O_RDONLY);
     check_interrupt();
@@ -255,6 +266,8 @@ std::vector<JournalRecord> compute_data_sets(const BankSetup& s, const std::vect
     records[i].row = d.row;
     records[i].iterations.assign(nq, 0);
     records[i].spectra.assign(requests[i].x.size() * nq * kElementComponents, Cx{});
+    if (s.config.force)
+      records[i].force_spectra.assign(requests[i].x.size() * nq * kForceComponents, Cx{});
   }
   sweep.run(threads, nullptr, [&](std::vector<FrequencySpectra>& frs) {
     for (std::size_t i = 0; i < frs.size(); ++i) {
@@ -265,6 +278,11 @@ std::vector<JournalRecord> compute_data_sets(const BankSetup& s, const std::vect
       for (std::size_t slot = 0; slot < fr.spectra.size(); ++slot) {
         const auto k = static_cast<std::size_t>(slot_receiver[slot]);
         copy_flat(fr.spectra[slot], r.spectra.data() + (k * nq + fr.index) * kElementComponents);
+      }
+      for (std::size_t slot = 0; slot < fr.force_spectra.size(); ++slot) {
+        const auto k = static_cast<std::size_t>(slot_receiver[slot]);
+        copy_flat(fr.force_spectra[slot],
+                  r.force_spectra.data() + (k * nq + fr.index) * kForceComponents);
       }
     }
     if (on_frequency && !frs.empty()) on_frequency(static_cast<int>(frs.front().index) + 1);

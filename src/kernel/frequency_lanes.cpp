@@ -252,6 +252,8 @@ void frequencies_in_lanes(std::vector<Workspace>& ws, const double* freqs, int n
   const ReceiverPositions& rec = w[0]->receivers;
   const TransferRange range = transfer_range(p);
   const SourceSet set = w[0]->sources;
+  KindsSumming kinds[4];
+  for (int f = 0; f < 4; ++f) kinds[f].active = set;
   int remaining = n;
   int ik = 0;
   for (ik = 0; ik <= s.ikmax && remaining > 0; ++ik) {
@@ -275,10 +277,10 @@ void frequencies_in_lanes(std::vector<Workspace>& ws, const double* freqs, int n
     source_terms_of_step(p.ls, range, *l);
     if (set.force) force_terms_of_step(p.ls, *l);
     SourceLayerTerms terms[4];
-    bool converged[4];
+    SourceSet passed[4];
     for (int f = 0; f < n; ++f) {
       terms[f] = source_terms_of(*l, f);
-      converged[f] = true;
+      passed[f] = SourceSet{true, true};
     }
     const bool test = step_is_tested(ik, s.ikmax);
     for (int ir = 1, last = 1; ir <= p.nr; ir = last + 1) {
@@ -294,15 +296,15 @@ void frequencies_in_lanes(std::vector<Workspace>& ws, const double* freqs, int n
       for (int f = 0; f < n; ++f) {
         if (!live[f]) continue;
         // Once one sum has failed the test, the step has not converged and no test is needed.
-        converged[f] = add_source_sums(set, ir, last, bessel, depth_terms_of(*l, f), terms[f],
-                                       s.uconv, test && converged[f], w[f]->sums) &&
-                       converged[f];
+        add_source_sums(kinds[f].active, ir, last, bessel, depth_terms_of(*l, f), terms[f], s.uconv,
+                        test, passed[f], w[f]->sums);
       }
     }
     for (int f = 0; f < n; ++f) {
       if (!live[f]) continue;
-      out[static_cast<std::size_t>(f)] = FrequencyOutcome{ik, converged[f]};
-      if (step_ends_sum(converged[f], ik)) {
+      const bool ended = kinds[f].end_step(passed[f], ik);
+      out[static_cast<std::size_t>(f)] = FrequencyOutcome{ik, kinds[f].converged(passed[f])};
+      if (ended) {
         live[f] = false;
         --remaining;
       }

@@ -28,40 +28,40 @@ DepthTerms receiver_depth_terms(const Placement& p, int ir, const LayerWavenumbe
   return depth_terms(p, ir, v, w, terms, force);
 }
 
-bool add_source_sums(const SourceSet& set, int first, int last, const BesselFactors& b,
+void add_source_sums(const SourceSet& active, int first, int last, const BesselFactors& b,
                      const DepthTerms& d, const SourceLayerTerms& s, double uconv, bool test,
-                     WavenumberSums& sums) {
-  bool converged = true;
-  if (set.moment) converged = add_receiver_sums(first, last, b, d, s, uconv, test, sums);
-  if (set.force) {
-    converged = add_force_sums(first, last, b, d, s, uconv, test && converged, sums) && converged;
+                     SourceSet& passed, WavenumberSums& sums) {
+  if (active.moment) {
+    passed.moment = add_receiver_sums(first, last, b, d, s, uconv, test && passed.moment, sums) &&
+                    passed.moment;
   }
-  return converged;
+  if (active.force) {
+    passed.force =
+        add_force_sums(first, last, b, d, s, uconv, test && passed.force, sums) && passed.force;
+  }
 }
 
-bool add_receiver_increments(const Placement& d, const ReceiverPositions& rec, const Wavenumber& wk,
-                             const LayerMedium& med, const LayerWavenumbers& v,
-                             const BesselFactors& b, const StackResponses& st,
-                             const LayerTransfers& tr, const SourceLayerAmplitudes& src,
-                             const ConvergenceTest& test, WavenumberSums& sums,
-                             const SourceSet& set) {
+SourceSet add_receiver_increments(const Placement& d, const ReceiverPositions& rec,
+                                  const Wavenumber& wk, const LayerMedium& med,
+                                  const LayerWavenumbers& v, const BesselFactors& b,
+                                  const StackResponses& st, const LayerTransfers& tr,
+                                  const SourceLayerAmplitudes& src, const ConvergenceTest& test,
+                                  WavenumberSums& sums, const SourceSet& active) {
   // Cumulative transfer from the top of the source layer to the receivers' layers only.
   SourceTransfers f;
   source_transfers(d.ls, transfer_range(d), tr, f);
-  const SourceLayerTerms terms = source_layer_terms(d, wk, med, v, set.force);
-  bool converged = true;
+  const SourceLayerTerms terms = source_layer_terms(d, wk, med, v, active.force);
+  SourceSet passed{true, true};
   for (int ir = 1, last = 1; ir <= d.nr; ir = last + 1) {
     // Receivers at the same depth (adjacent once ordered) share everything but their
     // distance: their waves and potentials are computed once, for ir ... last.
     last = ir;
     while (last < d.nr && rec.zr[last + 1] == rec.zr[ir]) ++last;
-    const DepthTerms depth = receiver_depth_terms(d, ir, v, st, f, src, terms, set.force);
+    const DepthTerms depth = receiver_depth_terms(d, ir, v, st, f, src, terms, active.force);
     // Once one sum has failed the test, the step has not converged and no test is needed.
-    converged = add_source_sums(set, ir, last, b, depth, terms, test.uconv,
-                                test.wanted && converged, sums) &&
-                converged;
+    add_source_sums(active, ir, last, b, depth, terms, test.uconv, test.wanted, passed, sums);
   }
-  return converged;
+  return passed;
 }
 
 }  // namespace lg

@@ -44,18 +44,21 @@ DepthTerms receiver_depth_terms(const Placement& p, int ir, const LayerWavenumbe
                                 const SourceLayerAmplitudes& src, const SourceLayerTerms& terms,
                                 bool force = false);
 
-// Adds the sums of the source kinds of `set` to `sums` for receivers first ... last (at one
-// depth, sharing d); the step converged when every one of them passed.
-bool add_source_sums(const SourceSet& set, int first, int last, const BesselFactors& b,
+// Adds the sums of the source kinds still summing (`active`) to `sums` for receivers first ...
+// last (at one depth, sharing d), and clears in `passed` each kind whose test failed. Each kind
+// is tested as add_receiver_sums tests: once one of its sums has failed, no more of its tests
+// are made. A kind not summed is left as it is in `passed`.
+void add_source_sums(const SourceSet& active, int first, int last, const BesselFactors& b,
                      const DepthTerms& d, const SourceLayerTerms& s, double uconv, bool test,
-                     WavenumberSums& sums);
+                     SourceSet& passed, WavenumberSums& sums);
 
-// Returns false when the test was wanted and an increment is not yet small against its sum.
-bool add_receiver_increments(const Placement& p, const ReceiverPositions& r, const Wavenumber& k,
-                             const LayerMedium& med, const LayerWavenumbers& v,
-                             const BesselFactors& b, const StackResponses& st,
-                             const LayerTransfers& tr, const SourceLayerAmplitudes& src,
-                             const ConvergenceTest& test, WavenumberSums& sums,
-                             const SourceSet& set = SourceSet{});
+// Returns the kinds of `active` whose increments all passed the test (every kind when the test
+// was not wanted); kinds not in `active` count as passed.
+SourceSet add_receiver_increments(const Placement& p, const ReceiverPositions& r,
+                                  const Wavenumber& k, const LayerMedium& med,
+                                  const LayerWavenumbers& v, const BesselFactors& b,
+                                  const StackResponses& st, const LayerTransfers& tr,
+                                  const SourceLayerAmplitudes& src, const ConvergenceTest& test,
+                                  WavenumberSums& sums, const SourceSet& active = SourceSet{});
 
 }  // namespace lg

@@ -83,6 +83,12 @@ void start_frequency(Workspace& w, double freq, const Sampling& s) {
 }
 
 bool wavenumber_step(Workspace& w, int ik, const Sampling& s, const double* j01, bool test) {
+  const SourceSet passed = wavenumber_step(w, ik, s, j01, test, w.sources);
+  return passed.moment && passed.force;
+}
+
+SourceSet wavenumber_step(Workspace& w, int ik, const Sampling& s, const double* j01, bool test,
+                          const SourceSet& active) {
   w.wavenumber.ak = wavenumber_of_step(ik, s.pil);
   w.wavenumber.ak2 = w.wavenumber.ak * w.wavenumber.ak;
   if (j01 != nullptr) {
@@ -96,7 +102,7 @@ bool wavenumber_step(Workspace& w, int ik, const Sampling& s, const double* j01,
   source_layer_amplitudes(w.placement, w.vertical, w.stacks, w.source_amplitudes);
   return add_receiver_increments(w.placement, w.receivers, w.wavenumber, w.medium, w.vertical,
                                  w.bessel, w.stacks, w.transfers, w.source_amplitudes,
-                                 ConvergenceTest{test, s.uconv}, w.sums, w.sources);
+                                 ConvergenceTest{test, s.uconv}, w.sums, active);
 }
 
 namespace {
@@ -173,6 +179,8 @@ std::vector<FrequencyOutcome> compute_frequency_group(
   const bool force = sh.sources.force;
   std::vector<FrequencyOutcome> out(n);
   std::vector<char> active(n, 1);
+  std::vector<KindsSumming> kinds(n);
+  for (std::size_t d = 0; d < n; ++d) kinds[d].active = ws[d].sources;
   std::size_t remaining = n;
   int ik = 0;
   for (ik = 0; ik <= s.ikmax && remaining > 0; ++ik) {
@@ -203,18 +211,18 @@ std::vector<FrequencyOutcome> compute_frequency_group(
       }
       // As add_receiver_increments, with the depth terms shared.
       const Placement& p = w.placement;
-      bool converged = true;
+      SourceSet passed{true, true};
       for (int ir = 1, last = 1; ir <= p.nr; ir = last + 1) {
         last = ir;
         while (last < p.nr && w.receivers.zr[last + 1] == w.receivers.zr[ir]) ++last;
         const DepthTerms& depth =
             shared_depth_terms(src, p, ir, sh.vertical, sh.stacks, lead.source_amplitudes, force);
-        converged = add_source_sums(w.sources, ir, last, w.bessel, depth, src.terms, test.uconv,
-                                    test.wanted && converged, w.sums) &&
-                    converged;
+        add_source_sums(kinds[d].active, ir, last, w.bessel, depth, src.terms, test.uconv,
+                        test.wanted, passed, w.sums);
       }
-      out[d] = FrequencyOutcome{ik, converged};
-      if (step_ends_sum(converged, ik)) {
+      const bool ended = kinds[d].end_step(passed, ik);
+      out[d] = FrequencyOutcome{ik, kinds[d].converged(passed)};
+      if (ended) {
         active[d] = 0;
         --remaining;
       }
@@ -235,14 +243,14 @@ FrequencyOutcome compute_frequency(Workspace& w, double freq, const Sampling& s,
   int ik = 0;
   bool converged = false;
   bool ended = false;
+  KindsSumming kinds{w.sources};
   for (ik = 0; ik <= s.ikmax; ++ik) {
     const bool test = step_is_tested(ik, s.ikmax);
     const double* row = table != nullptr && ik < table->rows() ? table->row(ik) : nullptr;
-    converged = wavenumber_step(w, ik, s, row, test);
-    if (step_ends_sum(converged, ik)) {
-      ended = true;
-      break;
-    }
+    const SourceSet passed = wavenumber_step(w, ik, s, row, test, kinds.active);
+    ended = kinds.end_step(passed, ik);
+    converged = kinds.converged(passed);
+    if (ended) break;
   }
   source_spectra(w.sources, w.placement, w.receivers, w.medium, w.sums, w.spectra);
   return FrequencyOutcome{ik, ended || converged};
