@@ -1,6 +1,7 @@
 """Point forces: the static path against Mindlin's half-space solution, the dynamic path against
-itself by reciprocity and against an independent evaluation of Lamb's problem, and the
-arguments that choose the source kinds.
+itself by reciprocity, against an independent evaluation of Lamb's problem and against the
+static values late in a step response, banks with forces, and the arguments that choose the
+source kinds.
 
 Frames: forces along x (north), y (east), z (down); components x, y, z (up)."""
 
@@ -13,6 +14,7 @@ import pytest
 from scipy import integrate, special
 
 import layergreen
+from layergreen.seismograms import force_seismograms
 
 VP, VS, RHO = 6.0, 3.5, 2.8
 MU = RHO * VS * VS
@@ -284,3 +286,22 @@ def test_bank_sources_refused(tmp_path, sources, words):
     run = run_bank(tmp_path, "bad", sources)
     assert run.returncode == 2 and "sources" in run.stderr and words in run.stderr, run.stderr
     assert not (tmp_path / "bad.h5").exists()
+
+
+def test_step_response_settles_at_the_static_value():
+    """The time series of a step in force (two layers, Q 1e4, a long record) late in the record
+    against statics: the value A of a fit A + B e^(sigma t) over 15 to 60 % of the record
+    (sigma = pi aw/tl, the damping correction); 2.0e-3 of the largest static value when
+    written."""
+    layers = np.array([[3.0, 4.5, 2.6, 2.4, 1e4, 1e4], [0.0, 6.2, 3.58, 2.75, 1e4, 1e4]])
+    receiver, tl, aw = [[8.0, 5.0, 0.0]], 102.4, 3.0
+    g = layergreen.greens(layers, 6.0, receiver, 256, tl, aw=aw, xl=1000.0, ikmax=1800, uconv=0.0,
+                          sources="force")
+    t, traces = force_seismograms(g.spectra[0], tl, aw, "step", taper=None)
+    static = layergreen.statics(layers[:, :4], 6.0, receiver, sources="force").displacements[0]
+    late = slice(int(0.15 * len(t)), int(0.6 * len(t)))
+    fit = np.column_stack([np.ones(late.stop - late.start), np.exp(np.pi * aw / tl * t[late])])
+    settled = np.linalg.lstsq(fit, traces[:, :, late].reshape(9, -1).T, rcond=None)[0][0]
+    worst = np.abs(settled.reshape(3, 3) - static).max() / np.abs(static).max()
+    print(f"step response against statics: worst {worst:.2e}")
+    assert worst < 5e-3
