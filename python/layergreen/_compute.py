@@ -127,7 +127,9 @@ def greens(layers, source_depth, receivers, nfreq, tl, aw=2.0, xl=None, ikmax=No
     impulse response (displacement for a moment history delta(t)), moment tensor in x, y, z
     (z down), components x, y, z with z positive up, elements xy, xz, -yz, zz-xx, zz-yy,
     xx+yy+zz; with km, km/s, g/cm^3, times 1e-15 gives metres per newton-metre. The numbers are
-    those of a classic run of the same data set.
+    those of a classic run of the same data set. Forces: forces along x, y, z (z down), the
+    impulse response in model length per unit force (km, km/s, g/cm^3: times 1e-12 gives metres
+    per newton); see docs/forces.md.
 
     Returns Greens(spectra [receiver, frequency, element, component], iterations [frequency]).
     Bad arguments raise ValueError with the words of the command line's messages.

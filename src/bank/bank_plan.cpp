@@ -205,6 +205,8 @@ std::string plan_summary(const BankConfig& c, const BankPlan& p, int threads) {
         static_cast<double>(p.fault.rows[static_cast<std::size_t>(d.row)].size());
     seconds += c.nfreq * (p.ikmax + 1.0) * (1.7e-6 + 0.09e-6 * receivers);
   }
+  // The forces' sums add about a quarter to the work of a receiver (docs/forces.md).
+  if (c.force) seconds *= 1.25;
   seconds /= std::max(1.0, 0.85 * threads);
   std::ostringstream s;
   s << "bank " << c.path << " -> " << c.output << "\n";
@@ -215,6 +217,10 @@ std::string plan_summary(const BankConfig& c, const BankPlan& p, int threads) {
     << num(p.xl) << ", ikmax " << p.ikmax << ", uconv " << num(c.uconv) << "\n";
   for (const std::string& why : p.choices) s << "  " << why << "\n";
   s << "  data sets: " << p.data_sets.size() << " (station x row)\n";
+  if (c.force) {
+    s << "  sources: moment tensor and forces (/force_spectra"
+      << (c.statics ? ", /force_statics" : "") << ")\n";
+  }
   s << "  steps: at most " << num(p.steps)
     << " (wavenumber steps x receivers, every frequency to ikmax)\n";
   s << "  time: at most about " << duration(seconds) << " on " << threads
@@ -235,6 +241,8 @@ std::string plan_summary(const BankConfig& c, const BankPlan& p, int threads) {
       work += static_cast<double>(rows[r].samples) * static_cast<double>(p.fault.rows[r].size()) *
               static_cast<double>(p.stations.size());
     }
+    // The forces' static values are a second sum of every pair.
+    if (c.force) work *= 2.0;
     s << "  statics time: about " << duration(work * 0.3e-6 / std::max(1.0, 0.85 * threads))
       << "\n";
   }
