@@ -72,7 +72,8 @@ std::optional<std::string> above_surface(const std::string& what, double depth) 
 
 py::tuple greens(const Real& layers, double source_depth, const Real& receivers, int nfreq,
                  double tl, double aw, double xl, int ikmax, double uconv, const std::string& q_law,
-                 double q_reference_hz, std::optional<int> threads) {
+                 double q_reference_hz, std::optional<int> threads, bool moment, bool force) {
+  if (!moment && !force) throw py::value_error("sources must name at least one source kind");
   if (layers.ndim() != 2 || layers.shape(1) != 6 || layers.shape(0) < 1) {
     throw py::value_error(
         "layers must be an (n, 6) array, n >= 1: thickness, vp, vs, rho, qp, qs of each layer, "
@@ -142,12 +143,18 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
   q.ikmax = ikmax;
   q.uconv = uconv;
   q.source_depth = source_depth;
+  q.sources = lg::SourceSet{moment, force};
   const int workers = thread_count(threads);
 
   const auto nf = static_cast<std::size_t>(nfreq);
-  py::array_t<std::complex<double>> spectra(
-      {static_cast<py::ssize_t>(nr), static_cast<py::ssize_t>(nfreq),
-       static_cast<py::ssize_t>(kElements), static_cast<py::ssize_t>(kComponents)});
+  auto per_receiver = [&](bool wanted, int elements) {
+    return py::array_t<std::complex<double>>(std::vector<py::ssize_t>{
+        static_cast<py::ssize_t>(nr), static_cast<py::ssize_t>(wanted ? nfreq : 0),
+        static_cast<py::ssize_t>(elements), static_cast<py::ssize_t>(kComponents)});
+  };
+  py::array_t<std::complex<double>> spectra = per_receiver(moment, kElements);
+  py::array_t<std::complex<double>> force_spectra = per_receiver(force, lg::kForceCount);
+  std::complex<double>* fu = force_spectra.mutable_data();
   py::array_t<int> iterations(static_cast<py::ssize_t>(nfreq));
   py::array_t<bool> converged(static_cast<py::ssize_t>(nfreq));
   std::complex<double>* u = spectra.mutable_data();
@@ -168,6 +175,13 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
                         return std::complex<double>{v.re, v.im};
                       });
       }
+      for (std::size_t slot = 0; slot < f.force_spectra.size(); ++slot) {
+        const auto i = static_cast<std::size_t>(order[slot]);
+        lg::copy_flat(f.force_spectra[slot], fu + (i * nf + f.index) * lg::kForceComponents,
+                      [](lg::Cx v) {
+                        return std::complex<double>{v.re, v.im};
+                      });
+      }
       it[f.index] = f.iterations;
       conv[f.index] = f.converged;
       const py::gil_scoped_acquire acquire;
@@ -176,7 +190,7 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
     data_set.run(workers, {}, store, [&] { return interrupted; });
   }
   if (interrupted) throw py::error_already_set();
-  return py::make_tuple(spectra, iterations, converged);
+  return py::make_tuple(spectra, iterations, converged, force_spectra);
 }
 
 // (xl, ikmax) chosen by the sampling rules for one data set, as banks choose their "auto"
@@ -215,7 +229,7 @@ py::tuple auto_sampling(const Real& layers, double source_depth, const Real& rec
 // Static displacements [receiver, element, component] and the sampling used (xl, kmax): xl and
 // kmax as given, or chosen by choose_static_sampling when None.
 py::tuple statics(const Real& layers, double source_depth, const Real& receivers,
-                  std::optional<double> xl, std::optional<double> kmax) {
+                  std::optional<double> xl, std::optional<double> kmax, bool force) {
   if (layers.ndim() != 2 || layers.shape(1) < 4 || layers.shape(0) < 1) {
     throw py::value_error(
         "layers must be an (n, 4) or (n, 6) array, n >= 1: thickness, vp, vs, rho (qp, qs are "
@@ -242,18 +256,25 @@ py::tuple statics(const Real& layers, double source_depth, const Real& receivers
   }
   lg::StaticSampling s;
   std::vector<lg::StaticDisplacement> u;
+  std::vector<lg::StaticForceDisplacement> uf;
   {
     const py::gil_scoped_release release;
     // std::invalid_argument becomes ValueError.
     if (!xl || !kmax) s = lg::choose_static_sampling(model, source_depth, at);
     if (xl) s.dk = 2.0 * std::numbers::pi / *xl;
     if (kmax) s.kmax = *kmax;
-    u = lg::static_displacements(model, source_depth, at, s);
+    if (force) {
+      uf = lg::static_force_displacements(model, source_depth, at, s);
+    } else {
+      u = lg::static_displacements(model, source_depth, at, s);
+    }
   }
-  py::array_t<double> out({static_cast<py::ssize_t>(at.size()), static_cast<py::ssize_t>(kElements),
+  py::array_t<double> out({static_cast<py::ssize_t>(at.size()),
+                           static_cast<py::ssize_t>(force ? lg::kForceCount : kElements),
                            static_cast<py::ssize_t>(kComponents)});
   double* o = out.mutable_data();
   for (std::size_t i = 0; i < u.size(); ++i) lg::copy_flat(u[i], o + i * lg::kElementComponents);
+  for (std::size_t i = 0; i < uf.size(); ++i) lg::copy_flat(uf[i], o + i * lg::kForceComponents);
   return py::make_tuple(out, 2.0 * std::numbers::pi / s.dk, s.kmax);
 }
 
@@ -429,15 +450,18 @@ PYBIND11_MODULE(_layergreen, m) {
   m.def("greens", &greens, py::arg("layers"), py::arg("source_depth"), py::arg("receivers"),
         py::arg("nfreq"), py::arg("tl"), py::arg("aw"), py::arg("xl"), py::arg("ikmax"),
         py::arg("uconv"), py::arg("q_law"), py::arg("q_reference_hz"), py::arg("threads"),
+        py::arg("moment") = true, py::arg("force") = false,
         "Spectra [receiver, frequency, element, component], iteration counts and convergence "
-        "flags [frequency] of one data set (see layergreen.greens).");
+        "flags [frequency] and force spectra [receiver, frequency, force, component] of one "
+        "data set (see layergreen.greens); the spectra of a kind not asked for have no "
+        "frequencies.");
   m.def("auto_sampling", &auto_sampling, py::arg("layers"), py::arg("source_depth"),
         py::arg("receivers"), py::arg("nfreq"), py::arg("tl"), py::arg("uconv"),
         "(xl, ikmax) chosen by the sampling rules (see layergreen.auto_sampling).");
   m.def("statics", &statics, py::arg("layers"), py::arg("source_depth"), py::arg("receivers"),
-        py::arg("xl"), py::arg("kmax"),
+        py::arg("xl"), py::arg("kmax"), py::arg("force") = false,
         "(displacements [receiver, element, component], xl, kmax): static displacements of the "
-        "six elements (see layergreen.statics).");
+        "six elements, or with force of the three forces (see layergreen.statics).");
   m.def("seismograms", &seismograms, py::arg("spectra"), py::arg("tl"), py::arg("aw"),
         py::arg("source"), py::arg("lowpass"), py::arg("poles"),
         py::arg("taper") = lg::seis::kDefaultTaperWidth,

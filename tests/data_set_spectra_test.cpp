@@ -16,6 +16,7 @@ namespace {
 struct Computed {
   std::vector<int> slots;
   std::vector<std::vector<ReceiverSpectra>> by_frequency;  // [frequency][slot]
+  std::vector<std::vector<ForceSpectra>> forces;           // the same, when computed
   std::vector<int> iterations;
 };
 
@@ -26,6 +27,7 @@ Computed compute(const SpectraRequest& q, int threads) {
   d.run(threads, {}, [&](FrequencySpectra& f) {
     EXPECT_EQ(f.index, c.by_frequency.size());
     c.by_frequency.push_back(f.spectra);
+    c.forces.push_back(f.force_spectra);
     c.iterations.push_back(f.iterations);
   });
   return c;
@@ -55,8 +57,10 @@ class DataSetSpectraTest : public ::testing::Test {
   SpectraRequest q_;
 };
 
-bool same(const ReceiverSpectra& a, const ReceiverSpectra& b) {
-  for (std::size_t e = 0; e < lg::kElements; ++e) {
+template <std::size_t N>
+bool same(const std::array<std::array<Cx, kComponents>, N>& a,
+          const std::array<std::array<Cx, kComponents>, N>& b) {
+  for (std::size_t e = 0; e < N; ++e) {
     for (std::size_t k = 0; k < lg::kComponents; ++k) {
       if (a[e][k].re != b[e][k].re || a[e][k].im != b[e][k].im) return false;
     }
@@ -131,7 +135,8 @@ TEST_F(DataSetSpectraTest, SharedSweepGivesEachDataSetItsOwnBitsAndSteps) {
   // Data sets with their own source depths (two equal, one on an interface, one in the
   // half-space), receivers (those of the two equal sources at shared and at their own depths,
   // above and below the source) and convergence: computed in one sweep, each must equal itself
-  // computed alone, for 1 and 2 threads.
+  // computed alone, for 1 and 2 threads; and with forces, which leave the sum at their own
+  // steps.
   q_.uconv = 1e-3;
   q_.ikmax = 400;
   std::vector<SpectraRequest> group;
@@ -146,12 +151,15 @@ TEST_F(DataSetSpectraTest, SharedSweepGivesEachDataSetItsOwnBitsAndSteps) {
     r.source_depth = depths[d];
     group.push_back(r);
   }
-  for (int threads : {1, 2}) {
+  for (const auto& [threads, kinds] : {std::pair{1, SourceSet{}}, std::pair{2, SourceSet{}},
+                                       std::pair{1, SourceSet{true, true}}}) {
+    for (SpectraRequest& r : group) r.sources = kinds;
     const SharedSweep sweep(group, threads);
     std::vector<Computed> together(group.size());
     sweep.run(threads, {}, [&](std::vector<FrequencySpectra>& f) {
       for (std::size_t d = 0; d < f.size(); ++d) {
         together[d].by_frequency.push_back(f[d].spectra);
+        together[d].forces.push_back(f[d].force_spectra);
         together[d].iterations.push_back(f[d].iterations);
       }
     });
@@ -164,6 +172,11 @@ TEST_F(DataSetSpectraTest, SharedSweepGivesEachDataSetItsOwnBitsAndSteps) {
         for (std::size_t s = 0; s < alone.slots.size(); ++s) {
           EXPECT_TRUE(same(together[d].by_frequency[f][s], alone.by_frequency[f][s]))
               << "data set " << d << ", frequency " << f << ", slot " << s;
+          ASSERT_EQ(together[d].forces[f].size(), kinds.force ? alone.slots.size() : 0u);
+          if (kinds.force) {
+            EXPECT_TRUE(same(together[d].forces[f][s], alone.forces[f][s]))
+                << "forces: data set " << d << ", frequency " << f << ", slot " << s;
+          }
         }
       }
       counts.insert(alone.iterations.begin(), alone.iterations.end());

@@ -142,10 +142,10 @@ TEST_F(KernelLanes, ReceiverSumsAndTheirTestAreTheScalarBits) {
       v->resize(slots);
       for (double& x : *v) x = signed_value();
     }
-    const DepthTerms d{any(), any(), any(), any(), any(), any(), any(), any()};
-    const SourceLayerTerms s{any(), any(), any(), any(), any(), any(), any()};
+    const DepthTerms d{any(), any(), any(), any(), any(), any(), any(), any(), any(), any()};
+    const SourceLayerTerms s{any(), any(), any(), any(), any(), any(), any(), any()};
     WavenumberSums scalar;
-    scalar.reset(n);
+    scalar.reset(n, kSums + kForceSums);
     for (std::size_t i = 0; i < scalar.re.size(); ++i) {
       scalar.re[i] = signed_value() * 1e6;
       scalar.im[i] = signed_value() * 1e6;
@@ -158,8 +158,12 @@ TEST_F(KernelLanes, ReceiverSumsAndTheirTestAreTheScalarBits) {
     const bool c = add_receiver_sums(1, n, b, d, s, uconv, test, in_lanes, Lanes::avx2);
     EXPECT_EQ(a, c) << "trial " << trial;
     converged += test && a ? 1 : 0;
+    // The forces' sums likewise.
+    EXPECT_EQ(add_force_sums(1, n, b, d, s, uconv, test, scalar, Lanes::scalar),
+              add_force_sums(1, n, b, d, s, uconv, test, in_lanes, Lanes::avx2))
+        << "trial " << trial;
     for (int ir = 1; ir <= n; ++ir) {
-      for (int m = 1; m <= kSums; ++m) {
+      for (int m = 1; m <= kSums + kForceSums; ++m) {
         EXPECT_TRUE(same(scalar.at(ir, m), in_lanes.at(ir, m)))
             << "trial " << trial << ", receiver " << ir << ", sum " << m;
       }
@@ -185,8 +189,8 @@ TEST_F(KernelLanes, ConvergenceTestAtItsThresholdIsTheScalarOutcome) {
       v->assign(slots, 0.0);
     }
     for (int ir = 1; ir <= n; ++ir) b.bkj0[ir] = signed_value();
-    const DepthTerms d{any(), any(), any(), any(), any(), any(), any(), any()};
-    const SourceLayerTerms s{any(), any(), any(), any(), any(), any(), any()};
+    const DepthTerms d{any(), any(), any(), any(), any(), any(), any(), any(), Cx{}, Cx{}};
+    const SourceLayerTerms s{any(), any(), any(), any(), any(), any(), any(), Cx{}};
     WavenumberSums scalar;
     scalar.reset(n);
     for (std::size_t i = 0; i < scalar.re.size(); ++i) {
@@ -283,9 +287,14 @@ TEST_F(KernelLanes, FrequenciesInLanesAreEachFrequencyAlone) {
       {{0.1, 0.6}, testing::sampling(20, 1, 300, 140), true},
       {{0.25, 0.5, 0.75, 1.0}, testing::sampling(20, 1, 300, 500, 1e300), false}};
   bool ends_differ = false;
-  for (const Case& k : cases) {
+  // The moment tensor, both kinds (each leaving the sum at its own step) and forces alone.
+  const std::vector<SourceSet> kinds = {SourceSet{}, SourceSet{true, true}, SourceSet{false, true}};
+  for (std::size_t c = 0; c < cases.size(); ++c) {
+    const Case& k = cases[c];
     for (const std::vector<testing::Layer>& model : models) {
       auto proto = testing::make_context(model, receivers, 8.0);
+      const SourceSet set = kinds[c % kinds.size()];
+      proto->sources = set;
       const BesselTable table(proto->placement, k.s, k.s.ikmax + 1);
       const BesselTable* t = k.table ? &table : nullptr;
       std::vector<Workspace> ws(4, *proto);
@@ -300,11 +309,17 @@ TEST_F(KernelLanes, FrequenciesInLanesAreEachFrequencyAlone) {
         EXPECT_EQ(got[j].converged, want.converged) << "frequency " << k.freqs[f];
         if (got[j].ik != got[0].ik) ends_differ = true;
         for (int ir = 1; ir <= proto->placement.nr; ++ir) {
-          for (int is = 1; is <= kElements; ++is) {
-            for (int c = 1; c <= kComponents; ++c) {
-              const auto r = static_cast<std::size_t>(ir);
-              ASSERT_TRUE(same(ws[j].spectra.ug[r][is][c], alone.spectra.ug[r][is][c]))
+          const auto r = static_cast<std::size_t>(ir);
+          for (int is = 1; is <= kElements && set.moment; ++is) {
+            for (int m = 1; m <= kComponents; ++m) {
+              ASSERT_TRUE(same(ws[j].spectra.ug[r][is][m], alone.spectra.ug[r][is][m]))
                   << "frequency " << k.freqs[f] << " receiver " << ir << " element " << is;
+            }
+          }
+          for (int is = 1; is <= kForceCount && set.force; ++is) {
+            for (int m = 1; m <= kComponents; ++m) {
+              ASSERT_TRUE(same(ws[j].spectra.fg[r][is][m], alone.spectra.fg[r][is][m]))
+                  << "frequency " << k.freqs[f] << " receiver " << ir << " force " << is;
             }
           }
         }

@@ -256,4 +256,61 @@ TEST(WholeSpace, ReferenceMatchesDifferentiatedForceGreenFunction) {
             << worst << '\n';
 }
 
+// The forces' spectra against the force Green's function of the reference (force along x, y
+// and z down, as the layout declares them), computed with the moment tensor in the same run:
+// both kinds within the moment test's bound.
+TEST(WholeSpace, ForceSpectraMatchAnalyticSolution) {
+  auto c = whole_space_context();
+  c->sources = lg::SourceSet{true, true};
+  const int nr = c->placement.nr;
+  const lg::Sampling s = lg::make_sampling(kTL, kAW, kXL, kIkMax, kUconv);
+  const auto tensors = element_tensors();
+  double worst_force = 0.0;
+  double worst_moment = 0.0;
+  for (const int n : kFrequencyIndices) {
+    const double freq = n / kTL;
+    ASSERT_TRUE(lg::compute_frequency(*c, freq, s).converged) << "frequency " << freq;
+    const C omega = to_std(c->frequency.omega);
+    const C alpha = wholespace::complex_velocity(kVp, kQp, kQp + kQs, omega, kModelPi);
+    const C beta = wholespace::complex_velocity(kVs, kQs, kQp + kQs, omega, kModelPi);
+    const wholespace::Medium medium{omega, omega / alpha, omega / beta, kRho};
+    // Peaks over the receivers, per source and component, then the errors against them.
+    auto check = [&](int sources, auto reference, auto got, double& worst) {
+      for (int is = 0; is < sources; ++is) {
+        for (int k = 1; k <= lg::kComponents; ++k) {
+          double peak = 0.0;
+          for (int ir = 1; ir <= nr; ++ir) peak = std::max(peak, std::abs(reference(ir, is, k)));
+          ASSERT_GT(peak, 0.0);
+          for (int ir = 1; ir <= nr; ++ir) {
+            const double rel = std::abs(got(ir, is, k) - reference(ir, is, k)) / peak;
+            EXPECT_LE(rel, kTolerance) << "frequency " << freq << ", receiver " << ir << ", source "
+                                       << is << ", component " << k;
+            if (!(rel <= worst)) worst = rel;
+          }
+        }
+      }
+    };
+    auto offset = [&](int ir) {
+      return Vec3{c->receivers.xr[ir] - kXs, c->receivers.yr[ir] - kYs, c->receivers.zr[ir] - kZs};
+    };
+    check(
+        lg::kForceCount,
+        [&](int ir, int is, int k) {
+          const C v = wholespace::force_green(medium, offset(ir), k - 1, is);
+          return k == 3 ? -v : v;
+        },
+        [&](int ir, int is, int k) { return to_std(c->spectra.fg[ir][is + 1][k]); }, worst_force);
+    check(
+        lg::kElements,
+        [&](int ir, int is, int k) {
+          return program_component(wholespace::moment_displacement(medium, offset(ir), tensors[is]),
+                                   k);
+        },
+        [&](int ir, int is, int k) { return to_std(c->spectra.ug[ir][is + 1][k]); }, worst_moment);
+  }
+  EXPECT_LE(worst_force, kTolerance);
+  std::cout << "whole space, forces: worst |U - U_ref| / peak " << worst_force
+            << " (moment tensor in the same run " << worst_moment << ")\n";
+}
+
 }  // namespace

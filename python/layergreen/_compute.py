@@ -3,7 +3,7 @@ computed by the program's kernel, and the choice of XL and IKMAX by the sampling
 docs/classic.md; layergreen.statics: the static displacements of the same source and receivers."""
 
 import warnings
-from typing import NamedTuple
+from typing import NamedTuple, Optional
 
 import numpy as np
 
@@ -13,11 +13,15 @@ from . import _layergreen
 class Greens(NamedTuple):
     """The result of :func:`greens`.
 
-    spectra: complex [receiver, frequency, element, component].
+    spectra: complex [receiver, frequency, element, component] (sources="force": [receiver,
+        frequency, force, component]).
     iterations: int [frequency], wavenumber steps taken (ikmax + 1 when a sum did not converge).
+    force_spectra: complex [receiver, frequency, force, component] when forces were asked for
+        (with sources="force" the same array as spectra), else None.
     """
     spectra: np.ndarray
     iterations: np.ndarray
+    force_spectra: Optional[np.ndarray] = None
 
 
 class Statics(NamedTuple):
@@ -31,7 +35,7 @@ class Statics(NamedTuple):
     kmax: float
 
 
-def statics(layers, source_depth, receivers, xl=None, kmax=None):
+def statics(layers, source_depth, receivers, xl=None, kmax=None, sources="moment"):
     """Static displacements (t -> infinity after a step in moment) of the six elements.
 
     layers: (n, 4) or (n, 6) array as for :func:`greens` (thickness, vp, vs, rho; qp and qs
@@ -47,15 +51,37 @@ def statics(layers, source_depth, receivers, xl=None, kmax=None):
     g/cm^3: times 1e-15 gives metres per newton-metre). These are the values a bank stores in
     /statics. Returns Statics(displacements [receiver, element, component], xl, kmax); bad
     arguments raise ValueError.
+
+    sources="force": the displacements [receiver, force, component] left by a step in force
+    along x (north), y (east) and z (down), in model length per unit force (km, km/s, g/cm^3:
+    times 1e-12 gives metres per newton; see docs/forces.md), the values a bank stores in
+    /force_statics.
     """
+    moment, force = _source_kinds(sources)
+    if moment and force:
+        raise ValueError('statics takes sources="moment" or sources="force", one at a time')
     layers = np.ascontiguousarray(layers, dtype=float)
     receivers = np.ascontiguousarray(receivers, dtype=float)
     if receivers.ndim == 1 and receivers.shape == (3,):
         receivers = receivers.reshape(1, 3)
     u, xl_used, kmax_used = _layergreen.statics(
         layers, float(source_depth), receivers, None if xl is None else float(xl),
-        None if kmax is None else float(kmax))
+        None if kmax is None else float(kmax), force)
     return Statics(u, xl_used, kmax_used)
+
+
+SOURCE_KINDS = ("moment", "force")
+
+
+def _source_kinds(sources):
+    """(moment, force) flags of a sources argument: "moment", "force" or a sequence of them."""
+    kinds = (sources,) if isinstance(sources, str) else tuple(sources)
+    for k in kinds:
+        if k not in SOURCE_KINDS:
+            raise ValueError(f'sources takes "moment", "force" or both, not {k!r}')
+    if not kinds:
+        raise ValueError('sources must name at least one of "moment" and "force"')
+    return "moment" in kinds, "force" in kinds
 
 
 def auto_sampling(layers, source_depth, receivers, nfreq, tl, uconv=1e-4):
@@ -77,7 +103,7 @@ def auto_sampling(layers, source_depth, receivers, nfreq, tl, uconv=1e-4):
 
 
 def greens(layers, source_depth, receivers, nfreq, tl, aw=2.0, xl=None, ikmax=None,
-           uconv=1e-4, q_law="classic", q_reference_hz=1.0, threads=None):
+           uconv=1e-4, q_law="classic", q_reference_hz=1.0, threads=None, sources="moment"):
     """Spectra of the six moment-tensor elements at every receiver of one data set.
 
     layers: (n, 6) array, one row per layer, top down, the half-space last: thickness (the
@@ -93,13 +119,18 @@ def greens(layers, source_depth, receivers, nfreq, tl, aw=2.0, xl=None, ikmax=No
     q_law: "classic" (the result files' anelastic law) or "constant-q" (with q_reference_hz).
     threads: worker threads (None: OMP_NUM_THREADS, else every hardware thread). The numbers
         are the same for every count. The GIL is released while computing.
+    sources: "moment" (the six moment-tensor elements), "force" (point forces along x north,
+        y east and z down) or ("moment", "force"); see docs/forces.md. With both, the wavenumber
+        sums run until those of both kinds have converged.
 
     Units are those of the model (for example km, km/s, g/cm^3). The spectra follow the result
     files' conventions: U(w) = integral u(t) exp(-i w t) dt at the complex frequencies, the
     impulse response (displacement for a moment history delta(t)), moment tensor in x, y, z
     (z down), components x, y, z with z positive up, elements xy, xz, -yz, zz-xx, zz-yy,
     xx+yy+zz; with km, km/s, g/cm^3, times 1e-15 gives metres per newton-metre. The numbers are
-    those of a classic run of the same data set.
+    those of a classic run of the same data set. Forces: forces along x, y, z (z down), the
+    impulse response in model length per unit force (km, km/s, g/cm^3: times 1e-12 gives metres
+    per newton); see docs/forces.md.
 
     Returns Greens(spectra [receiver, frequency, element, component], iterations [frequency]).
     Bad arguments raise ValueError with the words of the command line's messages.
@@ -114,15 +145,20 @@ def greens(layers, source_depth, receivers, nfreq, tl, aw=2.0, xl=None, ikmax=No
             xl_auto, ikmax_auto = 1.0, 0
         xl = xl_auto if xl is None else xl
         ikmax = ikmax_auto if ikmax is None else ikmax
-    spectra, iterations, converged = _layergreen.greens(
+    moment, force = _source_kinds(sources)
+    spectra, iterations, converged, force_spectra = _layergreen.greens(
         layers, float(source_depth), receivers, int(nfreq), float(tl), float(aw), float(xl),
-        int(ikmax), float(uconv), q_law, float(q_reference_hz), threads)
+        int(ikmax), float(uconv), q_law, float(q_reference_hz), threads, moment, force)
+    if not moment:
+        spectra = force_spectra
+    if not force:
+        force_spectra = None
     if uconv > 0 and not converged.all():
         bad = np.flatnonzero(~converged)
         warnings.warn(f"{len(bad)} of {nfreq} frequencies reached IKMAX = {ikmax} without "
                       f"converging (highest frequency {bad[-1] / tl:g})", RuntimeWarning,
                       stacklevel=2)
-    if not np.all(np.isfinite(spectra)):
+    if not np.all(np.isfinite(spectra)) or (force and not np.all(np.isfinite(force_spectra))):
         warnings.warn("some spectra are not finite numbers; the model or the sampling leaves the "
                       "computation without a finite result there", RuntimeWarning, stacklevel=2)
-    return Greens(spectra, iterations)
+    return Greens(spectra, iterations, force_spectra)

@@ -10,7 +10,7 @@ import numpy as np
 
 from . import _layergreen, sac
 from .mechanism import element_weights, mechanism_tensor, strike_dip_rake
-from .seismograms import rotate, seismograms, source_text
+from .seismograms import force_seismograms, rotate, seismograms, source_text
 
 
 FORMAT = "layergreen-bank"
@@ -276,8 +276,9 @@ class Bank:
         return _read(self.path, self._h5, "iterations", (self.station_index(station), row))
 
     def seismograms(self, station, subfault, source="impulse", lowpass=None, poles=4,
-                    components="xyz", taper=0.7):
-        """Time series of the six elements, as layergreen-seis makes them.
+                    components="xyz", taper=0.7, sources="moment"):
+        """Time series of the six elements, as layergreen-seis makes them (sources="force": of
+        the three forces of :meth:`force_spectra`, traces [force, component, sample]).
 
         source: "impulse" (velocity for a step in moment), "step", ("triangle", D) or
         ("ramp", D) (displacement for a final moment of 1); lowpass, poles: causal Butterworth
@@ -287,13 +288,19 @@ class Bank:
         that order, z up. Returns (t, traces [element, component, sample]), t from the source
         origin time.
         """
-        t, traces = seismograms(self.spectra(station, subfault), self.tl, self.aw, source,
-                                lowpass, poles, taper)
+        if sources == "force":
+            t, traces = force_seismograms(self.force_spectra(station, subfault), self.tl,
+                                          self.aw, source, lowpass, poles, taper)
+        elif sources == "moment":
+            t, traces = seismograms(self.spectra(station, subfault), self.tl, self.aw, source,
+                                    lowpass, poles, taper)
+        else:
+            raise ValueError(f'sources must be "moment" or "force", not {sources!r}')
         azimuth = self.azimuth(station, subfault) if components == "zrt" else None
         return t, rotate(traces, components, azimuth)
 
-    def synthetic(self, station, subfault, mechanism, m0=1.0, frame="xyz", source="impulse",
-                  lowpass=None, poles=4, components="xyz"):
+    def synthetic(self, station, subfault, mechanism=None, m0=1.0, frame="xyz", source="impulse",
+                  lowpass=None, poles=4, components="xyz", force=None):
         """The three components of the field of one source mechanism at a station.
 
         mechanism: (strike, dip, rake) in degrees with scalar moment m0, or a moment tensor
@@ -302,7 +309,21 @@ class Bank:
         elements with the weights of :func:`layergreen.element_weights`; it is in the model's
         units times the unit of m0 (km, km/s, g/cm^3 and m0 in N m: times 1e-15 for metres).
         Other arguments as for :meth:`seismograms`. Returns (t, u [component, sample]).
+
+        force: (fx, fy, fz) in place of a mechanism: a point force along x (north), y (east)
+        and z (down) at the subfault, its history given by ``source`` as for a moment ("step":
+        a force switched on at t = 0); in the model's units times the unit of the force (km,
+        km/s, g/cm^3 and the force in N: times 1e-12 for metres). Needs a bank with forces.
         """
+        if (mechanism is None) == (force is None):
+            raise ValueError("synthetic takes either a mechanism or a force")
+        if force is not None:
+            f = np.asarray(force, dtype=float)
+            if f.shape != (3,) or not np.all(np.isfinite(f)):
+                raise ValueError(f"force must be three finite numbers (fx, fy, fz), not {force!r}")
+            t, traces = self.seismograms(station, subfault, source, lowpass, poles, components,
+                                         sources="force")
+            return t, np.tensordot(f, traces, axes=(0, 0))
         weights = element_weights(mechanism_tensor(mechanism, m0, frame))
         t, traces = self.seismograms(station, subfault, source, lowpass, poles, components)
         return t, np.tensordot(weights, traces, axes=(0, 0))
@@ -444,3 +465,29 @@ class Bank:
                  subfault_y=self.subfaults.y[sf], subfault_depth=self.subfaults.depth[sf],
                  distance=self._h5["geometry/distance"][()][np.ix_(st, sf)],
                  azimuth=self._h5["geometry/azimuth"][()][np.ix_(st, sf)])
+
+    # -- forces -------------------------------------------------------------------------------
+    @property
+    def has_forces(self):
+        """True when the bank was computed with ``[bank] sources = ["moment", "force"]``."""
+        return "force_spectra" in self._h5
+
+    def force_spectra(self, station, subfault):
+        """Complex spectra [frequency, force, component] of one station and subfault: forces
+        along x (north), y (east) and z (down) at the subfault, components x, y, z (z up), in
+        model length per unit force (km, km/s, g/cm^3: times 1e-12 for metres per newton)."""
+        if not self.has_forces:
+            raise ValueError(f"{self.path} holds no force spectra (compute the bank with "
+                             'sources = ["moment", "force"] in its [bank] table)')
+        return np.asarray(_read(self.path, self._h5, "force_spectra",
+                                (self.station_index(station), self.subfault_index(subfault))),
+                          dtype=np.complex128)
+
+    def force_statics(self, station, subfault):
+        """Static displacements [force, component] after a step in force (see
+        :meth:`force_spectra`); banks with forces and statics."""
+        if "force_statics" not in self._h5:
+            raise ValueError(f"{self.path} holds no static displacements of forces (compute the "
+                             'bank with statics = true and sources = ["moment", "force"])')
+        return _read(self.path, self._h5, "force_statics",
+                     (self.station_index(station), self.subfault_index(subfault)))

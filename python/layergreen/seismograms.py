@@ -48,6 +48,18 @@ def seismograms(spectra, tl, aw, source="impulse", lowpass=None, poles=4, taper=
     return np.arange(traces.shape[-1]) * dt, traces
 
 
+def force_seismograms(spectra, tl, aw, source="impulse", lowpass=None, poles=4, taper=0.7):
+    """:func:`seismograms` of force spectra [..., frequency, force, component]: the traces
+    [..., force, component, sample], each made as that of a moment-tensor element."""
+    spectra = np.asarray(spectra, dtype=complex)
+    n = spectra.shape[-2]
+    pad = np.zeros(spectra.shape[:-2] + (len(_layergreen.source_kinds["moment tensor"]["labels"])
+                                         - n, spectra.shape[-1]), complex)
+    t, traces = seismograms(np.concatenate([spectra, pad], axis=-2), tl, aw, source, lowpass,
+                            poles, taper)
+    return t, traces[..., :n, :, :]
+
+
 def rotate(traces, components, azimuth=None):
     """Components x, y, z (axis -2 of traces) as "xyz", "zne" (x north, y east) or "zrt".
 

@@ -377,12 +377,34 @@ void read_station(const std::string& file, const toml::table& t, int i, BankConf
   c.stations.push_back(st);
 }
 
-// The [bank] table: the output file (whose folder must exist), statics, precision and
-// compression of the stored data sets.
+// The source kinds of [bank] sources: whether forces are asked for besides the moment tensor.
+bool read_sources(const Section& b) {
+  if (!b.has("sources")) return false;
+  const char* what = "must be a list of source kinds: [\"moment\"] or [\"moment\", \"force\"]";
+  const toml::array* a = b.node("sources")->as_array();
+  if (a == nullptr || a->empty()) b.fail("sources", what);
+  bool moment = false, force = false;
+  for (const toml::node& e : *a) {
+    const std::optional<std::string> v = e.value<std::string>();
+    if (!e.is_string() || (*v != "moment" && *v != "force")) b.fail("sources", what);
+    bool& seen = *v == "moment" ? moment : force;
+    if (seen) b.fail("sources", "names \"" + *v + "\" twice");
+    seen = true;
+  }
+  if (!moment) {
+    b.fail("sources",
+           "must include \"moment\": a bank holds the moment tensor's spectra, and the "
+           "forces' besides them");
+  }
+  return force;
+}
+
+// The [bank] table: the output file (whose folder must exist), statics, source kinds,
+// precision and compression of the stored data sets.
 void read_bank_table(const std::string& path, const toml::table& root, BankConfig& c) {
   const toml::table& bank = required_table(path, root, "bank");
   const Section b(path, bank, "bank", table_line(bank),
-                  {"output", "statics", "precision", "compression"});
+                  {"output", "statics", "precision", "compression", "sources"});
   const std::string output = b.text("output");
   if (output.empty() || output.back() == '/') b.fail("output", "must name a file");
   c.output = resolve(path, output);
@@ -393,6 +415,7 @@ void read_bank_table(const std::string& path, const toml::table& root, BankConfi
     b.fail("output", "= \"" + output + "\": the folder " + folder.string() + " does not exist");
   }
   c.statics = b.boolean("statics", false);
+  c.force = read_sources(b);
   if (b.has("precision")) {
     const std::string v = b.text("precision");
     if (v != "double" && v != "single") {

@@ -69,6 +69,7 @@ struct BankConfig {
   bool statics = false;  // also the static displacements (/statics)
   bool single = false;   // precision = "single": spectra stored as complex64
   bool gzip = false;     // compression = "gzip": the data sets shuffled and deflated
+  bool force = false;    // sources = ["moment", "force"]: also /force_spectra (/force_statics)
   int nfreq = 0;
   double tl = 0.0, aw = 0.0, uconv = 0.0;
   std::optional<double> xl;  // empty: "auto"

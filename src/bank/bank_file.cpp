@@ -52,6 +52,17 @@ constexpr const char* kRigidity =
     "rho * vs^2 of the layer that holds the subfault's centre (GPa for g/cm3 and km/s); a "
     "centre on a layer interface takes the layer below it";
 
+constexpr const char* kForceSpectra =
+    "Spectra of point forces: force_spectra[station, subfault, frequency, force, component], "
+    "forces along x (north), y (east) and z (down) at the subfault, a force history F(t) = "
+    "delta(t); frequencies and components as in /spectra (z up); in model length per unit force "
+    "(with km, km/s, g/cm3: a value times 1e-12 is in metres per newton per hertz).";
+
+constexpr const char* kForceStatics =
+    "Static displacements after a step in force: force_statics[station, subfault, force, "
+    "component], forces and components as in /force_spectra, in model length per unit force "
+    "(with km, km/s, g/cm3: times 1e-12 is in metres per newton); sampling as in /statics.";
+
 // The system's reason for the innermost failure on HDF5's error stack ("File too large"), or
 // "" when it gives none.
 herr_t take_reason(unsigned, const H5E_error2_t* e, void* data) {
@@ -382,6 +393,10 @@ BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, con
     const auto nq = static_cast<hsize_t>(c.nfreq);
     iterations_ = new_dataset(f, path, "iterations", H5T_STD_I32LE, {ns, p.row_count(), nq},
                               storage_, {1, 1, nq});
+    if (c.force) {
+      force_spectra_ = pair_dataset("force_spectra", {kForceCount, kComponents});
+      attr_text(force_spectra_.get(), path, "description", kForceSpectra);
+    }
   }
 }
 
@@ -432,13 +447,30 @@ void BankFileWriter::write(const JournalRecord& r) {
   for (std::size_t k = 0; k < row.size(); ++k) {
     write_pair(spectra_.get(), "spectra", r.station, row[k], r.spectra.data() + k * per);
   }
+  const std::size_t fper = static_cast<std::size_t>(nfreq_) * kForceComponents;
+  for (std::size_t k = 0; k < row.size() && !r.force_spectra.empty(); ++k) {
+    write_pair(force_spectra_.get(), "force_spectra", r.station, row[k],
+               r.force_spectra.data() + k * fper);
+  }
+}
+
+void BankFileWriter::write_force_statics(const std::vector<double>& values,
+                                         const std::vector<RowStaticSampling>& sampling) {
+  write_statics_dataset("force_statics", kForceCount, kForceStatics, values, sampling);
 }
 
 void BankFileWriter::write_statics(const std::vector<double>& values,
                                    const std::vector<RowStaticSampling>& sampling) {
+  write_statics_dataset("statics", kElements, kStatics, values, sampling);
+}
+
+void BankFileWriter::write_statics_dataset(const char* name, std::size_t sources,
+                                           const char* description,
+                                           const std::vector<double>& values,
+                                           const std::vector<RowStaticSampling>& sampling) {
   const std::size_t ns = plan_.stations.size(), nf = plan_.subfault_count();
-  put_doubles(file_.get(), path_, "statics", values, {ns, nf, kElements, kComponents}, storage_);
-  const H5Dataset statics = open_dataset(file_.get(), path_, "statics");
+  put_doubles(file_.get(), path_, name, values, {ns, nf, sources, kComponents}, storage_);
+  const H5Dataset statics = open_dataset(file_.get(), path_, name);
   const hid_t ds = statics.get();
   std::vector<double> xl, kmax, samples;
   for (const RowStaticSampling& s : sampling) {
@@ -446,7 +478,7 @@ void BankFileWriter::write_statics(const std::vector<double>& values,
     kmax.push_back(s.sampling.kmax);
     samples.push_back(static_cast<double>(s.samples));
   }
-  attr_text(ds, path_, "description", kStatics);
+  attr_text(ds, path_, "description", description);
   attr_doubles(ds, path_, "row_xl", xl);
   attr_doubles(ds, path_, "row_kmax", kmax);
   attr_doubles(ds, path_, "row_samples", samples);
@@ -464,7 +496,8 @@ void BankFileWriter::write_outcome(const SumsOutcome& o) {
 
 void BankFileWriter::close() {
   if (file_.valid()) check_status(H5Fflush(file_.get(), H5F_SCOPE_GLOBAL), path_, "flush");
-  const bool spectra_closed = spectra_.close();
+  const bool force_closed = force_spectra_.close();
+  const bool spectra_closed = spectra_.close() && force_closed;
   const bool iterations_closed = iterations_.close();
   file_complex_.close();
   memory_complex_.close();

@@ -55,11 +55,18 @@ class BankFileWriter {
   // Writes the values of one (station, subfault) of such a dataset from `values` (Cx, in the
   // order of the inner dimensions, frequency first).
   void write_pair(hid_t dataset, const char* name, int station, int subfault, const Cx* values);
+  // Writes /force_statics [station, subfault, force, component] likewise (banks with forces).
+  void write_force_statics(const std::vector<double>& values,
+                           const std::vector<RowStaticSampling>& sampling);
   // Flushes and closes the file. (Without it, or when a write throws, the handles are closed
   // when the writer goes: the file is left incomplete.)
   void close();
 
  private:
+  // A dataset of static values [station, subfault, source, component] with the rows' sampling.
+  void write_statics_dataset(const char* name, std::size_t sources, const char* description,
+                             const std::vector<double>& values,
+                             const std::vector<RowStaticSampling>& sampling);
   std::string path_;
   const BankPlan& plan_;
   int nfreq_ = 0;
@@ -68,6 +75,7 @@ class BankFileWriter {
   H5File file_;
   H5Type memory_complex_, file_complex_;
   H5Dataset iterations_, spectra_;
+  H5Dataset force_spectra_;  // banks with forces only
 };
 
 }  // namespace lg

@@ -16,9 +16,10 @@ namespace lg {
 
 // One finished data set.
 struct JournalRecord {
-  int station = 0, row = 0;     // from 0
-  std::vector<int> iterations;  // [frequency]
-  std::vector<Cx> spectra;      // [subfault of the row][frequency][element][component]
+  int station = 0, row = 0;       // from 0
+  std::vector<int> iterations;    // [frequency]
+  std::vector<Cx> spectra;        // [subfault of the row][frequency][element][component]
+  std::vector<Cx> force_spectra;  // [subfault of the row][frequency][force][component], or none
 };
 
 // What records must look like to belong to the bank.
@@ -28,6 +29,7 @@ struct JournalShape {
   int nfreq = 0;
   std::vector<std::size_t> row_sizes;  // subfaults per row
   std::string text;                    // the configuration's text, kept in the journal's header
+  bool force = false;                  // records hold force spectra too
 };
 
 // The header of a journal: its key and the configuration's text (empty for journals of

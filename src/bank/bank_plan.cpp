@@ -178,6 +178,7 @@ SpectraRequest data_set_request(const BankConfig& c, const BankPlan& p, const Ba
   q.uconv = c.uconv;
   q.q_law = c.q_law;
   q.q_reference_hz = c.q_reference_hz;
+  q.sources.force = c.force;
   const std::vector<int>& row = p.fault.rows[static_cast<std::size_t>(d.row)];
   q.source_depth = p.fault.subfaults[static_cast<std::size_t>(row.front())].depth;
   for (int f : row) {
@@ -211,7 +212,7 @@ std::vector<double> subfault_rigidity(const BankConfig& c, const BankPlan& p,
 
 double bank_file_bytes(const BankConfig& c, const BankPlan& p) {
   const double st = static_cast<double>(p.stations.size());
-  constexpr double values = kElementComponents;
+  const double values = kElementComponents + (c.force ? kForceComponents : 0);
   return st * static_cast<double>(p.subfault_count()) * (c.statics ? values * 8.0 : 0.0) +
          st * static_cast<double>(p.subfault_count()) * c.nfreq * values * (c.single ? 8.0 : 16.0) +
          st * static_cast<double>(p.row_count()) * c.nfreq * 4.0 +
@@ -227,6 +228,8 @@ std::string plan_summary(const BankConfig& c, const BankPlan& p, int threads) {
         static_cast<double>(p.fault.rows[static_cast<std::size_t>(d.row)].size());
     seconds += c.nfreq * (p.ikmax + 1.0) * (1.7e-6 + 0.09e-6 * receivers);
   }
+  // The forces' sums add about a quarter to the work of a receiver (docs/forces.md).
+  if (c.force) seconds *= 1.25;
   seconds /= std::max(1.0, 0.85 * threads);
   std::ostringstream s;
   s << "bank " << c.path << " -> " << c.output << "\n";
@@ -237,6 +240,10 @@ std::string plan_summary(const BankConfig& c, const BankPlan& p, int threads) {
     << num(p.xl) << ", ikmax " << p.ikmax << ", uconv " << num(c.uconv) << "\n";
   for (const std::string& why : p.choices) s << "  " << why << "\n";
   s << "  data sets: " << p.data_sets.size() << " (station x row)\n";
+  if (c.force) {
+    s << "  sources: moment tensor and forces (/force_spectra"
+      << (c.statics ? ", /force_statics" : "") << ")\n";
+  }
   s << "  steps: at most " << num(p.steps)
     << " (wavenumber steps x receivers, every frequency to ikmax)\n";
   s << "  time: at most about " << duration(seconds) << " on " << threads
@@ -257,6 +264,8 @@ std::string plan_summary(const BankConfig& c, const BankPlan& p, int threads) {
       work += static_cast<double>(rows[r].samples) * static_cast<double>(p.fault.rows[r].size()) *
               static_cast<double>(p.stations.size());
     }
+    // The forces' static values are a second sum of every pair.
+    if (c.force) work *= 2.0;
     s << "  statics time: about " << duration(work * 0.3e-6 / std::max(1.0, 0.85 * threads))
       << "\n";
   }

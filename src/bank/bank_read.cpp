@@ -346,6 +346,15 @@ JournalRecord BankFileReader::record(int station, int row,
               {st, static_cast<hsize_t>(subfaults[k]), 0, 0, 0}, {1, 1, nq, kElements, kComponents},
               r.spectra.data() + k * per);
   }
+  if (H5Lexists(file_.get(), "force_spectra", H5P_DEFAULT) > 0) {
+    const std::size_t fper = static_cast<std::size_t>(nq) * kForceComponents;
+    r.force_spectra.resize(subfaults.size() * fper);
+    for (std::size_t k = 0; k < subfaults.size(); ++k) {
+      read_slab(path_, file_.get(), "force_spectra", cx.get(),
+                {st, static_cast<hsize_t>(subfaults[k]), 0, 0, 0},
+                {1, 1, nq, kForceCount, kComponents}, r.force_spectra.data() + k * fper);
+    }
+  }
   return r;
 }
 

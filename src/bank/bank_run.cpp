@@ -60,6 +60,7 @@ JournalShape journal_shape(const BankConfig& c, const BankPlan& p) {
   s.stations = static_cast<int>(p.stations.size());
   s.nfreq = c.nfreq;
   s.text = c.text;
+  s.force = c.force;
   for (const std::vector<int>& row : p.fault.rows) s.row_sizes.push_back(row.size());
   return s;
 }
@@ -97,6 +98,13 @@ SumsOutcome record_outcome(const BankConfig& c, const BankPlan& p, const Journal
     for (std::size_t at = f * kSpectraPerReceiver; at < r.spectra.size() && finite; at += per) {
       for (std::size_t v = at; v < at + kSpectraPerReceiver; ++v) {
         if (!std::isfinite(r.spectra[v].re) || !std::isfinite(r.spectra[v].im)) finite = false;
+      }
+    }
+    const std::size_t fper = nq * kForceComponents;
+    for (std::size_t at = f * kForceComponents; at < r.force_spectra.size() && finite; at += fper) {
+      for (std::size_t v = at; v < at + kForceComponents; ++v) {
+        const Cx u = r.force_spectra[v];
+        if (!std::isfinite(u.re) || !std::isfinite(u.im)) finite = false;
       }
     }
     const bool converged = !(c.uconv > 0.0) || r.iterations[f] <= p.ikmax;
@@ -137,6 +145,9 @@ BankOutcome write_bank_file(const BankConfig& c, const BankPlan& p, const Journa
         true);
 
     if (c.statics) w.write_statics(bank_statics(c, p, threads), plan_statics(c, p));
+    if (c.statics && c.force) {
+      w.write_force_statics(bank_statics(c, p, threads, true), plan_statics(c, p));
+    }
     SumsOutcome counted = outcome.total;
     if (!(c.uconv > 0.0)) counted.unconverged = counted.data_sets_unconverged = 0;
     w.write_outcome(counted);
@@ -295,6 +306,8 @@ std::vector<JournalRecord> compute_data_sets(const BankSetup& s, const std::vect
     records[i].row = d.row;
     records[i].iterations.assign(nq, 0);
     records[i].spectra.assign(requests[i].x.size() * nq * kElementComponents, Cx{});
+    if (s.config.force)
+      records[i].force_spectra.assign(requests[i].x.size() * nq * kForceComponents, Cx{});
   }
   sweep.run(threads, nullptr, [&](std::vector<FrequencySpectra>& frs) {
     for (std::size_t i = 0; i < frs.size(); ++i) {
@@ -305,6 +318,11 @@ std::vector<JournalRecord> compute_data_sets(const BankSetup& s, const std::vect
       for (std::size_t slot = 0; slot < fr.spectra.size(); ++slot) {
         const auto k = static_cast<std::size_t>(slot_receiver[slot]);
         copy_flat(fr.spectra[slot], r.spectra.data() + (k * nq + fr.index) * kElementComponents);
+      }
+      for (std::size_t slot = 0; slot < fr.force_spectra.size(); ++slot) {
+        const auto k = static_cast<std::size_t>(slot_receiver[slot]);
+        copy_flat(fr.force_spectra[slot],
+                  r.force_spectra.data() + (k * nq + fr.index) * kForceComponents);
       }
     }
     if (on_frequency && !frs.empty()) on_frequency(static_cast<int>(frs.front().index) + 1);

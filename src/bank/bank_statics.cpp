@@ -83,11 +83,12 @@ std::vector<RowStaticSampling> plan_statics(const BankConfig& c, const BankPlan&
   return out;
 }
 
-std::vector<double> bank_statics(const BankConfig& c, const BankPlan& p, int threads) {
+std::vector<double> bank_statics(const BankConfig& c, const BankPlan& p, int threads, bool force) {
   const std::vector<StaticLayer> layers = static_layers(c.layers);
   const std::vector<RowStaticSampling> sampling = plan_statics(c, p);
   const std::size_t ns = p.stations.size(), nf = p.subfault_count(), rows = p.row_count();
-  std::vector<double> out(ns * nf * kElementComponents, 0.0);
+  const std::size_t per = force ? kForceComponents : kElementComponents;
+  std::vector<double> out(ns * nf * per, 0.0);
   // Units (station, row), largest rows first so that the threads finish together.
   std::vector<std::pair<int, int>> units;
   for (std::size_t row = 0; row < rows; ++row) {
@@ -111,9 +112,17 @@ std::vector<double> bank_statics(const BankConfig& c, const BankPlan& p, int thr
       const std::size_t r = static_cast<std::size_t>(row);
       try {
         check_interrupt();
+        const std::vector<int>& subfaults = p.fault.rows[r];
+        if (force) {
+          const std::vector<StaticForceDisplacement> d = static_force_displacements(
+              layers, row_depth(p, r), unit_receivers(p, station, row), sampling[r].sampling);
+          for (std::size_t k = 0; k < d.size(); ++k) {
+            copy_flat(d[k], out.data() + p.at(station, subfaults[k]) * per);
+          }
+          continue;
+        }
         const std::vector<StaticDisplacement> d = static_displacements(
             layers, row_depth(p, r), unit_receivers(p, station, row), sampling[r].sampling);
-        const std::vector<int>& subfaults = p.fault.rows[r];
         for (std::size_t k = 0; k < d.size(); ++k) {
           copy_flat(d[k], out.data() + p.at(station, subfaults[k]) * kElementComponents);
         }

@@ -26,7 +26,9 @@ std::vector<StaticLayer> static_layers(const std::vector<LayerRow>& layers);
 std::vector<RowStaticSampling> plan_statics(const BankConfig& c, const BankPlan& p);
 
 // The displacements [station][subfault][element][component], flattened, computed on `threads`
-// threads in units of one station and one row (the same bits for every thread count).
-std::vector<double> bank_statics(const BankConfig& c, const BankPlan& p, int threads);
+// threads in units of one station and one row (the same bits for every thread count); with
+// `force`, those of the forces, [station][subfault][force][component].
+std::vector<double> bank_statics(const BankConfig& c, const BankPlan& p, int threads,
+                                 bool force = false);
 
 }  // namespace lg

@@ -118,6 +118,8 @@ std::string update_difference(const BankConfig& was, const BankPlan& was_plan,
                               const BankConfig& now, const BankPlan& now_plan) {
   Differences d;
   d.add("[bank] statics", was.statics ? "true" : "false", now.statics ? "true" : "false");
+  d.add("[bank] sources", was.force ? "[\"moment\", \"force\"]" : "[\"moment\"]",
+        now.force ? "[\"moment\", \"force\"]" : "[\"moment\"]");
   d.add("[bank] precision", was.single ? "\"single\"" : "\"double\"",
         now.single ? "\"single\"" : "\"double\"");
   d.add("[bank] compression", was.gzip ? "\"gzip\"" : "\"none\"",

@@ -30,6 +30,13 @@ LG_FORMULA void source_terms(C kig, C k, C k_twice, C ckb2, C gam, C nu, S& s) {
   s.cs9 = (ckb2 - k_twice) / by_cs5;
 }
 
+// The source-layer term the forces add: cs5i = 1 / (i gam).
+template <class C, class S>
+LG_FORMULA void force_source_terms(C gam, S& s) {
+  const C one = lift<C>(cx(1.0));
+  s.cs5i = one / make_divisor(kI * gam);
+}
+
 // The cumulative transfers from the top of source layer ls to the top of layers top ... bottom:
 // tr holds the layer transfers (ctup, ctdo, ctupsh, ctdosh), f receives ftup, ftdo, ftupsh and
 // ftdosh per layer.
@@ -90,8 +97,17 @@ LG_FORMULA void receiver_waves(int k, bool above, const St& st, const F& f, cons
 // The potentials at the receiver's depth and their combinations, from its waves w, the
 // vertical wavenumbers gam (S) and nu (P) of its layer and the phase factors egam and enu over
 // its depth within the layer. s holds the source-layer terms cs2, cs4, cs7, cs8 and cs9; d
-// receives cu, cu2, cu3, c9, c10, c11, s5 and s6.
-template <class C, class S, class D>
+// receives cu, cu2, cu3, c9, c10, c11, s5 and s6. With kForce, also the vertical force's
+// radial and vertical terms fzr and fzz (s then holds cs5i too); the horizontal forces read
+// cu, cu2 and s5.
+//
+// The forces' cases follow from those of the moment tensor: a moment element's field is the
+// derivative of a force's field with respect to the source position, and a derivative with
+// respect to the source's depth multiplies the waves it sends up by -i nu (P) or -i gam (S)
+// and those it sends down by +i nu or +i gam. Mzz (i nu case 1 + case 4) so comes from a
+// vertical force case 2 + case 3 / (i gam); Mxz less the horizontal derivative of the vertical
+// force's field comes from a horizontal force -(cs2 case 1 + case 4), SH case 1 / (i gam).
+template <bool kForce = false, class C, class S, class D>
 LG_FORMULA void depth_values(const ReceiverWaveValues<C>& w, C gam, C nu, C egam, C enu, const S& s,
                              D& d) {
   const Cx two = cx(2.0);
@@ -119,6 +135,10 @@ LG_FORMULA void depth_values(const ReceiverWaveValues<C>& w, C gam, C nu, C egam
   d.c9 = s.cs9 * czb[3] - (two * s.cs4) * czb[2];
   d.c10 = s.cs4 * cz[4] + s.cs7 * cz[1];
   d.c11 = s.cs8 * czb[1] + czb[4];
+  if constexpr (kForce) {
+    d.fzr = s.cs4 * (cz[2] + cz[3] * s.cs5i);
+    d.fzz = czb[2] + czb[3] * s.cs5i;
+  }
 }
 
 }  // namespace lg

@@ -6,10 +6,10 @@
 #include "kernel/bessel_factors.h"
 #include "kernel/constants.h"
 #include "kernel/depth_values.h"
+#include "kernel/force_spectra.h"
 #include "kernel/interface_coefficients.h"
 #include "kernel/interface_values.h"
 #include "kernel/mat2.h"
-#include "kernel/moment_tensor_spectra.h"
 #include "kernel/receiver_increments.h"
 #include "kernel/source_amplitude_values.h"
 #include "kernel/stack_recursion.h"
@@ -53,12 +53,14 @@ struct LaneLayers {
   // The source-layer amplitudes (cud of SourceLayerAmplitudes) and terms.
   C4 cud[21];
   C4 cs2, cs3, cs4, cs6, cs7, cs8, cs9;
+  C4 cs5i;  // forces only
   // The transfers from the top of the source layer (SourceTransfers).
   LayerArray<M2L> ftup, ftdo;
   LayerArray<C4> ftupsh, ftdosh;
   // The phase factors over a receiver's depth within its layer (P, S), and its depth terms.
   C4 enu_r, egam_r;
   C4 cu, cu2, cu3, c9, c10, c11, s5, s6;
+  C4 fzr, fzz;  // forces only
 };
 
 // The layer part of one step for the frequencies in lanes computes for each what
@@ -156,6 +158,11 @@ LG_LANE_STEP void source_terms_of_step(int ls, const TransferRange& r, LaneLayer
   transfers_from_source(ls, r.top, r.bottom, l, l);
 }
 
+// The forces' source-layer term.
+LG_LANE_STEP void force_terms_of_step(int ls, LaneLayers& l) {
+  force_source_terms(l.gam[ls], l);
+}
+
 // The phase factors over the depth of receiver ir within its layer of the live frequencies, as
 // depth_terms forms them: library calls, lane by lane.
 void receiver_phases_of_step(const Placement& p, int ir, LaneLayers& l, const bool* live) {
@@ -180,18 +187,27 @@ LG_LANE_STEP void depth_terms_of_step(int k, bool above, LaneLayers& l) {
   depth_values(w, l.gam[k], l.nu[k], l.egam_r, l.enu_r, l, l);
 }
 
+// The same with the forces' terms.
+LG_LANE_STEP void force_depth_terms_of_step(int k, bool above, LaneLayers& l) {
+  ReceiverWaveValues<C4> w;
+  receiver_waves(k, above, l, l, l.cud, w);
+  depth_values<true>(w, l.gam[k], l.nu[k], l.egam_r, l.enu_r, l, l);
+}
+
 // Lane f of the source-layer terms the receiver sums read, and of the depth terms.
 SourceLayerTerms source_terms_of(const LaneLayers& l, int f) {
   SourceLayerTerms s{};
   s.cs3 = lanes::lane(l.cs3, f);
   s.cs6 = lanes::lane(l.cs6, f);
+  s.cs5i = lanes::lane(l.cs5i, f);
   return s;
 }
 
 DepthTerms depth_terms_of(const LaneLayers& l, int f) {
   return DepthTerms{lanes::lane(l.cu, f), lanes::lane(l.cu2, f), lanes::lane(l.cu3, f),
                     lanes::lane(l.c9, f), lanes::lane(l.c10, f), lanes::lane(l.c11, f),
-                    lanes::lane(l.s5, f), lanes::lane(l.s6, f)};
+                    lanes::lane(l.s5, f), lanes::lane(l.s6, f),  lanes::lane(l.fzr, f),
+                    lanes::lane(l.fzz, f)};
 }
 
 // compute_frequencies for n from 2 to 4 in lanes; out holds n outcomes.
@@ -235,6 +251,9 @@ void frequencies_in_lanes(std::vector<Workspace>& ws, const double* freqs, int n
   const Placement& p = w[0]->placement;
   const ReceiverPositions& rec = w[0]->receivers;
   const TransferRange range = transfer_range(p);
+  const SourceSet set = w[0]->sources;
+  KindsSumming kinds[4];
+  for (int f = 0; f < 4; ++f) kinds[f].active = set;
   int remaining = n;
   int ik = 0;
   for (ik = 0; ik <= s.ikmax && remaining > 0; ++ik) {
@@ -256,11 +275,12 @@ void frequencies_in_lanes(std::vector<Workspace>& ws, const double* freqs, int n
     source_phases_of_step(p, *l, live);
     source_amplitudes_of_step(p.ls, *l);
     source_terms_of_step(p.ls, range, *l);
+    if (set.force) force_terms_of_step(p.ls, *l);
     SourceLayerTerms terms[4];
-    bool converged[4];
+    SourceSet passed[4];
     for (int f = 0; f < n; ++f) {
       terms[f] = source_terms_of(*l, f);
-      converged[f] = true;
+      passed[f] = SourceSet{true, true};
     }
     const bool test = step_is_tested(ik, s.ikmax);
     for (int ir = 1, last = 1; ir <= p.nr; ir = last + 1) {
@@ -268,19 +288,23 @@ void frequencies_in_lanes(std::vector<Workspace>& ws, const double* freqs, int n
       last = ir;
       while (last < p.nr && rec.zr[last + 1] == rec.zr[ir]) ++last;
       receiver_phases_of_step(p, ir, *l, live);
-      depth_terms_of_step(p.lr[ir], ir <= p.nrup, *l);
+      if (set.force) {
+        force_depth_terms_of_step(p.lr[ir], ir <= p.nrup, *l);
+      } else {
+        depth_terms_of_step(p.lr[ir], ir <= p.nrup, *l);
+      }
       for (int f = 0; f < n; ++f) {
         if (!live[f]) continue;
         // Once one sum has failed the test, the step has not converged and no test is needed.
-        converged[f] = add_receiver_sums(ir, last, bessel, depth_terms_of(*l, f), terms[f], s.uconv,
-                                         test && converged[f], w[f]->sums) &&
-                       converged[f];
+        add_source_sums(kinds[f].active, ir, last, bessel, depth_terms_of(*l, f), terms[f], s.uconv,
+                        test, passed[f], w[f]->sums);
       }
     }
     for (int f = 0; f < n; ++f) {
       if (!live[f]) continue;
-      out[static_cast<std::size_t>(f)] = FrequencyOutcome{ik, converged[f]};
-      if (step_ends_sum(converged[f], ik)) {
+      const bool ended = kinds[f].end_step(passed[f], ik);
+      out[static_cast<std::size_t>(f)] = FrequencyOutcome{ik, kinds[f].converged(passed[f])};
+      if (ended) {
         live[f] = false;
         --remaining;
       }
@@ -290,7 +314,7 @@ void frequencies_in_lanes(std::vector<Workspace>& ws, const double* freqs, int n
     // A frequency that ran to the last index reports ikmax + 1 steps.
     if (live[f]) out[static_cast<std::size_t>(f)].ik = ik;
     Workspace& x = *w[f];
-    moment_tensor_spectra(x.placement, x.receivers, x.medium, x.sums, x.spectra);
+    source_spectra(set, x.placement, x.receivers, x.medium, x.sums, x.spectra);
   }
 }
 #endif

@@ -71,6 +71,14 @@ inline constexpr std::array<SourceElement, 6> kMomentTensorElements = {{
     {"Mxx+Myy+Mzz", "xx+yy+zz", "e6", {1, 1, 1, 0, 0, 0}, {1, 1, 1, 0, 0, 0}, 3},
 }};
 
+// Point forces in x north, y east, z down, as (Fx, Fy, Fz): one element per direction.
+inline constexpr std::array<std::string_view, 3> kForceParameters = {"Fx", "Fy", "Fz"};
+inline constexpr std::array<SourceElement, 3> kForceElements = {{
+    {"Fx", "x", "f1", {1, 0, 0}, {1, 0, 0}, 1},
+    {"Fy", "y", "f2", {0, 1, 0}, {0, 1, 0}, 1},
+    {"Fz", "z", "f3", {0, 0, 1}, {0, 0, 1}, 1},
+}};
+
 // Displacement: x north, y east (horizontal), z up.
 inline constexpr std::array<OutputComponent, 3> kDisplacementComponents = {{
     {"x", 0.0, 90.0},
@@ -84,12 +92,16 @@ inline constexpr SourceKind kMomentTensor{
     "moment tensor", "six moment-tensor elements", "moment tensor in x north, y east, z down",
     layout_tables::kMomentTensorParameters, layout_tables::kMomentTensorElements};
 
+inline constexpr SourceKind kForce{"force", "three point-force directions",
+                                   "force in x north, y east, z down",
+                                   layout_tables::kForceParameters, layout_tables::kForceElements};
+
 inline constexpr Quantity kDisplacement{"displacement",
                                         "three components (x, y, vertical positive upwards)",
                                         "z positive up", layout_tables::kDisplacementComponents};
 
 // Every source kind and quantity the program knows.
-inline constexpr std::array<const SourceKind*, 1> kSourceKinds = {&kMomentTensor};
+inline constexpr std::array<const SourceKind*, 2> kSourceKinds = {&kMomentTensor, &kForce};
 inline constexpr std::array<const Quantity*, 1> kQuantities = {&kDisplacement};
 
 // What a run computes: moment-tensor elements, displacement. Their counts are compile-time
@@ -105,15 +117,23 @@ inline constexpr int kElementComponents = kElements * kComponents;
 template <class T>
 using ElementValues = std::array<std::array<T, kComponents>, kElements>;
 
+// Forces, computed besides (or instead of) the moment tensor when asked for: their values of
+// one receiver at one frequency, [force][component] counted from 0.
+inline constexpr int kForceCount = kForce.count();
+inline constexpr int kForceComponents = kForceCount * kComponents;
+template <class T>
+using ForceValues = std::array<std::array<T, kComponents>, kForceCount>;
+
 // Copies u into out[element * kComponents + component], each value through convert.
-template <class T, class Out, class Convert>
-void copy_flat(const ElementValues<T>& u, Out* out, Convert convert) {
-  for (std::size_t e = 0; e < kElements; ++e) {
+// (ForceValues alike.)
+template <class T, std::size_t N, class Out, class Convert>
+void copy_flat(const std::array<std::array<T, kComponents>, N>& u, Out* out, Convert convert) {
+  for (std::size_t e = 0; e < N; ++e) {
     for (std::size_t c = 0; c < kComponents; ++c) out[e * kComponents + c] = convert(u[e][c]);
   }
 }
-template <class T, class Out>
-void copy_flat(const ElementValues<T>& u, Out* out) {
+template <class T, std::size_t N, class Out>
+void copy_flat(const std::array<std::array<T, kComponents>, N>& u, Out* out) {
   copy_flat(u, out, [](const T& v) { return v; });
 }
 
@@ -130,5 +150,6 @@ constexpr bool dual(const SourceKind& k) {
   return k.parameters.size() <= kMaxSourceParameters;
 }
 static_assert(dual(kMomentTensor));
+static_assert(dual(kForce));
 
 }  // namespace lg

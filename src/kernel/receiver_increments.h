@@ -41,13 +41,24 @@ void source_transfers(int ls, const TransferRange& r, const LayerTransfers& tr, 
 // source-layer amplitudes, then its potentials. `f` must cover the receiver's layer.
 DepthTerms receiver_depth_terms(const Placement& p, int ir, const LayerWavenumbers& v,
                                 const StackResponses& st, const SourceTransfers& f,
-                                const SourceLayerAmplitudes& src, const SourceLayerTerms& terms);
+                                const SourceLayerAmplitudes& src, const SourceLayerTerms& terms,
+                                bool force = false);
 
-// Returns false when the test was wanted and an increment is not yet small against its sum.
-bool add_receiver_increments(const Placement& p, const ReceiverPositions& r, const Wavenumber& k,
-                             const LayerMedium& med, const LayerWavenumbers& v,
-                             const BesselFactors& b, const StackResponses& st,
-                             const LayerTransfers& tr, const SourceLayerAmplitudes& src,
-                             const ConvergenceTest& test, WavenumberSums& sums);
+// Adds the sums of the source kinds still summing (`active`) to `sums` for receivers first ...
+// last (at one depth, sharing d), and clears in `passed` each kind whose test failed. Each kind
+// is tested as add_receiver_sums tests: once one of its sums has failed, no more of its tests
+// are made. A kind not summed is left as it is in `passed`.
+void add_source_sums(const SourceSet& active, int first, int last, const BesselFactors& b,
+                     const DepthTerms& d, const SourceLayerTerms& s, double uconv, bool test,
+                     SourceSet& passed, WavenumberSums& sums);
+
+// Returns the kinds of `active` whose increments all passed the test (every kind when the test
+// was not wanted); kinds not in `active` count as passed.
+SourceSet add_receiver_increments(const Placement& p, const ReceiverPositions& r,
+                                  const Wavenumber& k, const LayerMedium& med,
+                                  const LayerWavenumbers& v, const BesselFactors& b,
+                                  const StackResponses& st, const LayerTransfers& tr,
+                                  const SourceLayerAmplitudes& src, const ConvergenceTest& test,
+                                  WavenumberSums& sums, const SourceSet& active = SourceSet{});
 
 }  // namespace lg

@@ -13,22 +13,27 @@
 namespace lg {
 
 SourceLayerTerms source_layer_terms(const Placement& p, const Wavenumber& k, const LayerMedium& m,
-                                    const LayerWavenumbers& w) {
+                                    const LayerWavenumbers& w, bool force) {
   const int ls = p.ls;
   SourceLayerTerms s;
   source_terms(w.ckig[ls], cx(k.ak2), cx(k.ak2 + k.ak2), m.ckb2[ls], w.cgam[ls], w.cnu[ls], s);
+  if (force) force_source_terms(w.cgam[ls], s);
   return s;
 }
 
 DepthTerms depth_terms(const Placement& p, int ir, const LayerWavenumbers& l,
-                       const ReceiverWaves& w, const SourceLayerTerms& s) {
+                       const ReceiverWaves& w, const SourceLayerTerms& s, bool force) {
   const int k = p.lr[ir];
   const Cx zc = cx(p.zrl[ir]);
 
   const Cx egam = depth_phase(l.cgam[k], zc);
   const Cx enu = depth_phase(l.cnu[k], zc);
   DepthTerms d;
-  depth_values(w, l.cgam[k], l.cnu[k], egam, enu, s, d);
+  if (force) {
+    depth_values<true>(w, l.cgam[k], l.cnu[k], egam, enu, s, d);
+  } else {
+    depth_values(w, l.cgam[k], l.cnu[k], egam, enu, s, d);
+  }
   return d;
 }
 
@@ -99,6 +104,47 @@ bool add_block(int first, int last, const BesselFactors& b, const DepthTerms& d,
   for (int m = 1; m <= kSums; ++m) {
     for (int i = 0; i < n; ++i) {
       if (!(cabs(Cx{inc.re[m][i], inc.im[m][i]}) <= cabs(sums.at(first + i, m)) * uconv))
+        return false;
+    }
+  }
+  return true;
+}
+
+// The forces' increments of a block of at most kBlock receivers, as add_block.
+struct ForceIncrements {
+  double re[kForceSums][kBlock];
+  double im[kForceSums][kBlock];
+};
+
+bool add_force_block(int first, int last, const BesselFactors& b, const DepthTerms& d,
+                     const SourceLayerTerms& s, double uconv, bool test, WavenumberSums& sums) {
+  const int n = last - first + 1;
+  ForceIncrements inc;
+  auto put_force = [&inc](int m, int i, Cx v) {
+    inc.re[m][i] = v.re;
+    inc.im[m][i] = v.im;
+  };
+  for (int i = 0; i < n; ++i) {
+    const auto at = static_cast<std::size_t>(first + i);
+    put_force(0, i, cx(b.dj1[at]) * d.cu + (s.cs3 * cx(b.bj1r[at])) * d.s5);
+    put_force(1, i, cx(b.bj1r[at]) * d.cu + (s.cs3 * cx(b.dj1[at])) * d.s5);
+    put_force(2, i, cx(b.bj1[at]) * d.cu2);
+    put_force(3, i, cx(b.bj1[at]) * d.fzr);
+    put_force(4, i, cx(b.bkj0[at]) * d.fzz);
+  }
+  for (int m = 0; m < kForceSums; ++m) {
+    double* re = &sums.re[sums.index(first, kSums + 1 + m)];
+    double* im = &sums.im[sums.index(first, kSums + 1 + m)];
+    for (int i = 0; i < n; ++i) {
+      re[i] = re[i] + inc.re[m][i];
+      im[i] = im[i] + inc.im[m][i];
+    }
+  }
+  if (!test) return true;
+  for (int m = 0; m < kForceSums; ++m) {
+    for (int i = 0; i < n; ++i) {
+      if (!(cabs(Cx{inc.re[m][i], inc.im[m][i]}) <=
+            cabs(sums.at(first + i, kSums + 1 + m)) * uconv))
         return false;
     }
   }
@@ -301,6 +347,50 @@ __attribute__((target("avx2"))) bool add_in_lanes(int first, int last, const Bes
   }
   return converged;
 }
+
+// add_force_sums in lanes, as add_in_lanes.
+__attribute__((target("avx2"))) bool add_force_in_lanes(int first, int last, const BesselFactors& b,
+                                                        const DepthTerms& d,
+                                                        const SourceLayerTerms& s, double uconv,
+                                                        bool test, WavenumberSums& sums) {
+  const double uu = uconv * uconv;
+  const Threshold u{splat(uconv), splat(uu),
+                    uconv > 0.0 && uu >= kSquaresLow && uu <= kSquaresHigh};
+  const __m256i lane_index = _mm256_set_epi64x(3, 2, 1, 0);
+  const K4 cu = real_times_k(d.cu);
+  const K4 cu2 = real_times_k(d.cu2);
+  const K4 fzr = real_times_k(d.fzr);
+  const K4 fzz = real_times_k(d.fzz);
+  const K4 cs3 = times_real_k(s.cs3);
+  const K4 s5 = times_k(d.s5);
+  bool converged = true;
+  for (int start = first; start <= last; start += 4) {
+    const __m256i on = _mm256_cmpgt_epi64(_mm256_set1_epi64x(last - start + 1), lane_index);
+    const bool full = last - start >= 3;
+    const auto at = static_cast<std::size_t>(start);
+    const __m256d bj1r = load4(&b.bj1r[at], on, full);
+    const __m256d dj1 = load4(&b.dj1[at], on, full);
+    const __m256d bj1 = load4(&b.bj1[at], on, full);
+    const __m256d bkj0 = load4(&b.bkj0[at], on, full);
+    __m256d ok = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+    const bool tested = test && converged;
+    bool t = tested;
+    constexpr int m = kSums + 1;
+    const V4 h1 = real_times(dj1, cu);
+    const V4 h1s = times(times_real(cs3, bj1r), s5);
+    add4(V4{_mm256_add_pd(h1.re, h1s.re), _mm256_add_pd(h1.im, h1s.im)}, m, start, on, full, sums,
+         t, u, ok);
+    const V4 h2 = real_times(bj1r, cu);
+    const V4 h2s = times(times_real(cs3, dj1), s5);
+    add4(V4{_mm256_add_pd(h2.re, h2s.re), _mm256_add_pd(h2.im, h2s.im)}, m + 1, start, on, full,
+         sums, t, u, ok);
+    add4(real_times(bj1, cu2), m + 2, start, on, full, sums, t, u, ok);
+    add4(real_times(bj1, fzr), m + 3, start, on, full, sums, t, u, ok);
+    add4(real_times(bkj0, fzz), m + 4, start, on, full, sums, t, u, ok);
+    if (tested) converged = _mm256_movemask_pd(_mm256_or_pd(ok, _mm256_castsi256_pd(~on))) == 0xf;
+  }
+  return converged;
+}
 #endif
 
 }  // namespace
@@ -318,6 +408,20 @@ bool add_receiver_sums(int first, int last, const BesselFactors& b, const DepthT
   for (int start = first; start <= last; start += kBlock) {
     const int end = std::min(last, start + kBlock - 1);
     converged = add_block(start, end, b, d, s, uconv, test && converged, sums) && converged;
+  }
+  return converged;
+}
+
+bool add_force_sums(int first, int last, const BesselFactors& b, const DepthTerms& d,
+                    const SourceLayerTerms& s, double uconv, bool test, WavenumberSums& sums,
+                    [[maybe_unused]] Lanes lanes) {
+#if LG_AVX2_LANES
+  if (lanes == Lanes::avx2) return add_force_in_lanes(first, last, b, d, s, uconv, test, sums);
+#endif
+  bool converged = true;
+  for (int start = first; start <= last; start += kBlock) {
+    const int end = std::min(last, start + kBlock - 1);
+    converged = add_force_block(start, end, b, d, s, uconv, test && converged, sums) && converged;
   }
   return converged;
 }

@@ -12,10 +12,11 @@ namespace lg {
 // Constants of the source layer, formed once per wavenumber step.
 struct SourceLayerTerms {
   Cx cs2, cs3, cs4, cs6, cs7, cs8, cs9;
+  Cx cs5i;  // 1 / (i gam), formed for forces only
 };
 
 SourceLayerTerms source_layer_terms(const Placement& p, const Wavenumber& k, const LayerMedium& m,
-                                    const LayerWavenumbers& w);
+                                    const LayerWavenumbers& w, bool force = false);
 
 // The terms of the increments that depend on the receiver's depth but not on its distance:
 // receivers at the same depth share them.
@@ -28,11 +29,14 @@ struct DepthTerms {
   Cx c11;  // cs8*cz1b + cz4b
   Cx s5;   // SH potentials
   Cx s6;
+  Cx fzr;  // vertical force: k^2 (cz2 + cs5i cz3), radial
+  Cx fzz;  // vertical force: cz2b + cs5i cz3b, vertical (formed for forces only)
 };
 
-// Potentials at the depth of receiver ir from the amplitudes at the top of its layer.
+// Potentials at the depth of receiver ir from the amplitudes at the top of its layer (with
+// `force`, the forces' terms too).
 DepthTerms depth_terms(const Placement& p, int ir, const LayerWavenumbers& l,
-                       const ReceiverWaves& w, const SourceLayerTerms& s);
+                       const ReceiverWaves& w, const SourceLayerTerms& s, bool force = false);
 
 // Adds the increments of receivers first ... last (all at one depth, sharing d) to their sums
 // usum[ir][1..11]. With `test` set, returns whether every increment is small against its sum
@@ -40,5 +44,12 @@ DepthTerms depth_terms(const Placement& p, int ir, const LayerWavenumbers& l,
 bool add_receiver_sums(int first, int last, const BesselFactors& b, const DepthTerms& d,
                        const SourceLayerTerms& s, double uconv, bool test, WavenumberSums& sums,
                        Lanes lanes = best_lanes());
+
+// The same for the forces' kForceSums sums, numbered kSums + 1 ...: the horizontal forces'
+// dj1 cu + (cs3 bj1r) s5, bj1r cu + (cs3 dj1) s5 and bj1 cu2, the vertical force's bj1 fzr
+// and bkj0 fzz.
+bool add_force_sums(int first, int last, const BesselFactors& b, const DepthTerms& d,
+                    const SourceLayerTerms& s, double uconv, bool test, WavenumberSums& sums,
+                    Lanes lanes = best_lanes());
 
 }  // namespace lg

@@ -18,10 +18,21 @@ namespace lg {
 // The spectra of one receiver at one frequency, [element][component] as in layout.h:
 // elements xy, xz, -yz, zz-xx, zz-yy, xx+yy+zz; components x, y, z (up).
 using ReceiverSpectra = ElementValues<Cx>;
+// The same of the forces along x, y and z (down).
+using ForceSpectra = ForceValues<Cx>;
 
 // Layers a workspace holds, the half-space included. Receivers are not limited.
 inline constexpr int kMaxLayers = 128;
 inline constexpr int kSums = 11;
+// The wavenumber sums of the forces, numbered kSums + 1 ... kSums + kForceSums after the
+// moment tensor's.
+inline constexpr int kForceSums = 5;
+
+// The source kinds a data set computes: the moment tensor (the default), forces, or both.
+struct SourceSet {
+  bool moment = true;
+  bool force = false;
+};
 
 // 1-based array of N entries.
 template <class T, int N>
@@ -160,10 +171,10 @@ struct WavenumberSums {
   int slots = 0;               // receivers + 1
   std::vector<double> re, im;  // [m * slots + ir]
 
-  // Sized for receivers 1 ... nr, every sum zero.
-  void reset(int nr) {
+  // Sized for receivers 1 ... nr and sums 1 ... count, every sum zero.
+  void reset(int nr, int count = kSums) {
     slots = nr + 1;
-    const auto n = static_cast<std::size_t>(slots * (kSums + 1));
+    const auto n = static_cast<std::size_t>(slots * (count + 1));
     re.assign(n, 0.0);
     im.assign(n, 0.0);
   }
@@ -173,8 +184,10 @@ struct WavenumberSums {
 
 // Spectra of one frequency: ug[ir][is][k], element is = 1 .. kElements, component
 // k = 1 .. kComponents (see kernel/layout.h).
+// fg[ir][is][k] the same for the forces (is = 1 .. kForceCount), when computed.
 struct Spectra {
   PerReceiver<Arr<Arr<Cx, kComponents>, kElements>> ug{};
+  PerReceiver<Arr<Arr<Cx, kComponents>, kForceCount>> fg{};
 };
 
 // One worker's records: the data set's model and geometry, and the values of the current
@@ -182,6 +195,7 @@ struct Spectra {
 struct Workspace {
   LayerModel model;
   AnelasticLaw law;
+  SourceSet sources;
   SourcePosition source;
   ReceiverPositions receivers;
   Placement placement;

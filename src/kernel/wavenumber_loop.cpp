@@ -7,10 +7,10 @@
 #include <mutex>
 
 #include "kernel/bessel_factors.h"
+#include "kernel/force_spectra.h"
 #include "kernel/frequency_terms.h"
 #include "kernel/interface_coefficients.h"
 #include "kernel/layer_medium.h"
-#include "kernel/moment_tensor_spectra.h"
 #include "kernel/receiver_increments.h"
 #include "kernel/source_layer_amplitudes.h"
 #include "kernel/stack_responses.h"
@@ -70,7 +70,7 @@ void clear_sums(Workspace& w) {
     }
     w.spectra.ug.resize(slots);
   }
-  w.sums.reset(w.placement.nr);
+  w.sums.reset(w.placement.nr, w.sources.force ? kSums + kForceSums : kSums);
 }
 
 }  // namespace
@@ -83,6 +83,12 @@ void start_frequency(Workspace& w, double freq, const Sampling& s) {
 }
 
 bool wavenumber_step(Workspace& w, int ik, const Sampling& s, const double* j01, bool test) {
+  const SourceSet passed = wavenumber_step(w, ik, s, j01, test, w.sources);
+  return passed.moment && passed.force;
+}
+
+SourceSet wavenumber_step(Workspace& w, int ik, const Sampling& s, const double* j01, bool test,
+                          const SourceSet& active) {
   w.wavenumber.ak = wavenumber_of_step(ik, s.pil);
   w.wavenumber.ak2 = w.wavenumber.ak * w.wavenumber.ak;
   if (j01 != nullptr) {
@@ -96,7 +102,7 @@ bool wavenumber_step(Workspace& w, int ik, const Sampling& s, const double* j01,
   source_layer_amplitudes(w.placement, w.vertical, w.stacks, w.source_amplitudes);
   return add_receiver_increments(w.placement, w.receivers, w.wavenumber, w.medium, w.vertical,
                                  w.bessel, w.stacks, w.transfers, w.source_amplitudes,
-                                 ConvergenceTest{test, s.uconv}, w.sums);
+                                 ConvergenceTest{test, s.uconv}, w.sums, active);
 }
 
 namespace {
@@ -125,7 +131,7 @@ struct SharedSource {
 // whether it lies above the source, so equal keys give the same bits.
 const DepthTerms& shared_depth_terms(SharedSource& src, const Placement& p, int ir,
                                      const LayerWavenumbers& v, const StackResponses& st,
-                                     const SourceLayerAmplitudes& amplitudes) {
+                                     const SourceLayerAmplitudes& amplitudes, bool force) {
   const bool above = ir <= p.nrup;
   const int layer = p.lr[ir];
   const auto bits = std::bit_cast<std::uint64_t>(p.zrl[ir]);
@@ -134,7 +140,7 @@ const DepthTerms& shared_depth_terms(SharedSource& src, const Placement& p, int 
   }
   src.depths.push_back(SharedSource::Depth{
       above, layer, bits,
-      receiver_depth_terms(p, ir, v, st, src.transfers, amplitudes, src.terms)});
+      receiver_depth_terms(p, ir, v, st, src.transfers, amplitudes, src.terms, force)});
   return src.depths.back().terms;
 }
 
@@ -169,8 +175,12 @@ std::vector<FrequencyOutcome> compute_frequency_group(
       lr.bottom = std::max(lr.bottom, r.bottom);
     }
   }
+  // The data sets of a sweep compute the same source kinds.
+  const bool force = sh.sources.force;
   std::vector<FrequencyOutcome> out(n);
   std::vector<char> active(n, 1);
+  std::vector<KindsSumming> kinds(n);
+  for (std::size_t d = 0; d < n; ++d) kinds[d].active = ws[d].sources;
   std::size_t remaining = n;
   int ik = 0;
   for (ik = 0; ik <= s.ikmax && remaining > 0; ++ik) {
@@ -189,7 +199,7 @@ std::vector<FrequencyOutcome> compute_frequency_group(
       if (src.at != ik) {
         source_layer_amplitudes(lead.placement, sh.vertical, sh.stacks, lead.source_amplitudes);
         source_transfers(lead.placement.ls, src.range, sh.transfers, src.transfers);
-        src.terms = source_layer_terms(lead.placement, k, sh.medium, sh.vertical);
+        src.terms = source_layer_terms(lead.placement, k, sh.medium, sh.vertical, force);
         src.depths.clear();
         src.at = ik;
       }
@@ -201,18 +211,18 @@ std::vector<FrequencyOutcome> compute_frequency_group(
       }
       // As add_receiver_increments, with the depth terms shared.
       const Placement& p = w.placement;
-      bool converged = true;
+      SourceSet passed{true, true};
       for (int ir = 1, last = 1; ir <= p.nr; ir = last + 1) {
         last = ir;
         while (last < p.nr && w.receivers.zr[last + 1] == w.receivers.zr[ir]) ++last;
         const DepthTerms& depth =
-            shared_depth_terms(src, p, ir, sh.vertical, sh.stacks, lead.source_amplitudes);
-        converged = add_receiver_sums(ir, last, w.bessel, depth, src.terms, test.uconv,
-                                      test.wanted && converged, w.sums) &&
-                    converged;
+            shared_depth_terms(src, p, ir, sh.vertical, sh.stacks, lead.source_amplitudes, force);
+        add_source_sums(kinds[d].active, ir, last, w.bessel, depth, src.terms, test.uconv,
+                        test.wanted, passed, w.sums);
       }
-      out[d] = FrequencyOutcome{ik, converged};
-      if (step_ends_sum(converged, ik)) {
+      const bool ended = kinds[d].end_step(passed, ik);
+      out[d] = FrequencyOutcome{ik, kinds[d].converged(passed)};
+      if (ended) {
         active[d] = 0;
         --remaining;
       }
@@ -221,7 +231,8 @@ std::vector<FrequencyOutcome> compute_frequency_group(
   for (std::size_t d = 0; d < n; ++d) {
     // A data set that ran to the last index reports ikmax + 1 steps.
     if (active[d]) out[d].ik = ik;
-    moment_tensor_spectra(ws[d].placement, ws[d].receivers, sh.medium, ws[d].sums, ws[d].spectra);
+    source_spectra(ws[d].sources, ws[d].placement, ws[d].receivers, sh.medium, ws[d].sums,
+                   ws[d].spectra);
   }
   return out;
 }
@@ -232,16 +243,16 @@ FrequencyOutcome compute_frequency(Workspace& w, double freq, const Sampling& s,
   int ik = 0;
   bool converged = false;
   bool ended = false;
+  KindsSumming kinds{w.sources};
   for (ik = 0; ik <= s.ikmax; ++ik) {
     const bool test = step_is_tested(ik, s.ikmax);
     const double* row = table != nullptr && ik < table->rows() ? table->row(ik) : nullptr;
-    converged = wavenumber_step(w, ik, s, row, test);
-    if (step_ends_sum(converged, ik)) {
-      ended = true;
-      break;
-    }
+    const SourceSet passed = wavenumber_step(w, ik, s, row, test, kinds.active);
+    ended = kinds.end_step(passed, ik);
+    converged = kinds.converged(passed);
+    if (ended) break;
   }
-  moment_tensor_spectra(w.placement, w.receivers, w.medium, w.sums, w.spectra);
+  source_spectra(w.sources, w.placement, w.receivers, w.medium, w.sums, w.spectra);
   return FrequencyOutcome{ik, ended || converged};
 }
 

@@ -47,6 +47,26 @@ inline constexpr bool step_ends_sum(bool converged, int ik) {
   return converged && ik > kIkMin;
 }
 
+// The source kinds of a data set still summing at one frequency. Each kind leaves the sum at
+// the step where its sums alone would leave it (so the moment tensor's spectra are the same
+// whether forces are computed with it or not); the data set's summation ends when no kind is
+// left.
+struct KindsSumming {
+  SourceSet active;
+
+  // After step ik, whose tests the kinds of `passed` passed: ends the kinds that step ends;
+  // returns whether none is left.
+  bool end_step(const SourceSet& passed, int ik) {
+    if (active.moment && step_ends_sum(passed.moment, ik)) active.moment = false;
+    if (active.force && step_ends_sum(passed.force, ik)) active.force = false;
+    return !active.moment && !active.force;
+  }
+  // Whether every kind converged: those that ended did, those still summing if they passed.
+  bool converged(const SourceSet& passed) const {
+    return (!active.moment || passed.moment) && (!active.force || passed.force);
+  }
+};
+
 // J0 and J1 of every receiver at every wavenumber of the grid. The grid does not depend on
 // the frequency, so a data set computes them once and every frequency reads them. Rows are
 // computed when first asked for (in blocks, by whichever thread asks first), so that sums
@@ -82,6 +102,9 @@ void start_frequency(Workspace& w, double freq, const Sampling& s);
 // wavenumbers, interface coefficients, stack responses, source-layer amplitudes and the
 // receiver increments. Returns whether the step converged (true when `test` is false).
 bool wavenumber_step(Workspace& w, int ik, const Sampling& s, const double* j01, bool test);
+// The same for the kinds of `active` only; returns the kinds that passed the test.
+SourceSet wavenumber_step(Workspace& w, int ik, const Sampling& s, const double* j01, bool test,
+                          const SourceSet& active);
 
 // Runs the wavenumber loop for frequency `freq` and the spectra, leaving them for receivers
 // 1..nr in w.spectra. Rows of `table`, where given, replace the Bessel evaluations; the

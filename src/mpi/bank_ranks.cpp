@@ -35,6 +35,15 @@ Bytes encode_records(const std::vector<JournalRecord>& records) {
       v.push_back(z.im);
     }
     w.put_doubles(v);
+    // A bank with forces: their spectra after the moment tensor's.
+    if (!r.force_spectra.empty()) {
+      v.clear();
+      for (const Cx& z : r.force_spectra) {
+        v.push_back(z.re);
+        v.push_back(z.im);
+      }
+      w.put_doubles(v);
+    }
   }
   return w.take();
 }
@@ -58,6 +67,14 @@ std::vector<JournalRecord> decode_records(const Bytes& bytes, const JournalShape
                                static_cast<std::size_t>(shape.nfreq) * kElementComponents;
     if (v.size() != 2 * values) throw CodecError("wrong spectra count");
     for (std::size_t i = 0; i < values; ++i) r.spectra.push_back(Cx{v[2 * i], v[2 * i + 1]});
+    if (shape.force) {
+      const std::vector<double> f = in.get_doubles();
+      const std::size_t forces = values / kElementComponents * kForceComponents;
+      if (f.size() != 2 * forces) throw CodecError("wrong force spectra count");
+      for (std::size_t i = 0; i < forces; ++i) {
+        r.force_spectra.push_back(Cx{f[2 * i], f[2 * i + 1]});
+      }
+    }
   }
   in.expect_end();
   return records;

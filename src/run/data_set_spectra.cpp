@@ -36,7 +36,8 @@ bool share_sweep(const SpectraRequest& a, const SpectraRequest& b) {
     }
   }
   return a.nfreq == b.nfreq && a.tl == b.tl && a.aw == b.aw && a.xl == b.xl && a.ikmax == b.ikmax &&
-         a.uconv == b.uconv && a.q_law == b.q_law &&
+         a.uconv == b.uconv && a.q_law == b.q_law && a.sources.moment == b.sources.moment &&
+         a.sources.force == b.sources.force &&
          (a.q_law == QLaw::kClassic || a.q_reference_hz == b.q_reference_hz);
 }
 
@@ -60,6 +61,10 @@ std::vector<int> prepare(const SpectraRequest& q, Workspace& w) {
   if (nr < 1 || q.y.size() != q.x.size() || q.depth.size() != q.x.size()) {
     throw std::invalid_argument("a data set needs at least one receiver with x, y and depth");
   }
+  if (!q.sources.moment && !q.sources.force) {
+    throw std::invalid_argument("a data set needs at least one source kind");
+  }
+  w.sources = q.sources;
   if (q.q_law == QLaw::kConstantQ) {
     if (!(std::isfinite(q.q_reference_hz) && q.q_reference_hz > 0.0)) {
       throw std::invalid_argument("the constant-Q law needs a reference frequency above 0");
@@ -109,14 +114,27 @@ void collect(const Workspace& w, std::size_t f, double freq, const FrequencyOutc
   out.converged = o.converged;
   out.finite = true;
   const int nr = w.placement.nr;
-  out.spectra.resize(static_cast<std::size_t>(nr));
+  out.spectra.resize(w.sources.moment ? static_cast<std::size_t>(nr) : 0);
+  out.force_spectra.resize(w.sources.force ? static_cast<std::size_t>(nr) : 0);
   for (int slot = 1; slot <= nr; ++slot) {
-    ReceiverSpectra& r = out.spectra[static_cast<std::size_t>(slot - 1)];
-    for (int is = 1; is <= kElements; ++is) {
-      for (int k = 1; k <= kComponents; ++k) {
-        const Cx u = w.spectra.ug[static_cast<std::size_t>(slot)][is][k];
-        r[static_cast<std::size_t>(is - 1)][static_cast<std::size_t>(k - 1)] = u;
-        if (!std::isfinite(u.re) || !std::isfinite(u.im)) out.finite = false;
+    if (w.sources.moment) {
+      ReceiverSpectra& r = out.spectra[static_cast<std::size_t>(slot - 1)];
+      for (int is = 1; is <= kElements; ++is) {
+        for (int k = 1; k <= kComponents; ++k) {
+          const Cx u = w.spectra.ug[static_cast<std::size_t>(slot)][is][k];
+          r[static_cast<std::size_t>(is - 1)][static_cast<std::size_t>(k - 1)] = u;
+          if (!std::isfinite(u.re) || !std::isfinite(u.im)) out.finite = false;
+        }
+      }
+    }
+    if (w.sources.force) {
+      ForceSpectra& r = out.force_spectra[static_cast<std::size_t>(slot - 1)];
+      for (int is = 1; is <= kForceCount; ++is) {
+        for (int k = 1; k <= kComponents; ++k) {
+          const Cx u = w.spectra.fg[static_cast<std::size_t>(slot)][is][k];
+          r[static_cast<std::size_t>(is - 1)][static_cast<std::size_t>(k - 1)] = u;
+          if (!std::isfinite(u.re) || !std::isfinite(u.im)) out.finite = false;
+        }
       }
     }
   }

@@ -42,6 +42,7 @@ struct SpectraRequest {
   std::vector<double> x, y, depth;
   QLaw q_law = QLaw::kClassic;
   double q_reference_hz = 1.0;  // constant-Q only: frequency of the tabulated velocities
+  SourceSet sources;            // moment tensor (the default), forces, or both
 };
 
 struct FrequencySpectra {
@@ -51,7 +52,8 @@ struct FrequencySpectra {
   bool converged = true;                 // false when the sum reached ikmax unconverged
   bool finite = true;                    // false when a spectrum is not a finite number
   std::vector<ReceiverSpectra> spectra;  // per slot (see DataSetSpectra::slot_receiver)
-  std::vector<std::string> text;         // free for the caller's worker hook
+  std::vector<ForceSpectra> force_spectra;  // the same of the forces, when asked for
+  std::vector<std::string> text;            // free for the caller's worker hook
 };
 
 struct SweepState;

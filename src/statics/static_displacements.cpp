@@ -9,6 +9,7 @@
 #include <numbers>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "statics/static_response.h"
 #include "statics/static_stack.h"
@@ -103,6 +104,49 @@ Integrals limit_integrals(const DepthKernels& g, double r) {
                    -g.v_s * c, 2 * g.v_s * c, -g.w_t * c, 2 * g.w_t * c};
 }
 
+// The forces' integrals over dk (their jumps carry 1/k) of one receiver:
+//  0 U_r J0   1 V_r J0'   2 U_s J1   3 V_s J1'   4 V_s J1/kr   5 W_t J1'   6 W_t J1/kr
+Integrals force_integrand(const DepthKernels& g, double x) {
+  double j0 = 1.0, j1 = 0.0, j1x = 0.5;
+  if (x > 0.0) {
+    j0 = ::j0(x);
+    j1 = ::j1(x);
+    j1x = j1 / x;
+  }
+  const double dj1 = j0 - j1x;
+  return Integrals{g.u_r * j0,  -g.v_r * j1, g.u_s * j1, g.v_s * dj1, g.v_s * j1x,
+                   g.w_t * dj1, g.w_t * j1x, 0.0,        0.0,         0.0,
+                   0.0,         0.0,         0.0,        0.0};
+}
+
+// Their integrals of the large-wavenumber limit (over dk: J0 and J1 give 1/r, J0' gives -1/r,
+// J1' gives 0, J1/kr gives 1/r).
+Integrals force_limit_integrals(const DepthKernels& g, double r) {
+  const double c = 1.0 / r;
+  return Integrals{g.u_r * c, -g.v_r * c, g.u_s * c, 0.0, g.v_s * c, 0.0, g.w_t * c,
+                   0.0,       0.0,        0.0,       0.0, 0.0,       0.0, 0.0};
+}
+
+// Displacement (x, y, z up) of one receiver at azimuth phi for the force f = (Fx, Fy, Fz) (z
+// down), from its force integrals. The body force f delta gives [sigma_iz] = -f_i delta(x)
+// delta(y): [R/k] = -Fz/(2 pi k) (m = 0); [S/k] = -(Fx, Fy)/(2 pi k) in the cos and sin
+// patterns and [T/k] = (Fx, -Fy)/(2 pi k) in the sin and cos patterns (m = 1), as
+// (Fx, Fy) J0 = Fx [grad(J1 cos) - z x grad(J1 sin)]/k + Fy [grad(J1 sin) + z x grad(J1 cos)]/k.
+std::array<double, 3> force_displacement(const Integrals& in, double phi,
+                                         const std::array<double, 3>& f) {
+  const double pi = std::numbers::pi;
+  const double c0 = -f[2] / (2.0 * pi);
+  double uz = c0 * in[0];
+  double ur = c0 * in[1];
+  const double c1 = std::cos(phi), s1 = std::sin(phi);
+  const double pc1 = -f[0] / (2.0 * pi), ps1 = -f[1] / (2.0 * pi);
+  const double wc1 = -f[1] / (2.0 * pi), ws1 = f[0] / (2.0 * pi);
+  uz += (pc1 * c1 + ps1 * s1) * in[2];
+  ur += (pc1 * c1 + ps1 * s1) * in[3] + (wc1 * s1 - ws1 * c1) * in[6];
+  const double uf = (ps1 * c1 - pc1 * s1) * in[4] + (wc1 * c1 + ws1 * s1) * in[5];
+  return {ur * c1 - uf * s1, ur * s1 + uf * c1, -uz};
+}
+
 struct Tensor {
   double xx = 0, yy = 0, zz = 0, xy = 0, xz = 0, yz = 0;
 };
@@ -174,10 +218,19 @@ StaticSampling choose_static_sampling(const std::vector<StaticLayer>& layers, do
   return s;
 }
 
-std::vector<StaticDisplacement> static_displacements(const std::vector<StaticLayer>& layers,
-                                                     double source_depth,
-                                                     const std::vector<StaticReceiver>& receivers,
-                                                     const StaticSampling& sampling) {
+namespace {
+
+// The integrals of every receiver (the moment's, or with `force` the forces'), and the medium
+// at the source.
+struct ReceiverIntegrals {
+  std::vector<Integrals> in;
+  std::vector<double> dist;
+  statics::StaticMedium source;
+};
+
+ReceiverIntegrals receiver_integrals(const std::vector<StaticLayer>& layers, double source_depth,
+                                     const std::vector<StaticReceiver>& receivers,
+                                     const StaticSampling& sampling, bool force) {
   const statics::StaticStack stack = statics::static_stack(layers, source_depth);
   const double scale = length_scale(source_depth, receivers);
   check_receivers(receivers, source_depth, scale);
@@ -224,7 +277,7 @@ std::vector<StaticDisplacement> static_displacements(const std::vector<StaticLay
     for (double z : depths) {
       if (z != source_depth) shortest = std::min(shortest, std::abs(z - source_depth));
     }
-    recursion.kernels(1000.0 / shortest, places, g);
+    recursion.kernels(1000.0 / shortest, places, g, force);
     for (std::size_t i = 0; i < receivers.size(); ++i) {
       if (at_source[i]) limit[slot[i]] = g[slot[i]];
     }
@@ -235,36 +288,78 @@ std::vector<StaticDisplacement> static_displacements(const std::vector<StaticLay
   for (std::size_t i = 0; i < receivers.size(); ++i) {
     dist[i] = std::hypot(receivers[i].x, receivers[i].y);
   }
-  for (long n = 1; n <= nk; ++n) {
+  // The moment's integrands carry k and vanish at k = 0; the forces' do not, and take the
+  // sample at k = 0 too.
+  for (long n = force ? 0 : 1; n <= nk; ++n) {
     const double k = static_cast<double>(n) * sampling.dk;
     // Simpson: (4 S(dk) - S(2 dk))/3 with S the plain sums of spacing dk and 2 dk.
     double w = sampling.dk;
-    if (sampling.simpson) w *= (n == nk) ? 1.0 / 3.0 : (n % 2 == 1 ? 4.0 / 3.0 : 2.0 / 3.0);
-    recursion.kernels(k, places, g);
+    if (sampling.simpson) {
+      w *= (n == nk || n == 0) ? 1.0 / 3.0 : (n % 2 == 1 ? 4.0 / 3.0 : 2.0 / 3.0);
+    } else if (n == 0) {
+      w *= 0.5;
+    }
+    recursion.kernels(k, places, g, force);
     for (std::size_t i = 0; i < receivers.size(); ++i) {
       DepthKernels gi = g[slot[i]];
       if (at_source[i]) {
         const DepthKernels& c = limit[slot[i]];
         gi.u_u -= c.u_u, gi.v_u -= c.v_u, gi.u_v -= c.u_v, gi.v_v -= c.v_v;
         gi.u_s -= c.u_s, gi.v_s -= c.v_s, gi.w_w -= c.w_w, gi.w_t -= c.w_t;
+        gi.u_r -= c.u_r, gi.v_r -= c.v_r;
       }
-      const Integrals f = integrand(gi, k * dist[i]);
-      for (std::size_t j = 0; j < f.size(); ++j) sums[i][j] += w * k * f[j];
+      if (force) {
+        const Integrals f = force_integrand(gi, k * dist[i]);
+        for (std::size_t j = 0; j < f.size(); ++j) sums[i][j] += w * f[j];
+      } else {
+        const Integrals f = integrand(gi, k * dist[i]);
+        for (std::size_t j = 0; j < f.size(); ++j) sums[i][j] += w * k * f[j];
+      }
     }
   }
 
-  const auto tensors = element_tensors();
-  const statics::StaticMedium& src = stack.layers[static_cast<std::size_t>(stack.source)].medium;
-  std::vector<StaticDisplacement> out(receivers.size());
   for (std::size_t i = 0; i < receivers.size(); ++i) {
-    Integrals in = sums[i];
-    if (at_source[i]) {
-      const Integrals add = limit_integrals(limit[slot[i]], dist[i]);
-      for (std::size_t j = 0; j < in.size(); ++j) in[j] += add[j];
-    }
-    const double phi = dist[i] > 0.0 ? std::atan2(receivers[i].y, receivers[i].x) : 0.0;
+    if (!at_source[i]) continue;
+    const Integrals add = force ? force_limit_integrals(limit[slot[i]], dist[i])
+                                : limit_integrals(limit[slot[i]], dist[i]);
+    for (std::size_t j = 0; j < add.size(); ++j) sums[i][j] += add[j];
+  }
+  return ReceiverIntegrals{std::move(sums), std::move(dist),
+                           stack.layers[static_cast<std::size_t>(stack.source)].medium};
+}
+
+double azimuth(const StaticReceiver& r, double dist) {
+  return dist > 0.0 ? std::atan2(r.y, r.x) : 0.0;
+}
+
+}  // namespace
+
+std::vector<StaticDisplacement> static_displacements(const std::vector<StaticLayer>& layers,
+                                                     double source_depth,
+                                                     const std::vector<StaticReceiver>& receivers,
+                                                     const StaticSampling& sampling) {
+  const ReceiverIntegrals r = receiver_integrals(layers, source_depth, receivers, sampling, false);
+  const auto tensors = element_tensors();
+  std::vector<StaticDisplacement> out(r.in.size());
+  for (std::size_t i = 0; i < r.in.size(); ++i) {
+    const double phi = azimuth(receivers[i], r.dist[i]);
     for (std::size_t e = 0; e < tensors.size(); ++e) {
-      out[i][e] = displacement(in, phi, tensors[e], src);
+      out[i][e] = displacement(r.in[i], phi, tensors[e], r.source);
+    }
+  }
+  return out;
+}
+
+std::vector<StaticForceDisplacement> static_force_displacements(
+    const std::vector<StaticLayer>& layers, double source_depth,
+    const std::vector<StaticReceiver>& receivers, const StaticSampling& sampling) {
+  const ReceiverIntegrals r = receiver_integrals(layers, source_depth, receivers, sampling, true);
+  std::vector<StaticForceDisplacement> out(r.in.size());
+  for (std::size_t i = 0; i < r.in.size(); ++i) {
+    const double phi = azimuth(receivers[i], r.dist[i]);
+    for (std::size_t e = 0; e < kForce.elements.size(); ++e) {
+      const auto& f = kForce.elements[e].source;  // Fx, Fy, Fz
+      out[i][e] = force_displacement(r.in[i], phi, {f[0], f[1], f[2]});
     }
   }
   return out;

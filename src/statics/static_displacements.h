@@ -33,6 +33,9 @@ struct StaticSampling {
 // -yz, zz-xx, zz-yy, xx+yy+zz; components x, y, vertical (positive up).
 using StaticDisplacement = ElementValues<double>;
 
+// Displacement of one receiver for unit forces along x, y and z (down): [force][component].
+using StaticForceDisplacement = ForceValues<double>;
+
 // Periodicity length XL = 60 times the largest of the receivers' horizontal distances and
 // the source and receiver depths, dk = 2 pi/XL; kmax = 30/|zs - zr| for the receiver nearest
 // the source in depth (receivers at the source depth: 15 over the distance from the source
@@ -46,5 +49,10 @@ std::vector<StaticDisplacement> static_displacements(const std::vector<StaticLay
                                                      double source_depth,
                                                      const std::vector<StaticReceiver>& receivers,
                                                      const StaticSampling& sampling);
+
+// The same for unit forces along x, y and z (down), in model length per unit force.
+std::vector<StaticForceDisplacement> static_force_displacements(
+    const std::vector<StaticLayer>& layers, double source_depth,
+    const std::vector<StaticReceiver>& receivers, const StaticSampling& sampling);
 
 }  // namespace lg

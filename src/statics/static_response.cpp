@@ -43,7 +43,7 @@ StaticRecursion::StaticRecursion(const StaticStack& s) : s_(s) {
 }
 
 void StaticRecursion::kernels(double k, const std::vector<DepthPlace>& places,
-                              std::vector<DepthKernels>& out) {
+                              std::vector<DepthKernels>& out, bool force) {
   const int n = static_cast<int>(s_.layers.size());
   const int src = s_.source;
   auto h = [&](int l) { return s_.layers[static_cast<std::size_t>(l)].thickness; };
@@ -100,8 +100,9 @@ void StaticRecursion::kernels(double k, const std::vector<DepthPlace>& places,
 
   const std::size_t np = places.size();
   out.resize(np);
-  // P-SV: the unit jumps of U, V and S/k are the columns 0, 1, 3 of E0^-1.
-  for (int j : {0, 1, 3}) {
+  // P-SV: the unit jumps of U, V, R/k and S/k are the columns 0 ... 3 of E0^-1.
+  for (int j : {0, 1, 2, 3}) {
+    if (j == 2 && !force) continue;
     const Vec2 sd{med.e0_inv[0][j], med.e0_inv[1][j]};
     const Vec2 su{med.e0_inv[2][j], med.e0_inv[3][j]};
     d_top_[idx(src)] = reverb * (sd - ra * su);
@@ -142,6 +143,9 @@ void StaticRecursion::kernels(double k, const std::vector<DepthPlace>& places,
       } else if (j == 1) {
         o.u_v = u;
         o.v_v = v;
+      } else if (j == 2) {
+        o.u_r = u;
+        o.v_r = v;
       } else {
         o.u_s = u;
         o.v_s = v;

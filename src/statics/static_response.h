@@ -20,11 +20,13 @@ struct DepthPlace {
 
 DepthPlace depth_place(const StaticStack& s, double depth);
 
-// Vertical (down) and horizontal P-SV amplitudes U, V for unit jumps of U, V and S/k at the
-// source level, and SH amplitudes W for unit jumps of W and T/k (jump: below minus above).
+// Vertical (down) and horizontal P-SV amplitudes U, V for unit jumps of U, V, R/k (forces
+// only) and S/k at the source level, and SH amplitudes W for unit jumps of W and T/k (jump:
+// below minus above).
 struct DepthKernels {
   double u_u = 0, v_u = 0;  // jump of U
   double u_v = 0, v_v = 0;  // jump of V
+  double u_r = 0, v_r = 0;  // jump of R/k
   double u_s = 0, v_s = 0;  // jump of S/k
   double w_w = 0;           // jump of W
   double w_t = 0;           // jump of T/k
@@ -34,8 +36,9 @@ struct DepthKernels {
 class StaticRecursion {
  public:
   explicit StaticRecursion(const StaticStack& s);
-  // Fills out[i] for places[i] at wavenumber k > 0.
-  void kernels(double k, const std::vector<DepthPlace>& places, std::vector<DepthKernels>& out);
+  // Fills out[i] for places[i] at wavenumber k >= 0 (u_r and v_r only with `force`).
+  void kernels(double k, const std::vector<DepthPlace>& places, std::vector<DepthKernels>& out,
+               bool force = false);
 
  private:
   const StaticStack& s_;

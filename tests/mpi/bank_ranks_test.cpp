@@ -51,6 +51,19 @@ TEST(BankRanks, RecordMessageRoundTripAndChecks) {
   shape.nfreq = 3;
   r.row = 1;
   EXPECT_THROW(decode_records(encode_records({r}), shape), CodecError);
+
+  // A bank with forces: their spectra travel after the moment tensor's, and a record without
+  // them does not fit.
+  shape.nfreq = 2;
+  shape.force = true;
+  for (int i = 0; i < 2 * 2 * lg::kForceComponents; ++i)
+    r.force_spectra.push_back(Cx{-i * 1e-3, 1.0});
+  const std::vector<JournalRecord> forces = decode_records(encode_records({r}), shape);
+  ASSERT_EQ(forces.size(), 1u);
+  EXPECT_EQ(forces[0].force_spectra.size(), r.force_spectra.size());
+  EXPECT_EQ(forces[0].force_spectra[35].re, r.force_spectra[35].re);
+  EXPECT_EQ(forces[0].spectra.size(), r.spectra.size());
+  EXPECT_THROW(decode_records(encode_records({first}), shape), CodecError);
 }
 
 }  // namespace

@@ -50,4 +50,16 @@ cp "$work/serial/bank.toml" "$work/mpi/bank.toml"
 cmp "$work/serial/bank.h5" "$work/mpi/bank.h5"
 test ! -e "$work/mpi/bank.h5.journal"
 grep -q "bank written: bank.h5" "$work/mpi/out.txt"
+# A bank with forces and static values: the same bytes too.
+for d in serial mpi; do
+  sed 's/^output = "bank.h5"/output = "forces.h5"\nsources = ["moment", "force"]\nstatics = true/' \
+    "$work/$d/bank.toml" >"$work/$d/forces.toml"
+done
+(cd "$work/serial" && "$serial" bank forces.toml --threads 1 >/dev/null)
+(cd "$work/mpi" && "$mpiexec" -q --oversubscribe --allow-run-as-root --bind-to none \
+  -np "$ranks" "$parallel" bank forces.toml --threads 1 >out.txt 2>err.txt) || {
+  cat "$work/mpi/err.txt" >&2
+  exit 1
+}
+cmp "$work/serial/forces.h5" "$work/mpi/forces.h5"
 echo "mpi bank with $ranks ranks: same file as layergreen bank"
