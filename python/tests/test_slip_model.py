@@ -10,9 +10,9 @@ import pytest
 import layergreen
 
 DATA = pathlib.Path(__file__).parent / "data" / "slip_models"
-spec = importlib.util.spec_from_file_location("make_fixtures", DATA / "make_fixtures.py")
-fixtures = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(fixtures)
+_loader = importlib.util.spec_from_file_location("make_fixtures", DATA / "make_fixtures.py")
+fixtures = importlib.util.module_from_spec(_loader)
+_loader.loader.exec_module(fixtures)
 CENTRES = np.array(fixtures.centres(30.0, 40.0, 0.0))  # lat, lon, depth, along, down
 
 
