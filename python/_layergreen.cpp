@@ -72,7 +72,12 @@ std::optional<std::string> above_surface(const std::string& what, double depth) 
 
 py::tuple greens(const Real& layers, double source_depth, const Real& receivers, int nfreq,
                  double tl, double aw, double xl, int ikmax, double uconv, const std::string& q_law,
-                 double q_reference_hz, std::optional<int> threads) {
+                 double q_reference_hz, std::optional<int> threads, const std::string& quantity) {
+  if (quantity != "displacement" && quantity != "pressure") {
+    throw py::value_error("quantity must be \"displacement\" or \"pressure\", not \"" +
+                          quantity + "\"");
+  }
+  const bool pressure = quantity == "pressure";
   if (layers.ndim() != 2 || layers.shape(1) != 6 || layers.shape(0) < 1) {
     throw py::value_error(
         "layers must be an (n, 6) array, n >= 1: thickness, vp, vs, rho, qp, qs of each layer, "
@@ -106,7 +111,7 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
   for (int ic = 1; ic <= nc; ++ic) {
     std::array<double, 6> v{};
     for (std::size_t k = 0; k < 6; ++k) v[k] = l(ic - 1, static_cast<py::ssize_t>(k));
-    raise_if(lg::layer_problem(ic, v, p));
+    raise_if(lg::layer_problem_with_fluid(ic, v, p));
     if (ic < nc && v[0] < 0.0) {
       throw py::value_error("layer " + std::to_string(ic) +
                             ": thickness hc = " + lg::show_real(v[0]) + " is negative");
@@ -142,12 +147,14 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
   q.ikmax = ikmax;
   q.uconv = uconv;
   q.source_depth = source_depth;
+  q.pressure = pressure;
   const int workers = thread_count(threads);
 
   const auto nf = static_cast<std::size_t>(nfreq);
   py::array_t<std::complex<double>> spectra(
       {static_cast<py::ssize_t>(nr), static_cast<py::ssize_t>(nfreq),
-       static_cast<py::ssize_t>(kElements), static_cast<py::ssize_t>(kComponents)});
+       static_cast<py::ssize_t>(kElements),
+       static_cast<py::ssize_t>(pressure ? 1 : kComponents)});
   py::array_t<int> iterations(static_cast<py::ssize_t>(nfreq));
   py::array_t<bool> converged(static_cast<py::ssize_t>(nfreq));
   std::complex<double>* u = spectra.mutable_data();
@@ -163,6 +170,13 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
     auto store = [&](lg::FrequencySpectra& f) {
       for (std::size_t slot = 0; slot < f.spectra.size(); ++slot) {
         const auto i = static_cast<std::size_t>(order[slot]);
+        if (pressure) {
+          for (std::size_t e = 0; e < static_cast<std::size_t>(kElements); ++e) {
+            const lg::Cx v = f.pressure[slot][e];
+            u[(i * nf + f.index) * kElements + e] = std::complex<double>{v.re, v.im};
+          }
+          continue;
+        }
         lg::copy_flat(f.spectra[slot], u + (i * nf + f.index) * lg::kElementComponents,
                       [](lg::Cx v) {
                         return std::complex<double>{v.re, v.im};
@@ -429,6 +443,7 @@ PYBIND11_MODULE(_layergreen, m) {
   m.def("greens", &greens, py::arg("layers"), py::arg("source_depth"), py::arg("receivers"),
         py::arg("nfreq"), py::arg("tl"), py::arg("aw"), py::arg("xl"), py::arg("ikmax"),
         py::arg("uconv"), py::arg("q_law"), py::arg("q_reference_hz"), py::arg("threads"),
+        py::arg("quantity") = "displacement",
         "Spectra [receiver, frequency, element, component], iteration counts and convergence "
         "flags [frequency] of one data set (see layergreen.greens).");
   m.def("auto_sampling", &auto_sampling, py::arg("layers"), py::arg("source_depth"),

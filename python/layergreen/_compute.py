@@ -77,7 +77,8 @@ def auto_sampling(layers, source_depth, receivers, nfreq, tl, uconv=1e-4):
 
 
 def greens(layers, source_depth, receivers, nfreq, tl, aw=2.0, xl=None, ikmax=None,
-           uconv=1e-4, q_law="classic", q_reference_hz=1.0, threads=None):
+           uconv=1e-4, q_law="classic", q_reference_hz=1.0, threads=None,
+           quantity="displacement"):
     """Spectra of the six moment-tensor elements at every receiver of one data set.
 
     layers: (n, 6) array, one row per layer, top down, the half-space last: thickness (the
@@ -93,6 +94,14 @@ def greens(layers, source_depth, receivers, nfreq, tl, aw=2.0, xl=None, ikmax=No
     q_law: "classic" (the result files' anelastic law) or "constant-q" (with q_reference_hz).
     threads: worker threads (None: OMP_NUM_THREADS, else every hardware thread). The numbers
         are the same for every count. The GIL is released while computing.
+    quantity: "displacement", or "pressure" in the water (spectra [receiver, frequency,
+        element, 1], positive in compression, in model units of density x velocity^2 per unit
+        moment; every receiver in the water, at most at the sea floor; zero at the sea surface).
+
+    Fluid layers (an ocean): rows with vs = 0 at the top of the model, over a solid (qs is
+    not used; the classic law takes qs = qp for them). The source lies in the solid; a receiver
+    at the sea floor's depth is in the solid (an ocean-bottom seismometer), one above it in the
+    water. See docs/ocean.md.
 
     Units are those of the model (for example km, km/s, g/cm^3). The spectra follow the result
     files' conventions: U(w) = integral u(t) exp(-i w t) dt at the complex frequencies, the
@@ -116,7 +125,7 @@ def greens(layers, source_depth, receivers, nfreq, tl, aw=2.0, xl=None, ikmax=No
         ikmax = ikmax_auto if ikmax is None else ikmax
     spectra, iterations, converged = _layergreen.greens(
         layers, float(source_depth), receivers, int(nfreq), float(tl), float(aw), float(xl),
-        int(ikmax), float(uconv), q_law, float(q_reference_hz), threads)
+        int(ikmax), float(uconv), q_law, float(q_reference_hz), threads, str(quantity))
     if uconv > 0 and not converged.all():
         bad = np.flatnonzero(~converged)
         warnings.warn(f"{len(bad)} of {nfreq} frequencies reached IKMAX = {ikmax} without "

@@ -42,6 +42,9 @@ struct SpectraRequest {
   std::vector<double> x, y, depth;
   QLaw q_law = QLaw::kClassic;
   double q_reference_hz = 1.0;  // constant-Q only: frequency of the tabulated velocities
+  // The pressure of the receivers in the water (fluid layers, vs = 0, at the top) besides the
+  // displacement; every receiver must then lie in the water (at most at the sea floor).
+  bool pressure = false;
 };
 
 struct FrequencySpectra {
@@ -52,6 +55,8 @@ struct FrequencySpectra {
   bool finite = true;                    // false when a spectrum is not a finite number
   std::vector<ReceiverSpectra> spectra;  // per slot (see DataSetSpectra::slot_receiver)
   std::vector<std::string> text;         // free for the caller's worker hook
+  // With SpectraRequest::pressure: per slot, the pressure of each element.
+  std::vector<std::array<Cx, kElements>> pressure;
 };
 
 struct SweepState;
