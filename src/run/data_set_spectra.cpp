@@ -1,5 +1,6 @@
 #include "run/data_set_spectra.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numeric>
 #include <stdexcept>
@@ -58,8 +59,8 @@ namespace {
 void check_fluid_layers(const SpectraRequest& q, Workspace& w) {
   const int nc = w.model.nc;
   const int nfluid = fluid_layer_count(w.model);
-  for (int ic = nfluid + 1; ic <= nc; ++ic) {
-    if (w.model.vs[ic] == 0.0) {
+  for (int ic = std::min(nfluid + 1, nc); ic <= nc; ++ic) {
+    if (w.model.vs[ic] == 0.0 && (ic > nfluid || ic == nc)) {
       throw std::invalid_argument(
           "layer " + std::to_string(ic) +
           ": vs = 0 " + (ic == nc ? std::string("in the half-space: a fluid half-space is not supported")

@@ -1,0 +1,130 @@
+"""Fluid layers (an ocean over the crust): the limits of vanishing water and of a soft solid,
+the pressure against the displacement's divergence, the sea floor's interface conditions, the
+water-column multiples, and the rules of where fluids may lie."""
+
+import numpy as np
+import pytest
+
+import layergreen
+
+H = 2.0  # water depth (km)
+WATER = [H, 1.5, 0.0, 1.0, 1e4, 1e4]
+CRUST = [[10.0, 6.0, 3.5, 2.7, 600.0, 300.0], [0.0, 8.0, 4.5, 3.3, 1000.0, 500.0]]
+SOURCE = 12.0
+SAMPLING = {"nfreq": 24, "tl": 32.0, "xl": 400.0, "ikmax": 4000, "uconv": 0.0}
+
+
+def spectra(layers, receivers, source=SOURCE, **kw):
+    args = {**SAMPLING, **kw}
+    return layergreen.greens(np.array(layers), source, np.array(receivers, dtype=float),
+                             **args).spectra
+
+
+def misfit(a, b):
+    return np.abs(a - b).max() / np.abs(b).max()
+
+
+def test_vanishing_water_gives_the_solid_model():
+    floor = [[20.0, 10.0, 0.0], [40.0, -5.0, 0.0]]
+    solid = spectra(CRUST, floor)
+    errors = []
+    for h in (0.0, 1e-6, 1e-4):
+        wet = spectra([[h] + WATER[1:]] + CRUST, [[x, y, h] for x, y, _ in floor], SOURCE + h)
+        errors.append(misfit(wet, solid))
+    assert errors[0] < 1e-12
+    # The water's effect is first order in its thickness.
+    assert errors[1] < 2e-6 and 2e-5 < errors[2] < 2e-4
+
+
+def test_soft_solid_approaches_the_fluid():
+    floor = [[20.0, 10.0, H], [40.0, -5.0, H]]
+    fluid = spectra([WATER] + CRUST, floor)
+    errors = [misfit(spectra([[H, 1.5, vs, 1.0, 1e4, 1e4]] + CRUST, floor), fluid)
+              for vs in (0.1, 0.03, 0.01)]
+    # About 0.26 * vs (km/s) on the sea floor: 2.6 %, 0.8 %, 0.26 %.
+    assert errors[2] < 4e-3
+    assert errors[0] / errors[1] > 2.5 and errors[1] / errors[2] > 2.5
+
+
+def test_equal_water_layers_are_one():
+    floor = [[20.0, 10.0, H], [3.0, 1.0, 0.7]]
+    one = spectra([WATER] + CRUST, floor)
+    two = spectra([[0.7] + WATER[1:], [H - 0.7] + WATER[1:]] + CRUST, floor)
+    # Only the single-precision rounding of the layer phase factors differs.
+    assert misfit(two, one) < 1e-7
+    # A denser lower layer changes the field.
+    salt = spectra([[0.7] + WATER[1:], [H - 0.7, 1.5, 0.0, 1.2, 1e4, 1e4]] + CRUST, floor)
+    assert misfit(salt, one) > 1e-3
+
+
+def test_pressure_is_the_divergence_of_the_displacement():
+    # Lossless water, so that its complex sound speed is vp (qp = 1e4 alone differs by 1e-4).
+    layers = [[H, 1.5, 0.0, 1.0, 1e7, 1e7]] + CRUST
+    x, y, z, d = 20.0, 10.0, 1.2, 1e-3
+    offsets = [(0, 0, 0), (d, 0, 0), (-d, 0, 0), (0, d, 0), (0, -d, 0), (0, 0, d), (0, 0, -d)]
+    u = spectra(layers, [[x + a, y + b, z + c] for a, b, c in offsets])
+    p = spectra(layers, [[x, y, z], [x, y, 0.0], [x, y, H]], quantity="pressure")
+    assert p.shape == (3, SAMPLING["nfreq"], 6, 1)
+    # Components x, y, z (up) against depth (down): div u = dux/dx + duy/dy - duz/d(depth).
+    div = (u[1, ..., 0] - u[2, ..., 0] + u[3, ..., 1] - u[4, ..., 1] - u[5, ..., 2] + u[6, ..., 2])
+    div /= 2 * d
+    expected = -WATER[3] * WATER[1] ** 2 * div
+    assert misfit(p[0, 1:, :, 0], expected[1:]) < 5e-6
+    # Pressure-free sea surface; on the sea floor the pressure is of the same order.
+    assert np.all(p[1] == 0.0)
+    assert 0.1 < np.abs(p[2]).max() / np.abs(p[0]).max() < 10
+
+
+def test_sea_floor_interface_conditions():
+    layers = [WATER] + CRUST
+    below = spectra(layers, [[20.0, 10.0, H]])
+    above = spectra(layers, [[20.0, 10.0, H - 1e-9]])
+    # Vertical displacement continuous, horizontal free to slip.
+    assert misfit(above[..., 2], below[..., 2]) < 1e-7
+    assert misfit(above[..., 0], below[..., 0]) > 0.1
+
+
+def test_sea_floor_shows_the_water_multiples():
+    h, c, vp, rho = 3.0, 1.5, 6.0, 2.7
+    layers = [[h, c, 0.0, 1.0, 1e5, 1e5], [0.0, vp, 3.5, rho, 1e4, 1e4]]
+    below = 10.0  # source depth under the sea floor, straight below the station
+    g = layergreen.greens(np.array(layers), h + below, np.array([[0.0, 0.0, h]]), 512, 64.0,
+                          xl=600.0, ikmax=5000, uconv=0.0).spectra
+    t, traces = layergreen.seismograms(g, 64.0, 2.0, source=("triangle", 0.3), lowpass=2.0)
+    z = traces[0, 5, 2]  # xx+yy+zz, vertical
+    dt = t[1] - t[0]
+    first = np.argmax(np.abs(z))
+    two_way = 2 * h / c
+    peaks = []
+    for n in range(1, 6):
+        w = np.flatnonzero(np.abs(t - t[first] - n * two_way) < two_way / 4)
+        # Each multiple rides on the slow near-field motion: measured from the window's ends.
+        dev = z[w] - 0.5 * (z[w[0]] + z[w[-1]])
+        j = np.argmax(np.abs(dev))
+        assert abs(t[w[j]] - t[first] - n * two_way) <= dt / 2, f"multiple {n}"
+        peaks.append(dev[j] / z[first])
+    # Each round trip: -1 at the sea surface, the sea floor's (rho vp - c)/(rho vp + c) from
+    # above, and the longer ray's spreading (its length scaled by velocity: vp*below + c*2h*n).
+    floor = (rho * vp - c) / (rho * vp + c)
+    for n in range(1, 5):
+        spread = (vp * below + c * two_way * c * n) / (vp * below + c * two_way * c * (n + 1))
+        assert peaks[n] / peaks[n - 1] == pytest.approx(-floor * spread, rel=0.03)
+
+
+def test_where_fluids_may_lie():
+    floor = [[5.0, 0.0, H]]
+    soft = [1.0, 1.5, 0.0, 1.0, 1e4, 1e4]
+    with pytest.raises(ValueError, match="layer 2: vs = 0 below a solid layer: fluid layers are"):
+        spectra([CRUST[0], soft, CRUST[1]], floor, nfreq=2)
+    with pytest.raises(ValueError, match="layer 2: vs = 0 in the half-space"):
+        spectra([WATER, [0.0] + soft[1:]], [[5.0, 0.0, 1.0]], nfreq=2)
+    with pytest.raises(ValueError, match="the source must lie in the solid"):
+        spectra([WATER] + CRUST, floor, source=1.0, nfreq=2)
+    with pytest.raises(ValueError, match="pressure is computed in the water only"):
+        spectra([WATER] + CRUST, [[5.0, 0.0, H + 0.1]], nfreq=2, quantity="pressure")
+    with pytest.raises(ValueError, match="the pressure needs fluid layers"):
+        spectra(CRUST, [[5.0, 0.0, 0.0]], nfreq=2, quantity="pressure")
+    with pytest.raises(ValueError, match='quantity must be "displacement" or "pressure"'):
+        spectra([WATER] + CRUST, floor, nfreq=2, quantity="strain")
+    # A source at the sea floor's depth is in the solid.
+    assert np.all(np.isfinite(spectra([WATER] + CRUST, [[5.0, 0.0, 0.5]], source=H, nfreq=2)))
