@@ -74,8 +74,8 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
                  double tl, double aw, double xl, int ikmax, double uconv, const std::string& q_law,
                  double q_reference_hz, std::optional<int> threads, const std::string& quantity) {
   if (quantity != "displacement" && quantity != "pressure") {
-    throw py::value_error("quantity must be \"displacement\" or \"pressure\", not \"" +
-                          quantity + "\"");
+    throw py::value_error("quantity must be \"displacement\" or \"pressure\", not \"" + quantity +
+                          "\"");
   }
   const bool pressure = quantity == "pressure";
   if (layers.ndim() != 2 || layers.shape(1) != 6 || layers.shape(0) < 1) {
@@ -153,8 +153,7 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
   const auto nf = static_cast<std::size_t>(nfreq);
   py::array_t<std::complex<double>> spectra(
       {static_cast<py::ssize_t>(nr), static_cast<py::ssize_t>(nfreq),
-       static_cast<py::ssize_t>(kElements),
-       static_cast<py::ssize_t>(pressure ? 1 : kComponents)});
+       static_cast<py::ssize_t>(kElements), static_cast<py::ssize_t>(pressure ? 1 : kComponents)});
   py::array_t<int> iterations(static_cast<py::ssize_t>(nfreq));
   py::array_t<bool> converged(static_cast<py::ssize_t>(nfreq));
   std::complex<double>* u = spectra.mutable_data();
@@ -212,7 +211,8 @@ py::tuple auto_sampling(const Real& layers, double source_depth, const Real& rec
   const auto l = layers.unchecked<2>();
   for (py::ssize_t i = 0; i < layers.shape(0); ++i) {
     raise_if(lg::positive_problem("layer vp", l(i, 1)));
-    raise_if(lg::positive_problem("layer vs", l(i, 2)));
+    // vs = 0: a fluid layer (the sound speed is its slowest wave).
+    if (l(i, 2) != 0.0) raise_if(lg::positive_problem("layer vs", l(i, 2)));
     b.add_layer(l(i, 1), l(i, 2));
   }
   const auto r = receivers.unchecked<2>();

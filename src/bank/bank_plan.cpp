@@ -61,6 +61,7 @@ void place_stations(const BankConfig& c, BankPlan& p) {
       st.x = s.x;
       st.y = s.y;
     }
+    st.depth = s.depth;
     p.stations.push_back(st);
   }
 }
@@ -109,7 +110,7 @@ SamplingBounds sampling_bounds(const BankConfig& c, const BankPlan& p) {
   for (std::size_t s = 0; s < p.stations.size(); ++s) {
     for (std::size_t f = 0; f < p.subfault_count(); ++f) {
       const std::size_t i = p.at(static_cast<int>(s), static_cast<int>(f));
-      b.add_receiver(p.dx[i], p.dy[i], p.fault.subfaults[f].depth);  // stations at the surface
+      b.add_receiver(p.dx[i], p.dy[i], p.fault.subfaults[f].depth - p.stations[s].depth);
     }
   }
   return b;
@@ -181,7 +182,7 @@ SpectraRequest data_set_request(const BankConfig& c, const BankPlan& p, const Ba
     const std::size_t i = p.at(d.station, f);
     q.x.push_back(p.dx[i]);
     q.y.push_back(p.dy[i]);
-    q.depth.push_back(0.0);
+    q.depth.push_back(p.stations[static_cast<std::size_t>(d.station)].depth);
   }
   return q;
 }

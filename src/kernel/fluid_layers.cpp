@@ -104,8 +104,8 @@ void add_pressure_increments(Workspace& w, std::vector<double>& re, std::vector<
   const auto slots = static_cast<std::size_t>(d.nr + 1);
   for (int ir = 1; ir <= d.nr; ++ir) {
     if (d.lr[ir] > nfluid) continue;
-    const DepthTerms t = receiver_depth_terms(d, ir, w.vertical, w.stacks, f, w.source_amplitudes,
-                                              terms);
+    const DepthTerms t =
+        receiver_depth_terms(d, ir, w.vertical, w.stacks, f, w.source_amplitudes, terms);
     const BesselFactors& b = w.bessel;
     const Cx q[kPressureSums] = {cx(b.bkj2[ir]) * t.cu, cx(b.bj1r[ir]) * t.cu,
                                  cx(b.bj1[ir]) * t.cu3, cx(b.bkj0[ir]) * (t.c10 * by_k2)};

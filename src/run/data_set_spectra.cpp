@@ -37,8 +37,8 @@ bool share_sweep(const SpectraRequest& a, const SpectraRequest& b) {
       return false;
     }
   }
-  return a.pressure == b.pressure && a.nfreq == b.nfreq && a.tl == b.tl && a.aw == b.aw && a.xl == b.xl && a.ikmax == b.ikmax &&
-         a.uconv == b.uconv && a.q_law == b.q_law &&
+  return a.pressure == b.pressure && a.nfreq == b.nfreq && a.tl == b.tl && a.aw == b.aw &&
+         a.xl == b.xl && a.ikmax == b.ikmax && a.uconv == b.uconv && a.q_law == b.q_law &&
          (a.q_law == QLaw::kClassic || a.q_reference_hz == b.q_reference_hz);
 }
 
@@ -62,15 +62,16 @@ void check_fluid_layers(const SpectraRequest& q, Workspace& w) {
   for (int ic = std::min(nfluid + 1, nc); ic <= nc; ++ic) {
     if (w.model.vs[ic] == 0.0 && (ic > nfluid || ic == nc)) {
       throw std::invalid_argument(
-          "layer " + std::to_string(ic) +
-          ": vs = 0 " + (ic == nc ? std::string("in the half-space: a fluid half-space is not supported")
-                                  : std::string("below a solid layer: fluid layers are supported "
-                                                "only at the top of the model (an ocean)")));
+          "layer " + std::to_string(ic) + ": vs = 0 " +
+          (ic == nc ? std::string("in the half-space: a fluid half-space is not supported")
+                    : std::string("below a solid layer: fluid layers are supported "
+                                  "only at the top of the model (an ocean)")));
     }
   }
   if (nfluid == 0) {
     if (q.pressure) {
-      throw std::invalid_argument("the pressure needs fluid layers (vs = 0) at the top of the model");
+      throw std::invalid_argument(
+          "the pressure needs fluid layers (vs = 0) at the top of the model");
     }
     return;
   }
@@ -81,9 +82,8 @@ void check_fluid_layers(const SpectraRequest& q, Workspace& w) {
   if (!q.pressure) return;
   for (int ir = 1; ir <= w.placement.nr; ++ir) {
     if (w.placement.lr[ir] > nfluid) {
-      throw std::invalid_argument(
-          "the pressure is computed in the water only: receiver depth " +
-          std::to_string(w.receivers.zr[ir]) + " lies below the sea floor");
+      throw std::invalid_argument("the pressure is computed in the water only: receiver depth " +
+                                  std::to_string(w.receivers.zr[ir]) + " lies below the sea floor");
     }
   }
 }
@@ -229,8 +229,8 @@ void SharedSweep::run(int threads,
       if (single && st.pressure) {
         PerReceiver<Arr<Cx, kElements>> pressure;
         for (std::size_t j = 0; j < count; ++j) {
-          const FrequencyOutcome o = compute_frequency_with_pressure((*ws)[j], freqs[j], st.sampling,
-                                                                     tables[0], pressure);
+          const FrequencyOutcome o =
+              compute_frequency_with_pressure((*ws)[j], freqs[j], st.sampling, tables[0], pressure);
           out[j].resize(1);
           collect((*ws)[j], f + j, freqs[j], o, out[j][0]);
           collect_pressure(pressure, out[j][0]);
