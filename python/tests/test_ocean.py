@@ -2,6 +2,9 @@
 the pressure against the displacement's divergence, the sea floor's interface conditions, the
 water-column multiples, and the rules of where fluids may lie."""
 
+import os
+import subprocess
+
 import numpy as np
 import pytest
 
@@ -128,3 +131,99 @@ def test_where_fluids_may_lie():
         spectra([WATER] + CRUST, floor, nfreq=2, quantity="strain")
     # A source at the sea floor's depth is in the solid.
     assert np.all(np.isfinite(spectra([WATER] + CRUST, [[5.0, 0.0, 0.5]], source=H, nfreq=2)))
+
+
+def test_statics_beneath_a_free_sea_floor():
+    floor = [[20.0, 10.0, H], [5.0, -3.0, H + 1.0]]
+    wet = layergreen.statics(np.array([WATER] + CRUST), SOURCE, np.array(floor))
+    dry = layergreen.statics(np.array(CRUST), SOURCE - H, np.array(floor) - [0, 0, H])
+    np.testing.assert_array_equal(wet.displacements, dry.displacements)
+    assert (wet.xl, wet.kmax) == (dry.xl, dry.kmax)
+    # A receiver in the water gets the sea floor's displacement beneath it.
+    water = layergreen.statics(np.array([WATER] + CRUST), SOURCE, np.array([[20.0, 10.0, 0.5]]),
+                               xl=wet.xl, kmax=wet.kmax)
+    np.testing.assert_array_equal(water.displacements[0], wet.displacements[0])
+    with pytest.raises(ValueError, match="the source must lie in the solid"):
+        layergreen.statics(np.array([WATER] + CRUST), 1.0, np.array(floor))
+
+
+def test_auto_sampling_follows_the_slowest_wave():
+    nfreq, tl = 32, 32.0
+    floor = np.array([[20.0, 10.0, H]])
+    xl, ikmax = layergreen.auto_sampling(np.array([WATER] + CRUST), SOURCE, floor, nfreq, tl)
+    # The Scholte wave along the sea floor, below 0.9 x the sound speed, at the highest frequency.
+    k_needed = 2 * np.pi * (nfreq - 1) / tl / (0.9 * WATER[1])
+    assert (ikmax + 0.258) * 2 * np.pi / xl >= k_needed
+    dry_xl, dry_ikmax = layergreen.auto_sampling(np.array(CRUST), SOURCE, floor, nfreq, tl)
+    assert ikmax > dry_ikmax and xl == dry_xl
+    g = layergreen.greens(np.array([WATER] + CRUST), SOURCE, floor, nfreq, tl)
+    assert g.iterations.max() <= ikmax and np.all(np.isfinite(g.spectra))
+
+
+BANK = """
+[bank]
+output = "ocean.h5"
+statics = true
+[sampling]
+nfreq = 8
+tl = 16.0
+aw = 2.0
+xl = "auto"
+ikmax = "auto"
+uconv = 1e-4
+[model]
+layers = [[{h}, 1.5, 0.0, 1.0, 1e4, 1e4], [10.0, 6.0, 3.5, 2.7, 600, 300],
+          [0.0, 8.0, 4.5, 3.3, 1000, 500]]
+[fault]
+top_center = [0.0, 0.0, 6.0]
+strike = 0.0
+dip = 30.0
+length = 4.0
+width = 4.0
+n_strike = 2
+n_dip = 2
+[[station]]
+name = "OBS1"
+x = 12.0
+y = 3.0
+depth = {depth}
+[[station]]
+name = "OBS2"
+x = -4.0
+y = 9.0
+depth = {depth2}
+"""
+
+
+def run_bank(folder, **values):
+    (folder / "ocean.toml").write_text(BANK.format(h=H, **values))
+    return subprocess.run([os.environ["LAYERGREEN_EXE"], "bank", "ocean.toml", "--threads", "2"],
+                          cwd=folder, capture_output=True, text=True)
+
+
+def test_bank_of_sea_floor_stations(tmp_path):
+    run = run_bank(tmp_path, depth=H, depth2=H + 0.5)
+    assert run.returncode == 0, run.stderr
+    with layergreen.Bank(tmp_path / "ocean.h5") as bank:
+        np.testing.assert_array_equal(bank.stations.depth, [H, H + 0.5])
+        for i in range(2):
+            row = bank.subfaults.row == bank.subfaults.row.min()
+            subfaults = np.flatnonzero(row)
+            receivers = np.column_stack([bank.stations.x[i] - bank.subfaults.x[subfaults],
+                                         bank.stations.y[i] - bank.subfaults.y[subfaults],
+                                         np.full(len(subfaults), bank.stations.depth[i])])
+            g = layergreen.greens(bank.layers, bank.subfaults.depth[subfaults[0]], receivers,
+                                  len(bank.frequencies), bank.tl, aw=bank.aw, xl=bank.xl,
+                                  ikmax=bank.ikmax, uconv=bank.uconv)
+            attrs = bank._h5["statics"].attrs
+            r = bank.subfaults.row[subfaults[0]] - 1
+            s = layergreen.statics(bank.layers, bank.subfaults.depth[subfaults[0]], receivers,
+                                   xl=attrs["row_xl"][r], kmax=attrs["row_kmax"][r])
+            for k, j in enumerate(subfaults):
+                np.testing.assert_array_equal(bank.spectra(i, j), g.spectra[k])
+                np.testing.assert_allclose(bank.statics(i, j), s.displacements[k], rtol=0,
+                                           atol=1e-12 * np.abs(s.displacements[k]).max())
+    # A station in the water is refused, with its line.
+    run = run_bank(tmp_path, depth=H, depth2=H / 2)
+    assert run.returncode != 0
+    assert "ocean.toml:" in run.stderr and "depth = 1 lies in the water" in run.stderr
