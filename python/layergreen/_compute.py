@@ -42,6 +42,10 @@ def statics(layers, source_depth, receivers, xl=None, kmax=None):
         (receivers at the source depth: 15 over the distance to the nearest interface), which
         gives about 1e-6 of each receiver's largest value.
 
+    Water layers (vs = 0) at the top carry no shear and, in this static limit, no load: the
+    result is that of the solid beneath a free sea floor, and a receiver in the water gets the
+    sea floor's displacement beneath it.
+
     Elements xy, xz, -yz, zz-xx, zz-yy, xx+yy+zz (moment tensor in x north, y east, z down);
     components x, y and z positive up; model length per unit moment, as the spectra (km, km/s,
     g/cm^3: times 1e-15 gives metres per newton-metre). These are the values a bank stores in

@@ -237,7 +237,7 @@ void read_model(const std::string& file, const toml::table& root, BankConfig& c)
       if (k == 2 && v[2] == 0.0) continue;
       if (!(v[k] > 0.0)) {
         s.fail(line, "layer " + std::to_string(i) + ": " + kNames[k] + " must be positive" +
-                         (k == 2 ? " (fluid layers are not supported)" : ""));
+                         (k == 2 ? " (or 0 for a fluid layer at the top: an ocean)" : ""));
       }
     }
     // The quality factors must keep the classic law's velocity dispersion finite up to the
