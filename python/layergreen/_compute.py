@@ -13,7 +13,8 @@ from . import _layergreen
 class Greens(NamedTuple):
     """The result of :func:`greens`.
 
-    spectra: complex [receiver, frequency, element, component].
+    spectra: complex [receiver, frequency, element, component] (with quantity="pressure":
+        [receiver, frequency, element, 1]).
     iterations: int [frequency], wavenumber steps taken (ikmax + 1 when a sum did not converge).
     """
     spectra: np.ndarray
