@@ -85,6 +85,23 @@ def test_sea_floor_interface_conditions():
     # Vertical displacement continuous, horizontal free to slip.
     assert misfit(above[..., 2], below[..., 2]) < 1e-7
     assert misfit(above[..., 0], below[..., 0]) > 0.1
+    # The solid's stress at the floor from differences of its displacement (one-sided in depth;
+    # lossless layers, so that the moduli are rho vp^2 and rho vs^2): the normal stress is
+    # minus the water's pressure there, and the shear traction is zero.
+    layers = [[H, 1.5, 0.0, 1.0, 1e7, 1e7]] + [l[:4] + [1e7, 1e7] for l in CRUST]
+    x, y, d = 20.0, 10.0, 1e-3
+    offsets = [(0, 0, 0), (d, 0, 0), (-d, 0, 0), (0, d, 0), (0, -d, 0), (0, 0, d), (0, 0, 2 * d)]
+    u = spectra(layers, [[x + a, y + b, H + c] for a, b, c in offsets])[:, 1:]
+    ux, uy, uz = u[..., 0], u[..., 1], -u[..., 2]  # uz down, as depth
+    ddx, ddy = (lambda f: (f[1] - f[2]) / (2 * d)), (lambda f: (f[3] - f[4]) / (2 * d))
+    ddz = lambda f: (-3 * f[0] + 4 * f[5] - f[6]) / (2 * d)
+    vp, vs, rho = CRUST[0][1:4]
+    mu, lam = rho * vs**2, rho * (vp**2 - 2 * vs**2)
+    szz = lam * (ddx(ux) + ddy(uy) + ddz(uz)) + 2 * mu * ddz(uz)
+    p = spectra(layers, [[x, y, H]], quantity="pressure")[0, 1:, :, 0]
+    assert misfit(-szz, p) < 1e-5
+    for shear in (mu * (ddz(ux) + ddx(uz)), mu * (ddz(uy) + ddy(uz))):
+        assert np.abs(shear).max() < 1e-5 * np.abs(szz).max()
 
 
 def test_sea_floor_shows_the_water_multiples():
