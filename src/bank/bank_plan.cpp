@@ -224,8 +224,12 @@ std::string plan_summary(const BankConfig& c, const BankPlan& p, int threads) {
     // About 0.3 us per wavenumber sample and receiver (three Bessel functions and the sums).
     const std::vector<RowStaticSampling> rows = plan_statics(c, p);
     double work = 0.0;
+    bool below = false;  // stations below the free surface, or water over the solid
+    for (const StationPlace& st : p.stations) below = below || st.depth != 0.0;
+    for (const LayerRow& l : c.layers) below = below || l.vs == 0.0;
     s << "  statics: Simpson sum over k = n dk to kmax, per row xl = 2 pi/dk = 60 x the largest "
-         "distance or depth, kmax = 30 / source depth\n";
+         "distance or depth, kmax = 30 / "
+      << (below ? "the nearest source-station depth difference" : "source depth") << "\n";
     for (std::size_t r = 0; r < rows.size(); ++r) {
       const double depth =
           p.fault.subfaults[static_cast<std::size_t>(p.fault.rows[r].front())].depth;
