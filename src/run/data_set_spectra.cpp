@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <sstream>
 #include <stdexcept>
 #include <utility>
 
@@ -82,8 +83,10 @@ void check_fluid_layers(const SpectraRequest& q, Workspace& w) {
   if (!q.pressure) return;
   for (int ir = 1; ir <= w.placement.nr; ++ir) {
     if (w.placement.lr[ir] > nfluid) {
-      throw std::invalid_argument("the pressure is computed in the water only: receiver depth " +
-                                  std::to_string(w.receivers.zr[ir]) + " lies below the sea floor");
+      std::ostringstream s;
+      s << "the pressure is computed in the water only: receiver depth " << w.receivers.zr[ir]
+        << " lies below the sea floor";
+      throw std::invalid_argument(s.str());
     }
   }
 }
