@@ -72,8 +72,17 @@ std::optional<std::string> above_surface(const std::string& what, double depth) 
 
 py::tuple greens(const Real& layers, double source_depth, const Real& receivers, int nfreq,
                  double tl, double aw, double xl, int ikmax, double uconv, const std::string& q_law,
-                 double q_reference_hz, std::optional<int> threads, bool moment, bool force) {
+                 double q_reference_hz, std::optional<int> threads, bool moment, bool force,
+                 const std::string& quantity) {
   if (!moment && !force) throw py::value_error("sources must name at least one source kind");
+  if (quantity != "displacement" && quantity != "pressure") {
+    throw py::value_error("quantity must be \"displacement\" or \"pressure\", not \"" + quantity +
+                          "\"");
+  }
+  const bool pressure = quantity == "pressure";
+  if (pressure && force) {
+    throw py::value_error("quantity \"pressure\" is computed for moment tensors only, not forces");
+  }
   if (layers.ndim() != 2 || layers.shape(1) != 6 || layers.shape(0) < 1) {
     throw py::value_error(
         "layers must be an (n, 6) array, n >= 1: thickness, vp, vs, rho, qp, qs of each layer, "
@@ -107,7 +116,7 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
   for (int ic = 1; ic <= nc; ++ic) {
     std::array<double, 6> v{};
     for (std::size_t k = 0; k < 6; ++k) v[k] = l(ic - 1, static_cast<py::ssize_t>(k));
-    raise_if(lg::layer_problem(ic, v, p));
+    raise_if(lg::layer_problem_with_fluid(ic, v, p));
     if (ic < nc && v[0] < 0.0) {
       throw py::value_error("layer " + std::to_string(ic) +
                             ": thickness hc = " + lg::show_real(v[0]) + " is negative");
@@ -144,16 +153,19 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
   q.uconv = uconv;
   q.source_depth = source_depth;
   q.sources = lg::SourceSet{moment, force};
+  q.pressure = pressure;
   const int workers = thread_count(threads);
 
   const auto nf = static_cast<std::size_t>(nfreq);
-  auto per_receiver = [&](bool wanted, int elements) {
+  auto per_receiver = [&](bool wanted, int elements, int components) {
     return py::array_t<std::complex<double>>(std::vector<py::ssize_t>{
         static_cast<py::ssize_t>(nr), static_cast<py::ssize_t>(wanted ? nfreq : 0),
-        static_cast<py::ssize_t>(elements), static_cast<py::ssize_t>(kComponents)});
+        static_cast<py::ssize_t>(elements), static_cast<py::ssize_t>(components)});
   };
-  py::array_t<std::complex<double>> spectra = per_receiver(moment, kElements);
-  py::array_t<std::complex<double>> force_spectra = per_receiver(force, lg::kForceCount);
+  py::array_t<std::complex<double>> spectra =
+      per_receiver(moment, kElements, pressure ? 1 : kComponents);
+  py::array_t<std::complex<double>> force_spectra =
+      per_receiver(force, lg::kForceCount, kComponents);
   std::complex<double>* fu = force_spectra.mutable_data();
   py::array_t<int> iterations(static_cast<py::ssize_t>(nfreq));
   py::array_t<bool> converged(static_cast<py::ssize_t>(nfreq));
@@ -170,6 +182,13 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
     auto store = [&](lg::FrequencySpectra& f) {
       for (std::size_t slot = 0; slot < f.spectra.size(); ++slot) {
         const auto i = static_cast<std::size_t>(order[slot]);
+        if (pressure) {
+          for (std::size_t e = 0; e < static_cast<std::size_t>(kElements); ++e) {
+            const lg::Cx v = f.pressure[slot][e];
+            u[(i * nf + f.index) * kElements + e] = std::complex<double>{v.re, v.im};
+          }
+          continue;
+        }
         lg::copy_flat(f.spectra[slot], u + (i * nf + f.index) * lg::kElementComponents,
                       [](lg::Cx v) {
                         return std::complex<double>{v.re, v.im};
@@ -212,7 +231,8 @@ py::tuple auto_sampling(const Real& layers, double source_depth, const Real& rec
   const auto l = layers.unchecked<2>();
   for (py::ssize_t i = 0; i < layers.shape(0); ++i) {
     raise_if(lg::positive_problem("layer vp", l(i, 1)));
-    raise_if(lg::positive_problem("layer vs", l(i, 2)));
+    // vs = 0: a fluid layer (the sound speed is its slowest wave).
+    if (l(i, 2) != 0.0) raise_if(lg::positive_problem("layer vs", l(i, 2)));
     b.add_layer(l(i, 1), l(i, 2));
   }
   const auto r = receivers.unchecked<2>();
@@ -450,7 +470,7 @@ PYBIND11_MODULE(_layergreen, m) {
   m.def("greens", &greens, py::arg("layers"), py::arg("source_depth"), py::arg("receivers"),
         py::arg("nfreq"), py::arg("tl"), py::arg("aw"), py::arg("xl"), py::arg("ikmax"),
         py::arg("uconv"), py::arg("q_law"), py::arg("q_reference_hz"), py::arg("threads"),
-        py::arg("moment") = true, py::arg("force") = false,
+        py::arg("moment") = true, py::arg("force") = false, py::arg("quantity") = "displacement",
         "Spectra [receiver, frequency, element, component], iteration counts and convergence "
         "flags [frequency] and force spectra [receiver, frequency, force, component] of one "
         "data set (see layergreen.greens); the spectra of a kind not asked for have no "

@@ -101,7 +101,8 @@ TEST(BankConfig, ErrorsNameFileLineAndKey) {
              "layers = [\n  [2.0, 4.5, 2.6, 2.4, 200, 100],\n  [0.0, 6.0, 0.0, 2.7, 400, "
              "200],\n]\n";
        },
-       "[0.0, 6.0, 0.0", 1, "model: layer 2: vs must be positive (fluid layers are not supported)"},
+       "[0.0, 6.0, 0.0", 1,
+       "model: layer 2: vs = 0 in the half-space: a fluid half-space is not supported"},
       // Quality factors the classic law's dispersion cannot take, as in a model file.
       {[](BankText& t) {
          t.model =

@@ -118,7 +118,12 @@ TEST_F(StaticHalfSpace, BadInputIsRefused) {
     return "accepted";
   };
   const std::vector<StaticReceiver> one{{3.0, 0.0, 0.0}};
-  EXPECT_EQ(reason({{1.0, 5.0, 0.0, 2.0}, {0.0, vp, vs, rho}}, 5.0, one).rfind("layer 1: ", 0), 0u);
+  // Water (vs = 0) is taken at the top only (an ocean: see static_displacements.h).
+  EXPECT_EQ(reason({{1.0, vp, vs, rho}, {1.0, 5.0, 0.0, 2.0}, {0.0, vp, vs, rho}}, 5.0, one)
+                .rfind("layer 2: ", 0),
+            0u);
+  EXPECT_EQ(reason({{1.0, 1.5, 0.0, 1.0}, {0.0, 1.5, 0.0, 1.0}}, 5.0, one),
+            "vs = 0 in the half-space: a fluid half-space is not supported");
   EXPECT_EQ(reason({{0.0, vp, vs, rho}, {0.0, vp, vs, rho}}, 5.0, one).rfind("layer 1: ", 0), 0u);
   EXPECT_EQ(reason(half_space, -1.0, one).rfind("source depth", 0), 0u);
   EXPECT_EQ(reason(half_space, 5.0, {{0.0, 0.0, 5.0}}).rfind("receiver 1: ", 0), 0u);

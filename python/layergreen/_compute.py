@@ -14,7 +14,7 @@ class Greens(NamedTuple):
     """The result of :func:`greens`.
 
     spectra: complex [receiver, frequency, element, component] (sources="force": [receiver,
-        frequency, force, component]).
+        frequency, force, component]; quantity="pressure": [receiver, frequency, element, 1]).
     iterations: int [frequency], wavenumber steps taken (ikmax + 1 when a sum did not converge).
     force_spectra: complex [receiver, frequency, force, component] when forces were asked for
         (with sources="force" the same array as spectra), else None.
@@ -45,6 +45,10 @@ def statics(layers, source_depth, receivers, xl=None, kmax=None, sources="moment
         xl = 60 x the largest distance or depth and kmax = 30 / |source depth - receiver depth|
         (receivers at the source depth: 15 over the distance to the nearest interface), which
         gives about 1e-6 of each receiver's largest value.
+
+    Water layers (vs = 0) at the top carry no shear and, in this static limit, no load: the
+    result is that of the solid beneath a free sea floor, and a receiver in the water gets the
+    sea floor's displacement beneath it.
 
     Elements xy, xz, -yz, zz-xx, zz-yy, xx+yy+zz (moment tensor in x north, y east, z down);
     components x, y and z positive up; model length per unit moment, as the spectra (km, km/s,
@@ -103,7 +107,8 @@ def auto_sampling(layers, source_depth, receivers, nfreq, tl, uconv=1e-4):
 
 
 def greens(layers, source_depth, receivers, nfreq, tl, aw=2.0, xl=None, ikmax=None,
-           uconv=1e-4, q_law="classic", q_reference_hz=1.0, threads=None, sources="moment"):
+           uconv=1e-4, q_law="classic", q_reference_hz=1.0, threads=None, sources="moment",
+           quantity="displacement"):
     """Spectra of the six moment-tensor elements at every receiver of one data set.
 
     layers: (n, 6) array, one row per layer, top down, the half-space last: thickness (the
@@ -122,6 +127,14 @@ def greens(layers, source_depth, receivers, nfreq, tl, aw=2.0, xl=None, ikmax=No
     sources: "moment" (the six moment-tensor elements), "force" (point forces along x north,
         y east and z down) or ("moment", "force"); see docs/forces.md. With both, the wavenumber
         sums run until those of both kinds have converged.
+    quantity: "displacement", or "pressure" in the water (spectra [receiver, frequency,
+        element, 1], positive in compression, in model units of density x velocity^2 per unit
+        moment; every receiver in the water, at most at the sea floor; zero at the sea surface).
+
+    Fluid layers (an ocean): rows with vs = 0 at the top of the model, over a solid (qs is
+    not used; the classic law takes qs = qp for them). The source lies in the solid; a receiver
+    at the sea floor's depth is in the solid (an ocean-bottom seismometer), one above it in the
+    water. See docs/ocean.md.
 
     Units are those of the model (for example km, km/s, g/cm^3). The spectra follow the result
     files' conventions: U(w) = integral u(t) exp(-i w t) dt at the complex frequencies, the
@@ -148,7 +161,8 @@ def greens(layers, source_depth, receivers, nfreq, tl, aw=2.0, xl=None, ikmax=No
     moment, force = _source_kinds(sources)
     spectra, iterations, converged, force_spectra = _layergreen.greens(
         layers, float(source_depth), receivers, int(nfreq), float(tl), float(aw), float(xl),
-        int(ikmax), float(uconv), q_law, float(q_reference_hz), threads, moment, force)
+        int(ikmax), float(uconv), q_law, float(q_reference_hz), threads, moment, force,
+        str(quantity))
     if not moment:
         spectra = force_spectra
     if not force:

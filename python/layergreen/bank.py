@@ -44,7 +44,8 @@ def _strings(values):
 
 class Stations:
     """The stations of a bank: ``name`` (list of str), ``x``, ``y`` (north, east, in the model's
-    length unit) and, when the configuration gave them, ``lat``, ``lon`` (degrees; else None)."""
+    length unit), ``depth`` (below the free surface: sea-floor stations) and, when the
+    configuration gave them, ``lat``, ``lon`` (degrees; else None)."""
 
     def __init__(self, group):
         self.name = _strings(group["name"][()])
@@ -53,6 +54,8 @@ class Stations:
         self.lat = group["lat"][()] if "lat" in group else None
         self.lon = group["lon"][()] if "lon" in group else None
         # Stations without lat/lon in a geographic bank are NaN there.
+        # Sea-floor stations sit below the free surface; a bank without them has all at 0.
+        self.depth = group["depth"][()] if "depth" in group else np.zeros(len(self.x))
 
     def __len__(self):
         return len(self.name)

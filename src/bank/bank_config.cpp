@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "bank/slip_model.h"
+#include "inputs/checks.h"
 #include "inputs/model_file.h"
 #include "kernel/records.h"
 
@@ -224,10 +225,22 @@ void read_model(const std::string& file, const toml::table& root, BankConfig& c,
       s.fail(line, "layer " + std::to_string(i) + ": thickness = " + std::to_string(v[0]) +
                        " must be positive (only the half-space's, last, is ignored)");
     }
+    // Fluid layers (vs = 0, an ocean) lie at the top, over a solid.
+    if (v[2] == 0.0) {
+      if (half_space)
+        s.fail(line, "layer " + std::to_string(i) +
+                         ": vs = 0 in the half-space: a fluid half-space is not supported");
+      if (!c.layers.empty() && c.layers.back().vs != 0.0) {
+        s.fail(line, "layer " + std::to_string(i) +
+                         ": vs = 0 below a solid layer: fluid layers are supported only at the top "
+                         "of the model (an ocean)");
+      }
+    }
     for (std::size_t k = 1; k < 6; ++k) {
+      if (k == 2 && v[2] == 0.0) continue;
       if (!(v[k] > 0.0)) {
         s.fail(line, "layer " + std::to_string(i) + ": " + kNames[k] + " must be positive" +
-                         (k == 2 ? " (fluid layers are not supported)" : ""));
+                         (k == 2 ? " (or 0 for a fluid layer at the top: an ocean)" : ""));
       }
     }
     // The quality factors must keep the classic law's velocity dispersion finite up to the
@@ -237,7 +250,7 @@ void read_model(const std::string& file, const toml::table& root, BankConfig& c,
       p.NFREQ = c.nfreq;
       p.TL = c.tl;
       p.AW = c.aw;
-      if (auto problem = layer_problem(i, {0.0, v[1], v[2], v[3], v[4], v[5]}, p)) {
+      if (auto problem = layer_problem_with_fluid(i, {0.0, v[1], v[2], v[3], v[4], v[5]}, p)) {
         s.fail(line, *problem);
       }
     }
@@ -344,7 +357,7 @@ void read_station(const std::string& file, const toml::table& t, int i, BankConf
   StationSpec st;
   st.line = table_line(t);
   const Section s(file, t, "station " + std::to_string(i), st.line,
-                  {"name", "x", "y", "lat", "lon"});
+                  {"name", "x", "y", "lat", "lon", "depth"});
   st.name = s.text("name");
   if (st.name.empty()) s.fail("name", "is empty");
   // Names become file names (SAC files, classic inputs) and dataset entries: no control
@@ -373,6 +386,20 @@ void read_station(const std::string& file, const toml::table& t, int i, BankConf
   } else {
     st.x = s.real("x");
     st.y = s.real("y");
+  }
+  if (s.has("depth")) {
+    st.depth = s.real("depth");
+    if (!(st.depth >= 0.0)) s.fail("depth", "must not be negative (depths are positive down)");
+    double water = 0.0;
+    for (std::size_t k = 0; k + 1 < c.layers.size() && c.layers[k].vs == 0.0; ++k) {
+      water += c.layers[k].thickness;
+    }
+    if (st.depth < water) {
+      s.fail("depth", "= " + show_real(st.depth) + " lies in the water (the sea floor is at " +
+                          show_real(water) +
+                          "): a station records the displacement of the solid, at or below the "
+                          "sea floor");
+    }
   }
   c.stations.push_back(st);
 }

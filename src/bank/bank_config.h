@@ -58,7 +58,8 @@ struct StationSpec {
   bool geo = false;  // given by lat/lon instead of x/y
   double x = 0.0, y = 0.0;
   double lat = 0.0, lon = 0.0;
-  int line = 0;  // line of its [[station]] header
+  double depth = 0.0;  // below the free surface (a sea-floor station: at or below the sea floor)
+  int line = 0;        // line of its [[station]] header
 };
 
 struct BankConfig {

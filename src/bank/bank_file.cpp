@@ -294,8 +294,9 @@ BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, con
       const H5Group group_id = group(f, path, "stations");
       const hid_t g = group_id.get();
       std::vector<std::string> names;
-      std::vector<double> x, y, lat, lon;
+      std::vector<double> x, y, lat, lon, depth;
       bool geo = false;
+      bool below = false;
       for (const StationPlace& s : p.stations) {
         names.push_back(s.name);
         x.push_back(s.x);
@@ -303,6 +304,8 @@ BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, con
         lat.push_back(s.geo ? s.lat : std::nan(""));
         lon.push_back(s.geo ? s.lon : std::nan(""));
         geo = geo || s.geo;
+        depth.push_back(s.depth);
+        below = below || s.depth != 0.0;
       }
       put_strings(g, path, "name", names, storage_);
       put_doubles(g, path, "x", x, {ns}, storage_);
@@ -311,6 +314,8 @@ BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, con
         put_doubles(g, path, "lat", lat, {ns}, storage_);
         put_doubles(g, path, "lon", lon, {ns}, storage_);
       }
+      // Stations below the free surface (sea-floor stations); none: at the surface.
+      if (below) put_doubles(g, path, "depth", depth, {ns}, storage_);
     }
     {
       const H5Group group_id = group(f, path, "subfaults");

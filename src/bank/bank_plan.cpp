@@ -61,6 +61,7 @@ void place_stations(const BankConfig& c, BankPlan& p) {
       st.x = s.x;
       st.y = s.y;
     }
+    st.depth = s.depth;
     p.stations.push_back(st);
   }
 }
@@ -112,7 +113,7 @@ SamplingBounds sampling_bounds(const BankConfig& c, const BankPlan& p) {
   for (std::size_t s = 0; s < p.stations.size(); ++s) {
     for (std::size_t f = 0; f < p.subfault_count(); ++f) {
       const std::size_t i = p.at(static_cast<int>(s), static_cast<int>(f));
-      b.add_receiver(p.dx[i], p.dy[i], p.fault.subfaults[f].depth);  // stations at the surface
+      b.add_receiver(p.dx[i], p.dy[i], p.fault.subfaults[f].depth - p.stations[s].depth);
     }
   }
   return b;
@@ -185,7 +186,7 @@ SpectraRequest data_set_request(const BankConfig& c, const BankPlan& p, const Ba
     const std::size_t i = p.at(d.station, f);
     q.x.push_back(p.dx[i]);
     q.y.push_back(p.dy[i]);
-    q.depth.push_back(0.0);
+    q.depth.push_back(p.stations[static_cast<std::size_t>(d.station)].depth);
   }
   return q;
 }
@@ -253,8 +254,12 @@ std::string plan_summary(const BankConfig& c, const BankPlan& p, int threads) {
     // About 0.3 us per wavenumber sample and receiver (three Bessel functions and the sums).
     const std::vector<RowStaticSampling> rows = plan_statics(c, p);
     double work = 0.0;
+    bool below = false;  // stations below the free surface, or water over the solid
+    for (const StationPlace& st : p.stations) below = below || st.depth != 0.0;
+    for (const LayerRow& l : c.layers) below = below || l.vs == 0.0;
     s << "  statics: Simpson sum over k = n dk to kmax, per row xl = 2 pi/dk = 60 x the largest "
-         "distance or depth, kmax = 30 / source depth\n";
+         "distance or depth, kmax = 30 / "
+      << (below ? "the nearest source-station depth difference" : "source depth") << "\n";
     for (std::size_t r = 0; r < rows.size(); ++r) {
       const double depth =
           p.fault.subfaults[static_cast<std::size_t>(p.fault.rows[r].front())].depth;

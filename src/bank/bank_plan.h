@@ -19,6 +19,7 @@ struct StationPlace {
   double x = 0.0, y = 0.0;  // in the fault's frame (x north, y east)
   bool geo = false;
   double lat = 0.0, lon = 0.0;
+  double depth = 0.0;  // below the free surface
 };
 
 // One data set: a station and a fault row; the row's subfaults are its receivers.

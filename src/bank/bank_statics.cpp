@@ -28,7 +28,8 @@ std::vector<StaticReceiver> unit_receivers(const BankPlan& p, int station, int r
   std::vector<StaticReceiver> r;
   for (int f : p.fault.rows[static_cast<std::size_t>(row)]) {
     const std::size_t i = p.at(station, f);
-    r.push_back(StaticReceiver{p.dx[i], p.dy[i], 0.0});
+    r.push_back(
+        StaticReceiver{p.dx[i], p.dy[i], p.stations[static_cast<std::size_t>(station)].depth});
   }
   return r;
 }
@@ -55,11 +56,12 @@ std::vector<RowStaticSampling> plan_statics(const BankConfig& c, const BankPlan&
       const std::vector<StaticReceiver> r =
           unit_receivers(p, static_cast<int>(s), static_cast<int>(row));
       for (std::size_t k = 0; k < r.size(); ++k) {
-        if (depth == 0.0 && r[k].x == 0.0 && r[k].y == 0.0) {
+        if (depth == r[k].depth && r[k].x == 0.0 && r[k].y == 0.0) {
           const int f = p.fault.rows[row][k];
           throw BankError(c.path + ":" + std::to_string(c.fault.line) + ": statics: station " +
                           p.stations[s].name + " lies at subfault " + std::to_string(f + 1) +
-                          ", which is on the surface: its static displacement is infinite");
+                          (depth == 0.0 ? ", which is on the surface" : "") +
+                          ": its static displacement is infinite");
         }
       }
       all.insert(all.end(), r.begin(), r.end());

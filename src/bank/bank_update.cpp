@@ -189,6 +189,7 @@ std::string update_difference(const BankConfig& was, const BankPlan& was_plan,
     if (a.geo != b.geo) d.note(st + " is given by " + (b.geo ? "lat/lon" : "x/y") + " now");
     d.add(st + (a.geo ? " lat" : " x"), a.geo ? a.lat : a.x, b.geo ? b.lat : b.x);
     d.add(st + (a.geo ? " lon" : " y"), a.geo ? a.lon : a.y, b.geo ? b.lon : b.y);
+    d.add(st + " depth", a.depth, b.depth);
   }
   return d.text();
 }

@@ -194,4 +194,13 @@ std::optional<std::string> layer_problem(int ic, const std::array<double, 6>& v,
   return dispersion_problem(layer, v, p);
 }
 
+std::optional<std::string> layer_problem_with_fluid(int ic, const std::array<double, 6>& v,
+                                                    const ModelParams& p) {
+  if (v[2] != 0.0) return layer_problem(ic, v, p);
+  std::array<double, 6> solid = v;
+  solid[2] = 1.0;
+  solid[5] = v[4];
+  return layer_problem(ic, solid, p);
+}
+
 }  // namespace lg

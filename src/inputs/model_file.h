@@ -42,6 +42,11 @@ std::optional<GroupProblem> group_problem(const ModelParams& p, int max_layers);
 std::optional<std::string> layer_problem(int ic, const std::array<double, 6>& v,
                                          const ModelParams& p);
 
+// As layer_problem, for the front ends that take fluid layers (vs = 0; their qs is not used,
+// and checked as qp). Where fluid layers may lie is the computation's check.
+std::optional<std::string> layer_problem_with_fluid(int ic, const std::array<double, 6>& v,
+                                                    const ModelParams& p);
+
 // Reads one model file from its start: the group, the receiver-count check against nstati
 // ("nr.ne.nstati" on out, and NR forced to nstati), then NC layer lines into `layers`.
 // Values outside what the computation can use are InputErrors naming their line.

@@ -29,7 +29,8 @@ NeededWavenumber needed_wavenumber(const SamplingBounds& b, const SamplingValues
   NeededWavenumber k;
   if (v.nfreq > 1) {
     k.f_max = (v.nfreq - 1) / v.tl;
-    k.waves = kTwoPi * k.f_max / b.vs_min;
+    // With water, the Scholte wave along the sea floor is the slowest wave of all.
+    k.waves = kTwoPi * k.f_max / (b.fluid ? kSurfaceWaveFactor * b.vs_min : b.vs_min);
   }
   const double floor = v.uconv > 0.0 ? v.uconv : kFileRounding;
   k.evanescent = std::isfinite(b.dz_min) ? std::log(kIntegrandGrowth / floor) / b.dz_min : 0.0;
@@ -44,7 +45,10 @@ std::string num(double v) {
 
 void SamplingBounds::add_layer(double vp, double vs) {
   vp_max = std::max(vp_max, vp);
-  vs_min = std::min(vs_min, vs);
+  // In a fluid the slowest waves are the sound waves (and the sea floor's Scholte wave, slower
+  // than both the sound speed and the floor's vs, which the surface-wave factor covers).
+  if (vs == 0.0) fluid = true;
+  vs_min = std::min(vs_min, vs == 0.0 ? vp : vs);
 }
 
 void SamplingBounds::add_receiver(double dx, double dy, double dz) {
@@ -76,10 +80,11 @@ std::vector<SamplingWarning> sampling_warnings(const SamplingBounds& b, const Sa
   if (v.tl < tl_needed) {
     out.push_back({"TL", tl_needed,
                    format("TL = %.9g is too short: the slowest surface waves (%.2g x the "
-                          "slowest vs, %.4g) reach the farthest receiver (r = %.4g) at t = "
+                          "slowest %s, %.4g) reach the farthest receiver (r = %.4g) at t = "
                           "%.4g, beyond the first three quarters of the record; TL should be at "
                           "least %.4g (NFREQ in proportion, to keep the highest frequency)",
-                          v.tl, kSurfaceWaveFactor, c_min, b.r_max, t_last, tl_needed)});
+                          v.tl, kSurfaceWaveFactor, b.fluid ? "vs or sound speed" : "vs", c_min,
+                          b.r_max, t_last, tl_needed)});
   }
 
   // XL: the nearest periodic image of the source, XL - r away, sends nothing before TL.
@@ -101,10 +106,15 @@ std::vector<SamplingWarning> sampling_warnings(const SamplingBounds& b, const Sa
     const double k_max = wavenumber_of_step(v.ikmax, kTwoPi / v.xl);
     const double needed = ikmax_needed(b, v);
     if (v.ikmax < needed) {
-      std::string why = format(
-          "2*pi*fmax/vs = %.4g for S waves in the slowest layer at the "
-          "highest frequency %.4g",
-          k.waves, k.f_max);
+      std::string why = b.fluid
+                            ? format(
+                                  "2*pi*fmax/(%.2g x the slowest vs or sound speed) = %.4g for the "
+                                  "sea floor's Scholte wave at the highest frequency %.4g",
+                                  kSurfaceWaveFactor, k.waves, k.f_max)
+                            : format(
+                                  "2*pi*fmax/vs = %.4g for S waves in the slowest layer at the "
+                                  "highest frequency %.4g",
+                                  k.waves, k.f_max);
       if (k.evanescent > 0.0) {
         why += format(
             ", plus ln(%g/%s)/|zs - zr| = %.4g for the evanescent waves to the "
@@ -148,7 +158,10 @@ int automatic_ikmax(const SamplingBounds& b, const SamplingValues& v, std::strin
   if (reason != nullptr) {
     const NeededWavenumber k = needed_wavenumber(b, v);
     std::string why =
-        "2 pi x highest frequency " + num(k.f_max) + " / slowest S velocity " + num(b.vs_min);
+        b.fluid
+            ? "2 pi x highest frequency " + num(k.f_max) + " / (" + num(kSurfaceWaveFactor) +
+                  " x slowest S velocity or sound speed " + num(b.vs_min) + ")"
+            : "2 pi x highest frequency " + num(k.f_max) + " / slowest S velocity " + num(b.vs_min);
     if (k.evanescent > 0.0) {
       why += " + ln(" + num(kIntegrandGrowth) + " / " +
              (v.uconv > 0.0 ? "uconv " + num(v.uconv) : std::string("5e-7")) +

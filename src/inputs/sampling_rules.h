@@ -29,7 +29,8 @@ inline constexpr double kAutoXlMargin = 1.2;
 // What the rules read of a model and of the positions of a source and its receivers.
 struct SamplingBounds {
   double vp_max = 0.0;       // fastest P velocity of the model
-  double vs_min = INFINITY;  // slowest S velocity
+  double vs_min = INFINITY;  // slowest S velocity, or sound speed of a fluid layer (vs = 0)
+  bool fluid = false;        // the model has fluid layers
   double r_max = 0.0;        // farthest horizontal source-receiver distance
   double dz_min = INFINITY;  // nearest |zs - zr| above zero (infinity when there is none)
   bool has_receivers = false;

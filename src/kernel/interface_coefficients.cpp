@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "kernel/constants.h"
+#include "kernel/fluid_layers.h"
 #include "kernel/interface_values.h"
 
 namespace lg {
@@ -94,6 +95,7 @@ void interface_coefficients(const LayerModel& m, const Wavenumber& wk, const Lay
     interface_values(inputs_of(ik, m, w, lt), k, v);
     store_interface(ik, v, o);
   }
+  if (med.nfluid > 0) fluid_interfaces(med.nfluid, m, wk, med, w, o);
 
   // Phase factors of every layer above the half-space.
   for (int j = 1; j < nc; ++j) {

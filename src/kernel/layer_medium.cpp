@@ -2,6 +2,7 @@
 
 #include "kernel/anelastic_law.h"
 #include "kernel/constants.h"
+#include "kernel/fluid_layers.h"
 
 namespace lg {
 
@@ -20,7 +21,8 @@ void layer_medium(const LayerModel& m, const AnelasticLaw& law, const FrequencyT
       continue;
     }
     const double qp = m.qp[ic];
-    const double qs = m.qs[ic];
+    // A fluid layer's qs is not used: its one damping factor takes qs = qp.
+    const double qs = m.vs[ic] == 0.0 ? qp : m.qs[ic];
     // One damping factor, from the sum of the two quality factors, serves both wave types;
     // the last factor is the logarithmic dispersion referred to 1 rad per time unit.
     const Cx ccv = one + kI / cx(qp + qs);
@@ -31,6 +33,12 @@ void layer_medium(const LayerModel& m, const AnelasticLaw& law, const FrequencyT
     out.ckb2[ic] = out.ckb[ic] * out.ckb[ic];
     out.cka2[ic] = out.cka[ic] * out.cka[ic];
     out.crho[ic] = f.cnorm / cx(m.rho[ic]);
+  }
+  // Fluid layers carry no S waves.
+  out.nfluid = fluid_layer_count(m);
+  for (int ic = 1; ic <= out.nfluid; ++ic) {
+    out.ckb[ic] = Cx{};
+    out.ckb2[ic] = Cx{};
   }
 }
 

@@ -108,8 +108,10 @@ struct Wavenumber {
 
 // Per-layer values of the current frequency: P and S wavenumbers omega/alpha and
 // omega/beta (cka, ckb) and their squares, and crho = cnorm / rho.
+// nfluid: the number of fluid layers (vs = 0) at the top, whose ckb and ckb2 are zero.
 struct LayerMedium {
   PerLayer<Cx> cka{}, ckb{}, cka2{}, ckb2{}, crho{};
+  int nfluid = 0;
 };
 
 // Per-layer vertical wavenumbers of the current step: cnu for P, cgam for S (imaginary

@@ -67,6 +67,8 @@ void vertical_wavenumbers(int nc, const Wavenumber& k, const LayerMedium& m, Lay
     out.cgam[ic] = vertical_root(m.ckb2[ic] - cx(k.ak2));
     out.ckig[ic] = k2 / out.cnu[ic];
   }
+  // No S waves in fluid layers: a zero S wavenumber keeps their S phase factors at 1.
+  for (ic = 1; ic <= m.nfluid; ++ic) out.cgam[ic] = Cx{};
 }
 
 }  // namespace lg

@@ -1,11 +1,14 @@
 #include "run/data_set_spectra.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <sstream>
 #include <stdexcept>
 #include <utility>
 
 #include "kernel/constants.h"
+#include "kernel/fluid_layers.h"
 #include "kernel/frequency_lanes.h"
 #include "kernel/records.h"
 #include "kernel/source_receiver_placement.h"
@@ -35,9 +38,9 @@ bool share_sweep(const SpectraRequest& a, const SpectraRequest& b) {
       return false;
     }
   }
-  return a.nfreq == b.nfreq && a.tl == b.tl && a.aw == b.aw && a.xl == b.xl && a.ikmax == b.ikmax &&
-         a.uconv == b.uconv && a.q_law == b.q_law && a.sources.moment == b.sources.moment &&
-         a.sources.force == b.sources.force &&
+  return a.pressure == b.pressure && a.nfreq == b.nfreq && a.tl == b.tl && a.aw == b.aw &&
+         a.xl == b.xl && a.ikmax == b.ikmax && a.uconv == b.uconv && a.q_law == b.q_law &&
+         a.sources.moment == b.sources.moment && a.sources.force == b.sources.force &&
          (a.q_law == QLaw::kClassic || a.q_reference_hz == b.q_reference_hz);
 }
 
@@ -47,9 +50,47 @@ struct SweepState {
   Sampling sampling;
   std::size_t nfreq = 0;
   double dfreq = 0.0;
+  bool fluid = false;     // the model has fluid layers
+  bool pressure = false;  // the pressure in the water is wanted
 };
 
 namespace {
+
+// The rules of fluid layers (vs = 0): only at the top, over a solid, with the source in the
+// solid; with the pressure, every receiver in the water. Sea-floor receivers go in the solid.
+void check_fluid_layers(const SpectraRequest& q, Workspace& w) {
+  const int nc = w.model.nc;
+  const int nfluid = fluid_layer_count(w.model);
+  for (int ic = std::min(nfluid + 1, nc); ic <= nc; ++ic) {
+    if (w.model.vs[ic] == 0.0 && (ic > nfluid || ic == nc)) {
+      throw std::invalid_argument(
+          "layer " + std::to_string(ic) + ": vs = 0 " +
+          (ic == nc ? std::string("in the half-space: a fluid half-space is not supported")
+                    : std::string("below a solid layer: fluid layers are supported "
+                                  "only at the top of the model (an ocean)")));
+    }
+  }
+  if (nfluid == 0) {
+    if (q.pressure) {
+      throw std::invalid_argument(
+          "the pressure needs fluid layers (vs = 0) at the top of the model");
+    }
+    return;
+  }
+  place_at_sea_floor(nfluid, w.model, q.pressure, w.placement);
+  if (w.placement.ls <= nfluid) {
+    throw std::invalid_argument("the source must lie in the solid, at or below the sea floor");
+  }
+  if (!q.pressure) return;
+  for (int ir = 1; ir <= w.placement.nr; ++ir) {
+    if (w.placement.lr[ir] > nfluid) {
+      std::ostringstream s;
+      s << "the pressure is computed in the water only: receiver depth " << w.receivers.zr[ir]
+        << " lies below the sea floor";
+      throw std::invalid_argument(s.str());
+    }
+  }
+}
 
 // Checks a request and places its source and receivers in w; returns the slot map.
 std::vector<int> prepare(const SpectraRequest& q, Workspace& w) {
@@ -102,6 +143,7 @@ std::vector<int> prepare(const SpectraRequest& q, Workspace& w) {
   }
   w.source = SourcePosition{0.0, 0.0, q.source_depth};
   place_source_and_receivers(w.model, w.source, given, w.receivers, w.placement);
+  check_fluid_layers(q, w);
   return slots;
 }
 
@@ -139,6 +181,18 @@ void collect(const Workspace& w, std::size_t f, double freq, const FrequencyOutc
     }
   }
   out.text.clear();
+  out.pressure.clear();
+}
+
+void collect_pressure(const PerReceiver<Arr<Cx, kElements>>& pressure, FrequencySpectra& out) {
+  out.pressure.resize(out.spectra.size());
+  for (std::size_t slot = 0; slot < out.pressure.size(); ++slot) {
+    for (int is = 1; is <= kElements; ++is) {
+      const Cx p = pressure[slot + 1][is];
+      out.pressure[slot][static_cast<std::size_t>(is - 1)] = p;
+      if (!std::isfinite(p.re) || !std::isfinite(p.im)) out.finite = false;
+    }
+  }
 }
 
 }  // namespace
@@ -161,6 +215,11 @@ SharedSweep::SharedSweep(const std::vector<SpectraRequest>& requests, int /*thre
   st.sampling = make_sampling(q.tl, q.aw, q.xl, q.ikmax, q.uconv);
   st.nfreq = static_cast<std::size_t>(q.nfreq);
   st.dfreq = 1.0 / q.tl;
+  st.fluid = fluid_layer_count(st.prototypes[0].model) > 0;
+  st.pressure = q.pressure;
+  if (st.pressure && requests.size() > 1) {
+    throw std::invalid_argument("the pressure is computed for one data set at a time");
+  }
   for (std::size_t d = 0; d < requests.size(); ++d) {
     const Placement& p = st.prototypes[d].placement;
     const double cells = (static_cast<double>(st.sampling.ikmax) + 1.0) * 2.0 * p.nr;
@@ -188,9 +247,23 @@ void SharedSweep::run(int threads,
     return [ws, single, &st, &tables, &on_worker](std::size_t f, const double* freqs,
                                                   std::size_t count,
                                                   std::vector<FrequencyResults>& out) {
+      if (single && st.pressure) {
+        PerReceiver<Arr<Cx, kElements>> pressure;
+        for (std::size_t j = 0; j < count; ++j) {
+          const FrequencyOutcome o =
+              compute_frequency_with_pressure((*ws)[j], freqs[j], st.sampling, tables[0], pressure);
+          out[j].resize(1);
+          collect((*ws)[j], f + j, freqs[j], o, out[j][0]);
+          collect_pressure(pressure, out[j][0]);
+          if (on_worker) on_worker(out[j]);
+        }
+        return;
+      }
       if (single) {
+        // The frequency lanes hold the solid coefficients only: fluid models go one by one.
         const std::vector<FrequencyOutcome> o =
-            compute_frequencies(*ws, freqs, static_cast<int>(count), st.sampling, tables[0]);
+            compute_frequencies(*ws, freqs, static_cast<int>(count), st.sampling, tables[0],
+                                st.fluid ? Lanes::scalar : best_lanes());
         for (std::size_t j = 0; j < count; ++j) {
           out[j].resize(1);
           collect((*ws)[j], f + j, freqs[j], o[j], out[j][0]);

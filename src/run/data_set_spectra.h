@@ -43,6 +43,9 @@ struct SpectraRequest {
   QLaw q_law = QLaw::kClassic;
   double q_reference_hz = 1.0;  // constant-Q only: frequency of the tabulated velocities
   SourceSet sources;            // moment tensor (the default), forces, or both
+  // The pressure of the receivers in the water (fluid layers, vs = 0, at the top) besides the
+  // displacement; every receiver must then lie in the water (at most at the sea floor).
+  bool pressure = false;
 };
 
 struct FrequencySpectra {
@@ -54,6 +57,8 @@ struct FrequencySpectra {
   std::vector<ReceiverSpectra> spectra;  // per slot (see DataSetSpectra::slot_receiver)
   std::vector<ForceSpectra> force_spectra;  // the same of the forces, when asked for
   std::vector<std::string> text;            // free for the caller's worker hook
+  // With SpectraRequest::pressure: per slot, the pressure of each element.
+  std::vector<std::array<Cx, kElements>> pressure;
 };
 
 struct SweepState;

@@ -197,8 +197,42 @@ std::array<double, 3> displacement(const Integrals& in, double phi, const Tensor
 
 }  // namespace
 
+// Beneath an ocean: the water (fluid layers, vs = 0, at the top) carries no shear and, in
+// this static limit, no load, so the solid below it deforms as under a free surface. The model
+// without the water, with the source and receivers moved up by the water's depth; receivers in
+// the water get the displacement of the sea floor beneath them.
+struct BeneathWater {
+  std::vector<StaticLayer> layers;
+  double source_depth = 0.0;
+  std::vector<StaticReceiver> receivers;
+};
+
+BeneathWater beneath_water(const std::vector<StaticLayer>& layers, double source_depth,
+                           const std::vector<StaticReceiver>& receivers) {
+  std::size_t n = 0;
+  double water = 0.0;
+  while (n < layers.size() && layers[n].vs == 0.0) water += layers[n++].thickness;
+  if (n == layers.size()) {
+    throw std::invalid_argument("vs = 0 in the half-space: a fluid half-space is not supported");
+  }
+  if (!(source_depth >= water)) {
+    throw std::invalid_argument("the source must lie in the solid, at or below the sea floor");
+  }
+  BeneathWater d;
+  d.layers.assign(layers.begin() + static_cast<std::ptrdiff_t>(n), layers.end());
+  d.source_depth = source_depth - water;
+  for (const StaticReceiver& r : receivers) {
+    d.receivers.push_back(StaticReceiver{r.x, r.y, std::max(r.depth - water, 0.0)});
+  }
+  return d;
+}
+
 StaticSampling choose_static_sampling(const std::vector<StaticLayer>& layers, double source_depth,
                                       const std::vector<StaticReceiver>& receivers) {
+  if (!layers.empty() && layers.front().vs == 0.0) {
+    const BeneathWater d = beneath_water(layers, source_depth, receivers);
+    return choose_static_sampling(d.layers, d.source_depth, d.receivers);
+  }
   const double scale = length_scale(source_depth, receivers);
   if (!(scale > 0.0) || !std::isfinite(scale)) {
     throw std::invalid_argument("source and receivers all at one point of the free surface");
@@ -231,6 +265,10 @@ struct ReceiverIntegrals {
 ReceiverIntegrals receiver_integrals(const std::vector<StaticLayer>& layers, double source_depth,
                                      const std::vector<StaticReceiver>& receivers,
                                      const StaticSampling& sampling, bool force) {
+  if (!layers.empty() && layers.front().vs == 0.0) {
+    const BeneathWater d = beneath_water(layers, source_depth, receivers);
+    return receiver_integrals(d.layers, d.source_depth, d.receivers, sampling, force);
+  }
   const statics::StaticStack stack = statics::static_stack(layers, source_depth);
   const double scale = length_scale(source_depth, receivers);
   check_receivers(receivers, source_depth, scale);

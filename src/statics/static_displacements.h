@@ -43,6 +43,10 @@ using StaticForceDisplacement = ForceValues<double>;
 StaticSampling choose_static_sampling(const std::vector<StaticLayer>& layers, double source_depth,
                                       const std::vector<StaticReceiver>& receivers);
 
+// Fluid layers (vs = 0) at the top, an ocean, carry no shear and no static load: both functions
+// then work on the solid beneath a free sea floor (source and receivers moved up by the water
+// depth), and a receiver in the water gets the sea floor's displacement beneath it.
+
 // The static displacements for a unit moment of each element. Throws std::invalid_argument
 // with a one-line reason for unusable layers, depths, receivers or sampling.
 std::vector<StaticDisplacement> static_displacements(const std::vector<StaticLayer>& layers,
