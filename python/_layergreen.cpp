@@ -21,6 +21,7 @@
 #include "inputs/checks.h"
 #include "inputs/model_file.h"
 #include "inputs/sampling_rules.h"
+#include "kernel/gradient_spectra.h"
 #include "kernel/layout.h"
 #include "kernel/records.h"
 #include "run/data_set_spectra.h"
@@ -72,7 +73,8 @@ std::optional<std::string> above_surface(const std::string& what, double depth) 
 
 py::tuple greens(const Real& layers, double source_depth, const Real& receivers, int nfreq,
                  double tl, double aw, double xl, int ikmax, double uconv, const std::string& q_law,
-                 double q_reference_hz, std::optional<int> threads, bool moment, bool force) {
+                 double q_reference_hz, std::optional<int> threads, bool moment, bool force,
+                 bool gradient) {
   if (!moment && !force) throw py::value_error("sources must name at least one source kind");
   if (layers.ndim() != 2 || layers.shape(1) != 6 || layers.shape(0) < 1) {
     throw py::value_error(
@@ -143,7 +145,7 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
   q.ikmax = ikmax;
   q.uconv = uconv;
   q.source_depth = source_depth;
-  q.sources = lg::SourceSet{moment, force};
+  q.sources = lg::SourceSet{moment, force, gradient};
   const int workers = thread_count(threads);
 
   const auto nf = static_cast<std::size_t>(nfreq);
@@ -152,6 +154,19 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
         static_cast<py::ssize_t>(nr), static_cast<py::ssize_t>(wanted ? nfreq : 0),
         static_cast<py::ssize_t>(elements), static_cast<py::ssize_t>(kComponents)});
   };
+  // Strain and rotation [receiver, frequency, element, component] of the moment tensor and of
+  // the forces, from their displacement gradients.
+  auto per_quantity = [&](bool wanted, int elements, const lg::Quantity& qn) {
+    return py::array_t<std::complex<double>>(std::vector<py::ssize_t>{
+        static_cast<py::ssize_t>(nr), static_cast<py::ssize_t>(wanted && gradient ? nfreq : 0),
+        static_cast<py::ssize_t>(elements), static_cast<py::ssize_t>(qn.count())});
+  };
+  std::array<py::array_t<std::complex<double>>, 4> derived = {
+      per_quantity(moment, kElements, lg::kStrain), per_quantity(moment, kElements, lg::kRotation),
+      per_quantity(force, lg::kForceCount, lg::kStrain),
+      per_quantity(force, lg::kForceCount, lg::kRotation)};
+  std::array<std::complex<double>*, 4> dv{};
+  for (std::size_t j = 0; j < 4; ++j) dv[j] = derived[j].mutable_data();
   py::array_t<std::complex<double>> spectra = per_receiver(moment, kElements);
   py::array_t<std::complex<double>> force_spectra = per_receiver(force, lg::kForceCount);
   std::complex<double>* fu = force_spectra.mutable_data();
@@ -182,6 +197,24 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
                         return std::complex<double>{v.re, v.im};
                       });
       }
+      auto store_derived = [&](const auto& gradients, std::size_t first) {
+        const auto elements = gradients.empty() ? 0 : gradients[0].size();
+        for (std::size_t slot = 0; slot < gradients.size(); ++slot) {
+          const auto i = static_cast<std::size_t>(order[slot]);
+          for (std::size_t j = first; j < first + 2; ++j) {
+            const lg::Quantity& qn = j % 2 == 0 ? lg::kStrain : lg::kRotation;
+            const auto n = static_cast<std::size_t>(qn.count());
+            for (std::size_t e = 0; e < elements; ++e) {
+              std::array<lg::Cx, 6> v{};
+              lg::gradient_quantity(qn, gradients[slot][e], v.data());
+              std::complex<double>* to = dv[j] + ((i * nf + f.index) * elements + e) * n;
+              for (std::size_t c = 0; c < n; ++c) to[c] = {v[c].re, v[c].im};
+            }
+          }
+        }
+      };
+      store_derived(f.gradients, 0);
+      store_derived(f.force_gradients, 2);
       it[f.index] = f.iterations;
       conv[f.index] = f.converged;
       const py::gil_scoped_acquire acquire;
@@ -190,7 +223,8 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
     data_set.run(workers, {}, store, [&] { return interrupted; });
   }
   if (interrupted) throw py::error_already_set();
-  return py::make_tuple(spectra, iterations, converged, force_spectra);
+  return py::make_tuple(spectra, iterations, converged, force_spectra, derived[0], derived[1],
+                        derived[2], derived[3]);
 }
 
 // (xl, ikmax) chosen by the sampling rules for one data set, as banks choose their "auto"
@@ -450,11 +484,12 @@ PYBIND11_MODULE(_layergreen, m) {
   m.def("greens", &greens, py::arg("layers"), py::arg("source_depth"), py::arg("receivers"),
         py::arg("nfreq"), py::arg("tl"), py::arg("aw"), py::arg("xl"), py::arg("ikmax"),
         py::arg("uconv"), py::arg("q_law"), py::arg("q_reference_hz"), py::arg("threads"),
-        py::arg("moment") = true, py::arg("force") = false,
+        py::arg("moment") = true, py::arg("force") = false, py::arg("gradient") = false,
         "Spectra [receiver, frequency, element, component], iteration counts and convergence "
         "flags [frequency] and force spectra [receiver, frequency, force, component] of one "
-        "data set (see layergreen.greens); the spectra of a kind not asked for have no "
-        "frequencies.");
+        "data set (see layergreen.greens), then with gradient the strain [..., 6] and rotation "
+        "[..., 3] of the moment tensor and of the forces; the spectra of a kind not asked for "
+        "have no frequencies.");
   m.def("auto_sampling", &auto_sampling, py::arg("layers"), py::arg("source_depth"),
         py::arg("receivers"), py::arg("nfreq"), py::arg("tl"), py::arg("uconv"),
         "(xl, ikmax) chosen by the sampling rules (see layergreen.auto_sampling).");

@@ -18,10 +18,18 @@ class Greens(NamedTuple):
     iterations: int [frequency], wavenumber steps taken (ikmax + 1 when a sum did not converge).
     force_spectra: complex [receiver, frequency, force, component] when forces were asked for
         (with sources="force" the same array as spectra), else None.
+    strain, rotation: complex [receiver, frequency, element, 6] and [..., 3] when asked for by
+        quantity (of the forces with sources="force"), else None; force_strain and
+        force_rotation those of the forces. With quantity="strain" (or "rotation", or a tuple
+        starting with one), spectra is that array. See docs/strain.md.
     """
     spectra: np.ndarray
     iterations: np.ndarray
     force_spectra: Optional[np.ndarray] = None
+    strain: Optional[np.ndarray] = None
+    rotation: Optional[np.ndarray] = None
+    force_strain: Optional[np.ndarray] = None
+    force_rotation: Optional[np.ndarray] = None
 
 
 class Statics(NamedTuple):
@@ -73,6 +81,21 @@ def statics(layers, source_depth, receivers, xl=None, kmax=None, sources="moment
 SOURCE_KINDS = ("moment", "force")
 
 
+QUANTITIES = ("displacement", "strain", "rotation")
+
+
+def _quantities(quantity):
+    """The quantities of a quantity argument: one name or a sequence of them, in order."""
+    names = (quantity,) if isinstance(quantity, str) else tuple(quantity)
+    for q in names:
+        if q not in QUANTITIES:
+            raise ValueError(f'quantity takes "displacement", "strain", "rotation" or a tuple of '
+                             f'them, not {q!r}')
+    if not names:
+        raise ValueError("quantity must name at least one quantity")
+    return names
+
+
 def _source_kinds(sources):
     """(moment, force) flags of a sources argument: "moment", "force" or a sequence of them."""
     kinds = (sources,) if isinstance(sources, str) else tuple(sources)
@@ -103,7 +126,8 @@ def auto_sampling(layers, source_depth, receivers, nfreq, tl, uconv=1e-4):
 
 
 def greens(layers, source_depth, receivers, nfreq, tl, aw=2.0, xl=None, ikmax=None,
-           uconv=1e-4, q_law="classic", q_reference_hz=1.0, threads=None, sources="moment"):
+           uconv=1e-4, q_law="classic", q_reference_hz=1.0, threads=None, sources="moment",
+           quantity="displacement"):
     """Spectra of the six moment-tensor elements at every receiver of one data set.
 
     layers: (n, 6) array, one row per layer, top down, the half-space last: thickness (the
@@ -132,6 +156,12 @@ def greens(layers, source_depth, receivers, nfreq, tl, aw=2.0, xl=None, ikmax=No
     impulse response in model length per unit force (km, km/s, g/cm^3: times 1e-12 gives metres
     per newton); see docs/forces.md.
 
+    quantity: "displacement", "strain" (eps_xx, eps_yy, eps_zz, eps_xy, eps_xz, eps_yz, tensor
+        components in x north, y east, z up), "rotation" (half the curl of the displacement
+        along north, east and up) or a tuple of them; spectra holds the first, the result's
+        strain and rotation attributes the others. See docs/strain.md. Strain and rotation at a
+        receiver on the vertical through the source (x = y = 0) are not computed.
+
     Returns Greens(spectra [receiver, frequency, element, component], iterations [frequency]).
     Bad arguments raise ValueError with the words of the command line's messages.
     """
@@ -146,19 +176,34 @@ def greens(layers, source_depth, receivers, nfreq, tl, aw=2.0, xl=None, ikmax=No
         xl = xl_auto if xl is None else xl
         ikmax = ikmax_auto if ikmax is None else ikmax
     moment, force = _source_kinds(sources)
-    spectra, iterations, converged, force_spectra = _layergreen.greens(
+    quantities = _quantities(quantity)
+    gradient = "strain" in quantities or "rotation" in quantities
+    if gradient and receivers.ndim == 2 and receivers.shape[1] == 3 and np.any(
+            (receivers[:, 0] == 0) & (receivers[:, 1] == 0)):
+        raise ValueError("strain and rotation are not computed at x = y = 0 (on the vertical "
+                         "through the source)")
+    (spectra, iterations, converged, force_spectra, strain, rotation, force_strain,
+     force_rotation) = _layergreen.greens(
         layers, float(source_depth), receivers, int(nfreq), float(tl), float(aw), float(xl),
-        int(ikmax), float(uconv), q_law, float(q_reference_hz), threads, moment, force)
+        int(ikmax), float(uconv), q_law, float(q_reference_hz), threads, moment, force, gradient)
     if not moment:
-        spectra = force_spectra
+        spectra, strain, rotation = force_spectra, force_strain, force_rotation
     if not force:
-        force_spectra = None
+        force_spectra = force_strain = force_rotation = None
+    if "strain" not in quantities:
+        strain = force_strain = None
+    if "rotation" not in quantities:
+        rotation = force_rotation = None
+    displacement = spectra
+    spectra = {"displacement": displacement, "strain": strain, "rotation": rotation}[quantities[0]]
     if uconv > 0 and not converged.all():
         bad = np.flatnonzero(~converged)
         warnings.warn(f"{len(bad)} of {nfreq} frequencies reached IKMAX = {ikmax} without "
                       f"converging (highest frequency {bad[-1] / tl:g})", RuntimeWarning,
                       stacklevel=2)
-    if not np.all(np.isfinite(spectra)) or (force and not np.all(np.isfinite(force_spectra))):
+    if not all(np.all(np.isfinite(a)) for a in (displacement, force_spectra, strain, rotation,
+                                                 force_strain, force_rotation) if a is not None):
         warnings.warn("some spectra are not finite numbers; the model or the sampling leaves the "
                       "computation without a finite result there", RuntimeWarning, stacklevel=2)
-    return Greens(spectra, iterations, force_spectra)
+    return Greens(spectra, iterations, force_spectra, strain, rotation, force_strain,
+                  force_rotation)

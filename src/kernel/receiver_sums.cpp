@@ -22,7 +22,8 @@ SourceLayerTerms source_layer_terms(const Placement& p, const Wavenumber& k, con
 }
 
 DepthTerms depth_terms(const Placement& p, int ir, const LayerWavenumbers& l,
-                       const ReceiverWaves& w, const SourceLayerTerms& s, bool force) {
+                       const ReceiverWaves& w, const SourceLayerTerms& s, bool force,
+                       DepthTerms* slope) {
   const int k = p.lr[ir];
   const Cx zc = cx(p.zrl[ir]);
 
@@ -33,6 +34,13 @@ DepthTerms depth_terms(const Placement& p, int ir, const LayerWavenumbers& l,
     depth_values<true>(w, l.cgam[k], l.cnu[k], egam, enu, s, d);
   } else {
     depth_values(w, l.cgam[k], l.cnu[k], egam, enu, s, d);
+  }
+  if (slope != nullptr) {
+    if (force) {
+      depth_values<true, true>(w, l.cgam[k], l.cnu[k], egam, enu, s, *slope);
+    } else {
+      depth_values<false, true>(w, l.cgam[k], l.cnu[k], egam, enu, s, *slope);
+    }
   }
   return d;
 }
@@ -394,6 +402,91 @@ __attribute__((target("avx2"))) bool add_force_in_lanes(int first, int last, con
 #endif
 
 }  // namespace
+
+namespace {
+
+// One receiver's Bessel factors (or their derivatives in distance), as the sums read them.
+struct BesselAt {
+  double dkj2, bkj2r, bkj2, bj1r, dj1, bj1, bkj0;
+};
+
+// The moment tensor's increments 1 ... kSums of one receiver, as add_block forms them.
+void moment_increments(const BesselAt& b, const DepthTerms& d, const SourceLayerTerms& s,
+                       Arr<Cx, kSums>& inc) {
+  inc[1] = cx(b.dkj2) * d.cu;
+  inc[2] = cx(b.bkj2r) * d.cu;
+  inc[3] = cx(b.bkj2) * d.cu2;
+  inc[4] = cx(b.bj1r) * d.cu2;
+  inc[5] = (s.cs3 * cx(b.bkj2r)) * d.s5;
+  inc[6] = (s.cs3 * cx(b.dkj2)) * d.s5;
+  inc[7] = cx(b.dj1) * d.cu3 - (s.cs6 * cx(b.bj1r)) * d.s6;
+  inc[8] = cx(b.bj1r) * d.cu3 - (s.cs6 * cx(b.dj1)) * d.s6;
+  inc[9] = cx(b.bj1) * d.c9;
+  inc[10] = cx(b.bj1) * d.c10;
+  inc[11] = cx(b.bkj0) * d.c11;
+}
+
+// The forces' increments 1 ... kForceSums of one receiver, as add_force_block forms them.
+void force_increments(const BesselAt& b, const DepthTerms& d, const SourceLayerTerms& s,
+                      Arr<Cx, kForceSums>& inc) {
+  inc[1] = cx(b.dj1) * d.cu + (s.cs3 * cx(b.bj1r)) * d.s5;
+  inc[2] = cx(b.bj1r) * d.cu + (s.cs3 * cx(b.dj1)) * d.s5;
+  inc[3] = cx(b.bj1) * d.cu2;
+  inc[4] = cx(b.bj1) * d.fzr;
+  inc[5] = cx(b.bkj0) * d.fzz;
+}
+
+// The derivatives in distance r > 0 of the factors at wavenumber k (k2 = k^2), from Bessel's
+// equation: (J1(kr))'' = -(J1)'/r - (k^2 - 1/r^2) J1, and the same of k J2 with 4/r^2.
+BesselAt radial_derivatives(const BesselFactors& b, std::size_t i, double r, double k2) {
+  const double rinv = 1.0 / r;
+  BesselAt d;
+  d.bkj0 = -(k2 * b.bj1[i]);
+  d.bj1 = b.dj1[i];
+  d.bj1r = (b.dj1[i] - b.bj1r[i]) * rinv;
+  d.dj1 = -(b.dj1[i] * rinv) - (k2 - rinv * rinv) * b.bj1[i];
+  d.bkj2 = b.dkj2[i];
+  d.bkj2r = (b.dkj2[i] - b.bkj2r[i]) * rinv;
+  d.dkj2 = -(b.dkj2[i] * rinv) - (k2 - 4.0 * rinv * rinv) * b.bkj2[i];
+  return d;
+}
+
+void add_to(WavenumberSums& sums, int ir, int m, Cx v) {
+  const std::size_t at = sums.index(ir, m);
+  sums.re[at] = sums.re[at] + v.re;
+  sums.im[at] = sums.im[at] + v.im;
+}
+
+}  // namespace
+
+void add_gradient_sums(const SourceSet& active, int first, int last, const double* rr,
+                       const Wavenumber& k, const BesselFactors& b, const DepthTerms& d,
+                       const DepthTerms& slope, const SourceLayerTerms& s, WavenumberSums& sums) {
+  for (int ir = first; ir <= last; ++ir) {
+    const auto i = static_cast<std::size_t>(ir);
+    const BesselAt at{b.dkj2[i], b.bkj2r[i], b.bkj2[i], b.bj1r[i], b.dj1[i], b.bj1[i], b.bkj0[i]};
+    const bool radial = rr[ir] != 0.0;
+    const BesselAt dr = radial ? radial_derivatives(b, i, rr[ir], k.ak2) : BesselAt{};
+    if (active.moment) {
+      Arr<Cx, kSums> inc;
+      if (radial) {
+        moment_increments(dr, d, s, inc);
+        for (int m = 1; m <= kSums; ++m) add_to(sums, ir, kMomentRadialSums + m, inc[m]);
+      }
+      moment_increments(at, slope, s, inc);
+      for (int m = 1; m <= kSums; ++m) add_to(sums, ir, kMomentDepthSums + m, inc[m]);
+    }
+    if (active.force) {
+      Arr<Cx, kForceSums> inc;
+      if (radial) {
+        force_increments(dr, d, s, inc);
+        for (int m = 1; m <= kForceSums; ++m) add_to(sums, ir, kForceRadialSums + m, inc[m]);
+      }
+      force_increments(at, slope, s, inc);
+      for (int m = 1; m <= kForceSums; ++m) add_to(sums, ir, kForceDepthSums + m, inc[m]);
+    }
+  }
+}
 
 bool add_receiver_sums(int first, int last, const BesselFactors& b, const DepthTerms& d,
                        const SourceLayerTerms& s, double uconv, bool test, WavenumberSums& sums,
