@@ -123,9 +123,10 @@ inline constexpr Quantity kStrain{"strain", "six strain-tensor components (xx, y
                                   "x north, y east, z up; tensor components",
                                   layout_tables::kStrainComponents};
 
-inline constexpr Quantity kRotation{"rotation", "three rotation components (north, east, up)",
-                                    "half the curl; omega_z positive from x towards y",
-                                    layout_tables::kRotationComponents};
+inline constexpr Quantity kRotation{
+    "rotation", "three rotation components (north, east, up)",
+    "half the curl, physical: omega_z positive anticlockwise from above",
+    layout_tables::kRotationComponents};
 
 // Every source kind and quantity the program knows. Strain and rotation come from the
 // displacement gradient (kernel/gradient_spectra.h); a run's files hold displacement.

@@ -60,6 +60,7 @@ bool add_force_sums(int first, int last, const BesselFactors& b, const DepthTerm
 // tested: they end with their kind. A receiver at distance 0 takes no radial increments.
 void add_gradient_sums(const SourceSet& active, int first, int last, const double* rr,
                        const Wavenumber& k, const BesselFactors& b, const DepthTerms& d,
-                       const DepthTerms& slope, const SourceLayerTerms& s, WavenumberSums& sums);
+                       const DepthTerms& slope, const SourceLayerTerms& s, WavenumberSums& sums,
+                       Lanes lanes = best_lanes());
 
 }  // namespace lg
