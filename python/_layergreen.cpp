@@ -262,8 +262,13 @@ py::tuple auto_sampling(const Real& layers, double source_depth, const Real& rec
 
 // Static displacements [receiver, element, component] and the sampling used (xl, kmax): xl and
 // kmax as given, or chosen by choose_static_sampling when None.
-py::tuple statics(const Real& layers, double source_depth, const Real& receivers,
-                  std::optional<double> xl, std::optional<double> kmax, bool force) {
+struct StaticInputs {
+  std::vector<lg::StaticLayer> model;
+  std::vector<lg::StaticReceiver> at;
+};
+
+StaticInputs static_inputs(const Real& layers, double source_depth, const Real& receivers,
+                           std::optional<double> xl, std::optional<double> kmax) {
   if (layers.ndim() != 2 || layers.shape(1) < 4 || layers.shape(0) < 1) {
     throw py::value_error(
         "layers must be an (n, 4) or (n, 6) array, n >= 1: thickness, vp, vs, rho (qp, qs are "
@@ -288,15 +293,70 @@ py::tuple statics(const Real& layers, double source_depth, const Real& receivers
   for (const auto& [name, v] : {std::pair{"xl", xl}, std::pair{"kmax", kmax}}) {
     if (v) raise_if(lg::positive_problem(name, *v));
   }
+  return StaticInputs{model, at};
+}
+
+lg::StaticSampling static_sampling(const StaticInputs& in, double source_depth,
+                                   std::optional<double> xl, std::optional<double> kmax) {
+  lg::StaticSampling s;
+  if (!xl || !kmax) s = lg::choose_static_sampling(in.model, source_depth, in.at);
+  if (xl) s.dk = 2.0 * std::numbers::pi / *xl;
+  if (kmax) s.kmax = *kmax;
+  return s;
+}
+
+// The static strain or rotation [receiver, element, component] of the elements (or forces),
+// from their displacement gradients.
+py::tuple static_quantity(const Real& layers, double source_depth, const Real& receivers,
+                          std::optional<double> xl, std::optional<double> kmax, bool force,
+                          const std::string& quantity) {
+  const StaticInputs in = static_inputs(layers, source_depth, receivers, xl, kmax);
+  const lg::Quantity& q = quantity == "strain" ? lg::kStrain : lg::kRotation;
+  if (quantity != "strain" && quantity != "rotation") {
+    throw py::value_error("quantity must be \"strain\" or \"rotation\", not \"" + quantity + "\"");
+  }
+  lg::StaticSampling s;
+  std::vector<std::array<lg::StaticGradient, kElements>> g;
+  std::vector<std::array<lg::StaticGradient, lg::kForceCount>> gf;
+  {
+    const py::gil_scoped_release release;
+    s = static_sampling(in, source_depth, xl, kmax);
+    if (force) {
+      gf = lg::static_force_gradients(in.model, source_depth, in.at, s);
+    } else {
+      g = lg::static_gradients(in.model, source_depth, in.at, s);
+    }
+  }
+  const auto elements = static_cast<std::size_t>(force ? lg::kForceCount : kElements);
+  const auto n = static_cast<std::size_t>(q.count());
+  py::array_t<double> out({static_cast<py::ssize_t>(in.at.size()),
+                           static_cast<py::ssize_t>(elements), static_cast<py::ssize_t>(n)});
+  double* o = out.mutable_data();
+  for (std::size_t i = 0; i < in.at.size(); ++i) {
+    for (std::size_t e = 0; e < elements; ++e) {
+      const lg::StaticGradient& d = force ? gf[i][e] : g[i][e];
+      lg::Gradient c{};
+      for (std::size_t j = 0; j < 9; ++j) c[j] = lg::cx(d[j]);
+      std::array<lg::Cx, 6> v{};
+      lg::gradient_quantity(q, c, v.data());
+      for (std::size_t k = 0; k < n; ++k) o[(i * elements + e) * n + k] = v[k].re;
+    }
+  }
+  return py::make_tuple(out, 2.0 * std::numbers::pi / s.dk, s.kmax);
+}
+
+py::tuple statics(const Real& layers, double source_depth, const Real& receivers,
+                  std::optional<double> xl, std::optional<double> kmax, bool force) {
+  const StaticInputs in = static_inputs(layers, source_depth, receivers, xl, kmax);
+  const std::vector<lg::StaticLayer>& model = in.model;
+  const std::vector<lg::StaticReceiver>& at = in.at;
   lg::StaticSampling s;
   std::vector<lg::StaticDisplacement> u;
   std::vector<lg::StaticForceDisplacement> uf;
   {
     const py::gil_scoped_release release;
     // std::invalid_argument becomes ValueError.
-    if (!xl || !kmax) s = lg::choose_static_sampling(model, source_depth, at);
-    if (xl) s.dk = 2.0 * std::numbers::pi / *xl;
-    if (kmax) s.kmax = *kmax;
+    s = static_sampling(in, source_depth, xl, kmax);
     if (force) {
       uf = lg::static_force_displacements(model, source_depth, at, s);
     } else {
@@ -490,6 +550,10 @@ PYBIND11_MODULE(_layergreen, m) {
         "data set (see layergreen.greens), then with gradient the strain [..., 6] and rotation "
         "[..., 3] of the moment tensor and of the forces; the spectra of a kind not asked for "
         "have no frequencies.");
+  m.def("static_quantity", &static_quantity, py::arg("layers"), py::arg("source_depth"),
+        py::arg("receivers"), py::arg("xl"), py::arg("kmax"), py::arg("force"), py::arg("quantity"),
+        "Static strain [receiver, element, 6] or rotation [receiver, element, 3], xl and kmax "
+        "(see layergreen.statics).");
   m.def("auto_sampling", &auto_sampling, py::arg("layers"), py::arg("source_depth"),
         py::arg("receivers"), py::arg("nfreq"), py::arg("tl"), py::arg("uconv"),
         "(xl, ikmax) chosen by the sampling rules (see layergreen.auto_sampling).");

@@ -35,15 +35,21 @@ class Greens(NamedTuple):
 class Statics(NamedTuple):
     """The result of :func:`statics`.
 
-    displacements: float [receiver, element, component].
+    displacements: float [receiver, element, component] (None with quantity="strain" or
+        "rotation").
     xl, kmax: the wavenumber sampling used (dk = 2 pi / xl, samples up to kmax).
+    values: the quantity asked for: [receiver, element, component] of the displacement (the
+        same array as displacements), [receiver, element, 6] of the strain or [..., 3] of the
+        rotation.
     """
-    displacements: np.ndarray
+    displacements: Optional[np.ndarray]
     xl: float
     kmax: float
+    values: Optional[np.ndarray] = None
 
 
-def statics(layers, source_depth, receivers, xl=None, kmax=None, sources="moment"):
+def statics(layers, source_depth, receivers, xl=None, kmax=None, sources="moment",
+            quantity="displacement"):
     """Static displacements (t -> infinity after a step in moment) of the six elements.
 
     layers: (n, 4) or (n, 6) array as for :func:`greens` (thickness, vp, vs, rho; qp and qs
@@ -64,18 +70,30 @@ def statics(layers, source_depth, receivers, xl=None, kmax=None, sources="moment
     along x (north), y (east) and z (down), in model length per unit force (km, km/s, g/cm^3:
     times 1e-12 gives metres per newton; see docs/forces.md), the values a bank stores in
     /force_statics.
+
+    quantity="strain" or "rotation": the static strain (eps_xx, eps_yy, eps_zz, eps_xy, eps_xz,
+    eps_yz) or rotation (half the curl along north, east, up) in .values, frames as for
+    :func:`greens` (docs/strain.md); not at the source's depth nor at x = y = 0.
     """
     moment, force = _source_kinds(sources)
+    if quantity not in QUANTITIES:
+        raise ValueError(f'statics takes quantity "displacement", "strain" or "rotation", not '
+                         f'{quantity!r}')
     if moment and force:
         raise ValueError('statics takes sources="moment" or sources="force", one at a time')
     layers = np.ascontiguousarray(layers, dtype=float)
     receivers = np.ascontiguousarray(receivers, dtype=float)
     if receivers.ndim == 1 and receivers.shape == (3,):
         receivers = receivers.reshape(1, 3)
-    u, xl_used, kmax_used = _layergreen.statics(
-        layers, float(source_depth), receivers, None if xl is None else float(xl),
-        None if kmax is None else float(kmax), force)
-    return Statics(u, xl_used, kmax_used)
+    xl = None if xl is None else float(xl)
+    kmax = None if kmax is None else float(kmax)
+    if quantity != "displacement":
+        values, xl_used, kmax_used = _layergreen.static_quantity(
+            layers, float(source_depth), receivers, xl, kmax, force, quantity)
+        return Statics(None, xl_used, kmax_used, values)
+    u, xl_used, kmax_used = _layergreen.statics(layers, float(source_depth), receivers, xl, kmax,
+                                                force)
+    return Statics(u, xl_used, kmax_used, u)
 
 
 SOURCE_KINDS = ("moment", "force")

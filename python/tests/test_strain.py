@@ -24,14 +24,15 @@ def displacement(source_depth, sources, receivers):
                              **SAMPLING).spectra
 
 
-def differenced(source_depth, sources, h):
-    """du_i/dx_j [receiver, frequency, element, i, j] by differences of step h; vertical ones
-    one-sided downwards at the surface and below the interface (second order throughout)."""
+def differenced(source_depth, sources, h, field=displacement):
+    """du_i/dx_j [receiver, ..., i, j] of field(source_depth, sources, receivers) by differences
+    of step h; vertical ones one-sided downwards at the surface and below the interface
+    (second order throughout)."""
     def at(j, k):
         r = RECEIVERS.copy()
         r[:, j] += k * h
         r[SURFACE, 2] = max(r[SURFACE, 2], 0.0)
-        return displacement(source_depth, sources, r)
+        return field(source_depth, sources, r)
 
     g = [(at(j, 1) - at(j, -1)) / (2 * h) for j in (0, 1)]
     u1, u2, u3 = at(2, 1), at(2, 2), at(2, 3)
@@ -58,21 +59,48 @@ def case(request):
     return source_depth, sources, g
 
 
+def static_displacement(source_depth, sources, receivers):
+    return layergreen.statics(LAYERS, source_depth, receivers, sources=sources,
+                              **STATIC_SAMPLING).displacements
+
+
+STATIC_SAMPLING = dict(xl=400.0, kmax=60.0)
+
+
+def check_differences(source_depth, sources, strain, rotation, field):
+    """strain and rotation [receiver, ...] against differences of field at h = 0.02 and 0.01:
+    halving h divides the error by about 4 (3 to 6) at every receiver for both quantities."""
+    errors = []
+    for h in (0.02, 0.01):
+        fd = strain_rotation(differenced(source_depth, sources, h, field))
+        errors.append(np.array([
+            [np.abs(a[r] - b[r]).max() / np.abs(a[r]).max() for r in range(len(RECEIVERS))]
+            for a, b in zip((strain, rotation), fd)]))
+    ratio = errors[0] / errors[1]
+    assert np.all((ratio > 3.0) & (ratio < 6.0)), ratio
+    assert errors[1].max() < 1.5e-4
+
+
 def test_agrees_with_differences_of_displacement_as_h_squared(case):
     source_depth, sources, g = case
     assert g.spectra is g.strain
     assert g.strain.shape == RECEIVERS.shape[:1] + (6, 6 if sources == "moment" else 3, 6)
     assert g.rotation.shape == g.strain.shape[:-1] + (3,)
-    errors = []
-    for h in (0.02, 0.01):
-        fd = strain_rotation(differenced(source_depth, sources, h))
-        errors.append(np.array([
-            [np.abs(a[r] - b[r]).max() / np.abs(a[r]).max() for r in range(len(RECEIVERS))]
-            for a, b in zip((g.strain, g.rotation), fd)]))
-    # Halving h divides the error by about 4 (3 to 6), at every receiver for both quantities.
-    ratio = errors[0] / errors[1]
-    assert np.all((ratio > 3.0) & (ratio < 6.0)), ratio
-    assert errors[1].max() < 1e-4
+    check_differences(source_depth, sources, g.strain, g.rotation, displacement)
+
+
+def test_statics_agree_with_differences_of_static_displacement(case):
+    source_depth, sources, _ = case
+    strain, rotation = (layergreen.statics(LAYERS, source_depth, RECEIVERS, sources=sources,
+                                           quantity=q, **STATIC_SAMPLING) for q in
+                        ("strain", "rotation"))
+    assert strain.displacements is None and strain.values.shape == (5, 6 if sources == "moment"
+                                                                     else 3, 6)
+    assert np.all(strain.values[SURFACE][..., 4:] == 0)
+    check_differences(source_depth, sources, strain.values, rotation.values, static_displacement)
+    with pytest.raises(ValueError, match="source's depth"):
+        layergreen.statics(LAYERS, source_depth, [[1.0, 1.0, source_depth]], sources=sources,
+                           quantity="strain")
 
 
 def test_tilt_is_the_slope_of_the_surface(case):
