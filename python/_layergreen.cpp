@@ -21,6 +21,7 @@
 #include "inputs/checks.h"
 #include "inputs/model_file.h"
 #include "inputs/sampling_rules.h"
+#include "kernel/gradient_spectra.h"
 #include "kernel/layout.h"
 #include "kernel/records.h"
 #include "run/data_set_spectra.h"
@@ -73,15 +74,17 @@ std::optional<std::string> above_surface(const std::string& what, double depth) 
 py::tuple greens(const Real& layers, double source_depth, const Real& receivers, int nfreq,
                  double tl, double aw, double xl, int ikmax, double uconv, const std::string& q_law,
                  double q_reference_hz, std::optional<int> threads, bool moment, bool force,
-                 const std::string& quantity) {
+                 bool gradient, const std::string& quantity) {
   if (!moment && !force) throw py::value_error("sources must name at least one source kind");
   if (quantity != "displacement" && quantity != "pressure") {
     throw py::value_error("quantity must be \"displacement\" or \"pressure\", not \"" + quantity +
                           "\"");
   }
   const bool pressure = quantity == "pressure";
-  if (pressure && force) {
-    throw py::value_error("quantity \"pressure\" is computed for moment tensors only, not forces");
+  if (pressure && (force || gradient)) {
+    throw py::value_error(
+        "quantity \"pressure\" is computed for moment tensors only, and with the displacement "
+        "alone");
   }
   if (layers.ndim() != 2 || layers.shape(1) != 6 || layers.shape(0) < 1) {
     throw py::value_error(
@@ -152,7 +155,7 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
   q.ikmax = ikmax;
   q.uconv = uconv;
   q.source_depth = source_depth;
-  q.sources = lg::SourceSet{moment, force};
+  q.sources = lg::SourceSet{moment, force, gradient};
   q.pressure = pressure;
   const int workers = thread_count(threads);
 
@@ -162,6 +165,19 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
         static_cast<py::ssize_t>(nr), static_cast<py::ssize_t>(wanted ? nfreq : 0),
         static_cast<py::ssize_t>(elements), static_cast<py::ssize_t>(components)});
   };
+  // Strain and rotation [receiver, frequency, element, component] of the moment tensor and of
+  // the forces, from their displacement gradients.
+  auto per_quantity = [&](bool wanted, int elements, const lg::Quantity& qn) {
+    return py::array_t<std::complex<double>>(std::vector<py::ssize_t>{
+        static_cast<py::ssize_t>(nr), static_cast<py::ssize_t>(wanted && gradient ? nfreq : 0),
+        static_cast<py::ssize_t>(elements), static_cast<py::ssize_t>(qn.count())});
+  };
+  std::array<py::array_t<std::complex<double>>, 4> derived = {
+      per_quantity(moment, kElements, lg::kStrain), per_quantity(moment, kElements, lg::kRotation),
+      per_quantity(force, lg::kForceCount, lg::kStrain),
+      per_quantity(force, lg::kForceCount, lg::kRotation)};
+  std::array<std::complex<double>*, 4> dv{};
+  for (std::size_t j = 0; j < 4; ++j) dv[j] = derived[j].mutable_data();
   py::array_t<std::complex<double>> spectra =
       per_receiver(moment, kElements, pressure ? 1 : kComponents);
   py::array_t<std::complex<double>> force_spectra =
@@ -201,6 +217,24 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
                         return std::complex<double>{v.re, v.im};
                       });
       }
+      auto store_derived = [&](const auto& gradients, std::size_t first) {
+        const auto elements = gradients.empty() ? 0 : gradients[0].size();
+        for (std::size_t slot = 0; slot < gradients.size(); ++slot) {
+          const auto i = static_cast<std::size_t>(order[slot]);
+          for (std::size_t j = first; j < first + 2; ++j) {
+            const lg::Quantity& qn = j % 2 == 0 ? lg::kStrain : lg::kRotation;
+            const auto n = static_cast<std::size_t>(qn.count());
+            for (std::size_t e = 0; e < elements; ++e) {
+              std::array<lg::Cx, 6> v{};
+              lg::gradient_quantity(qn, gradients[slot][e], v.data());
+              std::complex<double>* to = dv[j] + ((i * nf + f.index) * elements + e) * n;
+              for (std::size_t c = 0; c < n; ++c) to[c] = {v[c].re, v[c].im};
+            }
+          }
+        }
+      };
+      store_derived(f.gradients, 0);
+      store_derived(f.force_gradients, 2);
       it[f.index] = f.iterations;
       conv[f.index] = f.converged;
       const py::gil_scoped_acquire acquire;
@@ -209,7 +243,8 @@ py::tuple greens(const Real& layers, double source_depth, const Real& receivers,
     data_set.run(workers, {}, store, [&] { return interrupted; });
   }
   if (interrupted) throw py::error_already_set();
-  return py::make_tuple(spectra, iterations, converged, force_spectra);
+  return py::make_tuple(spectra, iterations, converged, force_spectra, derived[0], derived[1],
+                        derived[2], derived[3]);
 }
 
 // (xl, ikmax) chosen by the sampling rules for one data set, as banks choose their "auto"
@@ -248,8 +283,13 @@ py::tuple auto_sampling(const Real& layers, double source_depth, const Real& rec
 
 // Static displacements [receiver, element, component] and the sampling used (xl, kmax): xl and
 // kmax as given, or chosen by choose_static_sampling when None.
-py::tuple statics(const Real& layers, double source_depth, const Real& receivers,
-                  std::optional<double> xl, std::optional<double> kmax, bool force) {
+struct StaticInputs {
+  std::vector<lg::StaticLayer> model;
+  std::vector<lg::StaticReceiver> at;
+};
+
+StaticInputs static_inputs(const Real& layers, double source_depth, const Real& receivers,
+                           std::optional<double> xl, std::optional<double> kmax) {
   if (layers.ndim() != 2 || layers.shape(1) < 4 || layers.shape(0) < 1) {
     throw py::value_error(
         "layers must be an (n, 4) or (n, 6) array, n >= 1: thickness, vp, vs, rho (qp, qs are "
@@ -274,15 +314,70 @@ py::tuple statics(const Real& layers, double source_depth, const Real& receivers
   for (const auto& [name, v] : {std::pair{"xl", xl}, std::pair{"kmax", kmax}}) {
     if (v) raise_if(lg::positive_problem(name, *v));
   }
+  return StaticInputs{model, at};
+}
+
+lg::StaticSampling static_sampling(const StaticInputs& in, double source_depth,
+                                   std::optional<double> xl, std::optional<double> kmax) {
+  lg::StaticSampling s;
+  if (!xl || !kmax) s = lg::choose_static_sampling(in.model, source_depth, in.at);
+  if (xl) s.dk = 2.0 * std::numbers::pi / *xl;
+  if (kmax) s.kmax = *kmax;
+  return s;
+}
+
+// The static strain or rotation [receiver, element, component] of the elements (or forces),
+// from their displacement gradients.
+py::tuple static_quantity(const Real& layers, double source_depth, const Real& receivers,
+                          std::optional<double> xl, std::optional<double> kmax, bool force,
+                          const std::string& quantity) {
+  const StaticInputs in = static_inputs(layers, source_depth, receivers, xl, kmax);
+  const lg::Quantity& q = quantity == "strain" ? lg::kStrain : lg::kRotation;
+  if (quantity != "strain" && quantity != "rotation") {
+    throw py::value_error("quantity must be \"strain\" or \"rotation\", not \"" + quantity + "\"");
+  }
+  lg::StaticSampling s;
+  std::vector<std::array<lg::StaticGradient, kElements>> g;
+  std::vector<std::array<lg::StaticGradient, lg::kForceCount>> gf;
+  {
+    const py::gil_scoped_release release;
+    s = static_sampling(in, source_depth, xl, kmax);
+    if (force) {
+      gf = lg::static_force_gradients(in.model, source_depth, in.at, s);
+    } else {
+      g = lg::static_gradients(in.model, source_depth, in.at, s);
+    }
+  }
+  const auto elements = static_cast<std::size_t>(force ? lg::kForceCount : kElements);
+  const auto n = static_cast<std::size_t>(q.count());
+  py::array_t<double> out({static_cast<py::ssize_t>(in.at.size()),
+                           static_cast<py::ssize_t>(elements), static_cast<py::ssize_t>(n)});
+  double* o = out.mutable_data();
+  for (std::size_t i = 0; i < in.at.size(); ++i) {
+    for (std::size_t e = 0; e < elements; ++e) {
+      const lg::StaticGradient& d = force ? gf[i][e] : g[i][e];
+      lg::Gradient c{};
+      for (std::size_t j = 0; j < 9; ++j) c[j] = lg::cx(d[j]);
+      std::array<lg::Cx, 6> v{};
+      lg::gradient_quantity(q, c, v.data());
+      for (std::size_t k = 0; k < n; ++k) o[(i * elements + e) * n + k] = v[k].re;
+    }
+  }
+  return py::make_tuple(out, 2.0 * std::numbers::pi / s.dk, s.kmax);
+}
+
+py::tuple statics(const Real& layers, double source_depth, const Real& receivers,
+                  std::optional<double> xl, std::optional<double> kmax, bool force) {
+  const StaticInputs in = static_inputs(layers, source_depth, receivers, xl, kmax);
+  const std::vector<lg::StaticLayer>& model = in.model;
+  const std::vector<lg::StaticReceiver>& at = in.at;
   lg::StaticSampling s;
   std::vector<lg::StaticDisplacement> u;
   std::vector<lg::StaticForceDisplacement> uf;
   {
     const py::gil_scoped_release release;
     // std::invalid_argument becomes ValueError.
-    if (!xl || !kmax) s = lg::choose_static_sampling(model, source_depth, at);
-    if (xl) s.dk = 2.0 * std::numbers::pi / *xl;
-    if (kmax) s.kmax = *kmax;
+    s = static_sampling(in, source_depth, xl, kmax);
     if (force) {
       uf = lg::static_force_displacements(model, source_depth, at, s);
     } else {
@@ -470,11 +565,17 @@ PYBIND11_MODULE(_layergreen, m) {
   m.def("greens", &greens, py::arg("layers"), py::arg("source_depth"), py::arg("receivers"),
         py::arg("nfreq"), py::arg("tl"), py::arg("aw"), py::arg("xl"), py::arg("ikmax"),
         py::arg("uconv"), py::arg("q_law"), py::arg("q_reference_hz"), py::arg("threads"),
-        py::arg("moment") = true, py::arg("force") = false, py::arg("quantity") = "displacement",
+        py::arg("moment") = true, py::arg("force") = false, py::arg("gradient") = false,
+        py::arg("quantity") = "displacement",
         "Spectra [receiver, frequency, element, component], iteration counts and convergence "
         "flags [frequency] and force spectra [receiver, frequency, force, component] of one "
-        "data set (see layergreen.greens); the spectra of a kind not asked for have no "
-        "frequencies.");
+        "data set (see layergreen.greens), then with gradient the strain [..., 6] and rotation "
+        "[..., 3] of the moment tensor and of the forces; the spectra of a kind not asked for "
+        "have no frequencies.");
+  m.def("static_quantity", &static_quantity, py::arg("layers"), py::arg("source_depth"),
+        py::arg("receivers"), py::arg("xl"), py::arg("kmax"), py::arg("force"), py::arg("quantity"),
+        "Static strain [receiver, element, 6] or rotation [receiver, element, 3], xl and kmax "
+        "(see layergreen.statics).");
   m.def("auto_sampling", &auto_sampling, py::arg("layers"), py::arg("source_depth"),
         py::arg("receivers"), py::arg("nfreq"), py::arg("tl"), py::arg("uconv"),
         "(xl, ikmax) chosen by the sampling rules (see layergreen.auto_sampling).");

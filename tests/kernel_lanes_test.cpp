@@ -145,7 +145,7 @@ TEST_F(KernelLanes, ReceiverSumsAndTheirTestAreTheScalarBits) {
     const DepthTerms d{any(), any(), any(), any(), any(), any(), any(), any(), any(), any()};
     const SourceLayerTerms s{any(), any(), any(), any(), any(), any(), any(), any()};
     WavenumberSums scalar;
-    scalar.reset(n, kSums + kForceSums);
+    scalar.reset(n, kAllSums);
     for (std::size_t i = 0; i < scalar.re.size(); ++i) {
       scalar.re[i] = signed_value() * 1e6;
       scalar.im[i] = signed_value() * 1e6;
@@ -162,8 +162,16 @@ TEST_F(KernelLanes, ReceiverSumsAndTheirTestAreTheScalarBits) {
     EXPECT_EQ(add_force_sums(1, n, b, d, s, uconv, test, scalar, Lanes::scalar),
               add_force_sums(1, n, b, d, s, uconv, test, in_lanes, Lanes::avx2))
         << "trial " << trial;
+    // The gradient sums too, with the derivatives' distances (one in four at the epicentre).
+    std::vector<double> rr(slots);
+    for (double& r : rr) r = gen() % 4 == 0 ? 0.0 : positive();
+    const DepthTerms z{any(), any(), any(), any(), any(), any(), any(), any(), any(), any()};
+    const Wavenumber k{positive(), positive()};
+    const SourceSet kinds{true, true, true};
+    add_gradient_sums(kinds, 1, n, rr.data(), k, b, d, z, s, scalar, Lanes::scalar);
+    add_gradient_sums(kinds, 1, n, rr.data(), k, b, d, z, s, in_lanes, Lanes::avx2);
     for (int ir = 1; ir <= n; ++ir) {
-      for (int m = 1; m <= kSums + kForceSums; ++m) {
+      for (int m = 1; m <= kAllSums; ++m) {
         EXPECT_TRUE(same(scalar.at(ir, m), in_lanes.at(ir, m)))
             << "trial " << trial << ", receiver " << ir << ", sum " << m;
       }

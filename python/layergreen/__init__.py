@@ -11,7 +11,9 @@
   weights of the six elements;
 * :class:`SlipModel` reads kinematic slip models (FSP, USGS .param, SRF), :meth:`Bank.forward`
   sums one into seismograms and static offsets, :func:`static_field` gives its static offsets
-  or line-of-sight changes at any surface points without a bank.
+  or line-of-sight changes at any surface points without a bank;
+* :mod:`layergreen.strain`: tilt, DAS axial strain, stress and Coulomb stress of the strain and
+  rotation that greens(..., quantity="strain" or "rotation") gives.
 
 Conventions: x north, y east, z down for positions and moment tensors; the components of the
 spectra and seismograms are x, y and z positive up; elements xy, xz, -yz, zz-xx, zz-yy,
@@ -25,7 +27,9 @@ from .mechanism import ELEMENTS, element_weights, strike_dip_rake, tensor
 from .seismograms import rotate, seismograms
 from .slip_model import SlipModel, SlipModelError
 from .slip_statics import static_field
+from .strain import axial_strain, coulomb, stress, tilt
 
 __all__ = ["Bank", "ELEMENTS", "Greens", "Statics", "WriteError", "auto_sampling",
            "element_weights", "greens", "rotate", "seismograms", "statics", "strike_dip_rake",
-           "tensor", "SlipModel", "SlipModelError", "static_field"]
+           "tensor", "SlipModel", "SlipModelError", "static_field", "tilt", "axial_strain",
+           "stress", "coulomb"]

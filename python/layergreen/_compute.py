@@ -18,24 +18,38 @@ class Greens(NamedTuple):
     iterations: int [frequency], wavenumber steps taken (ikmax + 1 when a sum did not converge).
     force_spectra: complex [receiver, frequency, force, component] when forces were asked for
         (with sources="force" the same array as spectra), else None.
+    strain, rotation: complex [receiver, frequency, element, 6] and [..., 3] when asked for by
+        quantity (of the forces with sources="force"), else None; force_strain and
+        force_rotation those of the forces. With quantity="strain" (or "rotation", or a tuple
+        starting with one), spectra is that array. See docs/strain.md.
     """
     spectra: np.ndarray
     iterations: np.ndarray
     force_spectra: Optional[np.ndarray] = None
+    strain: Optional[np.ndarray] = None
+    rotation: Optional[np.ndarray] = None
+    force_strain: Optional[np.ndarray] = None
+    force_rotation: Optional[np.ndarray] = None
 
 
 class Statics(NamedTuple):
     """The result of :func:`statics`.
 
-    displacements: float [receiver, element, component].
+    displacements: float [receiver, element, component] (None with quantity="strain" or
+        "rotation").
     xl, kmax: the wavenumber sampling used (dk = 2 pi / xl, samples up to kmax).
+    values: the quantity asked for: [receiver, element, component] of the displacement (the
+        same array as displacements), [receiver, element, 6] of the strain or [..., 3] of the
+        rotation.
     """
-    displacements: np.ndarray
+    displacements: Optional[np.ndarray]
     xl: float
     kmax: float
+    values: Optional[np.ndarray] = None
 
 
-def statics(layers, source_depth, receivers, xl=None, kmax=None, sources="moment"):
+def statics(layers, source_depth, receivers, xl=None, kmax=None, sources="moment",
+            quantity="displacement"):
     """Static displacements (t -> infinity after a step in moment) of the six elements.
 
     layers: (n, 4) or (n, 6) array as for :func:`greens` (thickness, vp, vs, rho; qp and qs
@@ -60,21 +74,58 @@ def statics(layers, source_depth, receivers, xl=None, kmax=None, sources="moment
     along x (north), y (east) and z (down), in model length per unit force (km, km/s, g/cm^3:
     times 1e-12 gives metres per newton; see docs/forces.md), the values a bank stores in
     /force_statics.
+
+    quantity="strain" or "rotation": the static strain (eps_xx, eps_yy, eps_zz, eps_xy, eps_xz,
+    eps_yz) or rotation (half the curl along north, east, up) in .values, frames as for
+    :func:`greens` (docs/strain.md); not at the source's depth nor at x = y = 0.
     """
     moment, force = _source_kinds(sources)
+    if quantity not in QUANTITIES:
+        raise ValueError(f'statics takes quantity "displacement", "strain" or "rotation", not '
+                         f'{quantity!r}')
     if moment and force:
         raise ValueError('statics takes sources="moment" or sources="force", one at a time')
     layers = np.ascontiguousarray(layers, dtype=float)
     receivers = np.ascontiguousarray(receivers, dtype=float)
     if receivers.ndim == 1 and receivers.shape == (3,):
         receivers = receivers.reshape(1, 3)
-    u, xl_used, kmax_used = _layergreen.statics(
-        layers, float(source_depth), receivers, None if xl is None else float(xl),
-        None if kmax is None else float(kmax), force)
-    return Statics(u, xl_used, kmax_used)
+    xl = None if xl is None else float(xl)
+    kmax = None if kmax is None else float(kmax)
+    if quantity != "displacement":
+        _refuse_gradients_with_water(layers)
+        values, xl_used, kmax_used = _layergreen.static_quantity(
+            layers, float(source_depth), receivers, xl, kmax, force, quantity)
+        return Statics(None, xl_used, kmax_used, values)
+    u, xl_used, kmax_used = _layergreen.statics(layers, float(source_depth), receivers, xl, kmax,
+                                                force)
+    return Statics(u, xl_used, kmax_used, u)
 
 
 SOURCE_KINDS = ("moment", "force")
+
+
+QUANTITIES = ("displacement", "strain", "rotation")
+
+
+def _quantities(quantity, pressure=False):
+    """The quantities of a quantity argument: one name or a sequence of them, in order
+    (pressure: "pressure" is accepted too, alone)."""
+    names = (quantity,) if isinstance(quantity, str) else tuple(quantity)
+    for q in names:
+        if q not in QUANTITIES and not (pressure and q == "pressure"):
+            alone = ', or "pressure"' if pressure else ""
+            raise ValueError(f'quantity takes "displacement", "strain", "rotation" or a tuple of '
+                             f'them{alone}, not {q!r}')
+    if not names:
+        raise ValueError("quantity must name at least one quantity")
+    return names
+
+
+def _refuse_gradients_with_water(layers):
+    """Strain and rotation are built for solid models; an ocean's are not offered."""
+    if layers.ndim == 2 and layers.shape[1] >= 3 and np.any(layers[:, 2] == 0):
+        raise ValueError("strain and rotation are not computed in models with fluid layers "
+                         "(vs = 0)")
 
 
 def _source_kinds(sources):
@@ -145,6 +196,12 @@ def greens(layers, source_depth, receivers, nfreq, tl, aw=2.0, xl=None, ikmax=No
     impulse response in model length per unit force (km, km/s, g/cm^3: times 1e-12 gives metres
     per newton); see docs/forces.md.
 
+    quantity: "displacement", "strain" (eps_xx, eps_yy, eps_zz, eps_xy, eps_xz, eps_yz, tensor
+        components in x north, y east, z up), "rotation" (half the curl of the displacement
+        along north, east and up) or a tuple of them; spectra holds the first, the result's
+        strain and rotation attributes the others. See docs/strain.md. Strain and rotation at a
+        receiver on the vertical through the source (x = y = 0) are not computed.
+
     Returns Greens(spectra [receiver, frequency, element, component], iterations [frequency]).
     Bad arguments raise ValueError with the words of the command line's messages.
     """
@@ -159,20 +216,40 @@ def greens(layers, source_depth, receivers, nfreq, tl, aw=2.0, xl=None, ikmax=No
         xl = xl_auto if xl is None else xl
         ikmax = ikmax_auto if ikmax is None else ikmax
     moment, force = _source_kinds(sources)
-    spectra, iterations, converged, force_spectra = _layergreen.greens(
+    quantities = _quantities(quantity, pressure=True)
+    if "pressure" in quantities and len(quantities) > 1:
+        raise ValueError('quantity "pressure" is computed alone, not with other quantities')
+    gradient = "strain" in quantities or "rotation" in quantities
+    if gradient:
+        _refuse_gradients_with_water(layers)
+    if gradient and receivers.ndim == 2 and receivers.shape[1] == 3 and np.any(
+            (receivers[:, 0] == 0) & (receivers[:, 1] == 0)):
+        raise ValueError("strain and rotation are not computed at x = y = 0 (on the vertical "
+                         "through the source)")
+    (spectra, iterations, converged, force_spectra, strain, rotation, force_strain,
+     force_rotation) = _layergreen.greens(
         layers, float(source_depth), receivers, int(nfreq), float(tl), float(aw), float(xl),
-        int(ikmax), float(uconv), q_law, float(q_reference_hz), threads, moment, force,
-        str(quantity))
+        int(ikmax), float(uconv), q_law, float(q_reference_hz), threads, moment, force, gradient,
+        "pressure" if "pressure" in quantities else "displacement")
     if not moment:
-        spectra = force_spectra
+        spectra, strain, rotation = force_spectra, force_strain, force_rotation
     if not force:
-        force_spectra = None
+        force_spectra = force_strain = force_rotation = None
+    if "strain" not in quantities:
+        strain = force_strain = None
+    if "rotation" not in quantities:
+        rotation = force_rotation = None
+    displacement = spectra
+    spectra = {"displacement": displacement, "pressure": displacement, "strain": strain,
+               "rotation": rotation}[quantities[0]]
     if uconv > 0 and not converged.all():
         bad = np.flatnonzero(~converged)
         warnings.warn(f"{len(bad)} of {nfreq} frequencies reached IKMAX = {ikmax} without "
                       f"converging (highest frequency {bad[-1] / tl:g})", RuntimeWarning,
                       stacklevel=2)
-    if not np.all(np.isfinite(spectra)) or (force and not np.all(np.isfinite(force_spectra))):
+    if not all(np.all(np.isfinite(a)) for a in (displacement, force_spectra, strain, rotation,
+                                                 force_strain, force_rotation) if a is not None):
         warnings.warn("some spectra are not finite numbers; the model or the sampling leaves the "
                       "computation without a finite result there", RuntimeWarning, stacklevel=2)
-    return Greens(spectra, iterations, force_spectra)
+    return Greens(spectra, iterations, force_spectra, strain, rotation, force_strain,
+                  force_rotation)

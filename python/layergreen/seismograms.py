@@ -34,8 +34,13 @@ def seismograms(spectra, tl, aw, source="impulse", lowpass=None, poles=4, taper=
     lowpass, poles: causal Butterworth low-pass, corner frequency in cycles per time unit.
     taper: width (fraction of the band) of the smooth, causal (minimum-phase) taper over the
         top of the band that layergreen-seis applies by default (0.7); None or 0 for none.
+    Spectra of any [..., frequency, source, component] shape (the forces' three sources, the
+    strain's six components, the rotation's three) are taken trace by trace the same way.
     Returns (t, traces [..., element, component, sample]).
     """
+    shape = np.shape(spectra)
+    if len(shape) >= 3 and shape[-2:] != _TRACES_PER_CALL:
+        return _any_shape(spectra, tl, aw, source, lowpass, poles, taper)
     nfreq = np.shape(spectra)[-3]
     if lowpass is not None and float(lowpass) > (nfreq - 1) / float(tl):
         raise ValueError(f"lowpass = {lowpass} is above the highest frequency of the spectra, "
@@ -46,6 +51,27 @@ def seismograms(spectra, tl, aw, source="impulse", lowpass=None, poles=4, taper=
                                          None if lowpass is None else float(lowpass), int(poles),
                                          float(taper or 0.0))
     return np.arange(traces.shape[-1]) * dt, traces
+
+
+# The [element, component] shape the C++ seismograms take: any other is sent in blocks of it.
+_TRACES_PER_CALL = (len(_layergreen.source_kinds["moment tensor"]["labels"]),
+                    len(_layergreen.quantities["displacement"]["codes"]))
+
+
+def _any_shape(spectra, tl, aw, source, lowpass, poles, taper):
+    """seismograms of spectra [..., frequency, source, component] of another shape: their
+    traces in blocks of _TRACES_PER_CALL, the last one padded with zeros."""
+    spectra = np.asarray(spectra, dtype=complex)
+    lead, (nfreq, ns, nc) = spectra.shape[:-3], spectra.shape[-3:]
+    block = _TRACES_PER_CALL[0] * _TRACES_PER_CALL[1]
+    traces = np.moveaxis(spectra, -3, -1).reshape(lead + (ns * nc, nfreq))
+    blocks = -(-(ns * nc) // block)
+    pad = np.zeros(lead + (blocks * block - ns * nc, nfreq), complex)
+    grouped = np.concatenate([traces, pad], axis=-2).reshape(lead + (blocks,) + _TRACES_PER_CALL
+                                                              + (nfreq,))
+    t, out = seismograms(np.moveaxis(grouped, -1, -3), tl, aw, source, lowpass, poles, taper)
+    out = out.reshape(lead + (blocks * block, out.shape[-1]))[..., :ns * nc, :]
+    return t, out.reshape(lead + (ns, nc, out.shape[-1]))
 
 
 def force_seismograms(spectra, tl, aw, source="impulse", lowpass=None, poles=4, taper=0.7):

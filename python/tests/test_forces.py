@@ -28,7 +28,7 @@ def mindlin(x, y, z, c, mu=MU, nu=POISSON):
     r2 = np.sqrt(x * x + y * y + (z + c) ** 2)
     a = 1.0 / (16 * np.pi * mu * (1 - nu))
     k, b, s = 3 - 4 * nu, 4 * (1 - nu) * (1 - 2 * nu), r2 + z + c
-    g = np.zeros((3, 3))
+    g = np.zeros((3, 3), np.result_type(x, y, z, float))  # complex for complex steps
     vx = (z - c) / r1**3 + k * (z - c) / r2**3 + 6 * c * z * (z + c) / r2**5 - b / (r2 * s)
     g[2] = a * np.array([x * vx, y * vx, k / r1 + (8 * (1 - nu) ** 2 - k) / r2 + (z - c) ** 2 / r1**3
                          + (k * (z + c) ** 2 - 2 * c * z) / r2**3 + 6 * c * z * (z + c) ** 2 / r2**5])

@@ -107,7 +107,10 @@ LG_FORMULA void receiver_waves(int k, bool above, const St& st, const F& f, cons
 // and those it sends down by +i nu or +i gam. Mzz (i nu case 1 + case 4) so comes from a
 // vertical force case 2 + case 3 / (i gam); Mxz less the horizontal derivative of the vertical
 // force's field comes from a horizontal force -(cs2 case 1 + case 4), SH case 1 / (i gam).
-template <bool kForce = false, class C, class S, class D>
+//
+// With kSlope, d receives the derivatives of all these in the receiver's depth instead: the
+// upgoing waves' potentials times i nu (P) or i gam (S), the downgoing ones' times -i nu, -i gam.
+template <bool kForce = false, bool kSlope = false, class C, class S, class D>
 LG_FORMULA void depth_values(const ReceiverWaveValues<C>& w, C gam, C nu, C egam, C enu, const S& s,
                              D& d) {
   const Cx two = cx(2.0);
@@ -120,15 +123,26 @@ LG_FORMULA void depth_values(const ReceiverWaveValues<C>& w, C gam, C nu, C egam
   C cz[5];
   C czb[5];
   for (int t = 1; t <= 4; ++t) {
-    const C phiu = w.pu[1][t] / by_enu;
-    const C phid = w.pd[1][t] * enu;
-    const C psiu = w.pu[2][t] / by_egam;
-    const C psid = w.pd[2][t] * egam;
+    C phiu = w.pu[1][t] / by_enu;
+    C phid = w.pd[1][t] * enu;
+    C psiu = w.pu[2][t] / by_egam;
+    C psid = w.pd[2][t] * egam;
+    if constexpr (kSlope) {
+      phiu = cr3 * phiu;
+      phid = -(cr3 * phid);
+      psiu = cr1 * psiu;
+      psid = -(cr1 * psid);
+    }
     cz[t] = phiu + phid + cr1 * (psiu - psid);
     czb[t] = cr3 * (phiu - phid) + s.cs4 * (psiu + psid);
   }
-  d.s5 = w.pdsh[1] * egam + w.push[1] / by_egam;
-  d.s6 = w.pdsh[2] * egam + w.push[2] / by_egam;
+  if constexpr (kSlope) {
+    d.s5 = cr1 * (w.push[1] / by_egam) - cr1 * (w.pdsh[1] * egam);
+    d.s6 = cr1 * (w.push[2] / by_egam) - cr1 * (w.pdsh[2] * egam);
+  } else {
+    d.s5 = w.pdsh[1] * egam + w.push[1] / by_egam;
+    d.s6 = w.pdsh[2] * egam + w.push[2] / by_egam;
+  }
   d.cu = s.cs2 * cz[1] + cz[4];
   d.cu2 = s.cs2 * czb[1] + czb[4];
   d.cu3 = s.cs9 * cz[3] - (two * s.cs4) * cz[2];

@@ -1,5 +1,6 @@
 #include "kernel/force_spectra.h"
 
+#include "kernel/gradient_spectra.h"
 #include "kernel/moment_tensor_spectra.h"
 
 namespace lg {
@@ -32,6 +33,7 @@ void source_spectra(const SourceSet& set, const Placement& p, const ReceiverPosi
                     const LayerMedium& med, const WavenumberSums& sums, Spectra& out) {
   if (set.moment) moment_tensor_spectra(p, r, med, sums, out);
   if (set.force) force_spectra(p, r, med, sums, out);
+  if (set.gradient) gradient_spectra(set, p, r, med, sums, out);
 }
 
 }  // namespace lg

@@ -327,7 +327,8 @@ std::vector<FrequencyOutcome> compute_frequencies(std::vector<Workspace>& ws, co
                                                   [[maybe_unused]] Lanes lanes) {
   std::vector<FrequencyOutcome> out(static_cast<std::size_t>(n));
 #if LG_AVX2_LANES
-  if (lanes == Lanes::avx2 && n > 1) {
+  // Gradients are summed one frequency at a time.
+  if (lanes == Lanes::avx2 && n > 1 && !ws[0].sources.gradient) {
     frequencies_in_lanes(ws, freqs, n, s, table, out);
     return out;
   }

@@ -86,6 +86,25 @@ inline constexpr std::array<OutputComponent, 3> kDisplacementComponents = {{
     {"z", 0.0, 0.0},
 }};
 
+// Strain: the symmetric tensor (du_i/dx_j + du_j/dx_i) / 2 in x north, y east, z up, as xx, yy,
+// zz, xy, xz, yz (tensor components, not engineering shear).
+inline constexpr std::array<OutputComponent, 6> kStrainComponents = {{
+    {"xx", 0.0, 90.0},
+    {"yy", 90.0, 90.0},
+    {"zz", 0.0, 0.0},
+    {"xy", 0.0, 0.0},
+    {"xz", 0.0, 0.0},
+    {"yz", 0.0, 0.0},
+}};
+
+// Rotation: half the curl of the displacement, the physical rotation vector by its components
+// along north, east and up (the angles are those axes').
+inline constexpr std::array<OutputComponent, 3> kRotationComponents = {{
+    {"x", 0.0, 90.0},
+    {"y", 90.0, 90.0},
+    {"z", 0.0, 0.0},
+}};
+
 }  // namespace layout_tables
 
 inline constexpr SourceKind kMomentTensor{
@@ -100,9 +119,20 @@ inline constexpr Quantity kDisplacement{"displacement",
                                         "three components (x, y, vertical positive upwards)",
                                         "z positive up", layout_tables::kDisplacementComponents};
 
-// Every source kind and quantity the program knows.
+inline constexpr Quantity kStrain{"strain", "six strain-tensor components (xx, yy, zz, xy, xz, yz)",
+                                  "x north, y east, z up; tensor components",
+                                  layout_tables::kStrainComponents};
+
+inline constexpr Quantity kRotation{
+    "rotation", "three rotation components (north, east, up)",
+    "half the curl, physical: omega_z positive anticlockwise from above",
+    layout_tables::kRotationComponents};
+
+// Every source kind and quantity the program knows. Strain and rotation come from the
+// displacement gradient (kernel/gradient_spectra.h); a run's files hold displacement.
 inline constexpr std::array<const SourceKind*, 2> kSourceKinds = {&kMomentTensor, &kForce};
-inline constexpr std::array<const Quantity*, 1> kQuantities = {&kDisplacement};
+inline constexpr std::array<const Quantity*, 3> kQuantities = {&kDisplacement, &kStrain,
+                                                               &kRotation};
 
 // What a run computes: moment-tensor elements, displacement. Their counts are compile-time
 // constants, the bounds of the kernel's fixed-size records.

@@ -22,10 +22,10 @@ void source_transfers(int ls, const TransferRange& r, const LayerTransfers& tr,
 DepthTerms receiver_depth_terms(const Placement& p, int ir, const LayerWavenumbers& v,
                                 const StackResponses& st, const SourceTransfers& f,
                                 const SourceLayerAmplitudes& src, const SourceLayerTerms& terms,
-                                bool force) {
+                                bool force, DepthTerms* slope) {
   ReceiverWaves w;
   receiver_waves(p.lr[ir], ir <= p.nrup, st, f, src.cud, w);
-  return depth_terms(p, ir, v, w, terms, force);
+  return depth_terms(p, ir, v, w, terms, force, slope);
 }
 
 void add_source_sums(const SourceSet& active, int first, int last, const BesselFactors& b,
@@ -57,9 +57,14 @@ SourceSet add_receiver_increments(const Placement& d, const ReceiverPositions& r
     // distance: their waves and potentials are computed once, for ir ... last.
     last = ir;
     while (last < d.nr && rec.zr[last + 1] == rec.zr[ir]) ++last;
-    const DepthTerms depth = receiver_depth_terms(d, ir, v, st, f, src, terms, active.force);
+    DepthTerms slope;
+    const DepthTerms depth = receiver_depth_terms(d, ir, v, st, f, src, terms, active.force,
+                                                  active.gradient ? &slope : nullptr);
     // Once one sum has failed the test, the step has not converged and no test is needed.
     add_source_sums(active, ir, last, b, depth, terms, test.uconv, test.wanted, passed, sums);
+    if (active.gradient) {
+      add_gradient_sums(active, ir, last, d.rr.data(), wk, b, depth, slope, terms, sums);
+    }
   }
   return passed;
 }

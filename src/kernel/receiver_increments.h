@@ -42,7 +42,7 @@ void source_transfers(int ls, const TransferRange& r, const LayerTransfers& tr, 
 DepthTerms receiver_depth_terms(const Placement& p, int ir, const LayerWavenumbers& v,
                                 const StackResponses& st, const SourceTransfers& f,
                                 const SourceLayerAmplitudes& src, const SourceLayerTerms& terms,
-                                bool force = false);
+                                bool force = false, DepthTerms* slope = nullptr);
 
 // Adds the sums of the source kinds still summing (`active`) to `sums` for receivers first ...
 // last (at one depth, sharing d), and clears in `passed` each kind whose test failed. Each kind

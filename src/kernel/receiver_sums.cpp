@@ -22,7 +22,8 @@ SourceLayerTerms source_layer_terms(const Placement& p, const Wavenumber& k, con
 }
 
 DepthTerms depth_terms(const Placement& p, int ir, const LayerWavenumbers& l,
-                       const ReceiverWaves& w, const SourceLayerTerms& s, bool force) {
+                       const ReceiverWaves& w, const SourceLayerTerms& s, bool force,
+                       DepthTerms* slope) {
   const int k = p.lr[ir];
   const Cx zc = cx(p.zrl[ir]);
 
@@ -33,6 +34,13 @@ DepthTerms depth_terms(const Placement& p, int ir, const LayerWavenumbers& l,
     depth_values<true>(w, l.cgam[k], l.cnu[k], egam, enu, s, d);
   } else {
     depth_values(w, l.cgam[k], l.cnu[k], egam, enu, s, d);
+  }
+  if (slope != nullptr) {
+    if (force) {
+      depth_values<true, true>(w, l.cgam[k], l.cnu[k], egam, enu, s, *slope);
+    } else {
+      depth_values<false, true>(w, l.cgam[k], l.cnu[k], egam, enu, s, *slope);
+    }
   }
   return d;
 }
@@ -391,9 +399,218 @@ __attribute__((target("avx2"))) bool add_force_in_lanes(int first, int last, con
   }
   return converged;
 }
+
+// Adds an increment of the gradient sums (never tested).
+LG_AVX2 void add_untested(V4 inc, int m, int first, __m256i on, bool full, WavenumberSums& sums) {
+  double* re = &sums.re[sums.index(first, m)];
+  double* im = &sums.im[sums.index(first, m)];
+  store4(re, on, full, _mm256_add_pd(load4(re, on, full), inc.re));
+  store4(im, on, full, _mm256_add_pd(load4(im, on, full), inc.im));
+}
+
+LG_AVX2 V4 plus(V4 a, V4 b) {
+  return V4{_mm256_add_pd(a.re, b.re), _mm256_add_pd(a.im, b.im)};
+}
+
+// Four receivers' Bessel factors, or their derivatives in distance.
+struct Bessel4 {
+  __m256d dkj2, bkj2r, bkj2, bj1r, dj1, bj1, bkj0;
+};
+
+// The depth terms in the forms the products need.
+struct Depth4 {
+  K4 cu, cu2, cu3, c9, c10, c11, fzr, fzz, s5, s6;
+};
+
+LG_AVX2 Depth4 depth4(const DepthTerms& d, bool force) {
+  Depth4 k{real_times_k(d.cu),
+           real_times_k(d.cu2),
+           real_times_k(d.cu3),
+           real_times_k(d.c9),
+           real_times_k(d.c10),
+           real_times_k(d.c11),
+           K4{},
+           K4{},
+           times_k(d.s5),
+           times_k(d.s6)};
+  if (force) {
+    k.fzr = real_times_k(d.fzr);
+    k.fzz = real_times_k(d.fzz);
+  }
+  return k;
+}
+
+// The moment tensor's increments (those of moment_increments) into sums base + 1 ....
+LG_AVX2 void add_moment4(const Bessel4& b, const Depth4& d, const K4& cs3, const K4& cs6, int base,
+                         int start, __m256i on, bool full, WavenumberSums& sums) {
+  add_untested(real_times(b.dkj2, d.cu), base + 1, start, on, full, sums);
+  add_untested(real_times(b.bkj2r, d.cu), base + 2, start, on, full, sums);
+  add_untested(real_times(b.bkj2, d.cu2), base + 3, start, on, full, sums);
+  add_untested(real_times(b.bj1r, d.cu2), base + 4, start, on, full, sums);
+  add_untested(times(times_real(cs3, b.bkj2r), d.s5), base + 5, start, on, full, sums);
+  add_untested(times(times_real(cs3, b.dkj2), d.s5), base + 6, start, on, full, sums);
+  add_untested(minus(real_times(b.dj1, d.cu3), times(times_real(cs6, b.bj1r), d.s6)), base + 7,
+               start, on, full, sums);
+  add_untested(minus(real_times(b.bj1r, d.cu3), times(times_real(cs6, b.dj1), d.s6)), base + 8,
+               start, on, full, sums);
+  add_untested(real_times(b.bj1, d.c9), base + 9, start, on, full, sums);
+  add_untested(real_times(b.bj1, d.c10), base + 10, start, on, full, sums);
+  add_untested(real_times(b.bkj0, d.c11), base + 11, start, on, full, sums);
+}
+
+// The forces' increments (those of force_increments) into sums base + 1 ....
+LG_AVX2 void add_force4(const Bessel4& b, const Depth4& d, const K4& cs3, int base, int start,
+                        __m256i on, bool full, WavenumberSums& sums) {
+  add_untested(plus(real_times(b.dj1, d.cu), times(times_real(cs3, b.bj1r), d.s5)), base + 1, start,
+               on, full, sums);
+  add_untested(plus(real_times(b.bj1r, d.cu), times(times_real(cs3, b.dj1), d.s5)), base + 2, start,
+               on, full, sums);
+  add_untested(real_times(b.bj1, d.cu2), base + 3, start, on, full, sums);
+  add_untested(real_times(b.bj1, d.fzr), base + 4, start, on, full, sums);
+  add_untested(real_times(b.bkj0, d.fzz), base + 5, start, on, full, sums);
+}
+
+// add_gradient_sums in lanes: the same operations as its scalar form, lane by lane.
+__attribute__((target("avx2"))) void add_gradient_in_lanes(
+    const SourceSet& active, int first, int last, const double* rr, const Wavenumber& k,
+    const BesselFactors& b, const DepthTerms& d, const DepthTerms& slope, const SourceLayerTerms& s,
+    WavenumberSums& sums) {
+  const __m256i lane_index = _mm256_set_epi64x(3, 2, 1, 0);
+  const Depth4 d4 = depth4(d, active.force);
+  const Depth4 z4 = depth4(slope, active.force);
+  const K4 cs3 = times_real_k(s.cs3);
+  const K4 cs6 = times_real_k(s.cs6);
+  const __m256d k2 = splat(k.ak2);
+  const __m256d zero = splat(0.0);
+  for (int start = first; start <= last; start += 4) {
+    const __m256i on = _mm256_cmpgt_epi64(_mm256_set1_epi64x(last - start + 1), lane_index);
+    const bool full = last - start >= 3;
+    const auto at = static_cast<std::size_t>(start);
+    const Bessel4 v{load4(&b.dkj2[at], on, full), load4(&b.bkj2r[at], on, full),
+                    load4(&b.bkj2[at], on, full), load4(&b.bj1r[at], on, full),
+                    load4(&b.dj1[at], on, full),  load4(&b.bj1[at], on, full),
+                    load4(&b.bkj0[at], on, full)};
+    // Receivers at distance 0 (and lanes that are off) take no radial increments.
+    const __m256d r = load4(rr + start, on, full);
+    const __m256d radial =
+        _mm256_andnot_pd(_mm256_cmp_pd(r, zero, _CMP_EQ_OQ), _mm256_castsi256_pd(on));
+    const __m256i ron = _mm256_castpd_si256(radial);
+    const bool rfull = _mm256_movemask_pd(radial) == 0xf;
+    if (_mm256_movemask_pd(radial) != 0) {
+      const __m256d rinv = _mm256_div_pd(splat(1.0), _mm256_blendv_pd(splat(1.0), r, radial));
+      const __m256d rinv2 = _mm256_mul_pd(rinv, rinv);
+      const Bessel4 dr{
+          _mm256_sub_pd(_mm256_sub_pd(zero, _mm256_mul_pd(v.dkj2, rinv)),
+                        _mm256_mul_pd(_mm256_sub_pd(k2, _mm256_mul_pd(splat(4.0), rinv2)), v.bkj2)),
+          _mm256_mul_pd(_mm256_sub_pd(v.dkj2, v.bkj2r), rinv),
+          v.dkj2,
+          _mm256_mul_pd(_mm256_sub_pd(v.dj1, v.bj1r), rinv),
+          _mm256_sub_pd(_mm256_sub_pd(zero, _mm256_mul_pd(v.dj1, rinv)),
+                        _mm256_mul_pd(_mm256_sub_pd(k2, rinv2), v.bj1)),
+          v.dj1,
+          _mm256_sub_pd(zero, _mm256_mul_pd(k2, v.bj1))};
+      if (active.moment) add_moment4(dr, d4, cs3, cs6, kMomentRadialSums, start, ron, rfull, sums);
+      if (active.force) add_force4(dr, d4, cs3, kForceRadialSums, start, ron, rfull, sums);
+    }
+    if (active.moment) add_moment4(v, z4, cs3, cs6, kMomentDepthSums, start, on, full, sums);
+    if (active.force) add_force4(v, z4, cs3, kForceDepthSums, start, on, full, sums);
+  }
+}
 #endif
 
 }  // namespace
+
+namespace {
+
+// One receiver's Bessel factors (or their derivatives in distance), as the sums read them.
+struct BesselAt {
+  double dkj2, bkj2r, bkj2, bj1r, dj1, bj1, bkj0;
+};
+
+// The moment tensor's increments 1 ... kSums of one receiver, as add_block forms them.
+void moment_increments(const BesselAt& b, const DepthTerms& d, const SourceLayerTerms& s,
+                       Arr<Cx, kSums>& inc) {
+  inc[1] = cx(b.dkj2) * d.cu;
+  inc[2] = cx(b.bkj2r) * d.cu;
+  inc[3] = cx(b.bkj2) * d.cu2;
+  inc[4] = cx(b.bj1r) * d.cu2;
+  inc[5] = (s.cs3 * cx(b.bkj2r)) * d.s5;
+  inc[6] = (s.cs3 * cx(b.dkj2)) * d.s5;
+  inc[7] = cx(b.dj1) * d.cu3 - (s.cs6 * cx(b.bj1r)) * d.s6;
+  inc[8] = cx(b.bj1r) * d.cu3 - (s.cs6 * cx(b.dj1)) * d.s6;
+  inc[9] = cx(b.bj1) * d.c9;
+  inc[10] = cx(b.bj1) * d.c10;
+  inc[11] = cx(b.bkj0) * d.c11;
+}
+
+// The forces' increments 1 ... kForceSums of one receiver, as add_force_block forms them.
+void force_increments(const BesselAt& b, const DepthTerms& d, const SourceLayerTerms& s,
+                      Arr<Cx, kForceSums>& inc) {
+  inc[1] = cx(b.dj1) * d.cu + (s.cs3 * cx(b.bj1r)) * d.s5;
+  inc[2] = cx(b.bj1r) * d.cu + (s.cs3 * cx(b.dj1)) * d.s5;
+  inc[3] = cx(b.bj1) * d.cu2;
+  inc[4] = cx(b.bj1) * d.fzr;
+  inc[5] = cx(b.bkj0) * d.fzz;
+}
+
+// The derivatives in distance r > 0 of the factors at wavenumber k (k2 = k^2), from Bessel's
+// equation: (J1(kr))'' = -(J1)'/r - (k^2 - 1/r^2) J1, and the same of k J2 with 4/r^2.
+BesselAt radial_derivatives(const BesselFactors& b, std::size_t i, double r, double k2) {
+  const double rinv = 1.0 / r;
+  BesselAt d;
+  d.bkj0 = 0.0 - k2 * b.bj1[i];
+  d.bj1 = b.dj1[i];
+  d.bj1r = (b.dj1[i] - b.bj1r[i]) * rinv;
+  d.dj1 = (0.0 - b.dj1[i] * rinv) - (k2 - rinv * rinv) * b.bj1[i];
+  d.bkj2 = b.dkj2[i];
+  d.bkj2r = (b.dkj2[i] - b.bkj2r[i]) * rinv;
+  d.dkj2 = (0.0 - b.dkj2[i] * rinv) - (k2 - 4.0 * (rinv * rinv)) * b.bkj2[i];
+  return d;
+}
+
+void add_to(WavenumberSums& sums, int ir, int m, Cx v) {
+  const std::size_t at = sums.index(ir, m);
+  sums.re[at] = sums.re[at] + v.re;
+  sums.im[at] = sums.im[at] + v.im;
+}
+
+}  // namespace
+
+void add_gradient_sums(const SourceSet& active, int first, int last, const double* rr,
+                       const Wavenumber& k, const BesselFactors& b, const DepthTerms& d,
+                       const DepthTerms& slope, const SourceLayerTerms& s, WavenumberSums& sums,
+                       [[maybe_unused]] Lanes lanes) {
+#if LG_AVX2_LANES
+  if (lanes == Lanes::avx2) {
+    add_gradient_in_lanes(active, first, last, rr, k, b, d, slope, s, sums);
+    return;
+  }
+#endif
+  for (int ir = first; ir <= last; ++ir) {
+    const auto i = static_cast<std::size_t>(ir);
+    const BesselAt at{b.dkj2[i], b.bkj2r[i], b.bkj2[i], b.bj1r[i], b.dj1[i], b.bj1[i], b.bkj0[i]};
+    const bool radial = rr[ir] != 0.0;
+    const BesselAt dr = radial ? radial_derivatives(b, i, rr[ir], k.ak2) : BesselAt{};
+    if (active.moment) {
+      Arr<Cx, kSums> inc;
+      if (radial) {
+        moment_increments(dr, d, s, inc);
+        for (int m = 1; m <= kSums; ++m) add_to(sums, ir, kMomentRadialSums + m, inc[m]);
+      }
+      moment_increments(at, slope, s, inc);
+      for (int m = 1; m <= kSums; ++m) add_to(sums, ir, kMomentDepthSums + m, inc[m]);
+    }
+    if (active.force) {
+      Arr<Cx, kForceSums> inc;
+      if (radial) {
+        force_increments(dr, d, s, inc);
+        for (int m = 1; m <= kForceSums; ++m) add_to(sums, ir, kForceRadialSums + m, inc[m]);
+      }
+      force_increments(at, slope, s, inc);
+      for (int m = 1; m <= kForceSums; ++m) add_to(sums, ir, kForceDepthSums + m, inc[m]);
+    }
+  }
+}
 
 bool add_receiver_sums(int first, int last, const BesselFactors& b, const DepthTerms& d,
                        const SourceLayerTerms& s, double uconv, bool test, WavenumberSums& sums,

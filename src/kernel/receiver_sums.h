@@ -35,8 +35,10 @@ struct DepthTerms {
 
 // Potentials at the depth of receiver ir from the amplitudes at the top of its layer (with
 // `force`, the forces' terms too).
+// With `slope`, also their derivatives in the receiver's depth, into *slope.
 DepthTerms depth_terms(const Placement& p, int ir, const LayerWavenumbers& l,
-                       const ReceiverWaves& w, const SourceLayerTerms& s, bool force = false);
+                       const ReceiverWaves& w, const SourceLayerTerms& s, bool force = false,
+                       DepthTerms* slope = nullptr);
 
 // Adds the increments of receivers first ... last (all at one depth, sharing d) to their sums
 // usum[ir][1..11]. With `test` set, returns whether every increment is small against its sum
@@ -51,5 +53,14 @@ bool add_receiver_sums(int first, int last, const BesselFactors& b, const DepthT
 bool add_force_sums(int first, int last, const BesselFactors& b, const DepthTerms& d,
                     const SourceLayerTerms& s, double uconv, bool test, WavenumberSums& sums,
                     Lanes lanes = best_lanes());
+
+// The sums of the displacement gradient of the kinds of `active` (see kGradientBase) for
+// receivers first ... last at one depth: each of the kind's sums with the Bessel factors'
+// derivatives in the distance rr, and with the depth terms' derivatives `slope`. They are not
+// tested: they end with their kind. A receiver at distance 0 takes no radial increments.
+void add_gradient_sums(const SourceSet& active, int first, int last, const double* rr,
+                       const Wavenumber& k, const BesselFactors& b, const DepthTerms& d,
+                       const DepthTerms& slope, const SourceLayerTerms& s, WavenumberSums& sums,
+                       Lanes lanes = best_lanes());
 
 }  // namespace lg

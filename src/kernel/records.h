@@ -29,10 +29,27 @@ inline constexpr int kSums = 11;
 inline constexpr int kForceSums = 5;
 
 // The source kinds a data set computes: the moment tensor (the default), forces, or both.
+// With `gradient`, the displacement gradient of each kind is computed too (strain, rotation):
+// its sums follow the displacement's and end with their kind.
 struct SourceSet {
   bool moment = true;
   bool force = false;
+  bool gradient = false;
 };
+
+// The sums of the displacement gradient, after the moment tensor's and the forces' sums: for
+// the moment tensor its kSums sums with the Bessel factors' derivatives in distance, then with
+// the depth terms' derivatives in depth; the same of the forces' kForceSums sums.
+inline constexpr int kGradientBase = kSums + kForceSums;
+inline constexpr int kMomentRadialSums = kGradientBase;                // + 1 ... kSums
+inline constexpr int kMomentDepthSums = kMomentRadialSums + kSums;     // + 1 ... kSums
+inline constexpr int kForceRadialSums = kMomentDepthSums + kSums;      // + 1 ... kForceSums
+inline constexpr int kForceDepthSums = kForceRadialSums + kForceSums;  // + 1 ... kForceSums
+inline constexpr int kAllSums = kForceDepthSums + kForceSums;
+
+// The displacement gradient du_i/dx_j of one element at one receiver, [3 * i + j], i, j = x
+// (north), y (east), z (up).
+using Gradient = std::array<Cx, 9>;
 
 // 1-based array of N entries.
 template <class T, int N>
@@ -82,6 +99,9 @@ struct Placement {
   double zsl = 0.0;                 // depth of the source below the top of its layer
   PerReceiver<int> lr{};            // layer of each receiver
   PerReceiver<double> zrl{}, rr{};  // depth below the top of its layer; horizontal distance
+  // Receivers exactly on the interface at the bottom of their layer (lr < nc): their
+  // displacement is that of the layer's bottom, their gradient that of the layer below.
+  PerReceiver<char> on_interface{};
 };
 
 // The anelastic law of the complex velocities: the classic law of the result files (one
@@ -190,6 +210,9 @@ struct WavenumberSums {
 struct Spectra {
   PerReceiver<Arr<Arr<Cx, kComponents>, kElements>> ug{};
   PerReceiver<Arr<Arr<Cx, kComponents>, kForceCount>> fg{};
+  // The displacement gradients of the elements and of the forces, when asked for.
+  PerReceiver<Arr<Gradient, kElements>> gg{};
+  PerReceiver<Arr<Gradient, kForceCount>> fgg{};
 };
 
 // One worker's records: the data set's model and geometry, and the values of the current

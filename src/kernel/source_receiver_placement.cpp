@@ -25,6 +25,7 @@ void place_source_and_receivers(const LayerModel& e, const SourcePosition& s,
   d.lr.assign(slots, 0);
   d.zrl.assign(slots, 0.0);
   d.rr.assign(slots, 0.0);
+  d.on_interface.assign(slots, 0);
 
   // Exchange sort into ascending depth; equal depths are never exchanged with each other.
   for (int ir1 = 1; ir1 <= nr - 1; ++ir1) {
@@ -73,6 +74,8 @@ void place_source_and_receivers(const LayerModel& e, const SourcePosition& s,
       d.zrl[ir] = d.zrl[ir] - e.hc[ic];
       d.lr[ir] = ic + 1;
     }
+    const int l = d.lr[ir];
+    d.on_interface[ir] = l < nc && d.zrl[ir] == e.hc[l] ? 1 : 0;
   }
 }
 

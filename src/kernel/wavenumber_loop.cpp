@@ -70,7 +70,12 @@ void clear_sums(Workspace& w) {
     }
     w.spectra.ug.resize(slots);
   }
-  w.sums.reset(w.placement.nr, w.sources.force ? kSums + kForceSums : kSums);
+  w.sums.reset(w.placement.nr,
+               w.sources.gradient ? kAllSums : (w.sources.force ? kSums + kForceSums : kSums));
+  if (w.sources.gradient) {
+    w.spectra.gg.resize(slots);
+    w.spectra.fgg.resize(slots);
+  }
 }
 
 }  // namespace
@@ -122,6 +127,7 @@ struct SharedSource {
     int layer;
     std::uint64_t zrl_bits;  // the depth in the layer, bit for bit
     DepthTerms terms;
+    DepthTerms slope;  // their derivatives in depth, when gradients are asked for
   };
   std::vector<Depth> depths;
 };
@@ -129,19 +135,21 @@ struct SharedSource {
 // The depth terms of receiver ir of placement p, computed once per step for every data set of
 // the source: the terms depend only on the receiver's layer, its depth in the layer and
 // whether it lies above the source, so equal keys give the same bits.
-const DepthTerms& shared_depth_terms(SharedSource& src, const Placement& p, int ir,
-                                     const LayerWavenumbers& v, const StackResponses& st,
-                                     const SourceLayerAmplitudes& amplitudes, bool force) {
+const SharedSource::Depth& shared_depth_terms(SharedSource& src, const Placement& p, int ir,
+                                              const LayerWavenumbers& v, const StackResponses& st,
+                                              const SourceLayerAmplitudes& amplitudes, bool force,
+                                              bool gradient) {
   const bool above = ir <= p.nrup;
   const int layer = p.lr[ir];
   const auto bits = std::bit_cast<std::uint64_t>(p.zrl[ir]);
   for (const SharedSource::Depth& e : src.depths) {
-    if (e.above == above && e.layer == layer && e.zrl_bits == bits) return e.terms;
+    if (e.above == above && e.layer == layer && e.zrl_bits == bits) return e;
   }
-  src.depths.push_back(SharedSource::Depth{
-      above, layer, bits,
-      receiver_depth_terms(p, ir, v, st, src.transfers, amplitudes, src.terms, force)});
-  return src.depths.back().terms;
+  SharedSource::Depth e{above, layer, bits, DepthTerms{}, DepthTerms{}};
+  e.terms = receiver_depth_terms(p, ir, v, st, src.transfers, amplitudes, src.terms, force,
+                                 gradient ? &e.slope : nullptr);
+  src.depths.push_back(e);
+  return src.depths.back();
 }
 
 }  // namespace
@@ -215,10 +223,14 @@ std::vector<FrequencyOutcome> compute_frequency_group(
       for (int ir = 1, last = 1; ir <= p.nr; ir = last + 1) {
         last = ir;
         while (last < p.nr && w.receivers.zr[last + 1] == w.receivers.zr[ir]) ++last;
-        const DepthTerms& depth =
-            shared_depth_terms(src, p, ir, sh.vertical, sh.stacks, lead.source_amplitudes, force);
-        add_source_sums(kinds[d].active, ir, last, w.bessel, depth, src.terms, test.uconv,
+        const SharedSource::Depth& depth = shared_depth_terms(
+            src, p, ir, sh.vertical, sh.stacks, lead.source_amplitudes, force, sh.sources.gradient);
+        add_source_sums(kinds[d].active, ir, last, w.bessel, depth.terms, src.terms, test.uconv,
                         test.wanted, passed, w.sums);
+        if (kinds[d].active.gradient) {
+          add_gradient_sums(kinds[d].active, ir, last, p.rr.data(), k, w.bessel, depth.terms,
+                            depth.slope, src.terms, w.sums);
+        }
       }
       const bool ended = kinds[d].end_step(passed, ik);
       out[d] = FrequencyOutcome{ik, kinds[d].converged(passed)};

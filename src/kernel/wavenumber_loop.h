@@ -59,6 +59,7 @@ struct KindsSumming {
   bool end_step(const SourceSet& passed, int ik) {
     if (active.moment && step_ends_sum(passed.moment, ik)) active.moment = false;
     if (active.force && step_ends_sum(passed.force, ik)) active.force = false;
+    if (!active.moment && !active.force) active.gradient = false;
     return !active.moment && !active.force;
   }
   // Whether every kind converged: those that ended did, those still summing if they passed.

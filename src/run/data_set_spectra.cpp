@@ -41,6 +41,7 @@ bool share_sweep(const SpectraRequest& a, const SpectraRequest& b) {
   return a.pressure == b.pressure && a.nfreq == b.nfreq && a.tl == b.tl && a.aw == b.aw &&
          a.xl == b.xl && a.ikmax == b.ikmax && a.uconv == b.uconv && a.q_law == b.q_law &&
          a.sources.moment == b.sources.moment && a.sources.force == b.sources.force &&
+         a.sources.gradient == b.sources.gradient &&
          (a.q_law == QLaw::kClassic || a.q_reference_hz == b.q_reference_hz);
 }
 
@@ -179,6 +180,22 @@ void collect(const Workspace& w, std::size_t f, double freq, const FrequencyOutc
         }
       }
     }
+  }
+  const bool g = w.sources.gradient;
+  out.gradients.resize(g && w.sources.moment ? static_cast<std::size_t>(nr) : 0);
+  out.force_gradients.resize(g && w.sources.force ? static_cast<std::size_t>(nr) : 0);
+  auto copy = [&out](const auto& from, auto& to) {
+    for (std::size_t e = 0; e < to.size(); ++e) {
+      to[e] = from[e + 1];
+      for (const Cx v : to[e]) {
+        if (!std::isfinite(v.re) || !std::isfinite(v.im)) out.finite = false;
+      }
+    }
+  };
+  for (int slot = 1; slot <= nr; ++slot) {
+    const auto at = static_cast<std::size_t>(slot);
+    if (!out.gradients.empty()) copy(w.spectra.gg[at], out.gradients[at - 1]);
+    if (!out.force_gradients.empty()) copy(w.spectra.fgg[at], out.force_gradients[at - 1]);
   }
   out.text.clear();
   out.pressure.clear();

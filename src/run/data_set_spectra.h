@@ -42,7 +42,7 @@ struct SpectraRequest {
   std::vector<double> x, y, depth;
   QLaw q_law = QLaw::kClassic;
   double q_reference_hz = 1.0;  // constant-Q only: frequency of the tabulated velocities
-  SourceSet sources;            // moment tensor (the default), forces, or both
+  SourceSet sources;            // moment tensor (the default), forces, or both; gradients
   // The pressure of the receivers in the water (fluid layers, vs = 0, at the top) besides the
   // displacement; every receiver must then lie in the water (at most at the sea floor).
   bool pressure = false;
@@ -56,7 +56,10 @@ struct FrequencySpectra {
   bool finite = true;                    // false when a spectrum is not a finite number
   std::vector<ReceiverSpectra> spectra;  // per slot (see DataSetSpectra::slot_receiver)
   std::vector<ForceSpectra> force_spectra;  // the same of the forces, when asked for
-  std::vector<std::string> text;            // free for the caller's worker hook
+  // Displacement gradients (sources.gradient): per slot, per element or force.
+  std::vector<std::array<Gradient, kElements>> gradients;
+  std::vector<std::array<Gradient, kForceCount>> force_gradients;
+  std::vector<std::string> text;  // free for the caller's worker hook
   // With SpectraRequest::pressure: per slot, the pressure of each element.
   std::vector<std::array<Cx, kElements>> pressure;
 };

@@ -76,8 +76,12 @@ void check_receivers(const std::vector<StaticReceiver>& receivers, double source
 //  9 U_s J2  10 V_s J2' 11 V_s 2J2/kr 12 W_t J2' 13 W_t 2J2/kr
 using Integrals = std::array<double, 14>;
 
-// The terms of the integrands at kr = x, without the factor k.
-Integrals integrand(const DepthKernels& g, double x) {
+// The Bessel functions of the integrands at kr = x: J0, J0', J1, J1', J1/x, J2, J2', J2/x.
+struct BesselSet {
+  double j0, dj0, j1, dj1, j1x, j2, dj2, j2x;
+};
+
+BesselSet bessel_set(double x) {
   double j0 = 1.0, j1 = 0.0, j1x = 0.5, j2 = 0.0, j2x = 0.0;
   if (x > 0.0) {
     j0 = ::j0(x);
@@ -86,12 +90,24 @@ Integrals integrand(const DepthKernels& g, double x) {
     j2 = ::jn(2, x);
     j2x = j2 / x;
   }
-  const double dj0 = -j1;
-  const double dj1 = j0 - j1x;
-  const double dj2 = j1 - 2.0 * j2x;
-  return Integrals{g.u_u * j0,  g.u_s * j0,      g.v_u * dj0, g.v_s * dj0,    g.u_v * j1,
-                   g.v_v * dj1, g.v_v * j1x,     g.w_w * dj1, g.w_w * j1x,    g.u_s * j2,
-                   g.v_s * dj2, 2 * g.v_s * j2x, g.w_t * dj2, 2 * g.w_t * j2x};
+  return BesselSet{j0, -j1, j1, j0 - j1x, j1x, j2, j1 - 2.0 * j2x, j2x};
+}
+
+// Their derivatives in x > 0 (Bessel's equation for J1'' and J2''), for the derivatives in
+// distance.
+BesselSet bessel_derivatives(double x) {
+  const BesselSet b = bessel_set(x);
+  const double ddj1 = -b.dj1 / x - (1.0 - 1.0 / (x * x)) * b.j1;
+  const double ddj2 = -b.dj2 / x - (1.0 - 4.0 / (x * x)) * b.j2;
+  return BesselSet{
+      b.dj0, -b.dj1, b.dj1, ddj1, (b.dj1 - b.j1x) / x, b.dj2, ddj2, (b.dj2 - b.j2x) / x};
+}
+
+// The terms of the integrands for Bessel functions b, without the factor k.
+Integrals integrand(const DepthKernels& g, const BesselSet& b) {
+  return Integrals{g.u_u * b.j0,  g.u_s * b.j0,      g.v_u * b.dj0, g.v_s * b.dj0,    g.u_v * b.j1,
+                   g.v_v * b.dj1, g.v_v * b.j1x,     g.w_w * b.dj1, g.w_w * b.j1x,    g.u_s * b.j2,
+                   g.v_s * b.dj2, 2 * g.v_s * b.j2x, g.w_t * b.dj2, 2 * g.w_t * b.j2x};
 }
 
 // The integrals of the constant large-wavenumber limit g of the kernels, for a receiver at
@@ -106,17 +122,14 @@ Integrals limit_integrals(const DepthKernels& g, double r) {
 
 // The forces' integrals over dk (their jumps carry 1/k) of one receiver:
 //  0 U_r J0   1 V_r J0'   2 U_s J1   3 V_s J1'   4 V_s J1/kr   5 W_t J1'   6 W_t J1/kr
-Integrals force_integrand(const DepthKernels& g, double x) {
-  double j0 = 1.0, j1 = 0.0, j1x = 0.5;
-  if (x > 0.0) {
-    j0 = ::j0(x);
-    j1 = ::j1(x);
-    j1x = j1 / x;
-  }
-  const double dj1 = j0 - j1x;
-  return Integrals{g.u_r * j0,  -g.v_r * j1, g.u_s * j1, g.v_s * dj1, g.v_s * j1x,
-                   g.w_t * dj1, g.w_t * j1x, 0.0,        0.0,         0.0,
-                   0.0,         0.0,         0.0,        0.0};
+Integrals force_integrand(const DepthKernels& g, const BesselSet& b) {
+  return Integrals{g.u_r * b.j0,  g.v_r * b.dj0,
+                   g.u_s * b.j1,  g.v_s * b.dj1,
+                   g.v_s * b.j1x, g.w_t * b.dj1,
+                   g.w_t * b.j1x, 0.0,
+                   0.0,           0.0,
+                   0.0,           0.0,
+                   0.0,           0.0};
 }
 
 // Their integrals of the large-wavenumber limit (over dk: J0 and J1 give 1/r, J0' gives -1/r,
@@ -132,19 +145,47 @@ Integrals force_limit_integrals(const DepthKernels& g, double r) {
 // delta(y): [R/k] = -Fz/(2 pi k) (m = 0); [S/k] = -(Fx, Fy)/(2 pi k) in the cos and sin
 // patterns and [T/k] = (Fx, -Fy)/(2 pi k) in the sin and cos patterns (m = 1), as
 // (Fx, Fy) J0 = Fx [grad(J1 cos) - z x grad(J1 sin)]/k + Fy [grad(J1 sin) + z x grad(J1 cos)]/k.
-std::array<double, 3> force_displacement(const Integrals& in, double phi,
-                                         const std::array<double, 3>& f) {
-  const double pi = std::numbers::pi;
-  const double c0 = -f[2] / (2.0 * pi);
-  double uz = c0 * in[0];
-  double ur = c0 * in[1];
+// The azimuthal factors 1, cos, sin, cos 2phi, sin 2phi; or their derivatives in phi.
+struct Trig {
+  double m0, c1, s1, c2, s2;
+};
+
+Trig trig(double phi, bool derivative = false) {
   const double c1 = std::cos(phi), s1 = std::sin(phi);
+  const double c2 = std::cos(2.0 * phi), s2 = std::sin(2.0 * phi);
+  if (derivative) return Trig{0.0, -s1, c1, -2.0 * s2, 2.0 * c2};
+  return Trig{1.0, c1, s1, c2, s2};
+}
+
+// Radial, tangential and vertical (down) displacement.
+struct StaticPolar {
+  double ur = 0.0, uf = 0.0, uz = 0.0;
+};
+
+std::array<double, 3> cartesian(const StaticPolar& p, double phi) {
+  const double c1 = std::cos(phi), s1 = std::sin(phi);
+  return {p.ur * c1 - p.uf * s1, p.ur * s1 + p.uf * c1, -p.uz};
+}
+
+StaticPolar force_polar(const Integrals& in, const Trig& t, const std::array<double, 3>& f) {
+  const double pi = std::numbers::pi;
+  StaticPolar u;
+  if (t.m0 != 0.0) {
+    const double c0 = -f[2] / (2.0 * pi);
+    u.uz = c0 * in[0];
+    u.ur = c0 * in[1];
+  }
   const double pc1 = -f[0] / (2.0 * pi), ps1 = -f[1] / (2.0 * pi);
   const double wc1 = -f[1] / (2.0 * pi), ws1 = f[0] / (2.0 * pi);
-  uz += (pc1 * c1 + ps1 * s1) * in[2];
-  ur += (pc1 * c1 + ps1 * s1) * in[3] + (wc1 * s1 - ws1 * c1) * in[6];
-  const double uf = (ps1 * c1 - pc1 * s1) * in[4] + (wc1 * c1 + ws1 * s1) * in[5];
-  return {ur * c1 - uf * s1, ur * s1 + uf * c1, -uz};
+  u.uz += (pc1 * t.c1 + ps1 * t.s1) * in[2];
+  u.ur += (pc1 * t.c1 + ps1 * t.s1) * in[3] + (wc1 * t.s1 - ws1 * t.c1) * in[6];
+  u.uf = (ps1 * t.c1 - pc1 * t.s1) * in[4] + (wc1 * t.c1 + ws1 * t.s1) * in[5];
+  return u;
+}
+
+std::array<double, 3> force_displacement(const Integrals& in, double phi,
+                                         const std::array<double, 3>& f) {
+  return cartesian(force_polar(in, trig(phi), f), phi);
 }
 
 struct Tensor {
@@ -161,38 +202,84 @@ std::array<Tensor, kMomentTensor.count()> element_tensors() {
   return t;
 }
 
-// Displacement (x, y, z up) of one receiver at azimuth phi for tensor m, from its integrals.
+// Displacement of one receiver for tensor t, from its integrals, with azimuthal factors tr.
 // The source's jumps: [U] = Mzz/(2 pi (lambda+2mu)) (m = 0); [V] and [W] = (Mxz, Myz)/(2 pi mu)
 // (m = 1); [S/k] and [T/k] from the horizontal tensor with the lambda Mzz/(lambda+2mu) part
 // of its diagonal removed (m = 0, 2). See docs/statics.md.
-std::array<double, 3> displacement(const Integrals& in, double phi, const Tensor& t,
-                                   const statics::StaticMedium& src) {
+StaticPolar polar(const Integrals& in, const Trig& tr, const Tensor& t,
+                  const statics::StaticMedium& src) {
   const double pi = std::numbers::pi;
   const double l2m = src.lambda + 2.0 * src.mu;
   const double a = t.xx - src.lambda * t.zz / l2m;
   const double d = t.yy - src.lambda * t.zz / l2m;
   const double b = t.xy;
+  StaticPolar u;
   // m = 0
-  const double cu0 = t.zz / (2.0 * pi * l2m);
-  const double cs0 = (a + d) / (4.0 * pi);
-  double uz = cu0 * in[0] + cs0 * in[1];
-  double ur = cu0 * in[2] + cs0 * in[3];
-  double uf = 0.0;
+  if (tr.m0 != 0.0) {
+    const double cu0 = t.zz / (2.0 * pi * l2m);
+    const double cs0 = (a + d) / (4.0 * pi);
+    u.uz = cu0 * in[0] + cs0 * in[1];
+    u.ur = cu0 * in[2] + cs0 * in[3];
+  }
   // m = 1: cos and sin patterns of P-SV and SH
-  const double c1 = std::cos(phi), s1 = std::sin(phi);
+  const double c1 = tr.c1, s1 = tr.s1;
   const double pc1 = t.xz / (2.0 * pi * src.mu), ps1 = t.yz / (2.0 * pi * src.mu);
   const double wc1 = t.yz / (2.0 * pi * src.mu), ws1 = -t.xz / (2.0 * pi * src.mu);
-  uz += (pc1 * c1 + ps1 * s1) * in[4];
-  ur += (pc1 * c1 + ps1 * s1) * in[5] + (wc1 * s1 - ws1 * c1) * in[8];
-  uf += (ps1 * c1 - pc1 * s1) * in[6] + (wc1 * c1 + ws1 * s1) * in[7];
+  u.uz += (pc1 * c1 + ps1 * s1) * in[4];
+  u.ur += (pc1 * c1 + ps1 * s1) * in[5] + (wc1 * s1 - ws1 * c1) * in[8];
+  u.uf += (ps1 * c1 - pc1 * s1) * in[6] + (wc1 * c1 + ws1 * s1) * in[7];
   // m = 2
-  const double c2 = std::cos(2.0 * phi), s2 = std::sin(2.0 * phi);
+  const double c2 = tr.c2, s2 = tr.s2;
   const double pc2 = (d - a) / (4.0 * pi), ps2 = -b / (2.0 * pi);
   const double wc2 = -b / (2.0 * pi), ws2 = (a - d) / (4.0 * pi);
-  uz += (pc2 * c2 + ps2 * s2) * in[9];
-  ur += (pc2 * c2 + ps2 * s2) * in[10] + (wc2 * s2 - ws2 * c2) * in[13];
-  uf += (ps2 * c2 - pc2 * s2) * in[11] + (wc2 * c2 + ws2 * s2) * in[12];
-  return {ur * c1 - uf * s1, ur * s1 + uf * c1, -uz};
+  u.uz += (pc2 * c2 + ps2 * s2) * in[9];
+  u.ur += (pc2 * c2 + ps2 * s2) * in[10] + (wc2 * s2 - ws2 * c2) * in[13];
+  u.uf += (ps2 * c2 - pc2 * s2) * in[11] + (wc2 * c2 + ws2 * s2) * in[12];
+  return u;
+}
+
+// Displacement (x, y, z up) of one receiver at azimuth phi for tensor t, from its integrals.
+std::array<double, 3> displacement(const Integrals& in, double phi, const Tensor& t,
+                                   const statics::StaticMedium& src) {
+  return cartesian(polar(in, trig(phi), t, src), phi);
+}
+
+// du_i/dx_j (x north, y east, z up) of one receiver at distance r > 0 and azimuth phi from
+// its displacement f, its derivatives in distance fr, in azimuth fa and in depth fz (the
+// same as the dynamic kernel's, kernel/gradient_spectra.cpp).
+StaticGradient static_gradient(const StaticPolar& f, const StaticPolar& fr, const StaticPolar& fa,
+                               const StaticPolar& fz, double phi, double r) {
+  const double c = std::cos(phi), s = std::sin(phi);
+  // uz here is down: the up component is -uz.
+  const double xr = fr.ur * c - fr.uf * s, yr = fr.ur * s + fr.uf * c;
+  const double ra = fa.ur - f.uf, ta = fa.uf + f.ur;
+  const double xa = ra * c - ta * s, ya = ra * s + ta * c;
+  StaticGradient g{};
+  g[0] = c * xr - s / r * xa;
+  g[1] = s * xr + c / r * xa;
+  g[3] = c * yr - s / r * ya;
+  g[4] = s * yr + c / r * ya;
+  g[6] = -(c * fr.uz - s / r * fa.uz);
+  g[7] = -(s * fr.uz + c / r * fa.uz);
+  g[2] = -(fz.ur * c - fz.uf * s);
+  g[5] = -(fz.ur * s + fz.uf * c);
+  g[8] = fz.uz;  // up component, up derivative: two changes of sign
+  return g;
+}
+
+// At the free surface (the traction zero) or below an interface (the traction of the layer
+// above, continuous), the vertical derivatives from the horizontal ones and the moduli.
+void below_plane(const StaticGradient& above, const statics::StaticMedium* a,
+                 const statics::StaticMedium& b, StaticGradient& g) {
+  double t[3] = {0.0, 0.0, 0.0};
+  if (a != nullptr) {
+    t[0] = a->mu * (above[2] + above[6]);
+    t[1] = a->mu * (above[5] + above[7]);
+    t[2] = a->lambda * (above[0] + above[4]) + (a->lambda + 2.0 * a->mu) * above[8];
+  }
+  g[2] = t[0] / b.mu - g[6];
+  g[5] = t[1] / b.mu - g[7];
+  g[8] = (t[2] - b.lambda * (g[0] + g[4])) / (b.lambda + 2.0 * b.mu);
 }
 
 }  // namespace
@@ -260,18 +347,41 @@ struct ReceiverIntegrals {
   std::vector<Integrals> in;
   std::vector<double> dist;
   statics::StaticMedium source;
+  // With `gradient`: the integrals' derivatives in distance and in depth (down), and the
+  // media the gradient needs: the receiver's, and for a receiver on an interface the one
+  // above it (null elsewhere but at the free surface, where the traction is zero).
+  std::vector<Integrals> in_r, in_z;
+  std::vector<statics::StaticMedium> medium;
+  std::vector<int> plane;  // 0: inside a layer; 1: at the free surface; 2: on an interface
+  std::vector<statics::StaticMedium> above;
 };
 
 ReceiverIntegrals receiver_integrals(const std::vector<StaticLayer>& layers, double source_depth,
                                      const std::vector<StaticReceiver>& receivers,
-                                     const StaticSampling& sampling, bool force) {
+                                     const StaticSampling& sampling, bool force,
+                                     bool gradient = false) {
   if (!layers.empty() && layers.front().vs == 0.0) {
     const BeneathWater d = beneath_water(layers, source_depth, receivers);
-    return receiver_integrals(d.layers, d.source_depth, d.receivers, sampling, force);
+    return receiver_integrals(d.layers, d.source_depth, d.receivers, sampling, force, gradient);
   }
   const statics::StaticStack stack = statics::static_stack(layers, source_depth);
   const double scale = length_scale(source_depth, receivers);
   check_receivers(receivers, source_depth, scale);
+  if (gradient) {
+    for (std::size_t i = 0; i < receivers.size(); ++i) {
+      const std::string name = "receiver " + std::to_string(i + 1) + ": ";
+      if (same_depth(receivers[i].depth, source_depth, scale)) {
+        throw std::invalid_argument(name +
+                                    "static strain and rotation are not computed at the "
+                                    "source's depth");
+      }
+      if (std::hypot(receivers[i].x, receivers[i].y) == 0.0) {
+        throw std::invalid_argument(name +
+                                    "static strain and rotation are not computed at x = y "
+                                    "= 0 (on the vertical through the source)");
+      }
+    }
+  }
   if (receivers.empty()) return {};
   if (!(sampling.dk > 0.0) || !(sampling.kmax > 0.0) || !std::isfinite(sampling.kmax)) {
     throw std::invalid_argument("wavenumber sampling dk = " + fmt(sampling.dk) +
@@ -322,6 +432,9 @@ ReceiverIntegrals receiver_integrals(const std::vector<StaticLayer>& layers, dou
   }
 
   std::vector<Integrals> sums(receivers.size(), Integrals{});
+  std::vector<Integrals> sums_r(gradient ? receivers.size() : 0, Integrals{});
+  std::vector<Integrals> sums_z(gradient ? receivers.size() : 0, Integrals{});
+  std::vector<DepthKernels> gz;
   std::vector<double> dist(receivers.size());
   for (std::size_t i = 0; i < receivers.size(); ++i) {
     dist[i] = std::hypot(receivers[i].x, receivers[i].y);
@@ -337,8 +450,24 @@ ReceiverIntegrals receiver_integrals(const std::vector<StaticLayer>& layers, dou
     } else if (n == 0) {
       w *= 0.5;
     }
-    recursion.kernels(k, places, g, force);
+    recursion.kernels(k, places, g, force, gradient ? &gz : nullptr);
     for (std::size_t i = 0; i < receivers.size(); ++i) {
+      if (gradient) {
+        // Receivers off the source's depth only: no limit to take out.
+        const DepthKernels& gi = g[slot[i]];
+        // At k = 0 (the forces' first sample) the radial terms carry the weight 0.
+        const BesselSet dr = k > 0.0 ? bessel_derivatives(k * dist[i]) : BesselSet{};
+        const BesselSet b = bessel_set(k * dist[i]);
+        const Integrals fr = force ? force_integrand(gi, dr) : integrand(gi, dr);
+        const Integrals fz = force ? force_integrand(gz[slot[i]], b) : integrand(gz[slot[i]], b);
+        // d/dr of B(kr) is k B'(kr).
+        const double wr = force ? w * k : w * k * k;
+        const double wz = force ? w : w * k;
+        for (std::size_t j = 0; j < fr.size(); ++j) {
+          sums_r[i][j] += wr * fr[j];
+          sums_z[i][j] += wz * fz[j];
+        }
+      }
       DepthKernels gi = g[slot[i]];
       if (at_source[i]) {
         const DepthKernels& c = limit[slot[i]];
@@ -347,10 +476,10 @@ ReceiverIntegrals receiver_integrals(const std::vector<StaticLayer>& layers, dou
         gi.u_r -= c.u_r, gi.v_r -= c.v_r;
       }
       if (force) {
-        const Integrals f = force_integrand(gi, k * dist[i]);
+        const Integrals f = force_integrand(gi, bessel_set(k * dist[i]));
         for (std::size_t j = 0; j < f.size(); ++j) sums[i][j] += w * f[j];
       } else {
-        const Integrals f = integrand(gi, k * dist[i]);
+        const Integrals f = integrand(gi, bessel_set(k * dist[i]));
         for (std::size_t j = 0; j < f.size(); ++j) sums[i][j] += w * k * f[j];
       }
     }
@@ -362,8 +491,33 @@ ReceiverIntegrals receiver_integrals(const std::vector<StaticLayer>& layers, dou
                                 : limit_integrals(limit[slot[i]], dist[i]);
     for (std::size_t j = 0; j < add.size(); ++j) sums[i][j] += add[j];
   }
-  return ReceiverIntegrals{std::move(sums), std::move(dist),
-                           stack.layers[static_cast<std::size_t>(stack.source)].medium};
+  ReceiverIntegrals out;
+  out.in = std::move(sums);
+  out.dist = std::move(dist);
+  out.source = stack.layers[static_cast<std::size_t>(stack.source)].medium;
+  if (gradient) {
+    out.in_r = std::move(sums_r);
+    out.in_z = std::move(sums_z);
+    for (std::size_t i = 0; i < receivers.size(); ++i) {
+      // A receiver at the bottom of its sub-layer takes the side below: the traction of its
+      // sub-layer and the moduli of the next.
+      const DepthPlace& p = places[slot[i]];
+      const auto l = static_cast<std::size_t>(p.layer);
+      int plane = 0;
+      std::size_t below = l;
+      const std::size_t upper = l;
+      if (p.above_bottom == 0.0 && l + 1 < stack.layers.size()) {
+        plane = 2;
+        below = l + 1;
+      } else if (p.below_top == 0.0 && l == 0) {
+        plane = 1;
+      }
+      out.plane.push_back(plane);
+      out.medium.push_back(stack.layers[below].medium);
+      out.above.push_back(stack.layers[upper].medium);
+    }
+  }
+  return out;
 }
 
 double azimuth(const StaticReceiver& r, double dist) {
@@ -401,6 +555,58 @@ std::vector<StaticForceDisplacement> static_force_displacements(
     }
   }
   return out;
+}
+
+}  // namespace lg
+
+namespace lg {
+
+namespace {
+
+template <std::size_t N, class Polar>
+std::vector<std::array<StaticGradient, N>> gradients(const ReceiverIntegrals& r,
+                                                     const std::vector<StaticReceiver>& receivers,
+                                                     Polar polar_of) {
+  std::vector<std::array<StaticGradient, N>> out(r.in.size());
+  for (std::size_t i = 0; i < r.in.size(); ++i) {
+    const double phi = azimuth(receivers[i], r.dist[i]);
+    const Trig t = trig(phi);
+    const Trig dt = trig(phi, true);
+    for (std::size_t e = 0; e < N; ++e) {
+      StaticGradient g =
+          static_gradient(polar_of(r.in[i], t, e), polar_of(r.in_r[i], t, e),
+                          polar_of(r.in[i], dt, e), polar_of(r.in_z[i], t, e), phi, r.dist[i]);
+      if (r.plane[i] == 1) below_plane(g, nullptr, r.medium[i], g);
+      if (r.plane[i] == 2) below_plane(StaticGradient(g), &r.above[i], r.medium[i], g);
+      out[i][e] = g;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::array<StaticGradient, kElements>> static_gradients(
+    const std::vector<StaticLayer>& layers, double source_depth,
+    const std::vector<StaticReceiver>& receivers, const StaticSampling& sampling) {
+  const ReceiverIntegrals r =
+      receiver_integrals(layers, source_depth, receivers, sampling, false, true);
+  const auto tensors = element_tensors();
+  return gradients<kElements>(r, receivers, [&](const Integrals& in, const Trig& t, std::size_t e) {
+    return polar(in, t, tensors[e], r.source);
+  });
+}
+
+std::vector<std::array<StaticGradient, kForceCount>> static_force_gradients(
+    const std::vector<StaticLayer>& layers, double source_depth,
+    const std::vector<StaticReceiver>& receivers, const StaticSampling& sampling) {
+  const ReceiverIntegrals r =
+      receiver_integrals(layers, source_depth, receivers, sampling, true, true);
+  return gradients<kForceCount>(r, receivers,
+                                [&](const Integrals& in, const Trig& t, std::size_t e) {
+                                  const auto& f = kForce.elements[e].source;
+                                  return force_polar(in, t, {f[0], f[1], f[2]});
+                                });
 }
 
 }  // namespace lg

@@ -59,4 +59,21 @@ std::vector<StaticForceDisplacement> static_force_displacements(
     const std::vector<StaticLayer>& layers, double source_depth,
     const std::vector<StaticReceiver>& receivers, const StaticSampling& sampling);
 
+// The displacement gradient du_i/dx_j of one element at one receiver, [3 * i + j], i, j = x
+// (north), y (east), z (up).
+using StaticGradient = std::array<double, 9>;
+
+// The static displacement gradients for a unit moment of each element, and for unit forces:
+// horizontal derivatives from the Bessel functions' derivatives and the azimuthal terms,
+// vertical ones from the kernels' derivatives in depth, at the free surface from the
+// traction-free condition and on an interface on the side below (from the continuous
+// traction). Receivers at the source's depth or on the vertical through the source are
+// refused (std::invalid_argument), as are those static_displacements refuses.
+std::vector<std::array<StaticGradient, kElements>> static_gradients(
+    const std::vector<StaticLayer>& layers, double source_depth,
+    const std::vector<StaticReceiver>& receivers, const StaticSampling& sampling);
+std::vector<std::array<StaticGradient, kForceCount>> static_force_gradients(
+    const std::vector<StaticLayer>& layers, double source_depth,
+    const std::vector<StaticReceiver>& receivers, const StaticSampling& sampling);
+
 }  // namespace lg

@@ -43,7 +43,8 @@ StaticRecursion::StaticRecursion(const StaticStack& s) : s_(s) {
 }
 
 void StaticRecursion::kernels(double k, const std::vector<DepthPlace>& places,
-                              std::vector<DepthKernels>& out, bool force) {
+                              std::vector<DepthKernels>& out, bool force,
+                              std::vector<DepthKernels>* slope) {
   const int n = static_cast<int>(s_.layers.size());
   const int src = s_.source;
   auto h = [&](int l) { return s_.layers[static_cast<std::size_t>(l)].thickness; };
@@ -100,6 +101,7 @@ void StaticRecursion::kernels(double k, const std::vector<DepthPlace>& places,
 
   const std::size_t np = places.size();
   out.resize(np);
+  if (slope != nullptr) slope->resize(np);
   // P-SV: the unit jumps of U, V, R/k and S/k are the columns 0 ... 3 of E0^-1.
   for (int j : {0, 1, 2, 3}) {
     if (j == 2 && !force) continue;
@@ -129,12 +131,24 @@ void StaticRecursion::kernels(double k, const std::vector<DepthPlace>& places,
       const double xd = k * p.below_top;
       double u = ed * (-d[0] + (m.inv_delta + xd) * d[1]);
       double v = ed * (d[0] - xd * d[1]);
+      // Their derivatives in depth: e^(-kz) gives -k, kz gives k.
+      double du = -k * u + k * ed * d[1];
+      double dv = -k * v - k * ed * d[1];
       if (p.layer + 1 < n) {
         const Vec2& w = u_bot_[idx(p.layer)];
         const double eu = std::exp(k * p.above_bottom);
         const double xu = k * p.above_bottom;
-        u += eu * (w[0] + (m.inv_delta - xu) * w[1]);
-        v += eu * (w[0] - xu * w[1]);
+        const double uu = eu * (w[0] + (m.inv_delta - xu) * w[1]);
+        const double vu = eu * (w[0] - xu * w[1]);
+        u += uu;
+        v += vu;
+        du += k * uu - k * eu * w[1];
+        dv += k * vu - k * eu * w[1];
+      }
+      if (slope != nullptr) {
+        DepthKernels& z = (*slope)[i];
+        (j == 0 ? z.u_u : j == 1 ? z.u_v : j == 2 ? z.u_r : z.u_s) = du;
+        (j == 0 ? z.v_u : j == 1 ? z.v_v : j == 2 ? z.v_r : z.v_s) = dv;
       }
       DepthKernels& o = out[i];
       if (j == 0) {
@@ -177,9 +191,16 @@ void StaticRecursion::kernels(double k, const std::vector<DepthPlace>& places,
     }
     for (std::size_t i = 0; i < np; ++i) {
       const DepthPlace& p = places[i];
-      double w = std::exp(-k * p.below_top) * sd_top_[idx(p.layer)];
-      if (p.layer + 1 < n) w += std::exp(k * p.above_bottom) * su_bot_[idx(p.layer)];
+      const double wd = std::exp(-k * p.below_top) * sd_top_[idx(p.layer)];
+      double w = wd;
+      double dw = -k * wd;
+      if (p.layer + 1 < n) {
+        const double wu = std::exp(k * p.above_bottom) * su_bot_[idx(p.layer)];
+        w += wu;
+        dw += k * wu;
+      }
       (j == 0 ? out[i].w_w : out[i].w_t) = w;
+      if (slope != nullptr) (j == 0 ? (*slope)[i].w_w : (*slope)[i].w_t) = dw;
     }
   }
 }

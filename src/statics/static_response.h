@@ -37,8 +37,9 @@ class StaticRecursion {
  public:
   explicit StaticRecursion(const StaticStack& s);
   // Fills out[i] for places[i] at wavenumber k >= 0 (u_r and v_r only with `force`).
+  // With `slope`, also their derivatives in depth (down) into (*slope)[i].
   void kernels(double k, const std::vector<DepthPlace>& places, std::vector<DepthKernels>& out,
-               bool force = false);
+               bool force = false, std::vector<DepthKernels>* slope = nullptr);
 
  private:
   const StaticStack& s_;
