@@ -180,6 +180,7 @@ SpectraRequest data_set_request(const BankConfig& c, const BankPlan& p, const Ba
   q.q_law = c.q_law;
   q.q_reference_hz = c.q_reference_hz;
   q.sources.force = c.force;
+  q.sources.gradient = c.strain || c.rotation;
   const std::vector<int>& row = p.fault.rows[static_cast<std::size_t>(d.row)];
   q.source_depth = p.fault.subfaults[static_cast<std::size_t>(row.front())].depth;
   for (int f : row) {
@@ -244,6 +245,19 @@ std::string plan_summary(const BankConfig& c, const BankPlan& p, int threads) {
   if (c.force) {
     s << "  sources: moment tensor and forces (/force_spectra"
       << (c.statics ? ", /force_statics" : "") << ")\n";
+  }
+  if (c.strain || c.rotation) {
+    std::string sets;
+    for (const char* q : {"strain", "rotation"}) {
+      if (!(std::string(q) == "strain" ? c.strain : c.rotation)) continue;
+      sets += std::string(sets.empty() ? "" : ", ") + "/" + q + "_spectra" +
+              (c.force ? ", /force_" + std::string(q) + "_spectra" : "") +
+              (c.statics ? ", /" + std::string(q) + "_statics" : "") +
+              (c.statics && c.force ? ", /force_" + std::string(q) + "_statics" : "");
+    }
+    s << "  quantities: displacement, " << (c.strain ? "strain" : "")
+      << (c.strain && c.rotation ? ", " : "") << (c.rotation ? "rotation" : "") << " (" << sets
+      << ")\n";
   }
   s << "  steps: at most " << num(p.steps)
     << " (wavenumber steps x receivers, every frequency to ikmax)\n";
