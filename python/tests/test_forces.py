@@ -304,7 +304,8 @@ def test_bank_with_strain_and_rotation(tmp_path):
                             ("force_strain_spectra", (3, 6)), ("force_rotation_spectra", (3, 3))):
             assert b[name].shape == (2, 6, 16) + shape and b[name].fletcher32
             assert b[name.replace("spectra", "statics")].shape == (2, 6) + shape
-        row_xl, row_kmax = b["strain_statics"].attrs["row_xl"], b["strain_statics"].attrs["row_kmax"]
+        row_xl = b["strain_statics"].attrs["row_xl"]
+        row_kmax = b["strain_statics"].attrs["row_kmax"]
     with layergreen.Bank(tmp_path / "all.h5") as bank:
         assert bank.quantities == ("displacement", "strain", "rotation")
         for st, sf in ((0, 0), (1, 4)):

@@ -15,10 +15,10 @@
 namespace lg {
 
 struct RecordPart {
-  const char* name;                      // the dataset: "strain_spectra"
+  const char* name;                        // the dataset: "strain_spectra"
   std::vector<Cx> JournalRecord::*values;  // [subfault of the row][frequency][source][component]
-  bool force;                            // of the forces (else of the moment-tensor elements)
-  const Quantity* quantity;              // displacement, strain or rotation
+  bool force;                              // of the forces (else of the moment-tensor elements)
+  const Quantity* quantity;                // displacement, strain or rotation
 
   constexpr std::size_t sources() const {
     return static_cast<std::size_t>(force ? kForceCount : kElements);
@@ -28,8 +28,9 @@ struct RecordPart {
   constexpr std::size_t per_receiver() const { return sources() * components(); }
   // Whether a bank of these sources and quantities holds the part.
   bool in(const JournalShape& s) const {
-    return (!force || s.force) && (quantity == &kDisplacement || (quantity == &kStrain && s.strain) ||
-                                   (quantity == &kRotation && s.rotation));
+    return (!force || s.force) &&
+           (quantity == &kDisplacement || (quantity == &kStrain && s.strain) ||
+            (quantity == &kRotation && s.rotation));
   }
 };
 

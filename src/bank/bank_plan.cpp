@@ -214,7 +214,10 @@ std::vector<double> subfault_rigidity(const BankConfig& c, const BankPlan& p,
 
 double bank_file_bytes(const BankConfig& c, const BankPlan& p) {
   const double st = static_cast<double>(p.stations.size());
-  const double values = kElementComponents + (c.force ? kForceComponents : 0);
+  // The displacement's values per receiver and frequency, and the strain's and rotation's.
+  const double sources = kElements + (c.force ? kForceCount : 0);
+  const double values = sources * (kComponents + (c.strain ? kStrain.count() : 0) +
+                                   (c.rotation ? kRotation.count() : 0));
   return st * static_cast<double>(p.subfault_count()) * (c.statics ? values * 8.0 : 0.0) +
          st * static_cast<double>(p.subfault_count()) * c.nfreq * values * (c.single ? 8.0 : 16.0) +
          st * static_cast<double>(p.row_count()) * c.nfreq * 4.0 +
@@ -228,7 +231,10 @@ std::string plan_summary(const BankConfig& c, const BankPlan& p, int threads) {
   for (const BankDataSet& d : p.data_sets) {
     const double receivers =
         static_cast<double>(p.fault.rows[static_cast<std::size_t>(d.row)].size());
-    seconds += c.nfreq * (p.ikmax + 1.0) * (1.7e-6 + 0.09e-6 * receivers);
+    // The gradient sums of strain and rotation: about 2.1 times the per-receiver work
+    // (docs/strain.md, Cost).
+    const double per_receiver = (c.strain || c.rotation ? 2.1 : 1.0) * 0.09e-6;
+    seconds += c.nfreq * (p.ikmax + 1.0) * (1.7e-6 + per_receiver * receivers);
   }
   // The forces' sums add about a quarter to the work of a receiver (docs/forces.md).
   if (c.force) seconds *= 1.25;
