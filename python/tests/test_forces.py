@@ -358,16 +358,29 @@ def test_bank_with_strain_and_rotation(tmp_path):
     assert run.returncode == 2 and "[bank] quantities" in run.stderr, run.stderr
 
 
-@pytest.mark.parametrize("sources,words", [('sources = ["force"]', 'must include "moment"'),
-                                           ('sources = ["moment", "moment"]', "twice"),
-                                           ('sources = "force"', "must be a list"),
-                                           ('quantities = ["strain"]', 'include "displacement"'),
-                                           ('quantities = ["displacement", "tilt"]',
-                                            "must be a list of quantities"),
-                                           ('quantities = ["displacement", "strain", "strain"]',
-                                            "twice")])
-def test_bank_sources_refused(tmp_path, sources, words):
-    run = run_bank(tmp_path, "bad", sources)
+# A station over the first subfault's centre; water over the model.
+OVER_SUBFAULT = '[[station]]\nname = "V"\nx = -2.141387871801202\ny = 0.03580602374161679\n'
+WATER = ("layers", "layers = [[1.0, 1.5, 0.0, 1.0, 1e6, 1e6],")
+
+
+@pytest.mark.parametrize("sources,more,words", [
+    ('sources = ["force"]', "", 'must include "moment"'),
+    ('sources = ["moment", "moment"]', "", "twice"),
+    ('sources = "force"', "", "must be a list"),
+    ('quantities = ["strain"]', "", 'include "displacement"'),
+    ('quantities = ["displacement", "tilt"]', "", "must be a list of quantities"),
+    ('quantities = ["displacement", "strain", "strain"]', "", "twice"),
+    (QUANTITIES, OVER_SUBFAULT, "station V lies on the vertical through subfault 1"),
+    (QUANTITIES, 'depth = 3.6427876096865393\n', "lies at the depth of subfault 1"),
+    (QUANTITIES, WATER, "not computed in models with fluid layers")])
+def test_bank_sources_refused(tmp_path, sources, more, words):
+    if more is WATER:
+        text = BANK.format(output="bad.h5", sources=sources)
+        (tmp_path / "bad.toml").write_text(text.replace("layers = [", WATER[1], 1))
+        run = subprocess.run([os.environ["LAYERGREEN_EXE"], "bank", "bad.toml"], cwd=tmp_path,
+                             capture_output=True, text=True)
+    else:
+        run = run_bank(tmp_path, "bad", sources, more)
     key = sources.split()[0]
     assert run.returncode == 2 and key in run.stderr and words in run.stderr, run.stderr
     assert run.stderr.count("\n") == 1

@@ -59,7 +59,7 @@ void refuse_level_pairs(const BankConfig& c, const BankPlan& p, std::size_t row)
                       p.stations[s].name + " lies at the depth of subfault " +
                       std::to_string(p.fault.rows[row][k] + 1) +
                       ": static strain and rotation are not computed there (give statics = "
-                      "false, or leave out \"strain\" and \"rotation\")");
+                      "false, or quantities = [\"displacement\"])");
     }
   }
 }
