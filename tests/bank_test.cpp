@@ -940,8 +940,10 @@ TEST(BankFile, AFailedWriteLeavesNoObjectOpen) {
         step = 2;
         for (int st = 0; st < static_cast<int>(p.stations.size()); ++st) {
           for (int row = 0; row < static_cast<int>(p.row_count()); ++row) {
-            JournalRecord rec{
-                st, row, std::vector<int>(static_cast<std::size_t>(c.nfreq), 7), {}, {}};
+            JournalRecord rec;
+            rec.station = st;
+            rec.row = row;
+            rec.iterations.assign(static_cast<std::size_t>(c.nfreq), 7);
             rec.spectra.assign(p.fault.rows[static_cast<std::size_t>(row)].size() *
                                    static_cast<std::size_t>(c.nfreq) * 18,
                                Cx{1.0, 2.0});

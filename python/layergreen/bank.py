@@ -279,7 +279,7 @@ class Bank:
         return _read(self.path, self._h5, "iterations", (self.station_index(station), row))
 
     def seismograms(self, station, subfault, source="impulse", lowpass=None, poles=4,
-                    components="xyz", taper=0.7, sources="moment"):
+                    components="xyz", taper=0.7, sources="moment", quantity="displacement"):
         """Time series of the six elements, as layergreen-seis makes them (sources="force": of
         the three forces of :meth:`force_spectra`, traces [force, component, sample]).
 
@@ -290,20 +290,27 @@ class Bank:
         or "zrt" (radial away from the source, transverse 90 degrees clockwise from it), in
         that order, z up. Returns (t, traces [element, component, sample]), t from the source
         origin time.
+
+        quantity: "strain" or "rotation" for the traces of :meth:`strain_spectra` or
+        :meth:`rotation_spectra` (banks computed with them in ``[bank] quantities``), traces
+        [element, 6 | 3, sample]; the strain's components are xx, yy, zz, xy, xz, yz
+        (components must be "xyz"), the rotation's x, y, z take components as the
+        displacement's do.
         """
-        if sources == "force":
-            t, traces = force_seismograms(self.force_spectra(station, subfault), self.tl,
-                                          self.aw, source, lowpass, poles, taper)
-        elif sources == "moment":
-            t, traces = seismograms(self.spectra(station, subfault), self.tl, self.aw, source,
-                                    lowpass, poles, taper)
-        else:
+        if sources not in ("moment", "force"):
             raise ValueError(f'sources must be "moment" or "force", not {sources!r}')
+        if quantity == "strain" and components != "xyz":
+            raise ValueError('the strain\'s components are those of x, y, z: give components="xyz"')
+        spectra = self._quantity_spectra(quantity, sources == "force", station, subfault)
+        make = force_seismograms if sources == "force" else seismograms
+        t, traces = make(spectra, self.tl, self.aw, source, lowpass, poles, taper)
+        if quantity == "strain":
+            return t, traces
         azimuth = self.azimuth(station, subfault) if components == "zrt" else None
         return t, rotate(traces, components, azimuth)
 
     def synthetic(self, station, subfault, mechanism=None, m0=1.0, frame="xyz", source="impulse",
-                  lowpass=None, poles=4, components="xyz", force=None):
+                  lowpass=None, poles=4, components="xyz", force=None, quantity="displacement"):
         """The three components of the field of one source mechanism at a station.
 
         mechanism: (strike, dip, rake) in degrees with scalar moment m0, or a moment tensor
@@ -317,6 +324,9 @@ class Bank:
         and z (down) at the subfault, its history given by ``source`` as for a moment ("step":
         a force switched on at t = 0); in the model's units times the unit of the force (km,
         km/s, g/cm^3 and the force in N: times 1e-12 for metres). Needs a bank with forces.
+
+        quantity: "strain" or "rotation" (see :meth:`seismograms`) for u [6 | 3, sample] of
+        that quantity (km, km/s, g/cm^3: times 1e-18 per N m, 1e-15 per N).
         """
         if (mechanism is None) == (force is None):
             raise ValueError("synthetic takes either a mechanism or a force")
@@ -325,10 +335,11 @@ class Bank:
             if f.shape != (3,) or not np.all(np.isfinite(f)):
                 raise ValueError(f"force must be three finite numbers (fx, fy, fz), not {force!r}")
             t, traces = self.seismograms(station, subfault, source, lowpass, poles, components,
-                                         sources="force")
+                                         sources="force", quantity=quantity)
             return t, np.tensordot(f, traces, axes=(0, 0))
         weights = element_weights(mechanism_tensor(mechanism, m0, frame))
-        t, traces = self.seismograms(station, subfault, source, lowpass, poles, components)
+        t, traces = self.seismograms(station, subfault, source, lowpass, poles, components,
+                                     quantity=quantity)
         return t, np.tensordot(weights, traces, axes=(0, 0))
 
     def strike_dip_slip(self, station, subfault, rake_pair=(0, 90), m0=1.0, source="impulse",
@@ -493,4 +504,53 @@ class Bank:
             raise ValueError(f"{self.path} holds no static displacements of forces (compute the "
                              'bank with statics = true and sources = ["moment", "force"])')
         return _read(self.path, self._h5, "force_statics",
+                     (self.station_index(station), self.subfault_index(subfault)))
+
+    # -- strain and rotation ------------------------------------------------------------------
+    @property
+    def quantities(self):
+        """The quantities the bank holds: ("displacement",) and, as ``[bank] quantities``
+        asked for them, "strain" and "rotation"."""
+        return ("displacement",) + tuple(q for q in ("strain", "rotation")
+                                         if f"{q}_spectra" in self._h5)
+
+    def _quantity_spectra(self, quantity, force, station, subfault):
+        if quantity not in ("displacement", "strain", "rotation"):
+            raise ValueError('quantity must be "displacement", "strain" or "rotation", not '
+                             f"{quantity!r}")
+        if quantity == "displacement":
+            return (self.force_spectra if force else self.spectra)(station, subfault)
+        name = ("force_" if force else "") + f"{quantity}_spectra"
+        if name not in self._h5:
+            raise ValueError(f"{self.path} holds no {name.replace('_', ' ')} (compute the bank "
+                             f'with quantities = ["displacement", "{quantity}"]'
+                             + (' and sources = ["moment", "force"]' if force else "")
+                             + " in its [bank] table)")
+        return np.asarray(_read(self.path, self._h5, name,
+                                (self.station_index(station), self.subfault_index(subfault))),
+                          dtype=np.complex128)
+
+    def strain_spectra(self, station, subfault, sources="moment"):
+        """Complex strain spectra [frequency, element, 6] of one station and subfault: xx, yy,
+        zz, xy, xz, yz of (du_i/dx_j + du_j/dx_i)/2, x north, y east, z up (sources="force":
+        [frequency, force, 6] of the forces), as :func:`layergreen.greens` with
+        quantity="strain" gives them; per unit moment (force) and model length (km, km/s,
+        g/cm^3: times 1e-18 per N m per hertz, 1e-15 per N per hertz)."""
+        return self._quantity_spectra("strain", sources == "force", station, subfault)
+
+    def rotation_spectra(self, station, subfault, sources="moment"):
+        """Complex rotation spectra [frequency, element, 3] (half the curl of the
+        displacement, along x north, y east, z up; sources="force": of the forces), units as
+        for :meth:`strain_spectra`."""
+        return self._quantity_spectra("rotation", sources == "force", station, subfault)
+
+    def quantity_statics(self, station, subfault, quantity, sources="moment"):
+        """Static strain [element, 6] or rotation [element, 3] after a step in moment (or in
+        force, sources="force") of one station and subfault, as :func:`layergreen.statics`
+        with quantity=... gives them; banks with statics and that quantity."""
+        name = ("force_" if sources == "force" else "") + f"{quantity}_statics"
+        if quantity not in ("strain", "rotation") or name not in self._h5:
+            raise ValueError(f"{self.path} holds no /{name} (compute the bank with statics = "
+                             f'true and quantities = ["displacement", "{quantity}"])')
+        return _read(self.path, self._h5, name,
                      (self.station_index(station), self.subfault_index(subfault)))

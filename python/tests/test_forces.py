@@ -14,6 +14,7 @@ import pytest
 from scipy import integrate, special
 
 import layergreen
+from layergreen.mechanism import element_weights, mechanism_tensor
 from layergreen.seismograms import force_seismograms
 
 VP, VS, RHO = 6.0, 3.5, 2.8
@@ -233,10 +234,13 @@ y = 9.0
 """
 
 
-def run_bank(folder, name, sources):
-    (folder / f"{name}.toml").write_text(BANK.format(output=f"{name}.h5", sources=sources))
-    return subprocess.run([os.environ["LAYERGREEN_EXE"], "bank", f"{name}.toml"], cwd=folder,
-                          capture_output=True, text=True)
+def run_bank(folder, name, sources, more="", *options):
+    """Runs the bank of BANK with `sources` in [bank]; `more` goes to the end of the file (the
+    last [[station]] table, or a new one)."""
+    (folder / f"{name}.toml").write_text(BANK.format(output=f"{name}.h5", sources=sources)
+                                         + more)
+    return subprocess.run([os.environ["LAYERGREEN_EXE"], "bank", f"{name}.toml", *options],
+                          cwd=folder, capture_output=True, text=True)
 
 
 def test_bank_with_forces(tmp_path):
@@ -279,12 +283,107 @@ def test_bank_with_forces(tmp_path):
             bank.force_spectra(0, 0)
 
 
-@pytest.mark.parametrize("sources,words", [('sources = ["force"]', 'must include "moment"'),
-                                           ('sources = ["moment", "moment"]', "twice"),
-                                           ('sources = "force"', "must be a list")])
-def test_bank_sources_refused(tmp_path, sources, words):
-    run = run_bank(tmp_path, "bad", sources)
-    assert run.returncode == 2 and "sources" in run.stderr and words in run.stderr, run.stderr
+QUANTITIES = 'quantities = ["displacement", "strain", "rotation"]'
+
+
+def test_bank_with_strain_and_rotation(tmp_path):
+    """quantities adds strain and rotation of the moment tensor and the forces (spectra and
+    statics), bit for bit those of greens and statics with quantity=..., at a surface and a
+    buried station; the displacement's datasets and iteration counts are those of the bank
+    without them; --update keeps them for the old stations."""
+    both, buried = 'sources = ["moment", "force"]', "depth = 0.5\n"  # station B in a borehole
+    assert run_bank(tmp_path, "plain", both, buried).returncode == 0
+    run = run_bank(tmp_path, "all", both + "\n" + QUANTITIES, buried)
+    assert run.returncode == 0, run.stderr
+    assert "quantities: displacement, strain, rotation (/strain_spectra" in run.stdout
+    with h5py.File(tmp_path / "plain.h5") as m, h5py.File(tmp_path / "all.h5") as b:
+        for name in ("spectra", "iterations", "statics", "force_spectra", "force_statics"):
+            np.testing.assert_array_equal(m[name][()], b[name][()])
+        assert "strain_spectra" not in m
+        for name, shape in (("strain_spectra", (6, 6)), ("rotation_spectra", (6, 3)),
+                            ("force_strain_spectra", (3, 6)), ("force_rotation_spectra", (3, 3))):
+            assert b[name].shape == (2, 6, 16) + shape and b[name].fletcher32
+            assert b[name.replace("spectra", "statics")].shape == (2, 6) + shape
+        row_xl = b["strain_statics"].attrs["row_xl"]
+        row_kmax = b["strain_statics"].attrs["row_kmax"]
+    with layergreen.Bank(tmp_path / "all.h5") as bank:
+        assert bank.quantities == ("displacement", "strain", "rotation")
+        for st, sf in ((0, 0), (1, 4)):
+            # The data set of the bank: the station seen from every subfault of the row (the
+            # sums of a data set end together).
+            row = bank.subfaults.row[sf] - bank.subfaults.row.min()
+            same = np.flatnonzero(bank.subfaults.row == bank.subfaults.row[sf])
+            k = list(same).index(sf)
+            depth = bank.subfaults.depth[sf]
+            offset = [[bank.stations.x[st] - bank.subfaults.x[j],
+                       bank.stations.y[st] - bank.subfaults.y[j], bank.stations.depth[st]]
+                      for j in same]
+            g = layergreen.greens(bank.layers, depth, offset, 16, bank.tl, aw=bank.aw,
+                                  xl=bank.xl, ikmax=bank.ikmax, uconv=bank.uconv,
+                                  sources=("moment", "force"),
+                                  quantity=("displacement", "strain", "rotation"))
+            np.testing.assert_array_equal(bank.spectra(st, sf), g.spectra[k])
+            for q in ("strain", "rotation"):
+                for sources, name in (("moment", q), ("force", "force_" + q)):
+                    got = getattr(bank, f"{q}_spectra")(st, sf, sources=sources)
+                    np.testing.assert_array_equal(got, getattr(g, name)[k])
+                    s = layergreen.statics(bank.layers, depth, offset, xl=row_xl[row],
+                                           kmax=row_kmax[row], sources=sources, quantity=q)
+                    np.testing.assert_array_equal(bank.quantity_statics(st, sf, q, sources),
+                                                  s.values[k])
+            t, traces = bank.seismograms(st, sf, source="step", quantity="strain")
+            assert traces.shape == (6, 6, 32)
+            _, r = bank.seismograms(st, sf, source="step", quantity="rotation", sources="force")
+            assert r.shape == (3, 3, 32)
+            weights = element_weights(mechanism_tensor((10, 50, 80), 1.0, "xyz"))
+            _, e = bank.synthetic(st, sf, (10, 50, 80), source="step", quantity="strain")
+            np.testing.assert_allclose(e, np.tensordot(weights, traces, axes=(0, 0)), rtol=0,
+                                       atol=1e-12 * np.abs(e).max())
+        with pytest.raises(ValueError, match='components="xyz"'):
+            bank.seismograms(0, 0, quantity="strain", components="zrt")
+    with layergreen.Bank(tmp_path / "plain.h5") as bank:
+        with pytest.raises(ValueError, match="no strain spectra"):
+            bank.strain_spectra(0, 0)
+    # A third station by --update: the old stations' values come over from the file.
+    before = h5py.File(tmp_path / "all.h5")["strain_spectra"][()]
+    more = buried + '\n[[station]]\nname = "C"\nx = 5.0\ny = -6.0\n'
+    run = run_bank(tmp_path, "all", both + "\n" + QUANTITIES, more, "--update")
+    assert run.returncode == 0, run.stderr
+    with h5py.File(tmp_path / "all.h5") as b:
+        np.testing.assert_array_equal(b["strain_spectra"][:2], before)
+        assert b["rotation_spectra"].shape == (3, 6, 16, 6, 3)
+        assert np.all(np.isfinite(b["force_strain_spectra"][2].view(float)))
+    run = run_bank(tmp_path, "all", both, more + '[[station]]\nname = "D"\nx = 1.0\ny = 1.0\n',
+                   "--update")
+    assert run.returncode == 2 and "[bank] quantities" in run.stderr, run.stderr
+
+
+# A station over the first subfault's centre; water over the model.
+OVER_SUBFAULT = '[[station]]\nname = "V"\nx = -2.141387871801202\ny = 0.03580602374161679\n'
+WATER = ("layers", "layers = [[1.0, 1.5, 0.0, 1.0, 1e6, 1e6],")
+
+
+@pytest.mark.parametrize("sources,more,words", [
+    ('sources = ["force"]', "", 'must include "moment"'),
+    ('sources = ["moment", "moment"]', "", "twice"),
+    ('sources = "force"', "", "must be a list"),
+    ('quantities = ["strain"]', "", 'include "displacement"'),
+    ('quantities = ["displacement", "tilt"]', "", "must be a list of quantities"),
+    ('quantities = ["displacement", "strain", "strain"]', "", "twice"),
+    (QUANTITIES, OVER_SUBFAULT, "station V lies on the vertical through subfault 1"),
+    (QUANTITIES, 'depth = 3.6427876096865393\n', "lies at the depth of subfault 1"),
+    (QUANTITIES, WATER, "not computed in models with fluid layers")])
+def test_bank_sources_refused(tmp_path, sources, more, words):
+    if more is WATER:
+        text = BANK.format(output="bad.h5", sources=sources)
+        (tmp_path / "bad.toml").write_text(text.replace("layers = [", WATER[1], 1))
+        run = subprocess.run([os.environ["LAYERGREEN_EXE"], "bank", "bad.toml"], cwd=tmp_path,
+                             capture_output=True, text=True)
+    else:
+        run = run_bank(tmp_path, "bad", sources, more)
+    key = sources.split()[0]
+    assert run.returncode == 2 and key in run.stderr and words in run.stderr, run.stderr
+    assert run.stderr.count("\n") == 1
     assert not (tmp_path / "bad.h5").exists()
 
 

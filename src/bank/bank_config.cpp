@@ -426,12 +426,38 @@ bool read_sources(const Section& b) {
   return force;
 }
 
+// The quantities of [bank] quantities: whether the strain and the rotation are stored besides
+// the displacement.
+void read_quantities(const Section& b, BankConfig& c) {
+  if (!b.has("quantities")) return;
+  c.quantities_line = b.line("quantities");
+  const char* what =
+      "must be a list of quantities from \"displacement\", \"strain\" and \"rotation\"";
+  const toml::array* a = b.node("quantities")->as_array();
+  if (a == nullptr || a->empty()) b.fail("quantities", what);
+  bool displacement = false;
+  for (const toml::node& e : *a) {
+    const std::optional<std::string> v = e.value<std::string>();
+    if (!e.is_string() || (*v != "displacement" && *v != "strain" && *v != "rotation")) {
+      b.fail("quantities", what);
+    }
+    bool& seen = *v == "displacement" ? displacement : *v == "strain" ? c.strain : c.rotation;
+    if (seen) b.fail("quantities", "names \"" + *v + "\" twice");
+    seen = true;
+  }
+  if (!displacement) {
+    b.fail("quantities",
+           "must include \"displacement\": a bank holds the displacement's spectra, and the "
+           "strain's and rotation's besides them");
+  }
+}
+
 // The [bank] table: the output file (whose folder must exist), statics, source kinds,
 // precision and compression of the stored data sets.
 void read_bank_table(const std::string& path, const toml::table& root, BankConfig& c) {
   const toml::table& bank = required_table(path, root, "bank");
   const Section b(path, bank, "bank", table_line(bank),
-                  {"output", "statics", "precision", "compression", "sources"});
+                  {"output", "statics", "precision", "compression", "sources", "quantities"});
   const std::string output = b.text("output");
   if (output.empty() || output.back() == '/') b.fail("output", "must name a file");
   c.output = resolve(path, output);
@@ -443,6 +469,7 @@ void read_bank_table(const std::string& path, const toml::table& root, BankConfi
   }
   c.statics = b.boolean("statics", false);
   c.force = read_sources(b);
+  read_quantities(b, c);
   if (b.has("precision")) {
     const std::string v = b.text("precision");
     if (v != "double" && v != "single") {

@@ -71,6 +71,10 @@ struct BankConfig {
   bool single = false;   // precision = "single": spectra stored as complex64
   bool gzip = false;     // compression = "gzip": the data sets shuffled and deflated
   bool force = false;    // sources = ["moment", "force"]: also /force_spectra (/force_statics)
+  // quantities = ["displacement", "strain", "rotation"]: also /strain_spectra, /rotation_spectra
+  // (their statics; with forces, /force_strain_spectra, /force_rotation_spectra)
+  bool strain = false, rotation = false;
+  int quantities_line = 0;  // line of the quantities key
   int nfreq = 0;
   double tl = 0.0, aw = 0.0, uconv = 0.0;
   std::optional<double> xl;  // empty: "auto"

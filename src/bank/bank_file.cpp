@@ -63,6 +63,35 @@ constexpr const char* kForceStatics =
     "component], forces and components as in /force_spectra, in model length per unit force "
     "(with km, km/s, g/cm3: times 1e-12 is in metres per newton); sampling as in /statics.";
 
+// "strain_statics" for "strain_spectra".
+std::string statics_name(const RecordPart& part) {
+  std::string name = part.name;
+  return name.replace(name.find("_spectra"), 8, "_statics");
+}
+
+// The description of a strain or rotation dataset of the moment tensor or the forces.
+std::string derived_description(const RecordPart& part, bool statics) {
+  const bool strain = part.quantity == &kStrain;
+  std::string text =
+      std::string(statics ? "Static " : "Spectra of the ") + (strain ? "strain" : "rotation") +
+      (statics ? " after a step in " : " of ") +
+      (part.force ? "point forces" : "the moment tensor") + ": " + statics_name(part) +
+      "[station, subfault, " + (statics ? "" : "frequency, ") + (part.force ? "force" : "element") +
+      ", component], " + (part.force ? "forces as in /force_spectra" : "elements as in /spectra") +
+      "; components " +
+      (strain ? "xx, yy, zz, xy, xz, yz of the strain tensor (du_i/dx_j + du_j/dx_i) "
+                "/ 2 (tensor, not engineering, shear)"
+              : "x, y, z of the rotation, half the curl of the displacement") +
+      ", x north, y east, z up, at the station (below the surface at "
+      "/stations/depth); per unit " +
+      (part.force ? "force" : "moment") +
+      " and model length (with km, km/s, "
+      "g/cm3: a value times " +
+      (part.force ? "1e-15" : "1e-18") + " is per newton" + (part.force ? "" : "-metre") +
+      (statics ? "" : " per hertz") + ").";
+  return text;
+}
+
 // The system's reason for the innermost failure on HDF5's error stack ("File too large"), or
 // "" when it gives none.
 herr_t take_reason(unsigned, const H5E_error2_t* e, void* data) {
@@ -402,6 +431,17 @@ BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, con
       force_spectra_ = pair_dataset("force_spectra", {kForceCount, kComponents});
       attr_text(force_spectra_.get(), path, "description", kForceSpectra);
     }
+    // Strain and rotation, after the displacement's datasets.
+    JournalShape held;
+    held.force = c.force;
+    held.strain = c.strain;
+    held.rotation = c.rotation;
+    for (std::size_t i = 0; i < kRecordParts.size(); ++i) {
+      const RecordPart& part = kRecordParts[i];
+      if (part.quantity == &kDisplacement || !part.in(held)) continue;
+      parts_[i] = pair_dataset(part.name, {part.sources(), part.components()});
+      attr_text(parts_[i].get(), path, "description", derived_description(part, false));
+    }
   }
 }
 
@@ -457,6 +497,23 @@ void BankFileWriter::write(const JournalRecord& r) {
     write_pair(force_spectra_.get(), "force_spectra", r.station, row[k],
                r.force_spectra.data() + k * fper);
   }
+  for (std::size_t i = 0; i < kRecordParts.size(); ++i) {
+    const RecordPart& part = kRecordParts[i];
+    const std::vector<Cx>& values = r.*part.values;
+    if (!parts_[i].valid() || values.empty()) continue;
+    const std::size_t n = static_cast<std::size_t>(nfreq_) * part.per_receiver();
+    for (std::size_t k = 0; k < row.size(); ++k) {
+      write_pair(parts_[i].get(), part.name, r.station, row[k], values.data() + k * n);
+    }
+  }
+}
+
+void BankFileWriter::write_derived_statics(const RecordPart& part,
+                                           const std::vector<double>& values,
+                                           const std::vector<RowStaticSampling>& sampling) {
+  write_statics_dataset(statics_name(part).c_str(), part.sources(),
+                        derived_description(part, true).c_str(), values, sampling,
+                        part.components());
 }
 
 void BankFileWriter::write_force_statics(const std::vector<double>& values,
@@ -472,9 +529,10 @@ void BankFileWriter::write_statics(const std::vector<double>& values,
 void BankFileWriter::write_statics_dataset(const char* name, std::size_t sources,
                                            const char* description,
                                            const std::vector<double>& values,
-                                           const std::vector<RowStaticSampling>& sampling) {
+                                           const std::vector<RowStaticSampling>& sampling,
+                                           std::size_t components) {
   const std::size_t ns = plan_.stations.size(), nf = plan_.subfault_count();
-  put_doubles(file_.get(), path_, name, values, {ns, nf, sources, kComponents}, storage_);
+  put_doubles(file_.get(), path_, name, values, {ns, nf, sources, components}, storage_);
   const H5Dataset statics = open_dataset(file_.get(), path_, name);
   const hid_t ds = statics.get();
   std::vector<double> xl, kmax, samples;
@@ -501,7 +559,8 @@ void BankFileWriter::write_outcome(const SumsOutcome& o) {
 
 void BankFileWriter::close() {
   if (file_.valid()) check_status(H5Fflush(file_.get(), H5F_SCOPE_GLOBAL), path_, "flush");
-  const bool force_closed = force_spectra_.close();
+  bool force_closed = force_spectra_.close();
+  for (H5Dataset& d : parts_) force_closed = d.close() && force_closed;
   const bool spectra_closed = spectra_.close() && force_closed;
   const bool iterations_closed = iterations_.close();
   file_complex_.close();

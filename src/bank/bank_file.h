@@ -6,11 +6,13 @@
 // placing it under the output name is the caller's.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
 #include "bank/bank_config.h"
 #include "bank/bank_journal.h"
+#include "bank/bank_parts.h"
 #include "bank/bank_plan.h"
 #include "bank/bank_statics.h"
 #include "bank/hdf5_handle.h"
@@ -58,6 +60,10 @@ class BankFileWriter {
   // Writes /force_statics [station, subfault, force, component] likewise (banks with forces).
   void write_force_statics(const std::vector<double>& values,
                            const std::vector<RowStaticSampling>& sampling);
+  // Writes the statics of a strain or rotation part (see bank_parts.h), /strain_statics
+  // [station, subfault, element, component] and the like, with the rows' sampling.
+  void write_derived_statics(const RecordPart& part, const std::vector<double>& values,
+                             const std::vector<RowStaticSampling>& sampling);
   // Flushes and closes the file. (Without it, or when a write throws, the handles are closed
   // when the writer goes: the file is left incomplete.)
   void close();
@@ -66,7 +72,8 @@ class BankFileWriter {
   // A dataset of static values [station, subfault, source, component] with the rows' sampling.
   void write_statics_dataset(const char* name, std::size_t sources, const char* description,
                              const std::vector<double>& values,
-                             const std::vector<RowStaticSampling>& sampling);
+                             const std::vector<RowStaticSampling>& sampling,
+                             std::size_t components = kComponents);
   std::string path_;
   const BankPlan& plan_;
   int nfreq_ = 0;
@@ -75,7 +82,8 @@ class BankFileWriter {
   H5File file_;
   H5Type memory_complex_, file_complex_;
   H5Dataset iterations_, spectra_;
-  H5Dataset force_spectra_;  // banks with forces only
+  H5Dataset force_spectra_;                           // banks with forces only
+  std::array<H5Dataset, kRecordParts.size()> parts_;  // strain and rotation, as asked for
 };
 
 }  // namespace lg

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "bank/bank_parts.h"
 #include "kernel/layout.h"
 
 namespace lg {
@@ -67,11 +68,11 @@ std::size_t spectra_values(const JournalShape& s, int row) {
          kElementComponents;
 }
 
-// The force spectra of a record of `row` (none unless the bank has forces).
-std::size_t force_values(const JournalShape& s, int row) {
-  return s.force ? s.row_sizes[static_cast<std::size_t>(row)] * static_cast<std::size_t>(s.nfreq) *
-                       kForceComponents
-                 : 0;
+// The values of part `part` in a record of `row` (none unless the bank holds the part).
+std::size_t part_values(const JournalShape& s, int row, const RecordPart& part) {
+  return part.in(s) ? s.row_sizes[static_cast<std::size_t>(row)] *
+                          static_cast<std::size_t>(s.nfreq) * part.per_receiver()
+                    : 0;
 }
 
 // Reads a journal's header; false when it is not a whole one. `bytes` gets its length.
@@ -105,23 +106,25 @@ std::size_t read_record(int fd, const JournalShape& shape, JournalRecord& r) {
   r.row = static_cast<int>(h[2]);
   r.iterations.resize(static_cast<std::size_t>(shape.nfreq));
   r.spectra.resize(spectra_values(shape, r.row));
-  r.force_spectra.resize(force_values(shape, r.row));
   std::uint64_t sum = 0;
   if (!read_all(fd, r.iterations.data(), r.iterations.size() * sizeof(int)) ||
-      !read_all(fd, r.spectra.data(), r.spectra.size() * sizeof(Cx)) ||
-      !read_all(fd, r.force_spectra.data(), r.force_spectra.size() * sizeof(Cx)) ||
-      !read_all(fd, &sum, sizeof sum)) {
+      !read_all(fd, r.spectra.data(), r.spectra.size() * sizeof(Cx))) {
     return 0;
   }
   std::uint64_t check = fnv(h, sizeof h);
   check = fnv(r.iterations.data(), r.iterations.size() * sizeof(int), check);
   check = fnv(r.spectra.data(), r.spectra.size() * sizeof(Cx), check);
-  if (!r.force_spectra.empty()) {
-    check = fnv(r.force_spectra.data(), r.force_spectra.size() * sizeof(Cx), check);
+  std::size_t values = r.spectra.size();
+  // The other parts after the moment tensor's displacement, inside the checksum.
+  for (const RecordPart& part : kRecordParts) {
+    std::vector<Cx>& v = r.*part.values;
+    v.resize(part_values(shape, r.row, part));
+    if (!read_all(fd, v.data(), v.size() * sizeof(Cx))) return 0;
+    check = fnv(v.data(), v.size() * sizeof(Cx), check);
+    values += v.size();
   }
-  if (check != sum) return 0;
-  return sizeof h + r.iterations.size() * sizeof(int) +
-         (r.spectra.size() + r.force_spectra.size()) * sizeof(Cx) + sizeof sum;
+  if (!read_all(fd, &sum, sizeof sum) || check != sum) return 0;
+  return sizeof h + r.iterations.size() * sizeof(int) + values * sizeof(Cx) + sizeof sum;
 }
 
 // Reads the header and then each complete record, with its offset in the file; returns the
@@ -232,21 +235,26 @@ void JournalWriter::append(const JournalRecord& r) {
       kRecordMark, static_cast<std::uint32_t>(r.station), static_cast<std::uint32_t>(r.row),
       static_cast<std::uint32_t>(shape_.row_sizes[static_cast<std::size_t>(r.row)]),
       static_cast<std::uint32_t>(shape_.nfreq)};
-  if (r.iterations.size() != static_cast<std::size_t>(shape_.nfreq) ||
-      r.spectra.size() != spectra_values(shape_, r.row) ||
-      r.force_spectra.size() != force_values(shape_, r.row)) {
-    throw std::logic_error("journal record of the wrong size");
+  bool sized = r.iterations.size() == static_cast<std::size_t>(shape_.nfreq) &&
+               r.spectra.size() == spectra_values(shape_, r.row);
+  for (const RecordPart& part : kRecordParts) {
+    sized = sized && (r.*part.values).size() == part_values(shape_, r.row, part);
   }
+  if (!sized) throw std::logic_error("journal record of the wrong size");
   std::uint64_t sum = fnv(h, sizeof h);
   sum = fnv(r.iterations.data(), r.iterations.size() * sizeof(int), sum);
   sum = fnv(r.spectra.data(), r.spectra.size() * sizeof(Cx), sum);
-  if (!r.force_spectra.empty()) {
-    sum = fnv(r.force_spectra.data(), r.force_spectra.size() * sizeof(Cx), sum);
+  for (const RecordPart& part : kRecordParts) {
+    const std::vector<Cx>& v = r.*part.values;
+    sum = fnv(v.data(), v.size() * sizeof(Cx), sum);
   }
   write_all(fd_, h, sizeof h, path_);
   write_all(fd_, r.iterations.data(), r.iterations.size() * sizeof(int), path_);
   write_all(fd_, r.spectra.data(), r.spectra.size() * sizeof(Cx), path_);
-  write_all(fd_, r.force_spectra.data(), r.force_spectra.size() * sizeof(Cx), path_);
+  for (const RecordPart& part : kRecordParts) {
+    const std::vector<Cx>& v = r.*part.values;
+    write_all(fd_, v.data(), v.size() * sizeof(Cx), path_);
+  }
   write_all(fd_, &sum, sizeof sum, path_);
   if (::fsync(fd_) != 0) throw sys_error(path_, "cannot sync the journal");
   done_[static_cast<std::size_t>(r.station) * shape_.row_sizes.size() +

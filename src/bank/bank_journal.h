@@ -20,6 +20,10 @@ struct JournalRecord {
   std::vector<int> iterations;    // [frequency]
   std::vector<Cx> spectra;        // [subfault of the row][frequency][element][component]
   std::vector<Cx> force_spectra;  // [subfault of the row][frequency][force][component], or none
+  // With the bank's quantities: [subfault of the row][frequency][element or force][component]
+  // of the strain (six components) and rotation (three); see bank_parts.h.
+  std::vector<Cx> strain_spectra, rotation_spectra;
+  std::vector<Cx> force_strain_spectra, force_rotation_spectra;
 };
 
 // What records must look like to belong to the bank.
@@ -27,9 +31,10 @@ struct JournalShape {
   std::uint64_t key = 0;  // identifies the configuration and program
   int stations = 0;
   int nfreq = 0;
-  std::vector<std::size_t> row_sizes;  // subfaults per row
-  std::string text;                    // the configuration's text, kept in the journal's header
-  bool force = false;                  // records hold force spectra too
+  std::vector<std::size_t> row_sizes;     // subfaults per row
+  std::string text;                       // the configuration's text, kept in the journal's header
+  bool force = false;                     // records hold force spectra too
+  bool strain = false, rotation = false;  // and the strain and rotation spectra
 };
 
 // The header of a journal: its key and the configuration's text (empty for journals of

@@ -180,6 +180,7 @@ SpectraRequest data_set_request(const BankConfig& c, const BankPlan& p, const Ba
   q.q_law = c.q_law;
   q.q_reference_hz = c.q_reference_hz;
   q.sources.force = c.force;
+  q.sources.gradient = c.strain || c.rotation;
   const std::vector<int>& row = p.fault.rows[static_cast<std::size_t>(d.row)];
   q.source_depth = p.fault.subfaults[static_cast<std::size_t>(row.front())].depth;
   for (int f : row) {
@@ -213,7 +214,10 @@ std::vector<double> subfault_rigidity(const BankConfig& c, const BankPlan& p,
 
 double bank_file_bytes(const BankConfig& c, const BankPlan& p) {
   const double st = static_cast<double>(p.stations.size());
-  const double values = kElementComponents + (c.force ? kForceComponents : 0);
+  // The displacement's values per receiver and frequency, and the strain's and rotation's.
+  const double sources = kElements + (c.force ? kForceCount : 0);
+  const double values = sources * (kComponents + (c.strain ? kStrain.count() : 0) +
+                                   (c.rotation ? kRotation.count() : 0));
   return st * static_cast<double>(p.subfault_count()) * (c.statics ? values * 8.0 : 0.0) +
          st * static_cast<double>(p.subfault_count()) * c.nfreq * values * (c.single ? 8.0 : 16.0) +
          st * static_cast<double>(p.row_count()) * c.nfreq * 4.0 +
@@ -227,7 +231,10 @@ std::string plan_summary(const BankConfig& c, const BankPlan& p, int threads) {
   for (const BankDataSet& d : p.data_sets) {
     const double receivers =
         static_cast<double>(p.fault.rows[static_cast<std::size_t>(d.row)].size());
-    seconds += c.nfreq * (p.ikmax + 1.0) * (1.7e-6 + 0.09e-6 * receivers);
+    // The gradient sums of strain and rotation: about 2.1 times the per-receiver work
+    // (docs/strain.md, Cost).
+    const double per_receiver = (c.strain || c.rotation ? 2.1 : 1.0) * 0.09e-6;
+    seconds += c.nfreq * (p.ikmax + 1.0) * (1.7e-6 + per_receiver * receivers);
   }
   // The forces' sums add about a quarter to the work of a receiver (docs/forces.md).
   if (c.force) seconds *= 1.25;
@@ -244,6 +251,19 @@ std::string plan_summary(const BankConfig& c, const BankPlan& p, int threads) {
   if (c.force) {
     s << "  sources: moment tensor and forces (/force_spectra"
       << (c.statics ? ", /force_statics" : "") << ")\n";
+  }
+  if (c.strain || c.rotation) {
+    std::string sets;
+    for (const char* q : {"strain", "rotation"}) {
+      if (!(std::string(q) == "strain" ? c.strain : c.rotation)) continue;
+      sets += std::string(sets.empty() ? "" : ", ") + "/" + q + "_spectra" +
+              (c.force ? ", /force_" + std::string(q) + "_spectra" : "") +
+              (c.statics ? ", /" + std::string(q) + "_statics" : "") +
+              (c.statics && c.force ? ", /force_" + std::string(q) + "_statics" : "");
+    }
+    s << "  quantities: displacement, " << (c.strain ? "strain" : "")
+      << (c.strain && c.rotation ? ", " : "") << (c.rotation ? "rotation" : "") << " (" << sets
+      << ")\n";
   }
   s << "  steps: at most " << num(p.steps)
     << " (wavenumber steps x receivers, every frequency to ikmax)\n";

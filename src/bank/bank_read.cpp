@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bank/bank_file.h"
+#include "bank/bank_parts.h"
 #include "common/error.h"
 #include "kernel/layout.h"
 
@@ -346,13 +347,16 @@ JournalRecord BankFileReader::record(int station, int row,
               {st, static_cast<hsize_t>(subfaults[k]), 0, 0, 0}, {1, 1, nq, kElements, kComponents},
               r.spectra.data() + k * per);
   }
-  if (H5Lexists(file_.get(), "force_spectra", H5P_DEFAULT) > 0) {
-    const std::size_t fper = static_cast<std::size_t>(nq) * kForceComponents;
-    r.force_spectra.resize(subfaults.size() * fper);
+  // Forces, strain and rotation, where the bank holds them.
+  for (const RecordPart& part : kRecordParts) {
+    if (H5Lexists(file_.get(), part.name, H5P_DEFAULT) <= 0) continue;
+    std::vector<Cx>& v = r.*part.values;
+    const std::size_t n = static_cast<std::size_t>(nq) * part.per_receiver();
+    v.resize(subfaults.size() * n);
     for (std::size_t k = 0; k < subfaults.size(); ++k) {
-      read_slab(path_, file_.get(), "force_spectra", cx.get(),
+      read_slab(path_, file_.get(), part.name, cx.get(),
                 {st, static_cast<hsize_t>(subfaults[k]), 0, 0, 0},
-                {1, 1, nq, kForceCount, kComponents}, r.force_spectra.data() + k * fper);
+                {1, 1, nq, part.sources(), part.components()}, v.data() + k * n);
     }
   }
   return r;

@@ -19,10 +19,12 @@
 #include "bank/bank_config.h"
 #include "bank/bank_file.h"
 #include "bank/bank_journal.h"
+#include "bank/bank_parts.h"
 #include "bank/bank_plan.h"
 #include "bank/bank_read.h"
 #include "bank/bank_statics.h"
 #include "bank/bank_update.h"
+#include "kernel/gradient_spectra.h"
 #include "kernel/layout.h"
 #include "run/data_set_spectra.h"
 #include "run/interrupt.h"
@@ -61,6 +63,8 @@ JournalShape journal_shape(const BankConfig& c, const BankPlan& p) {
   s.nfreq = c.nfreq;
   s.text = c.text;
   s.force = c.force;
+  s.strain = c.strain;
+  s.rotation = c.rotation;
   for (const std::vector<int>& row : p.fault.rows) s.row_sizes.push_back(row.size());
   return s;
 }
@@ -100,11 +104,13 @@ SumsOutcome record_outcome(const BankConfig& c, const BankPlan& p, const Journal
         if (!std::isfinite(r.spectra[v].re) || !std::isfinite(r.spectra[v].im)) finite = false;
       }
     }
-    const std::size_t fper = nq * kForceComponents;
-    for (std::size_t at = f * kForceComponents; at < r.force_spectra.size() && finite; at += fper) {
-      for (std::size_t v = at; v < at + kForceComponents; ++v) {
-        const Cx u = r.force_spectra[v];
-        if (!std::isfinite(u.re) || !std::isfinite(u.im)) finite = false;
+    for (const RecordPart& part : kRecordParts) {
+      const std::vector<Cx>& values = r.*part.values;
+      const std::size_t n = part.per_receiver();
+      for (std::size_t at = f * n; at < values.size() && finite; at += nq * n) {
+        for (std::size_t v = at; v < at + n; ++v) {
+          if (!std::isfinite(values[v].re) || !std::isfinite(values[v].im)) finite = false;
+        }
       }
     }
     const bool converged = !(c.uconv > 0.0) || r.iterations[f] <= p.ikmax;
@@ -147,6 +153,11 @@ BankOutcome write_bank_file(const BankConfig& c, const BankPlan& p, const Journa
     if (c.statics) w.write_statics(bank_statics(c, p, threads), plan_statics(c, p));
     if (c.statics && c.force) {
       w.write_force_statics(bank_statics(c, p, threads, true), plan_statics(c, p));
+    }
+    for (const RecordPart& part : kRecordParts) {
+      if (!c.statics || part.quantity == &kDisplacement || !part.in(shape)) continue;
+      w.write_derived_statics(part, bank_statics(c, p, threads, part.force, *part.quantity),
+                              plan_statics(c, p));
     }
     SumsOutcome counted = outcome.total;
     if (!(c.uconv > 0.0)) counted.unconverged = counted.data_sets_unconverged = 0;
@@ -238,6 +249,7 @@ std::optional<BankSetup> setup_bank(const std::string& config_path, std::ostream
     s.config = read_bank_config(config_path);
     refuse_output_over_inputs(s.config);
     s.plan = plan_bank(s.config);
+    check_quantities(s.config, s.plan);
     if (s.config.statics) plan_statics(s.config, s.plan);  // a pair it cannot take fails now
     s.shape = journal_shape(s.config, s.plan);
     return s;
@@ -306,8 +318,11 @@ std::vector<JournalRecord> compute_data_sets(const BankSetup& s, const std::vect
     records[i].row = d.row;
     records[i].iterations.assign(nq, 0);
     records[i].spectra.assign(requests[i].x.size() * nq * kElementComponents, Cx{});
-    if (s.config.force)
-      records[i].force_spectra.assign(requests[i].x.size() * nq * kForceComponents, Cx{});
+    for (const RecordPart& part : kRecordParts) {
+      if (part.in(s.shape)) {
+        (records[i].*part.values).assign(requests[i].x.size() * nq * part.per_receiver(), Cx{});
+      }
+    }
   }
   sweep.run(threads, nullptr, [&](std::vector<FrequencySpectra>& frs) {
     for (std::size_t i = 0; i < frs.size(); ++i) {
@@ -323,6 +338,19 @@ std::vector<JournalRecord> compute_data_sets(const BankSetup& s, const std::vect
         const auto k = static_cast<std::size_t>(slot_receiver[slot]);
         copy_flat(fr.force_spectra[slot],
                   r.force_spectra.data() + (k * nq + fr.index) * kForceComponents);
+      }
+      // Strain and rotation from the displacement gradients, as layergreen.greens forms them.
+      for (const RecordPart& part : kRecordParts) {
+        if (part.quantity == &kDisplacement || !part.in(s.shape)) continue;
+        const std::size_t n = part.per_receiver(), nc = part.components();
+        Cx* to = (r.*part.values).data();
+        for (std::size_t slot = 0; slot < slot_receiver.size(); ++slot) {
+          const auto k = static_cast<std::size_t>(slot_receiver[slot]);
+          for (std::size_t e = 0; e < part.sources(); ++e) {
+            const Gradient& g = part.force ? fr.force_gradients[slot][e] : fr.gradients[slot][e];
+            gradient_quantity(*part.quantity, g, to + (k * nq + fr.index) * n + e * nc);
+          }
+        }
       }
     }
     if (on_frequency && !frs.empty()) on_frequency(static_cast<int>(frs.front().index) + 1);

@@ -4,6 +4,7 @@
 #include "bank/bank_statics.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <exception>
@@ -12,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "kernel/gradient_spectra.h"
 #include "kernel/layout.h"
 #include "run/interrupt.h"
 
@@ -36,6 +38,30 @@ std::vector<StaticReceiver> unit_receivers(const BankPlan& p, int station, int r
 
 double row_depth(const BankPlan& p, std::size_t row) {
   return p.fault.subfaults[static_cast<std::size_t>(p.fault.rows[row].front())].depth;
+}
+
+// The static kernel's tolerance on equal depths, relative to the largest distance or depth of
+// a call (as static_displacements.cpp judges them).
+constexpr double kSameDepth = 1e-12;
+
+// Static strain and rotation are not computed at the source's depth: a bank that asks for them
+// refuses such a pair while it is planned.
+void refuse_level_pairs(const BankConfig& c, const BankPlan& p, std::size_t row) {
+  const double depth = row_depth(p, row);
+  for (std::size_t s = 0; s < p.stations.size(); ++s) {
+    const std::vector<StaticReceiver> r =
+        unit_receivers(p, static_cast<int>(s), static_cast<int>(row));
+    double scale = depth;
+    for (const StaticReceiver& q : r) scale = std::max({scale, std::hypot(q.x, q.y), q.depth});
+    for (std::size_t k = 0; k < r.size(); ++k) {
+      if (std::abs(r[k].depth - depth) > kSameDepth * scale) continue;
+      throw BankError(c.path + ":" + std::to_string(c.quantities_line) + ": statics: station " +
+                      p.stations[s].name + " lies at the depth of subfault " +
+                      std::to_string(p.fault.rows[row][k] + 1) +
+                      ": static strain and rotation are not computed there (give statics = "
+                      "false, or quantities = [\"displacement\"])");
+    }
+  }
 }
 
 }  // namespace
@@ -66,6 +92,7 @@ std::vector<RowStaticSampling> plan_statics(const BankConfig& c, const BankPlan&
       }
       all.insert(all.end(), r.begin(), r.end());
     }
+    if (c.strain || c.rotation) refuse_level_pairs(c, p, row);
     RowStaticSampling rs;
     try {
       rs.sampling = choose_static_sampling(layers, depth, all);
@@ -85,12 +112,29 @@ std::vector<RowStaticSampling> plan_statics(const BankConfig& c, const BankPlan&
   return out;
 }
 
-std::vector<double> bank_statics(const BankConfig& c, const BankPlan& p, int threads, bool force) {
+std::vector<double> bank_statics(const BankConfig& c, const BankPlan& p, int threads, bool force,
+                                 const Quantity& quantity) {
   const std::vector<StaticLayer> layers = static_layers(c.layers);
   const std::vector<RowStaticSampling> sampling = plan_statics(c, p);
   const std::size_t ns = p.stations.size(), nf = p.subfault_count(), rows = p.row_count();
-  const std::size_t per = force ? kForceComponents : kElementComponents;
+  const auto sources = static_cast<std::size_t>(force ? kForceCount : kElements);
+  const std::size_t per = sources * static_cast<std::size_t>(quantity.count());
   std::vector<double> out(ns * nf * per, 0.0);
+  // Strain or rotation from the static displacement gradients, as layergreen.statics forms them.
+  const auto derived = [&](const auto& gradients, const std::vector<int>& subfaults, int station) {
+    for (std::size_t k = 0; k < gradients.size(); ++k) {
+      double* to = out.data() + p.at(station, subfaults[k]) * per;
+      for (std::size_t e = 0; e < sources; ++e) {
+        Gradient g{};
+        for (std::size_t j = 0; j < g.size(); ++j) g[j] = cx(gradients[k][e][j]);
+        std::array<Cx, 6> v{};
+        gradient_quantity(quantity, g, v.data());
+        for (std::size_t i = 0; i < static_cast<std::size_t>(quantity.count()); ++i) {
+          to[e * static_cast<std::size_t>(quantity.count()) + i] = v[i].re;
+        }
+      }
+    }
+  };
   // Units (station, row), largest rows first so that the threads finish together.
   std::vector<std::pair<int, int>> units;
   for (std::size_t row = 0; row < rows; ++row) {
@@ -115,6 +159,17 @@ std::vector<double> bank_statics(const BankConfig& c, const BankPlan& p, int thr
       try {
         check_interrupt();
         const std::vector<int>& subfaults = p.fault.rows[r];
+        const std::vector<StaticReceiver> at = unit_receivers(p, station, row);
+        if (&quantity != &kDisplacement) {
+          if (force) {
+            derived(static_force_gradients(layers, row_depth(p, r), at, sampling[r].sampling),
+                    subfaults, station);
+          } else {
+            derived(static_gradients(layers, row_depth(p, r), at, sampling[r].sampling), subfaults,
+                    station);
+          }
+          continue;
+        }
         if (force) {
           const std::vector<StaticForceDisplacement> d = static_force_displacements(
               layers, row_depth(p, r), unit_receivers(p, station, row), sampling[r].sampling);
@@ -142,6 +197,27 @@ std::vector<double> bank_statics(const BankConfig& c, const BankPlan& p, int thr
   for (std::thread& t : pool) t.join();
   if (failure) std::rethrow_exception(failure);
   return out;
+}
+
+void check_quantities(const BankConfig& c, const BankPlan& p) {
+  if (!c.strain && !c.rotation) return;
+  const std::string at = c.path + ":" + std::to_string(c.quantities_line) + ": quantities: ";
+  for (const LayerRow& l : c.layers) {
+    if (l.vs == 0.0) {
+      throw BankError(at +
+                      "strain and rotation are not computed in models with fluid layers (vs = "
+                      "0); give quantities = [\"displacement\"]");
+    }
+  }
+  for (std::size_t s = 0; s < p.stations.size(); ++s) {
+    for (std::size_t f = 0; f < p.subfault_count(); ++f) {
+      const std::size_t i = p.at(static_cast<int>(s), static_cast<int>(f));
+      if (p.dx[i] != 0.0 || p.dy[i] != 0.0) continue;
+      throw BankError(at + "station " + p.stations[s].name +
+                      " lies on the vertical through subfault " + std::to_string(f + 1) +
+                      ": strain and rotation are not computed there");
+    }
+  }
 }
 
 }  // namespace lg

@@ -7,6 +7,7 @@
 
 #include "bank/bank_config.h"
 #include "bank/bank_plan.h"
+#include "kernel/layout.h"
 #include "statics/static_displacements.h"
 
 namespace lg {
@@ -25,10 +26,16 @@ std::vector<StaticLayer> static_layers(const std::vector<LayerRow>& layers);
 // would need too many samples).
 std::vector<RowStaticSampling> plan_statics(const BankConfig& c, const BankPlan& p);
 
+// The checks of [bank] quantities with strain or rotation: no fluid layers, no station on the
+// vertical through a subfault (there neither is computed). Throws BankError.
+void check_quantities(const BankConfig& c, const BankPlan& p);
+
 // The displacements [station][subfault][element][component], flattened, computed on `threads`
 // threads in units of one station and one row (the same bits for every thread count); with
-// `force`, those of the forces, [station][subfault][force][component].
+// `force`, those of the forces, [station][subfault][force][component]; with `quantity` kStrain
+// or kRotation, their static strain or rotation (six or three components, x north, y east, z
+// up) from the static displacement gradients.
 std::vector<double> bank_statics(const BankConfig& c, const BankPlan& p, int threads,
-                                 bool force = false);
+                                 bool force = false, const Quantity& quantity = kDisplacement);
 
 }  // namespace lg

@@ -120,6 +120,11 @@ std::string update_difference(const BankConfig& was, const BankPlan& was_plan,
   d.add("[bank] statics", was.statics ? "true" : "false", now.statics ? "true" : "false");
   d.add("[bank] sources", was.force ? "[\"moment\", \"force\"]" : "[\"moment\"]",
         now.force ? "[\"moment\", \"force\"]" : "[\"moment\"]");
+  const auto quantities = [](const BankConfig& c) {
+    return std::string("[\"displacement\"") + (c.strain ? ", \"strain\"" : "") +
+           (c.rotation ? ", \"rotation\"" : "") + "]";
+  };
+  d.add("[bank] quantities", quantities(was), quantities(now));
   d.add("[bank] precision", was.single ? "\"single\"" : "\"double\"",
         now.single ? "\"single\"" : "\"double\"");
   d.add("[bank] compression", was.gzip ? "\"gzip\"" : "\"none\"",

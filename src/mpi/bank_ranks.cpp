@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bank/bank_classic.h"
+#include "bank/bank_parts.h"
 #include "bank/bank_update.h"
 #include "kernel/layout.h"
 #include "mpi/exchange.h"
@@ -35,10 +36,12 @@ Bytes encode_records(const std::vector<JournalRecord>& records) {
       v.push_back(z.im);
     }
     w.put_doubles(v);
-    // A bank with forces: their spectra after the moment tensor's.
-    if (!r.force_spectra.empty()) {
+    // A bank with forces, strain or rotation: those spectra after the moment tensor's.
+    for (const RecordPart& part : kRecordParts) {
+      const std::vector<Cx>& values = r.*part.values;
+      if (values.empty()) continue;
       v.clear();
-      for (const Cx& z : r.force_spectra) {
+      for (const Cx& z : values) {
         v.push_back(z.re);
         v.push_back(z.im);
       }
@@ -67,13 +70,13 @@ std::vector<JournalRecord> decode_records(const Bytes& bytes, const JournalShape
                                static_cast<std::size_t>(shape.nfreq) * kElementComponents;
     if (v.size() != 2 * values) throw CodecError("wrong spectra count");
     for (std::size_t i = 0; i < values; ++i) r.spectra.push_back(Cx{v[2 * i], v[2 * i + 1]});
-    if (shape.force) {
+    for (const RecordPart& part : kRecordParts) {
+      if (!part.in(shape)) continue;
       const std::vector<double> f = in.get_doubles();
-      const std::size_t forces = values / kElementComponents * kForceComponents;
-      if (f.size() != 2 * forces) throw CodecError("wrong force spectra count");
-      for (std::size_t i = 0; i < forces; ++i) {
-        r.force_spectra.push_back(Cx{f[2 * i], f[2 * i + 1]});
-      }
+      const std::size_t n = values / kElementComponents * part.per_receiver();
+      if (f.size() != 2 * n) throw CodecError(std::string("wrong ") + part.name + " count");
+      std::vector<Cx>& to = r.*part.values;
+      for (std::size_t i = 0; i < n; ++i) to.push_back(Cx{f[2 * i], f[2 * i + 1]});
     }
   }
   in.expect_end();

@@ -64,6 +64,20 @@ TEST(BankRanks, RecordMessageRoundTripAndChecks) {
   EXPECT_EQ(forces[0].force_spectra[35].re, r.force_spectra[35].re);
   EXPECT_EQ(forces[0].spectra.size(), r.spectra.size());
   EXPECT_THROW(decode_records(encode_records({first}), shape), CodecError);
+
+  // With strain: the strain (six components) of the moment tensor and of the forces follow
+  // the forces' displacement, and a record without them does not fit.
+  shape.strain = true;
+  JournalRecord s = r;
+  for (int i = 0; i < 2 * 2 * lg::kElements * 6; ++i) s.strain_spectra.push_back(Cx{1.0, i * 1e-2});
+  s.force_strain_spectra.assign(2 * 2 * lg::kForceCount * 6, Cx{-3.0, 0.5});
+  const std::vector<JournalRecord> strained = decode_records(encode_records({s}), shape);
+  ASSERT_EQ(strained.size(), 1u);
+  EXPECT_EQ(strained[0].strain_spectra.size(), s.strain_spectra.size());
+  EXPECT_EQ(strained[0].strain_spectra[143].im, s.strain_spectra[143].im);
+  EXPECT_EQ(strained[0].force_spectra[35].re, r.force_spectra[35].re);
+  EXPECT_EQ(strained[0].force_strain_spectra[71].re, -3.0);
+  EXPECT_THROW(decode_records(encode_records({r}), shape), CodecError);
 }
 
 }  // namespace

@@ -50,9 +50,9 @@ cp "$work/serial/bank.toml" "$work/mpi/bank.toml"
 cmp "$work/serial/bank.h5" "$work/mpi/bank.h5"
 test ! -e "$work/mpi/bank.h5.journal"
 grep -q "bank written: bank.h5" "$work/mpi/out.txt"
-# A bank with forces and static values: the same bytes too.
+# A bank with forces, static values, strain and rotation: the same bytes too.
 for d in serial mpi; do
-  sed 's/^output = "bank.h5"/output = "forces.h5"\nsources = ["moment", "force"]\nstatics = true/' \
+  sed 's/^output = "bank.h5"/output = "forces.h5"\nsources = ["moment", "force"]\nstatics = true\nquantities = ["displacement", "strain", "rotation"]/' \
     "$work/$d/bank.toml" >"$work/$d/forces.toml"
 done
 (cd "$work/serial" && "$serial" bank forces.toml --threads 1 >/dev/null)
