@@ -383,7 +383,7 @@ class Bank:
 
     # -- forward model --------------------------------------------------------------------------
     def forward(self, slip_model, source="triangle", lowpass=None, poles=4, components="zne",
-                moment="model"):
+                moment="model", quantity="displacement"):
         """The displacement seismograms and static offsets of a kinematic slip model (a
         :class:`layergreen.SlipModel` whose subfaults are this bank's, in its order) at every
         station: the sum over the subfaults of moment mu area slip (mu and area from the bank
@@ -393,9 +393,12 @@ class Bank:
         "file") delayed by the rupture time, each a factor at the complex frequencies, then one
         inverse transform per station and component with the processing of :meth:`synthetic`.
         Returns a :class:`layergreen.forward.Forward` (t, waveforms [station, component,
-        sample] in m, static [station, 3] north, east, up in m, to_sac, to_npz)."""
+        sample] in m, static [station, 3] north, east, up in m, to_sac, to_npz).
+        quantity="strain" or "rotation" (banks computed with them): the same sum of the strain
+        (components xx, yy, zz, xy, xz, yz; components="xyz") or rotation spectra,
+        dimensionless and in radians."""
         from .forward import forward
-        return forward(self, slip_model, source, lowpass, poles, components, moment)
+        return forward(self, slip_model, source, lowpass, poles, components, moment, quantity)
 
     # -- export ---------------------------------------------------------------------------------
     def _pairs(self, stations, subfaults):

@@ -161,8 +161,11 @@ class Forward:
     """The forward model of a slip model at a bank's stations.
 
     ``t`` (s, from the origin time: rupture times count from it), ``waveforms`` [station,
-    component, sample] (displacement, m), ``static`` [station, 3] (final offsets north, east,
-    up, m), ``components`` ("zne", "zrt" or "xyz"), ``stations`` (the bank's),
+    component, sample] (displacement, m; or with ``quantity`` "strain" [station, 6, sample]
+    and "rotation" [station, 3, sample], dimensionless and radians), ``static`` [station, 3]
+    (final offsets north, east, up, m; of strain or rotation when the bank holds their
+    statics, else None), ``quantity``, ``components`` ("zne", "zrt" or "xyz"), ``stations``
+    (the bank's),
     ``station_azimuth`` (degrees, the station seen from the epicentre), ``epicentre`` (x, y in
     the bank's frame), ``hypocentre`` (the slip model's), ``moment`` [subfault] (N m),
     ``processing`` (dict).
@@ -179,8 +182,10 @@ class Forward:
         """Writes t, waveforms, static, the station table, the moments and the processing to
         a numpy .npz file."""
         st = self.stations
-        np.savez(path, t=self.t, waveforms=self.waveforms, static=self.static,
-                 components=self.components, station_name=np.array(st.name),
+        np.savez(path, t=self.t, waveforms=self.waveforms,
+                 static=np.full((len(self.waveforms), self.waveforms.shape[1]), np.nan)
+                 if self.static is None else self.static,
+                 quantity=self.quantity, components=self.components, station_name=np.array(st.name),
                  station_x=st.x, station_y=st.y,
                  station_lat=st.lat if st.lat is not None else np.full(len(st), np.nan),
                  station_lon=st.lon if st.lon is not None else np.full(len(st), np.nan),
@@ -193,7 +198,11 @@ class Forward:
         letters), displacement in metres, with the station's and the hypocentre's coordinates
         (STLA, STLO, EVLA, EVLO, EVDP when known), distance and azimuths from the epicentre.
         All or none: every file is made and written under a temporary name first, then all are
-        renamed. extra: further {file name: bytes} written the same way. Returns the paths."""
+        renamed. extra: further {file name: bytes} written the same way. Returns the paths.
+        (Displacement only: strain and rotation go to .npz files.)"""
+        if getattr(self, "quantity", "displacement") != "displacement":
+            raise ValueError(f"SAC files are written for displacement, not {self.quantity}; "
+                             "use to_npz")
         os.makedirs(folder, exist_ok=True)
         st, hyp = self.stations, self.hypocentre
         files = []
@@ -274,13 +283,32 @@ def sac_bytes(data, header):
 
 # -- the sum ------------------------------------------------------------------------------------
 
+# The datasets and component counts of each quantity a bank may hold.
+_QUANTITY_DATA = {"displacement": ("spectra", "statics", 3),
+                  "strain": ("strain_spectra", "strain_statics", 6),
+                  "rotation": ("rotation_spectra", "rotation_statics", 3)}
+
+
 def forward(bank, slip_model, source="triangle", lowpass=None, poles=4, components="zne",
-            moment="model"):
+            moment="model", quantity="displacement"):
     """See :meth:`layergreen.Bank.forward`."""
     from .bank import Bank  # the default taper of Bank.seismograms is the processing's
 
     if components not in ("zne", "zrt", "xyz"):
         raise ValueError(f'components must be "zne", "zrt" or "xyz", not {components!r}')
+    if quantity not in _QUANTITY_DATA:
+        raise ValueError('quantity must be "displacement", "strain" or "rotation", not '
+                         f"{quantity!r}")
+    if quantity not in bank.quantities:
+        raise ValueError(f"{bank.path} holds no {quantity} spectra (compute the bank with "
+                         f'quantities = ["displacement", "{quantity}"] in its [bank] table)')
+    if quantity == "strain" and components != "xyz":
+        raise ValueError('strain is a tensor: its components are xx, yy, zz, xy, xz, yz '
+                         '(components="xyz"), not rotated')
+    spectra_name, statics_name, ncomp = _QUANTITY_DATA[quantity]
+    # Strain and rotation are displacement over the model's length unit: with m0 in units of
+    # 1e15 N m and km, per 1e18 N m for a dimensionless value.
+    scale = 1.0 if quantity == "displacement" else 1e-3
     _, _, offset = _bank_positions(bank, slip_model)
     h5 = bank._h5["subfaults"]
     area_from_bank = "area" in h5
@@ -298,24 +326,26 @@ def forward(bank, slip_model, source="triangle", lowpass=None, poles=4, componen
     rate = moment_rate(slip_model, omega, source)  # [subfault, frequency]
     factor = weights[:, None, :] * (rate / (1j * omega))[:, :, None]  # [subfault, freq, element]
     nst = len(bank.stations)
-    summed = np.zeros((nst, nfreq, 6, 3), complex)
+    summed = np.zeros((nst, nfreq, 6, ncomp), complex)
     for i in range(nst):
-        g = bank._h5["spectra"][i]  # [subfault, frequency, element, component]
+        g = bank._h5[spectra_name][i]  # [subfault, frequency, element, component]
         summed[i, :, 0, :] = np.einsum("jfe,jfec->fc", factor, g)
     taper = inspect.signature(Bank.seismograms).parameters["taper"].default
     t, traces = seismograms(summed, bank.tl, bank.aw, "impulse", lowpass, poles, taper)
-    traces = traces[:, 0]  # [station, component, sample]
+    traces = traces[:, 0] * scale  # [station, component, sample]
     epicentre = offset  # the hypocentre's place in the bank's frame
     azimuth = np.degrees(np.arctan2(bank.stations.y - epicentre[1],
                                     bank.stations.x - epicentre[0])) % 360.0
     if components != "xyz":
         traces = np.array([rotate(traces[i], components, azimuth[i]) for i in range(nst)])
-    if bank.has_statics:
-        static = np.einsum("je,ijec->ic", weights, bank._h5["statics"][()])
+    if statics_name in bank._h5:
+        static = np.einsum("je,ijec->ic", weights, bank._h5[statics_name][()]) * scale
+    elif quantity != "displacement":
+        static = None  # the bank holds no static strain or rotation
     else:
         static = static_sum(bank.layers, bank.subfaults.x, bank.subfaults.y,
                             bank.subfaults.depth, tensors, bank.stations.x, bank.stations.y)
-    return Forward(t=t, waveforms=traces, static=static, components=components,
+    return Forward(t=t, waveforms=traces, static=static, components=components, quantity=quantity,
                    stations=bank.stations, station_azimuth=azimuth, epicentre=epicentre,
                    hypocentre=slip_model.hypocentre, moment=m0 * 1e15,
                    processing={"source": source, "lowpass": np.nan if lowpass is None

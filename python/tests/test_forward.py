@@ -20,13 +20,16 @@ STATIONS = {"name": ["N20", "E25", "S30", "W22", "TOP"], "x": [20.0, 3.0, -30.0,
             "y": [2.0, 25.0, -4.0, -22.0, 1.5]}
 
 
-def make_bank(path, model, layers, sampling, stations=STATIONS, statics=True, extra=None):
+def make_bank(path, model, layers, sampling, stations=STATIONS, statics=True, extra=None,
+              strain=False):
     """A bank of the slip model's subfaults (centres about its hypocentre) computed here with
-    layergreen.greens and, with statics, layergreen.statics (one call per subfault depth)."""
+    layergreen.greens and, with statics, layergreen.statics (one call per subfault depth);
+    with strain, /strain_spectra too."""
     sx, sy = model.local()
     nst, nsf = len(stations["name"]), len(model)
     nfreq = sampling["nfreq"]
     spectra = np.zeros((nst, nsf, nfreq, 6, 3), complex)
+    strains = np.zeros((nst, nsf, nfreq, 6, 6), complex)
     static = np.zeros((nst, nsf, 6, 3))
     depths, row = np.unique(model.depth, return_inverse=True)
     for k, depth in enumerate(depths):
@@ -34,8 +37,11 @@ def make_bank(path, model, layers, sampling, stations=STATIONS, statics=True, ex
         rx = np.subtract.outer(np.asarray(stations["x"]), sx[group]).ravel()
         ry = np.subtract.outer(np.asarray(stations["y"]), sy[group]).ravel()
         receivers = np.column_stack([rx, ry, np.zeros_like(rx)])
-        spectra[:, group] = layergreen.greens(layers, depth, receivers, **sampling).spectra \
-            .reshape(nst, len(group), nfreq, 6, 3)
+        g = layergreen.greens(layers, depth, receivers, **sampling,
+                              quantity=("displacement", "strain") if strain else "displacement")
+        spectra[:, group] = g.spectra.reshape(nst, len(group), nfreq, 6, 3)
+        if strain:
+            strains[:, group] = g.strain.reshape(nst, len(group), nfreq, 6, 6)
         if statics:
             static[:, group] = layergreen.statics(layers, depth, receivers).displacements \
                 .reshape(nst, len(group), 6, 3)
@@ -44,10 +50,11 @@ def make_bank(path, model, layers, sampling, stations=STATIONS, statics=True, ex
                  "along_strike": np.arange(nsf) + 1, "strike": model.strike, "dip": model.dip}
     write_bank(path, spectra, iterations, sampling["tl"], sampling["aw"], layers, stations,
                subfaults, sampling, statics=static if statics else None)
-    if extra:
-        with h5py.File(path, "a") as f:
-            for key, value in extra.items():
-                f["subfaults/" + key] = value
+    with h5py.File(path, "a") as f:
+        for key, value in (extra or {}).items():
+            f["subfaults/" + key] = value
+        if strain:
+            f["strain_spectra"] = strains
     return path
 
 
@@ -88,6 +95,36 @@ def test_forward_is_the_sum_of_synthetics_with_exact_delays(fsp_bank, fsp, sourc
                                        atol=1e-12 * np.abs(expected).max())
         np.testing.assert_array_equal(f.t, t)
         np.testing.assert_allclose(f.moment, 1e15 * mu * fsp.area * fsp.slip)
+
+
+def test_forward_strain_is_the_sum_of_synthetic_strains(tmp_path, fsp):
+    path = make_bank(tmp_path / "strain.h5", fsp, MODEL, SAMPLING, statics=False, strain=True)
+    with layergreen.Bank(path) as bank:
+        f = bank.forward(fsp, source="triangle", lowpass=1.0, components="xyz",
+                         quantity="strain")
+        assert f.waveforms.shape == (len(bank.stations), 6, f.t.size) and f.static is None
+        mu = rigidity(MODEL, fsp.depth)
+        i = 1
+        decay = np.exp(np.pi * bank.aw / bank.tl * -bank.tl)
+        expected = np.zeros((6, f.t.size))
+        for j in range(len(fsp)):
+            _, u = bank.synthetic(i, j, (fsp.strike[j], fsp.dip[j], fsp.rake[j]),
+                                  m0=mu[j] * fsp.area[j] * fsp.slip[j],
+                                  source=("triangle", fsp.rise_time[j]), lowpass=1.0,
+                                  quantity="strain")
+            k = int(round(fsp.rupture_time[j] / (f.t[1] - f.t[0])))
+            shifted = np.roll(u, k, axis=-1)
+            shifted[:, :k] *= decay
+            expected += shifted
+        # m0 in 1e15 N m and strain per 1e18 N m: the sum is 1e-3 of the synthetics' numbers.
+        np.testing.assert_allclose(f.waveforms[i], 1e-3 * expected,
+                                   atol=1e-15 * np.abs(expected).max())
+        with pytest.raises(ValueError, match="strain is a tensor"):
+            bank.forward(fsp, components="zne", quantity="strain")
+        with pytest.raises(ValueError, match="holds no rotation spectra"):
+            bank.forward(fsp, quantity="rotation")
+        with pytest.raises(ValueError, match="SAC files are written for displacement"):
+            f.to_sac(tmp_path / "sac")
 
 
 def test_late_displacements_reach_the_static_offsets(tmp_path, fsp):
