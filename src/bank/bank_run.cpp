@@ -363,9 +363,24 @@ JournalRecord compute_data_set(const BankSetup& s, int index, int threads,
   return std::move(compute_data_sets(s, {index}, threads, on_frequency).front());
 }
 
+std::size_t bank_sweep_size(const BankSetup& s, const BankOptions& o) {
+  if (o.sweep != 0) return o.sweep;
+  std::size_t values = kElementComponents;  // per receiver and frequency
+  for (const RecordPart& part : kRecordParts) {
+    if (part.in(s.shape)) values += part.per_receiver();
+  }
+  std::size_t largest = 1;
+  for (const std::size_t n : s.shape.row_sizes) largest = std::max(largest, n);
+  const double per_receiver = static_cast<double>(s.config.nfreq) * static_cast<double>(values) *
+                                  static_cast<double>(sizeof(Cx)) +
+                              (static_cast<double>(s.plan.ikmax) + 1.0) * 2.0 * sizeof(double);
+  const double per_data_set = per_receiver * static_cast<double>(largest);
+  return static_cast<std::size_t>(std::max(1.0, std::floor(kBankSweepBytes / per_data_set)));
+}
+
 void compute_in_sweeps(const BankSetup& s, const BankOptions& o, const std::vector<int>& todo,
                        JournalWriter& journal, std::ostream& err) {
-  const std::vector<std::size_t> sweeps = equal_sweeps(todo.size(), o.sweep, 1);
+  const std::vector<std::size_t> sweeps = equal_sweeps(todo.size(), bank_sweep_size(s, o), 1);
   std::vector<std::size_t> first(sweeps.size(), 0);
   for (std::size_t u = 1; u < sweeps.size(); ++u) first[u] = first[u - 1] + sweeps[u - 1];
   UnitSchedule schedule(sweeps);

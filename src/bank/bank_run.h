@@ -31,7 +31,7 @@ struct BankOptions {
   bool strict = false;                     // refuse a bank that breaks a sampling rule
   std::string verify;                      // --verify: the bank file to verify instead
   std::string classic_dir;                 // write the equivalent classic inputs there instead
-  std::size_t sweep = kBankSweepDataSets;  // data sets computed together (one shared sweep)
+  std::size_t sweep = kBankSweepDataSets;  // data sets computed together (0: bank_sweep_size)
 };
 
 // The lock file beside a bank's output, held by the one run that computes it.
@@ -73,9 +73,14 @@ std::vector<JournalRecord> compute_data_sets(const BankSetup& s, const std::vect
 JournalRecord compute_data_set(const BankSetup& s, int index, int threads,
                                const std::function<void(int)>& on_frequency);
 
+// The most data sets of a sweep: o.sweep when given, else as many as keep the spectra a sweep
+// holds until it ends and its Bessel tables (for the bank's largest row) within
+// kBankSweepBytes, so that every data set of an ordinary bank shares one sweep.
+std::size_t bank_sweep_size(const BankSetup& s, const BankOptions& o);
+
 // Computes the data sets `todo` (indices into plan.data_sets) on this process: in sweeps of
-// near-equal size (equal_sweeps of o.sweep), taken in order from the run's unit schedule, each
-// appended to the journal when it ends, with the progress line of o.progress on err.
+// near-equal size (equal_sweeps of bank_sweep_size), taken in order from the run's unit schedule,
+// each appended to the journal when it ends, with the progress line of o.progress on err.
 void compute_in_sweeps(const BankSetup& s, const BankOptions& o, const std::vector<int>& todo,
                        JournalWriter& journal, std::ostream& err);
 

@@ -8,9 +8,11 @@
 namespace lg {
 
 // Data sets computed together in one sweep by default: a classic run takes up to 64
-// consecutive data sets (bounded further by open files and memory), a bank 8.
+// consecutive data sets (bounded further by open files and memory); a bank (0: chosen) as many
+// as keep a sweep's spectra and Bessel tables within kBankSweepBytes.
 inline constexpr std::size_t kMaxSweepDataSets = 64;
-inline constexpr std::size_t kBankSweepDataSets = 8;
+inline constexpr std::size_t kBankSweepDataSets = 0;
+inline constexpr double kBankSweepBytes = 1024.0 * 1024.0 * 1024.0;
 
 struct RunOptions {
   std::string control_file = "quenta4.ctl";

@@ -28,12 +28,20 @@ LG_FORMULA void store_applied(Cud& cud, int at, const Inverse2<C>& t, C v1, C v2
   cud[at + 1] = v1 * t.t3 + v2 * t.t4;
 }
 
+// The reverberation operators of the source layer: (I - Rud)^-1 and (I - Rdu)^-1 of the
+// two-way P-SV reflections up and back down and down and back up, and 1 / (1 - rdosh rupsh)
+// of SH. They depend on the layer, not on the depth within it.
+template <class C>
+struct SourceLayerInverses {
+  Inverse2<C> tud, tdu;
+  C tsh;
+};
+
 // rdo, rdosh and rup, rupsh are the stack responses above and below the top of the source
-// layer, egam and enu the S and P phase factors over the source depth within it; cud is
-// indexed 1 .. 20.
-template <class C, class Cud>
-LG_FORMULA void source_amplitude_values(const Matrix2<C> rdo, C rdosh, const Matrix2<C> rup,
-                                        C rupsh, C egam, C enu, Cud& cud) {
+// layer.
+template <class C>
+LG_FORMULA SourceLayerInverses<C> source_layer_inverses(const Matrix2<C> rdo, C rdosh,
+                                                        const Matrix2<C> rup, C rupsh) {
   const C one = lift<C>(cx(1.0));
 
   // Two-way reflections: up and back down (Rud) and down and back up (Rdu).
@@ -45,10 +53,21 @@ LG_FORMULA void source_amplitude_values(const Matrix2<C> rdo, C rdosh, const Mat
   const C rdu2 = rdo.m11 * rup.m12 + rdo.m12 * rup.m22;
   const C rdu3 = rdo.m21 * rup.m11 + rdo.m22 * rup.m21;
   const C rdu4 = rdo.m21 * rup.m12 + rdo.m22 * rup.m22;
-  const Inverse2<C> tud = inverse_i_minus(rud1, rud2, rud3, rud4);
-  const Inverse2<C> tdu = inverse_i_minus(rdu1, rdu2, rdu3, rdu4);
-  const C tsh = one / make_divisor(one - rdosh * rupsh);
+  return SourceLayerInverses<C>{inverse_i_minus(rud1, rud2, rud3, rud4),
+                                inverse_i_minus(rdu1, rdu2, rdu3, rdu4),
+                                one / make_divisor(one - rdosh * rupsh)};
+}
 
+// The amplitudes from the layer's stack responses and inverses and egam and enu, the S and P
+// phase factors over the source depth within the layer; cud is indexed 1 .. 20.
+template <class C, class Cud>
+LG_FORMULA void source_amplitudes_at_depth(const Matrix2<C> rdo, C rdosh, const Matrix2<C> rup,
+                                           C rupsh, const SourceLayerInverses<C>& inv, C egam,
+                                           C enu, Cud& cud) {
+  const C one = lift<C>(cx(1.0));
+  const Inverse2<C>& tud = inv.tud;
+  const Inverse2<C>& tdu = inv.tdu;
+  const C tsh = inv.tsh;
   const auto by_egam = make_divisor(egam);
   const auto by_enu = make_divisor(enu);
   // Case 1: P jump, equal parts; case 2: P jump, opposite parts.
@@ -66,6 +85,15 @@ LG_FORMULA void source_amplitude_values(const Matrix2<C> rdo, C rdosh, const Mat
   cud[18] = (one / by_egam + egam * rdosh) * tsh;
   cud[19] = (rupsh / by_egam - egam) * tsh;
   cud[20] = (one / by_egam - egam * rdosh) * tsh;
+}
+
+// Both of the above: the amplitudes at the top of the source layer for a source at the depth
+// of the phase factors egam and enu.
+template <class C, class Cud>
+LG_FORMULA void source_amplitude_values(const Matrix2<C> rdo, C rdosh, const Matrix2<C> rup,
+                                        C rupsh, C egam, C enu, Cud& cud) {
+  source_amplitudes_at_depth(rdo, rdosh, rup, rupsh, source_layer_inverses(rdo, rdosh, rup, rupsh),
+                             egam, enu, cud);
 }
 
 }  // namespace lg

@@ -16,4 +16,15 @@ void source_layer_amplitudes(const Placement& p, const LayerWavenumbers& v,
                           out.cud);
 }
 
+void source_layer_amplitudes(const Placement& p, const LayerWavenumbers& v,
+                             const StackResponses& st, const SourceLayerInverses<Cx>& inverses,
+                             SourceLayerAmplitudes& out) {
+  const int ls = p.ls;
+  const Cx zsl = cx(p.zsl);
+  const Cx egam = depth_phase(v.cgam[ls], zsl);
+  const Cx enu = depth_phase(v.cnu[ls], zsl);
+  source_amplitudes_at_depth(st.crdo[ls], st.crdosh[ls], st.crup[ls], st.crupsh[ls], inverses, egam,
+                             enu, out.cud);
+}
+
 }  // namespace lg

@@ -5,10 +5,17 @@
 #pragma once
 
 #include "kernel/records.h"
+#include "kernel/source_amplitude_values.h"
 
 namespace lg {
 
 void source_layer_amplitudes(const Placement& p, const LayerWavenumbers& v,
                              const StackResponses& st, SourceLayerAmplitudes& out);
+
+// The same with the source layer's inverses (source_layer_inverses of its stack responses)
+// given, for sources that share the layer.
+void source_layer_amplitudes(const Placement& p, const LayerWavenumbers& v,
+                             const StackResponses& st, const SourceLayerInverses<Cx>& inverses,
+                             SourceLayerAmplitudes& out);
 
 }  // namespace lg

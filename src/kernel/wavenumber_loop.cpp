@@ -4,7 +4,9 @@
 #include <atomic>
 #include <bit>
 #include <cstdint>
+#include <map>
 #include <mutex>
+#include <utility>
 
 #include "kernel/bessel_factors.h"
 #include "kernel/force_spectra.h"
@@ -22,7 +24,9 @@ struct BesselTable::Lazy {
   Placement placement;
   double pil = 0.0;
   int stride = 0;
-  std::vector<double> values;
+  // Left uninitialised: rows are written before they are read, and the pages of rows never
+  // reached are never touched.
+  std::unique_ptr<double[]> values;
   std::atomic<int> filled{0};  // rows 0 .. filled-1 are computed
   std::mutex mu;
 };
@@ -37,12 +41,13 @@ BesselTable::BesselTable(const Placement& p, const Sampling& s, int rows)
   lazy_->placement = p;
   lazy_->pil = s.pil;
   lazy_->stride = 2 * p.nr;
-  lazy_->values.resize(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(lazy_->stride));
+  lazy_->values.reset(
+      new double[static_cast<std::size_t>(rows_) * static_cast<std::size_t>(lazy_->stride)]);
 }
 
 const double* BesselTable::row(int ik) const {
   Lazy& t = *lazy_;
-  double* at = t.values.data() + static_cast<std::size_t>(ik) * static_cast<std::size_t>(t.stride);
+  double* at = t.values.get() + static_cast<std::size_t>(ik) * static_cast<std::size_t>(t.stride);
   if (ik < t.filled.load(std::memory_order_acquire)) return at;
   std::lock_guard<std::mutex> lock(t.mu);
   int filled = t.filled.load(std::memory_order_relaxed);
@@ -51,7 +56,7 @@ const double* BesselTable::row(int ik) const {
   const int end = std::min(rows_, std::max(ik + 1, filled + kBlockRows));
   for (int r = filled; r < end; ++r) {
     bessel_row(t.placement, wavenumber_of_step(r, t.pil),
-               t.values.data() + static_cast<std::size_t>(r) * static_cast<std::size_t>(t.stride));
+               t.values.get() + static_cast<std::size_t>(r) * static_cast<std::size_t>(t.stride));
   }
   t.filled.store(end, std::memory_order_release);
   return at;
@@ -59,8 +64,10 @@ const double* BesselTable::row(int ik) const {
 
 namespace {
 
-// Sizes the per-receiver records of w for its receivers (slots 0 .. nr) and clears the sums.
-void clear_sums(Workspace& w) {
+// Sizes the per-receiver records of w (a Workspace or a SweepMember) for its receivers
+// (slots 0 .. nr) and clears the sums.
+template <class W>
+void clear_sums(W& w) {
   const auto slots = static_cast<std::size_t>(w.placement.nr + 1);
   if (w.bessel.bj0.size() != slots) {
     for (PerReceiver<double>* v :
@@ -110,18 +117,49 @@ SourceSet wavenumber_step(Workspace& w, int ik, const Sampling& s, const double*
                                  ConvergenceTest{test, s.uconv}, w.sums, active);
 }
 
+SweepSources sweep_sources(const std::vector<SweepMember>& members) {
+  SweepSources out;
+  // Sources keyed by (layer, depth in the layer bit for bit), layer groups by layer.
+  std::map<std::pair<int, std::uint64_t>, int> source_at;
+  std::map<int, int> group_at;
+  for (std::size_t d = 0; d < members.size(); ++d) {
+    const Placement& p = members[d].placement;
+    const auto key = std::make_pair(p.ls, std::bit_cast<std::uint64_t>(p.zsl));
+    auto [s, new_source] = source_at.try_emplace(key, static_cast<int>(out.sources.size()));
+    if (new_source) {
+      auto [g, new_group] = group_at.try_emplace(p.ls, static_cast<int>(out.layer_groups.size()));
+      if (new_group) out.layer_groups.push_back({p.ls, TransferRange{p.ls, p.ls}});
+      out.sources.push_back({g->second, {}});
+    }
+    SweepSources::Source& src = out.sources[static_cast<std::size_t>(s->second)];
+    src.members.push_back(static_cast<int>(d));
+    // The layer's transfers reach the layers of every receiver of its data sets.
+    const TransferRange r = transfer_range(p);
+    TransferRange& range = out.layer_groups[static_cast<std::size_t>(src.layer_group)].range;
+    range.top = std::min(range.top, r.top);
+    range.bottom = std::max(range.bottom, r.bottom);
+  }
+  return out;
+}
+
 namespace {
 
-// What the data sets that share a source placement share at one step: the source-layer
-// amplitudes (in the leader's workspace), the transfers to their receivers' layers, the
-// source-layer terms and the depth terms of every receiver depth met so far.
-struct SharedSource {
+// What the sources of one layer share at one step: the source-layer terms and the transfers
+// from the layer.
+struct SharedLayer {
   // Declared so that a vector of them does not clear the transfer tables first.
-  SharedSource() {}  // NOLINT(modernize-use-equals-default)
-  int at = -1;       // the step these values belong to
-  TransferRange range;
+  SharedLayer() {}  // NOLINT(modernize-use-equals-default)
+  int at = -1;      // the step these values belong to
   SourceTransfers transfers;
   SourceLayerTerms terms;
+  SourceLayerInverses<Cx> inverses;
+};
+
+// What the data sets of one source share at one step: its amplitudes and the depth terms of
+// every receiver depth met so far.
+struct SharedSource {
+  int at = -1;
+  SourceLayerAmplitudes amplitudes;
   struct Depth {
     bool above;  // above the source
     int layer;
@@ -135,18 +173,17 @@ struct SharedSource {
 // The depth terms of receiver ir of placement p, computed once per step for every data set of
 // the source: the terms depend only on the receiver's layer, its depth in the layer and
 // whether it lies above the source, so equal keys give the same bits.
-const SharedSource::Depth& shared_depth_terms(SharedSource& src, const Placement& p, int ir,
-                                              const LayerWavenumbers& v, const StackResponses& st,
-                                              const SourceLayerAmplitudes& amplitudes, bool force,
-                                              bool gradient) {
+const SharedSource::Depth& shared_depth_terms(SharedSource& src, const SharedLayer& layer,
+                                              const Placement& p, int ir, const LayerWavenumbers& v,
+                                              const StackResponses& st, bool force, bool gradient) {
   const bool above = ir <= p.nrup;
-  const int layer = p.lr[ir];
+  const int lr = p.lr[ir];
   const auto bits = std::bit_cast<std::uint64_t>(p.zrl[ir]);
   for (const SharedSource::Depth& e : src.depths) {
-    if (e.above == above && e.layer == layer && e.zrl_bits == bits) return e;
+    if (e.above == above && e.layer == lr && e.zrl_bits == bits) return e;
   }
-  SharedSource::Depth e{above, layer, bits, DepthTerms{}, DepthTerms{}};
-  e.terms = receiver_depth_terms(p, ir, v, st, src.transfers, amplitudes, src.terms, force,
+  SharedSource::Depth e{above, lr, bits, DepthTerms{}, DepthTerms{}};
+  e.terms = receiver_depth_terms(p, ir, v, st, layer.transfers, src.amplitudes, layer.terms, force,
                                  gradient ? &e.slope : nullptr);
   src.depths.push_back(e);
   return src.depths.back();
@@ -155,40 +192,23 @@ const SharedSource::Depth& shared_depth_terms(SharedSource& src, const Placement
 }  // namespace
 
 std::vector<FrequencyOutcome> compute_frequency_group(
-    std::vector<Workspace>& ws, double freq, const Sampling& s,
-    const std::vector<const BesselTable*>& tables) {
-  const std::size_t n = ws.size();
-  Workspace& sh = ws[0];
+    Workspace& sh, std::vector<SweepMember>& members, const SweepSources& sources, double freq,
+    const Sampling& s, const std::vector<const BesselTable*>& tables) {
+  const std::size_t n = members.size();
   start_frequency(sh, freq, s);
-  for (std::size_t d = 1; d < n; ++d) clear_sums(ws[d]);
-  // Data sets whose source sits at the same place in the layers share its amplitudes, its
-  // transfers and its depth terms: each reads those of its leader, the first such data set.
-  std::vector<std::size_t> leader(n);
-  std::vector<SharedSource> shared(n);
-  for (std::size_t d = 0; d < n; ++d) {
-    leader[d] = d;
-    for (std::size_t e = 0; e < d; ++e) {
-      if (ws[e].placement.ls == ws[d].placement.ls && ws[e].placement.zsl == ws[d].placement.zsl) {
-        leader[d] = e;
-        break;
-      }
-    }
-    // The leader's transfers reach the layers of every receiver of its data sets.
-    const TransferRange r = transfer_range(ws[d].placement);
-    TransferRange& lr = shared[leader[d]].range;
-    if (leader[d] == d) {
-      lr = r;
-    } else {
-      lr.top = std::min(lr.top, r.top);
-      lr.bottom = std::max(lr.bottom, r.bottom);
-    }
-  }
+  for (SweepMember& m : members) clear_sums(m);
+  std::vector<SharedLayer> layers(sources.layer_groups.size());
+  std::vector<SharedSource> shared(sources.sources.size());
   // The data sets of a sweep compute the same source kinds.
   const bool force = sh.sources.force;
+  const bool gradient = sh.sources.gradient;
   std::vector<FrequencyOutcome> out(n);
   std::vector<char> active(n, 1);
   std::vector<KindsSumming> kinds(n);
-  for (std::size_t d = 0; d < n; ++d) kinds[d].active = ws[d].sources;
+  for (std::size_t d = 0; d < n; ++d) kinds[d].active = members[d].sources;
+  // Sources still summing (any of their data sets active).
+  std::vector<std::size_t> left(sources.sources.size());
+  for (std::size_t i = 0; i < left.size(); ++i) left[i] = sources.sources[i].members.size();
   std::size_t remaining = n;
   int ik = 0;
   for (ik = 0; ik <= s.ikmax && remaining > 0; ++ik) {
@@ -199,52 +219,63 @@ std::vector<FrequencyOutcome> compute_frequency_group(
     interface_coefficients(sh.model, k, sh.medium, sh.vertical, sh.interfaces);
     stack_responses(sh.model.nc, sh.interfaces, sh.stacks, sh.transfers);
     const ConvergenceTest test{step_is_tested(ik, s.ikmax), s.uconv};
-    for (std::size_t d = 0; d < n; ++d) {
-      if (!active[d]) continue;
-      Workspace& w = ws[d];
-      Workspace& lead = ws[leader[d]];
-      SharedSource& src = shared[leader[d]];
-      if (src.at != ik) {
-        source_layer_amplitudes(lead.placement, sh.vertical, sh.stacks, lead.source_amplitudes);
-        source_transfers(lead.placement.ls, src.range, sh.transfers, src.transfers);
-        src.terms = source_layer_terms(lead.placement, k, sh.medium, sh.vertical, force);
-        src.depths.clear();
-        src.at = ik;
+    for (std::size_t si = 0; si < sources.sources.size(); ++si) {
+      if (left[si] == 0) continue;
+      const SweepSources::Source& source = sources.sources[si];
+      const auto g = static_cast<std::size_t>(source.layer_group);
+      SharedLayer& layer = layers[g];
+      const Placement& lead = members[static_cast<std::size_t>(source.members.front())].placement;
+      if (layer.at != ik) {
+        source_transfers(lead.ls, sources.layer_groups[g].range, sh.transfers, layer.transfers);
+        layer.terms = source_layer_terms(lead, k, sh.medium, sh.vertical, force);
+        const int ls = lead.ls;
+        layer.inverses = source_layer_inverses(sh.stacks.crdo[ls], sh.stacks.crdosh[ls],
+                                               sh.stacks.crup[ls], sh.stacks.crupsh[ls]);
+        layer.at = ik;
       }
-      const BesselTable* table = tables[d];
-      if (table != nullptr && ik < table->rows()) {
-        bessel_factors(w.placement, k, table->row(ik), w.bessel);
-      } else {
-        bessel_factors(w.placement, k, w.bessel);
-      }
-      // As add_receiver_increments, with the depth terms shared.
-      const Placement& p = w.placement;
-      SourceSet passed{true, true};
-      for (int ir = 1, last = 1; ir <= p.nr; ir = last + 1) {
-        last = ir;
-        while (last < p.nr && w.receivers.zr[last + 1] == w.receivers.zr[ir]) ++last;
-        const SharedSource::Depth& depth = shared_depth_terms(
-            src, p, ir, sh.vertical, sh.stacks, lead.source_amplitudes, force, sh.sources.gradient);
-        add_source_sums(kinds[d].active, ir, last, w.bessel, depth.terms, src.terms, test.uconv,
-                        test.wanted, passed, w.sums);
-        if (kinds[d].active.gradient) {
-          add_gradient_sums(kinds[d].active, ir, last, p.rr.data(), k, w.bessel, depth.terms,
-                            depth.slope, src.terms, w.sums);
+      SharedSource& src = shared[si];
+      source_layer_amplitudes(lead, sh.vertical, sh.stacks, layer.inverses, src.amplitudes);
+      src.depths.clear();
+      for (const int member : source.members) {
+        const auto d = static_cast<std::size_t>(member);
+        if (!active[d]) continue;
+        SweepMember& w = members[d];
+        const BesselTable* table = tables[d];
+        if (table != nullptr && ik < table->rows()) {
+          bessel_factors(w.placement, k, table->row(ik), w.bessel);
+        } else {
+          bessel_factors(w.placement, k, w.bessel);
         }
-      }
-      const bool ended = kinds[d].end_step(passed, ik);
-      out[d] = FrequencyOutcome{ik, kinds[d].converged(passed)};
-      if (ended) {
-        active[d] = 0;
-        --remaining;
+        // As add_receiver_increments, with the depth terms shared.
+        const Placement& p = w.placement;
+        SourceSet passed{true, true};
+        for (int ir = 1, last = 1; ir <= p.nr; ir = last + 1) {
+          last = ir;
+          while (last < p.nr && w.receivers.zr[last + 1] == w.receivers.zr[ir]) ++last;
+          const SharedSource::Depth& depth =
+              shared_depth_terms(src, layer, p, ir, sh.vertical, sh.stacks, force, gradient);
+          add_source_sums(kinds[d].active, ir, last, w.bessel, depth.terms, layer.terms, test.uconv,
+                          test.wanted, passed, w.sums);
+          if (kinds[d].active.gradient) {
+            add_gradient_sums(kinds[d].active, ir, last, p.rr.data(), k, w.bessel, depth.terms,
+                              depth.slope, layer.terms, w.sums);
+          }
+        }
+        const bool ended = kinds[d].end_step(passed, ik);
+        out[d] = FrequencyOutcome{ik, kinds[d].converged(passed)};
+        if (ended) {
+          active[d] = 0;
+          --remaining;
+          --left[si];
+        }
       }
     }
   }
   for (std::size_t d = 0; d < n; ++d) {
     // A data set that ran to the last index reports ikmax + 1 steps.
     if (active[d]) out[d].ik = ik;
-    source_spectra(ws[d].sources, ws[d].placement, ws[d].receivers, sh.medium, ws[d].sums,
-                   ws[d].spectra);
+    SweepMember& m = members[d];
+    source_spectra(m.sources, m.placement, m.receivers, sh.medium, m.sums, m.spectra);
   }
   return out;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kernel/constants.h"
+#include "kernel/receiver_increments.h"
 #include "kernel/records.h"
 
 namespace lg {
@@ -113,15 +114,48 @@ SourceSet wavenumber_step(Workspace& w, int ik, const Sampling& s, const double*
 FrequencyOutcome compute_frequency(Workspace& w, double freq, const Sampling& s,
                                    const BesselTable* table = nullptr);
 
-// The same for several data sets that share the model and the sampling (each with its own
-// source depth, receivers and Bessel table, which may be null): the frequency terms, the
-// layer medium, the vertical wavenumbers, the interface coefficients and the stack responses
-// are formed once per step in ws[0] and read by all; the source-layer amplitudes once per
-// distinct source placement; the receiver part per data set. Each data set leaves the loop at
-// the step where it would leave it alone and takes no further increments, so its spectra
-// (in ws[d].spectra) and outcome are those of compute_frequency, bit for bit.
+// What one data set of a sweep holds of its own: its source kinds, its receivers and where
+// source and receivers sit, and the records of its receiver part (Bessel factors, sums and
+// spectra). Everything else of a step is the sweep's.
+struct SweepMember {
+  SourceSet sources;
+  ReceiverPositions receivers;
+  Placement placement;
+  BesselFactors bessel;
+  WavenumberSums sums;
+  Spectra spectra;
+};
+
+// How the data sets of a sweep share the source part of a step, found once per sweep. Data
+// sets whose source sits at the same place in the layers (its layer and its depth in the
+// layer, bit for bit) share one source: its amplitudes and the depth terms of every receiver
+// depth. Sources in one layer share the source-layer terms and the transfers from that layer,
+// which reach the layers of all their data sets' receivers.
+struct SweepSources {
+  struct Source {
+    int layer_group = 0;       // index into layer_groups
+    std::vector<int> members;  // the data sets of this source, in sweep order
+  };
+  struct LayerGroup {
+    int ls = 0;
+    TransferRange range;
+  };
+  std::vector<Source> sources;
+  std::vector<LayerGroup> layer_groups;
+};
+
+SweepSources sweep_sources(const std::vector<SweepMember>& members);
+
+// One frequency of the data sets of a sweep, which share the model and the sampling (each with
+// its own source depth, receivers and Bessel table, which may be null): the frequency terms,
+// the layer medium, the vertical wavenumbers, the interface coefficients and the stack
+// responses are formed once per step in `shared` (which holds the model, the anelastic law and
+// the source kinds) and read by all; the source part once per source or source layer of
+// `sources`; the receiver part per data set. Each data set leaves the loop at the step where it
+// would leave it alone and takes no further increments, so its spectra (in members[d].spectra)
+// and outcome are those of compute_frequency, bit for bit.
 std::vector<FrequencyOutcome> compute_frequency_group(
-    std::vector<Workspace>& ws, double freq, const Sampling& s,
-    const std::vector<const BesselTable*>& tables);
+    Workspace& shared, std::vector<SweepMember>& members, const SweepSources& sources, double freq,
+    const Sampling& s, const std::vector<const BesselTable*>& tables);
 
 }  // namespace lg

@@ -88,7 +88,8 @@ namespace {
 // Rank 0 with other ranks: hands out the sweeps of data sets and journals what comes back.
 void serve(const BankSetup& s, const BankOptions& o, const std::vector<int>& todo,
            JournalWriter& journal, MPI_Comm comm, int ranks, std::ostream& err) {
-  const std::vector<std::size_t> sweeps = equal_sweeps(todo.size(), o.sweep, ranks - 1);
+  const std::vector<std::size_t> sweeps =
+      equal_sweeps(todo.size(), bank_sweep_size(s, o), ranks - 1);
   std::vector<std::size_t> first(sweeps.size(), 0);
   for (std::size_t u = 1; u < sweeps.size(); ++u) first[u] = first[u - 1] + sweeps[u - 1];
   UnitSchedule schedule(sweeps);

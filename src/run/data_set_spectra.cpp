@@ -46,7 +46,11 @@ bool share_sweep(const SpectraRequest& a, const SpectraRequest& b) {
 }
 
 struct SweepState {
-  std::vector<Workspace> prototypes;  // after the placement of source and receivers
+  // The first data set's workspace, after the placement of its source and receivers: the model,
+  // the anelastic law and the source kinds of the sweep (and a single data set's geometry).
+  Workspace shared;
+  std::vector<SweepMember> members;  // every data set's own part
+  SweepSources sources;
   std::vector<BesselTable> tables;
   Sampling sampling;
   std::size_t nfreq = 0;
@@ -148,8 +152,10 @@ std::vector<int> prepare(const SpectraRequest& q, Workspace& w) {
   return slots;
 }
 
-// Copies the spectra of w's receivers into out and notes whether they are all finite.
-void collect(const Workspace& w, std::size_t f, double freq, const FrequencyOutcome& o,
+// Copies the spectra of w's receivers (w a Workspace or a SweepMember) into out and notes
+// whether they are all finite.
+template <class W>
+void collect(const W& w, std::size_t f, double freq, const FrequencyOutcome& o,
              FrequencySpectra& out) {
   out.index = f;
   out.freq = freq;
@@ -223,22 +229,29 @@ SharedSweep::SharedSweep(const std::vector<SpectraRequest>& requests, int /*thre
     }
   }
   SweepState& st = *state_;
-  st.prototypes.resize(requests.size());
   st.tables.resize(requests.size());
+  st.members.resize(requests.size());
   for (std::size_t d = 0; d < requests.size(); ++d) {
-    slot_receiver_.push_back(prepare(requests[d], st.prototypes[d]));
+    Workspace w;
+    slot_receiver_.push_back(prepare(requests[d], d == 0 ? st.shared : w));
+    const Workspace& from = d == 0 ? st.shared : w;
+    SweepMember& m = st.members[d];
+    m.sources = from.sources;
+    m.receivers = from.receivers;
+    m.placement = from.placement;
   }
+  st.sources = sweep_sources(st.members);
   const SpectraRequest& q = requests.front();
   st.sampling = make_sampling(q.tl, q.aw, q.xl, q.ikmax, q.uconv);
   st.nfreq = static_cast<std::size_t>(q.nfreq);
   st.dfreq = 1.0 / q.tl;
-  st.fluid = fluid_layer_count(st.prototypes[0].model) > 0;
+  st.fluid = fluid_layer_count(st.shared.model) > 0;
   st.pressure = q.pressure;
   if (st.pressure && requests.size() > 1) {
     throw std::invalid_argument("the pressure is computed for one data set at a time");
   }
   for (std::size_t d = 0; d < requests.size(); ++d) {
-    const Placement& p = st.prototypes[d].placement;
+    const Placement& p = st.members[d].placement;
     const double cells = (static_cast<double>(st.sampling.ikmax) + 1.0) * 2.0 * p.nr;
     if (q.nfreq > 1 && cells * sizeof(double) <= kMaxBesselTableBytes) {
       st.tables[d] = BesselTable(p, st.sampling, st.sampling.ikmax + 1);
@@ -257,13 +270,16 @@ void SharedSweep::run(int threads,
   for (const BesselTable& t : st.tables) tables.push_back(t.rows() > 0 ? &t : nullptr);
   // A single data set steps through the wavenumbers with kFrequencyLanes consecutive
   // frequencies together; the data sets of a sweep share each frequency's layer part instead.
-  const bool single = st.prototypes.size() == 1;
+  const bool single = st.members.size() == 1;
   auto make_worker = [&]() -> FrequencyWorker {
-    auto ws = std::make_shared<std::vector<Workspace>>(
-        single ? std::vector<Workspace>(kFrequencyLanes, st.prototypes[0]) : st.prototypes);
-    return [ws, single, &st, &tables, &on_worker](std::size_t f, const double* freqs,
-                                                  std::size_t count,
-                                                  std::vector<FrequencyResults>& out) {
+    // One data set: a workspace per frequency lane. A sweep: one workspace for the shared
+    // part and the members' own parts.
+    auto ws = std::make_shared<std::vector<Workspace>>(single ? kFrequencyLanes : 1, st.shared);
+    auto members = std::make_shared<std::vector<SweepMember>>(single ? std::vector<SweepMember>{}
+                                                                     : st.members);
+    return [ws, members, single, &st, &tables, &on_worker](std::size_t f, const double* freqs,
+                                                           std::size_t count,
+                                                           std::vector<FrequencyResults>& out) {
       if (single && st.pressure) {
         PerReceiver<Arr<Cx, kElements>> pressure;
         for (std::size_t j = 0; j < count; ++j) {
@@ -289,11 +305,11 @@ void SharedSweep::run(int threads,
         return;
       }
       for (std::size_t j = 0; j < count; ++j) {
-        out[j].resize(ws->size());
-        const std::vector<FrequencyOutcome> o =
-            compute_frequency_group(*ws, freqs[j], st.sampling, tables);
-        for (std::size_t d = 0; d < ws->size(); ++d) {
-          collect((*ws)[d], f + j, freqs[j], o[d], out[j][d]);
+        out[j].resize(members->size());
+        const std::vector<FrequencyOutcome> o = compute_frequency_group(
+            ws->front(), *members, st.sources, freqs[j], st.sampling, tables);
+        for (std::size_t d = 0; d < members->size(); ++d) {
+          collect((*members)[d], f + j, freqs[j], o[d], out[j][d]);
         }
         if (on_worker) on_worker(out[j]);
       }
