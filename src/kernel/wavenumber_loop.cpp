@@ -6,12 +6,14 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <tuple>
 #include <utility>
 
 #include "kernel/bessel_factors.h"
 #include "kernel/force_spectra.h"
 #include "kernel/frequency_terms.h"
 #include "kernel/interface_coefficients.h"
+#include "kernel/lanes.h"
 #include "kernel/layer_medium.h"
 #include "kernel/receiver_increments.h"
 #include "kernel/source_layer_amplitudes.h"
@@ -119,17 +121,21 @@ SourceSet wavenumber_step(Workspace& w, int ik, const Sampling& s, const double*
 
 SweepSources sweep_sources(const std::vector<SweepMember>& members) {
   SweepSources out;
-  // Sources keyed by (layer, depth in the layer bit for bit), layer groups by layer.
+  // Sources keyed by (layer, depth in the layer bit for bit), layer groups by layer, receiver
+  // depths by (above the source, layer, depth in the layer bit for bit).
   std::map<std::pair<int, std::uint64_t>, int> source_at;
   std::map<int, int> group_at;
+  std::map<std::tuple<bool, int, std::uint64_t>, int> key_at;
+  out.runs.resize(members.size());
   for (std::size_t d = 0; d < members.size(); ++d) {
     const Placement& p = members[d].placement;
     const auto key = std::make_pair(p.ls, std::bit_cast<std::uint64_t>(p.zsl));
     auto [s, new_source] = source_at.try_emplace(key, static_cast<int>(out.sources.size()));
     if (new_source) {
       auto [g, new_group] = group_at.try_emplace(p.ls, static_cast<int>(out.layer_groups.size()));
-      if (new_group) out.layer_groups.push_back({p.ls, TransferRange{p.ls, p.ls}});
-      out.sources.push_back({g->second, {}});
+      if (new_group) out.layer_groups.push_back({p.ls, TransferRange{p.ls, p.ls}, {}});
+      out.layer_groups[static_cast<std::size_t>(g->second)].sources.push_back(s->second);
+      out.sources.push_back({g->second, p.zsl, {}, {}});
     }
     SweepSources::Source& src = out.sources[static_cast<std::size_t>(s->second)];
     src.members.push_back(static_cast<int>(d));
@@ -138,55 +144,50 @@ SweepSources sweep_sources(const std::vector<SweepMember>& members) {
     TransferRange& range = out.layer_groups[static_cast<std::size_t>(src.layer_group)].range;
     range.top = std::min(range.top, r.top);
     range.bottom = std::max(range.bottom, r.bottom);
+    const ReceiverPositions& rec = members[d].receivers;
+    for (int ir = 1, last = 1; ir <= p.nr; ir = last + 1) {
+      last = ir;
+      while (last < p.nr && rec.zr[last + 1] == rec.zr[ir]) ++last;
+      const bool above = ir <= p.nrup;
+      const auto k = std::make_tuple(above, p.lr[ir], std::bit_cast<std::uint64_t>(p.zrl[ir]));
+      auto [at, new_key] = key_at.try_emplace(k, static_cast<int>(out.keys.size()));
+      if (new_key) out.keys.push_back(DepthKey{above, p.lr[ir], p.zrl[ir]});
+      out.runs[d].push_back({ir, last, at->second});
+      if (std::find(src.keys.begin(), src.keys.end(), at->second) == src.keys.end()) {
+        src.keys.push_back(at->second);
+      }
+    }
   }
   return out;
 }
 
 namespace {
 
-// What the sources of one layer share at one step: the source-layer terms and the transfers
-// from the layer.
+// What the sources of one layer share at one step: the source-layer terms, the transfers
+// from the layer and its reverberation inverses.
 struct SharedLayer {
   // Declared so that a vector of them does not clear the transfer tables first.
   SharedLayer() {}  // NOLINT(modernize-use-equals-default)
-  int at = -1;      // the step these values belong to
   SourceTransfers transfers;
   SourceLayerTerms terms;
   SourceLayerInverses<Cx> inverses;
 };
 
-// What the data sets of one source share at one step: its amplitudes and the depth terms of
-// every receiver depth met so far.
-struct SharedSource {
-  int at = -1;
-  SourceLayerAmplitudes amplitudes;
-  struct Depth {
-    bool above;  // above the source
-    int layer;
-    std::uint64_t zrl_bits;  // the depth in the layer, bit for bit
-    DepthTerms terms;
-    DepthTerms slope;  // their derivatives in depth, when gradients are asked for
-  };
-  std::vector<Depth> depths;
-};
-
-// The depth terms of receiver ir of placement p, computed once per step for every data set of
-// the source: the terms depend only on the receiver's layer, its depth in the layer and
-// whether it lies above the source, so equal keys give the same bits.
-const SharedSource::Depth& shared_depth_terms(SharedSource& src, const SharedLayer& layer,
-                                              const Placement& p, int ir, const LayerWavenumbers& v,
-                                              const StackResponses& st, bool force, bool gradient) {
-  const bool above = ir <= p.nrup;
-  const int lr = p.lr[ir];
-  const auto bits = std::bit_cast<std::uint64_t>(p.zrl[ir]);
-  for (const SharedSource::Depth& e : src.depths) {
-    if (e.above == above && e.layer == lr && e.zrl_bits == bits) return e;
-  }
-  SharedSource::Depth e{above, lr, bits, DepthTerms{}, DepthTerms{}};
-  e.terms = receiver_depth_terms(p, ir, v, st, layer.transfers, src.amplitudes, layer.terms, force,
-                                 gradient ? &e.slope : nullptr);
-  src.depths.push_back(e);
-  return src.depths.back();
+// The depth terms (and with `slope`, their derivatives in depth) of a source at depth zsl in
+// the layer of `step` for the receiver depth `key`, as receiver_depth_terms forms them.
+DepthTerms key_depth_terms(double zsl, const SourceLayerStep& step, const LayerWavenumbers& v,
+                           const StackResponses& st, const DepthKey& key, bool force,
+                           DepthTerms* slope) {
+  Placement p;
+  p.ls = step.ls;
+  p.zsl = zsl;
+  p.nr = 1;
+  p.nrup = key.above ? 1 : 0;
+  p.lr.assign(2, key.layer);
+  p.zrl.assign(2, key.zrl);
+  SourceLayerAmplitudes a;
+  source_layer_amplitudes(p, v, st, *step.inverses, a);
+  return receiver_depth_terms(p, 1, v, st, *step.transfers, a, *step.terms, force, slope);
 }
 
 }  // namespace
@@ -198,17 +199,23 @@ std::vector<FrequencyOutcome> compute_frequency_group(
   start_frequency(sh, freq, s);
   for (SweepMember& m : members) clear_sums(m);
   std::vector<SharedLayer> layers(sources.layer_groups.size());
-  std::vector<SharedSource> shared(sources.sources.size());
+  // The depth terms of every (source, receiver depth) the step needs, [source * keys + key].
+  const std::size_t nkeys = sources.keys.size();
+  std::vector<DepthTerms> depth(sources.sources.size() * nkeys);
   // The data sets of a sweep compute the same source kinds.
   const bool force = sh.sources.force;
   const bool gradient = sh.sources.gradient;
+  std::vector<DepthTerms> slope(gradient ? depth.size() : 0);
+  // Sources in lanes, four at a time; the derivatives in depth go source by source.
+  const Lanes lanes = gradient ? Lanes::scalar : best_lanes();
   std::vector<FrequencyOutcome> out(n);
   std::vector<char> active(n, 1);
   std::vector<KindsSumming> kinds(n);
   for (std::size_t d = 0; d < n; ++d) kinds[d].active = members[d].sources;
-  // Sources still summing (any of their data sets active).
+  // Data sets still summing, per source.
   std::vector<std::size_t> left(sources.sources.size());
   for (std::size_t i = 0; i < left.size(); ++i) left[i] = sources.sources[i].members.size();
+  std::vector<int> batch;
   std::size_t remaining = n;
   int ik = 0;
   for (ik = 0; ik <= s.ikmax && remaining > 0; ++ik) {
@@ -219,23 +226,61 @@ std::vector<FrequencyOutcome> compute_frequency_group(
     interface_coefficients(sh.model, k, sh.medium, sh.vertical, sh.interfaces);
     stack_responses(sh.model.nc, sh.interfaces, sh.stacks, sh.transfers);
     const ConvergenceTest test{step_is_tested(ik, s.ikmax), s.uconv};
+    // The source part: per layer, then per source and receiver depth.
+    for (std::size_t g = 0; g < layers.size(); ++g) {
+      const SweepSources::LayerGroup& group = sources.layer_groups[g];
+      bool any = false;
+      for (const int si : group.sources) any = any || left[static_cast<std::size_t>(si)] > 0;
+      if (!any) continue;
+      SharedLayer& layer = layers[g];
+      const int ls = group.ls;
+      source_transfers(ls, group.range, sh.transfers, layer.transfers);
+      Placement at_layer;
+      at_layer.ls = ls;
+      layer.terms = source_layer_terms(at_layer, k, sh.medium, sh.vertical, force);
+      layer.inverses = source_layer_inverses(sh.stacks.crdo[ls], sh.stacks.crdosh[ls],
+                                             sh.stacks.crup[ls], sh.stacks.crupsh[ls]);
+      const SourceLayerStep step{ls, &layer.inverses, &layer.transfers, &layer.terms};
+      for (std::size_t key = 0; key < nkeys; ++key) {
+        batch.clear();
+        for (const int si : group.sources) {
+          const SweepSources::Source& src = sources.sources[static_cast<std::size_t>(si)];
+          if (left[static_cast<std::size_t>(si)] == 0 ||
+              std::find(src.keys.begin(), src.keys.end(), static_cast<int>(key)) ==
+                  src.keys.end()) {
+            continue;
+          }
+          if (gradient) {
+            const std::size_t at = static_cast<std::size_t>(si) * nkeys + key;
+            depth[at] = key_depth_terms(src.zsl, step, sh.vertical, sh.stacks, sources.keys[key],
+                                        force, &slope[at]);
+            continue;
+          }
+          batch.push_back(si);
+        }
+        for (std::size_t b = 0; b < batch.size(); b += 4) {
+          const int count = static_cast<int>(std::min<std::size_t>(4, batch.size() - b));
+          double zsl[4];
+          DepthTerms terms[4];
+          for (int j = 0; j < count; ++j) {
+            zsl[j] =
+                sources.sources[static_cast<std::size_t>(batch[b + static_cast<std::size_t>(j)])]
+                    .zsl;
+          }
+          source_depth_terms(count, zsl, step, sh.vertical, sh.stacks, sources.keys[key], force,
+                             terms, lanes);
+          for (int j = 0; j < count; ++j) {
+            depth[static_cast<std::size_t>(batch[b + static_cast<std::size_t>(j)]) * nkeys + key] =
+                terms[j];
+          }
+        }
+      }
+    }
+    // The receiver part, data set by data set.
     for (std::size_t si = 0; si < sources.sources.size(); ++si) {
       if (left[si] == 0) continue;
       const SweepSources::Source& source = sources.sources[si];
-      const auto g = static_cast<std::size_t>(source.layer_group);
-      SharedLayer& layer = layers[g];
-      const Placement& lead = members[static_cast<std::size_t>(source.members.front())].placement;
-      if (layer.at != ik) {
-        source_transfers(lead.ls, sources.layer_groups[g].range, sh.transfers, layer.transfers);
-        layer.terms = source_layer_terms(lead, k, sh.medium, sh.vertical, force);
-        const int ls = lead.ls;
-        layer.inverses = source_layer_inverses(sh.stacks.crdo[ls], sh.stacks.crdosh[ls],
-                                               sh.stacks.crup[ls], sh.stacks.crupsh[ls]);
-        layer.at = ik;
-      }
-      SharedSource& src = shared[si];
-      source_layer_amplitudes(lead, sh.vertical, sh.stacks, layer.inverses, src.amplitudes);
-      src.depths.clear();
+      const SharedLayer& layer = layers[static_cast<std::size_t>(source.layer_group)];
       for (const int member : source.members) {
         const auto d = static_cast<std::size_t>(member);
         if (!active[d]) continue;
@@ -247,18 +292,14 @@ std::vector<FrequencyOutcome> compute_frequency_group(
           bessel_factors(w.placement, k, w.bessel);
         }
         // As add_receiver_increments, with the depth terms shared.
-        const Placement& p = w.placement;
         SourceSet passed{true, true};
-        for (int ir = 1, last = 1; ir <= p.nr; ir = last + 1) {
-          last = ir;
-          while (last < p.nr && w.receivers.zr[last + 1] == w.receivers.zr[ir]) ++last;
-          const SharedSource::Depth& depth =
-              shared_depth_terms(src, layer, p, ir, sh.vertical, sh.stacks, force, gradient);
-          add_source_sums(kinds[d].active, ir, last, w.bessel, depth.terms, layer.terms, test.uconv,
-                          test.wanted, passed, w.sums);
+        for (const SweepSources::Run& run : sources.runs[d]) {
+          const std::size_t at = si * nkeys + static_cast<std::size_t>(run.key);
+          add_source_sums(kinds[d].active, run.first, run.last, w.bessel, depth[at], layer.terms,
+                          test.uconv, test.wanted, passed, w.sums);
           if (kinds[d].active.gradient) {
-            add_gradient_sums(kinds[d].active, ir, last, p.rr.data(), k, w.bessel, depth.terms,
-                              depth.slope, layer.terms, w.sums);
+            add_gradient_sums(kinds[d].active, run.first, run.last, w.placement.rr.data(), k,
+                              w.bessel, depth[at], slope[at], layer.terms, w.sums);
           }
         }
         const bool ended = kinds[d].end_step(passed, ik);

@@ -10,6 +10,7 @@
 #include "kernel/constants.h"
 #include "kernel/receiver_increments.h"
 #include "kernel/records.h"
+#include "kernel/source_lanes.h"
 
 namespace lg {
 
@@ -134,14 +135,25 @@ struct SweepMember {
 struct SweepSources {
   struct Source {
     int layer_group = 0;       // index into layer_groups
+    double zsl = 0.0;          // the depth in the layer
     std::vector<int> members;  // the data sets of this source, in sweep order
+    std::vector<int> keys;     // the receiver depths (indices into keys) of its data sets
   };
   struct LayerGroup {
     int ls = 0;
     TransferRange range;
+    std::vector<int> sources;  // indices into sources
+  };
+  // A run of a data set's receivers at one depth (adjacent once ordered), which share their
+  // depth terms.
+  struct Run {
+    int first = 0, last = 0;
+    int key = 0;  // index into keys
   };
   std::vector<Source> sources;
   std::vector<LayerGroup> layer_groups;
+  std::vector<DepthKey> keys;          // distinct receiver depths as the depth terms see them
+  std::vector<std::vector<Run>> runs;  // per data set
 };
 
 SweepSources sweep_sources(const std::vector<SweepMember>& members);
