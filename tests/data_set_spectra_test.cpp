@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <set>
 #include <vector>
 
@@ -18,6 +19,7 @@ struct Computed {
   std::vector<std::vector<ReceiverSpectra>> by_frequency;  // [frequency][slot]
   std::vector<std::vector<ForceSpectra>> forces;           // the same, when computed
   std::vector<int> iterations;
+  std::vector<std::vector<std::array<Gradient, kElements>>> gradients;
 };
 
 Computed compute(const SpectraRequest& q, int threads) {
@@ -29,6 +31,7 @@ Computed compute(const SpectraRequest& q, int threads) {
     c.by_frequency.push_back(f.spectra);
     c.forces.push_back(f.force_spectra);
     c.iterations.push_back(f.iterations);
+    c.gradients.push_back(f.gradients);
   });
   return c;
 }
@@ -133,15 +136,15 @@ TEST_F(DataSetSpectraTest, HundredLayersOfOneMediumApproachTheUnsplitModel) {
 
 TEST_F(DataSetSpectraTest, SharedSweepGivesEachDataSetItsOwnBitsAndSteps) {
   // Data sets with their own source depths (two equal, one on an interface, one in the
-  // half-space), receivers (those of the two equal sources at shared and at their own depths,
+  // half-space, five others in one layer: sources in lanes and one left over), receivers (those of the two equal sources at shared and at their own depths,
   // above and below the source) and convergence: computed in one sweep, each must equal itself
   // computed alone, for 1 and 2 threads; and with forces, which leave the sum at their own
   // steps.
   q_.uconv = 1e-3;
   q_.ikmax = 400;
   std::vector<SpectraRequest> group;
-  const double depths[] = {6.0, 2.0, 6.0, 13.5};
-  for (int d = 0; d < 4; ++d) {
+  const double depths[] = {6.0, 2.0, 6.0, 13.5, 4.5, 7.0, 9.5, 3.25};
+  for (int d = 0; d < 8; ++d) {
     SpectraRequest r = q_;
     for (int i = 0; i <= d + 1; ++i) {
       r.x.push_back(2.0 + 9.0 * i + d);
@@ -151,8 +154,9 @@ TEST_F(DataSetSpectraTest, SharedSweepGivesEachDataSetItsOwnBitsAndSteps) {
     r.source_depth = depths[d];
     group.push_back(r);
   }
-  for (const auto& [threads, kinds] : {std::pair{1, SourceSet{}}, std::pair{2, SourceSet{}},
-                                       std::pair{1, SourceSet{true, true}}}) {
+  for (const auto& [threads, kinds] :
+       {std::pair{1, SourceSet{}}, std::pair{2, SourceSet{}}, std::pair{1, SourceSet{true, true}},
+        std::pair{1, SourceSet{true, true, true}}}) {
     for (SpectraRequest& r : group) r.sources = kinds;
     const SharedSweep sweep(group, threads);
     std::vector<Computed> together(group.size());
@@ -161,6 +165,7 @@ TEST_F(DataSetSpectraTest, SharedSweepGivesEachDataSetItsOwnBitsAndSteps) {
         together[d].by_frequency.push_back(f[d].spectra);
         together[d].forces.push_back(f[d].force_spectra);
         together[d].iterations.push_back(f[d].iterations);
+        together[d].gradients.push_back(f[d].gradients);
       }
     });
     std::set<int> counts;
@@ -168,6 +173,13 @@ TEST_F(DataSetSpectraTest, SharedSweepGivesEachDataSetItsOwnBitsAndSteps) {
       const Computed alone = compute(group[d], 1);
       EXPECT_EQ(sweep.slot_receiver(d), alone.slots);
       EXPECT_EQ(together[d].iterations, alone.iterations) << "data set " << d;
+      for (std::size_t f = 0; f < alone.gradients.size(); ++f) {
+        ASSERT_EQ(together[d].gradients[f].size(), alone.gradients[f].size());
+        EXPECT_EQ(std::memcmp(together[d].gradients[f].data(), alone.gradients[f].data(),
+                              alone.gradients[f].size() * sizeof(alone.gradients[f][0])),
+                  0)
+            << "gradients: data set " << d << ", frequency " << f;
+      }
       for (std::size_t f = 0; f < alone.by_frequency.size(); ++f) {
         for (std::size_t s = 0; s < alone.slots.size(); ++s) {
           EXPECT_TRUE(same(together[d].by_frequency[f][s], alone.by_frequency[f][s]))
