@@ -295,7 +295,8 @@ class Bank:
         :meth:`rotation_spectra` (banks computed with them in ``[bank] quantities``), traces
         [element, 6 | 3, sample]; the strain's components are xx, yy, zz, xy, xz, yz
         (components must be "xyz"), the rotation's x, y, z take components as the
-        displacement's do.
+        displacement's do. quantity="pressure" (banks with the pressure in the water): traces
+        [element, 1, sample] of :meth:`pressure_spectra`, a scalar (components not used).
         """
         if sources not in ("moment", "force"):
             raise ValueError(f'sources must be "moment" or "force", not {sources!r}')
@@ -304,7 +305,7 @@ class Bank:
         spectra = self._quantity_spectra(quantity, sources == "force", station, subfault)
         make = force_seismograms if sources == "force" else seismograms
         t, traces = make(spectra, self.tl, self.aw, source, lowpass, poles, taper)
-        if quantity == "strain":
+        if quantity in ("strain", "pressure"):
             return t, traces
         azimuth = self.azimuth(station, subfault) if components == "zrt" else None
         return t, rotate(traces, components, azimuth)
@@ -396,7 +397,8 @@ class Bank:
         sample] in m, static [station, 3] north, east, up in m, to_sac, to_npz).
         quantity="strain" or "rotation" (banks computed with them): the same sum of the strain
         (components xx, yy, zz, xy, xz, yz; components="xyz") or rotation spectra,
-        dimensionless and in radians."""
+        dimensionless and in radians; quantity="pressure": the pressure in the water
+        (waveforms [station, 1, sample] in Pa, positive in compression; static None)."""
         from .forward import forward
         return forward(self, slip_model, source, lowpass, poles, components, moment, quantity)
 
@@ -513,16 +515,18 @@ class Bank:
     @property
     def quantities(self):
         """The quantities the bank holds: ("displacement",) and, as ``[bank] quantities``
-        asked for them, "strain" and "rotation"."""
-        return ("displacement",) + tuple(q for q in ("strain", "rotation")
+        asked for them, "strain", "rotation" and "pressure"."""
+        return ("displacement",) + tuple(q for q in ("strain", "rotation", "pressure")
                                          if f"{q}_spectra" in self._h5)
 
     def _quantity_spectra(self, quantity, force, station, subfault):
-        if quantity not in ("displacement", "strain", "rotation"):
-            raise ValueError('quantity must be "displacement", "strain" or "rotation", not '
-                             f"{quantity!r}")
+        if quantity not in ("displacement", "strain", "rotation", "pressure"):
+            raise ValueError('quantity must be "displacement", "strain", "rotation" or '
+                             f'"pressure", not {quantity!r}')
         if quantity == "displacement":
             return (self.force_spectra if force else self.spectra)(station, subfault)
+        if quantity == "pressure" and force:
+            raise ValueError("the pressure is held for the moment tensor only")
         name = ("force_" if force else "") + f"{quantity}_spectra"
         if name not in self._h5:
             raise ValueError(f"{self.path} holds no {name.replace('_', ' ')} (compute the bank "
@@ -546,6 +550,14 @@ class Bank:
         displacement, along x north, y east, z up; sources="force": of the forces), units as
         for :meth:`strain_spectra`."""
         return self._quantity_spectra("rotation", sources == "force", station, subfault)
+
+    def pressure_spectra(self, station, subfault):
+        """Complex pressure spectra [frequency, element, 1] in the water at one station from
+        one subfault, positive in compression, as :func:`layergreen.greens` with
+        quantity="pressure" gives them (a station at the sea floor: the water's just above
+        it); in model units of density x velocity^2 per unit moment (km, km/s, g/cm^3: times
+        1e-9 for Pa per N m per hertz). Banks with "pressure" in ``[bank] quantities``."""
+        return self._quantity_spectra("pressure", False, station, subfault)
 
     def quantity_statics(self, station, subfault, quantity, sources="moment"):
         """Static strain [element, 6] or rotation [element, 3] after a step in moment (or in

@@ -162,7 +162,8 @@ class Forward:
 
     ``t`` (s, from the origin time: rupture times count from it), ``waveforms`` [station,
     component, sample] (displacement, m; or with ``quantity`` "strain" [station, 6, sample]
-    and "rotation" [station, 3, sample], dimensionless and radians), ``static`` [station, 3]
+    and "rotation" [station, 3, sample], dimensionless and radians, "pressure" [station, 1,
+    sample], Pa), ``static`` [station, 3]
     (final offsets north, east, up, m; of strain or rotation when the bank holds their
     statics, else None), ``quantity``, ``components`` ("zne", "zrt" or "xyz"), ``stations``
     (the bank's),
@@ -286,7 +287,8 @@ def sac_bytes(data, header):
 # The datasets and component counts of each quantity a bank may hold.
 _QUANTITY_DATA = {"displacement": ("spectra", "statics", 3),
                   "strain": ("strain_spectra", "strain_statics", 6),
-                  "rotation": ("rotation_spectra", "rotation_statics", 3)}
+                  "rotation": ("rotation_spectra", "rotation_statics", 3),
+                  "pressure": ("pressure_spectra", "pressure_statics", 1)}
 
 
 def forward(bank, slip_model, source="triangle", lowpass=None, poles=4, components="zne",
@@ -297,8 +299,8 @@ def forward(bank, slip_model, source="triangle", lowpass=None, poles=4, componen
     if components not in ("zne", "zrt", "xyz"):
         raise ValueError(f'components must be "zne", "zrt" or "xyz", not {components!r}')
     if quantity not in _QUANTITY_DATA:
-        raise ValueError('quantity must be "displacement", "strain" or "rotation", not '
-                         f"{quantity!r}")
+        raise ValueError('quantity must be "displacement", "strain", "rotation" or "pressure", '
+                         f"not {quantity!r}")
     if quantity not in bank.quantities:
         raise ValueError(f"{bank.path} holds no {quantity} spectra (compute the bank with "
                          f'quantities = ["displacement", "{quantity}"] in its [bank] table)')
@@ -308,7 +310,9 @@ def forward(bank, slip_model, source="triangle", lowpass=None, poles=4, componen
     spectra_name, statics_name, ncomp = _QUANTITY_DATA[quantity]
     # Strain and rotation are displacement over the model's length unit: with m0 in units of
     # 1e15 N m and km, per 1e18 N m for a dimensionless value.
-    scale = 1.0 if quantity == "displacement" else 1e-3
+    # The pressure is in density x velocity^2 (g/cm^3 x (km/s)^2 = 1e9 Pa) per 1e18 N m: with
+    # m0 in units of 1e15 N m, times 1e6 for pascals.
+    scale = {"displacement": 1.0, "pressure": 1e6}.get(quantity, 1e-3)
     _, _, offset = _bank_positions(bank, slip_model)
     h5 = bank._h5["subfaults"]
     area_from_bank = "area" in h5
@@ -336,12 +340,12 @@ def forward(bank, slip_model, source="triangle", lowpass=None, poles=4, componen
     epicentre = offset  # the hypocentre's place in the bank's frame
     azimuth = np.degrees(np.arctan2(bank.stations.y - epicentre[1],
                                     bank.stations.x - epicentre[0])) % 360.0
-    if components != "xyz":
+    if components != "xyz" and quantity != "pressure":  # the pressure is a scalar
         traces = np.array([rotate(traces[i], components, azimuth[i]) for i in range(nst)])
     if statics_name in bank._h5:
         static = np.einsum("je,ijec->ic", weights, bank._h5[statics_name][()]) * scale
     elif quantity != "displacement":
-        static = None  # the bank holds no static strain or rotation
+        static = None  # the bank holds no static values of the quantity (the pressure has none)
     else:
         static = static_sum(bank.layers, bank.subfaults.x, bank.subfaults.y,
                             bank.subfaults.depth, tensors, bank.stations.x, bank.stations.y)

@@ -21,10 +21,11 @@ STATIONS = {"name": ["N20", "E25", "S30", "W22", "TOP"], "x": [20.0, 3.0, -30.0,
 
 
 def make_bank(path, model, layers, sampling, stations=STATIONS, statics=True, extra=None,
-              strain=False):
+              strain=False, pressure=False):
     """A bank of the slip model's subfaults (centres about its hypocentre) computed here with
     layergreen.greens and, with statics, layergreen.statics (one call per subfault depth);
-    with strain, /strain_spectra too."""
+    with strain, /strain_spectra too; with pressure, /pressure_spectra (the vertical
+    displacement's values stand in for it: the sum does not look at what they are)."""
     sx, sy = model.local()
     nst, nsf = len(stations["name"]), len(model)
     nfreq = sampling["nfreq"]
@@ -55,6 +56,8 @@ def make_bank(path, model, layers, sampling, stations=STATIONS, statics=True, ex
             f["subfaults/" + key] = value
         if strain:
             f["strain_spectra"] = strains
+        if pressure:
+            f["pressure_spectra"] = spectra[..., 2:]
     return path
 
 
@@ -125,6 +128,34 @@ def test_forward_strain_is_the_sum_of_synthetic_strains(tmp_path, fsp):
             bank.forward(fsp, quantity="rotation")
         with pytest.raises(ValueError, match="SAC files are written for displacement"):
             f.to_sac(tmp_path / "sac")
+
+
+def test_forward_pressure_is_the_sum_of_synthetic_pressures_in_pascals(tmp_path, fsp):
+    path = make_bank(tmp_path / "pressure.h5", fsp, MODEL, SAMPLING, statics=False, pressure=True)
+    with layergreen.Bank(path) as bank:
+        f = bank.forward(fsp, source="triangle", lowpass=1.0, components="zrt",
+                         quantity="pressure")
+        assert f.waveforms.shape == (len(bank.stations), 1, f.t.size) and f.static is None
+        mu = rigidity(MODEL, fsp.depth)
+        i = 3
+        decay = np.exp(np.pi * bank.aw / bank.tl * -bank.tl)
+        expected = np.zeros((1, f.t.size))
+        for j in range(len(fsp)):
+            _, u = bank.synthetic(i, j, (fsp.strike[j], fsp.dip[j], fsp.rake[j]),
+                                  m0=mu[j] * fsp.area[j] * fsp.slip[j],
+                                  source=("triangle", fsp.rise_time[j]), lowpass=1.0,
+                                  components="zrt", quantity="pressure")
+            k = int(round(fsp.rupture_time[j] / (f.t[1] - f.t[0])))
+            shifted = np.roll(u, k, axis=-1)
+            shifted[:, :k] *= decay
+            expected += shifted
+        # m0 in 1e15 N m, the pressure in g/cm^3 (km/s)^2 = 1e9 Pa per 1e18 N m: 1e6 Pa.
+        np.testing.assert_allclose(f.waveforms[i], 1e6 * expected,
+                                   atol=1e-6 * np.abs(expected).max())
+        # Unrotated: the vertical displacement it stands for, summed the same way.
+        z = bank.forward(fsp, source="triangle", lowpass=1.0, components="zne")
+        np.testing.assert_allclose(f.waveforms[:, 0], 1e6 * z.waveforms[:, 0],
+                                   atol=1e-9 * np.abs(f.waveforms).max())
 
 
 def test_late_displacements_reach_the_static_offsets(tmp_path, fsp):

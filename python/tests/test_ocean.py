@@ -181,6 +181,7 @@ BANK = """
 [bank]
 output = "ocean.h5"
 statics = true
+{extra}
 [sampling]
 nfreq = 8
 tl = 16.0
@@ -212,10 +213,21 @@ depth = {depth2}
 """
 
 
-def run_bank(folder, **values):
-    (folder / "ocean.toml").write_text(BANK.format(h=H, **values))
-    return subprocess.run([os.environ["LAYERGREEN_EXE"], "bank", "ocean.toml", "--threads", "2"],
-                          cwd=folder, capture_output=True, text=True)
+def run_bank(folder, *options, extra="", stations="", **values):
+    (folder / "ocean.toml").write_text(BANK.format(h=H, extra=extra, **values) + stations)
+    return subprocess.run([os.environ["LAYERGREEN_EXE"], "bank", "ocean.toml", "--threads", "2",
+                           *options], cwd=folder, capture_output=True, text=True)
+
+
+def row_greens(bank, station, row, **kw):
+    """greens for the subfaults of fault row `row` seen from a station of the bank."""
+    subfaults = np.flatnonzero(bank.subfaults.row == row)
+    receivers = np.column_stack([bank.stations.x[station] - bank.subfaults.x[subfaults],
+                                 bank.stations.y[station] - bank.subfaults.y[subfaults],
+                                 np.full(len(subfaults), bank.stations.depth[station])])
+    return subfaults, layergreen.greens(bank.layers, bank.subfaults.depth[subfaults[0]],
+                                        receivers, len(bank.frequencies), bank.tl, aw=bank.aw,
+                                        xl=bank.xl, ikmax=bank.ikmax, uconv=bank.uconv, **kw)
 
 
 def test_bank_of_sea_floor_stations(tmp_path):
@@ -244,3 +256,52 @@ def test_bank_of_sea_floor_stations(tmp_path):
     run = run_bank(tmp_path, depth=H, depth2=H / 2)
     assert run.returncode != 0
     assert "ocean.toml:" in run.stderr and "depth = 1 lies in the water" in run.stderr
+
+
+PRESSURE = 'quantities = ["displacement", "pressure"]'
+
+
+def test_bank_of_pressure_stations(tmp_path):
+    """A gauge at the sea floor and a hydrophone in the water: their pressure and displacement
+    are those of greens, bit for bit; --verify holds; --update keeps the pressure."""
+    run = run_bank(tmp_path, extra=PRESSURE, depth=H, depth2=H / 2)
+    assert run.returncode == 0, run.stderr
+    with layergreen.Bank(tmp_path / "ocean.h5") as bank:
+        assert bank.quantities == ("displacement", "pressure")
+        kept = bank._h5["pressure_spectra"][()]
+        for i in range(2):
+            for row in np.unique(bank.subfaults.row):
+                subfaults, g = row_greens(bank, i, row)
+                _, p = row_greens(bank, i, row, quantity="pressure")
+                for k, j in enumerate(subfaults):
+                    # The sea floor's displacement is the solid's, its pressure the water's.
+                    np.testing.assert_array_equal(bank.spectra(i, j), g.spectra[k])
+                    np.testing.assert_array_equal(bank.pressure_spectra(i, j), p.spectra[k])
+                    np.testing.assert_array_equal(bank.iterations(i, j), g.iterations)
+        assert np.all(np.abs(kept).max(axis=(1, 2, 3, 4)) > 0)  # both stations hear it
+    verify = subprocess.run([os.environ["LAYERGREEN_EXE"], "bank", "--verify", "ocean.h5"],
+                            cwd=tmp_path, capture_output=True, text=True)
+    assert verify.returncode == 0 and "every checksum holds" in verify.stdout, verify.stderr
+    # A station added at the sea surface: zero pressure there, the others' kept.
+    surface = '[[station]]\nname = "BUOY"\nx = 5.0\ny = -6.0\n'
+    run = run_bank(tmp_path, "--update", extra=PRESSURE, depth=H, depth2=H / 2, stations=surface)
+    assert run.returncode == 0, run.stderr
+    with layergreen.Bank(tmp_path / "ocean.h5") as bank:
+        np.testing.assert_array_equal(bank._h5["pressure_spectra"][:2], kept)
+        assert np.all(bank._h5["pressure_spectra"][2] == 0)
+        assert np.abs(bank.spectra(2, 0)).max() > 0
+
+
+def test_bank_pressure_refusals(tmp_path):
+    for extra, values, message in [
+            (PRESSURE, {"depth": H, "depth2": H + 0.5}, "depth = 2.5 lies below the sea floor"),
+            (PRESSURE + '\nsources = ["moment", "force"]', {"depth": H, "depth2": H},
+             "the pressure is computed for the moment tensor only")]:
+        run = run_bank(tmp_path, extra=extra, **values)
+        assert run.returncode != 0 and message in run.stderr and "ocean.toml:" in run.stderr
+        assert run.stderr.count("\n") == 1 and not (tmp_path / "ocean.h5").exists()
+    dry = BANK.replace("[{h}, 1.5, 0.0, 1.0, 1e4, 1e4], ", "")
+    (tmp_path / "dry.toml").write_text(dry.format(extra=PRESSURE, depth=0, depth2=0))
+    run = subprocess.run([os.environ["LAYERGREEN_EXE"], "bank", "dry.toml"], cwd=tmp_path,
+                         capture_output=True, text=True)
+    assert run.returncode != 0 and "dry.toml:5: quantities: the pressure" in run.stderr

@@ -394,11 +394,18 @@ void read_station(const std::string& file, const toml::table& t, int i, BankConf
     for (std::size_t k = 0; k + 1 < c.layers.size() && c.layers[k].vs == 0.0; ++k) {
       water += c.layers[k].thickness;
     }
-    if (st.depth < water) {
+    if (st.depth < water && !c.pressure) {
       s.fail("depth", "= " + show_real(st.depth) + " lies in the water (the sea floor is at " +
                           show_real(water) +
                           "): a station records the displacement of the solid, at or below the "
-                          "sea floor");
+                          "sea floor (or, with \"pressure\" in [bank] quantities, the water's)");
+    }
+    const bool fluid = c.layers.size() > 1 && c.layers.front().vs == 0.0;
+    if (st.depth > water && c.pressure && fluid) {
+      s.fail("depth", "= " + show_real(st.depth) + " lies below the sea floor (at " +
+                          show_real(water) +
+                          "): the pressure of [bank] quantities is computed in the water, so "
+                          "every station must lie in the water or at the sea floor");
     }
   }
   c.stations.push_back(st);
@@ -432,23 +439,28 @@ void read_quantities(const Section& b, BankConfig& c) {
   if (!b.has("quantities")) return;
   c.quantities_line = b.line("quantities");
   const char* what =
-      "must be a list of quantities from \"displacement\", \"strain\" and \"rotation\"";
+      "must be a list of quantities from \"displacement\", \"strain\", \"rotation\" and "
+      "\"pressure\"";
   const toml::array* a = b.node("quantities")->as_array();
   if (a == nullptr || a->empty()) b.fail("quantities", what);
   bool displacement = false;
   for (const toml::node& e : *a) {
     const std::optional<std::string> v = e.value<std::string>();
-    if (!e.is_string() || (*v != "displacement" && *v != "strain" && *v != "rotation")) {
+    if (!e.is_string() ||
+        (*v != "displacement" && *v != "strain" && *v != "rotation" && *v != "pressure")) {
       b.fail("quantities", what);
     }
-    bool& seen = *v == "displacement" ? displacement : *v == "strain" ? c.strain : c.rotation;
+    bool& seen = *v == "displacement" ? displacement
+                 : *v == "strain"     ? c.strain
+                 : *v == "rotation"   ? c.rotation
+                                      : c.pressure;
     if (seen) b.fail("quantities", "names \"" + *v + "\" twice");
     seen = true;
   }
   if (!displacement) {
     b.fail("quantities",
            "must include \"displacement\": a bank holds the displacement's spectra, and the "
-           "strain's and rotation's besides them");
+           "others' besides them");
   }
 }
 

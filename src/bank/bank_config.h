@@ -74,6 +74,9 @@ struct BankConfig {
   // quantities = ["displacement", "strain", "rotation"]: also /strain_spectra, /rotation_spectra
   // (their statics; with forces, /force_strain_spectra, /force_rotation_spectra)
   bool strain = false, rotation = false;
+  // "pressure" in the quantities: also /pressure_spectra of stations in the water or at the
+  // sea floor (models with fluid layers at the top)
+  bool pressure = false;
   int quantities_line = 0;  // line of the quantities key
   int nfreq = 0;
   double tl = 0.0, aw = 0.0, uconv = 0.0;

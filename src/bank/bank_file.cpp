@@ -92,6 +92,14 @@ std::string derived_description(const RecordPart& part, bool statics) {
   return text;
 }
 
+constexpr const char* kPressureSpectra =
+    "Spectra of the pressure in the water: pressure_spectra[station, subfault, frequency, "
+    "element, 1], elements and frequencies as in /spectra, positive in compression, at the "
+    "station's depth (/stations/depth) in the water; a station at the sea floor has the "
+    "pressure of the water just above it (its /spectra are those of the solid beneath), one at "
+    "the sea surface zero; in model units of density x velocity^2 per unit moment (with km, "
+    "km/s, g/cm3: a value times 1e-9 is in pascals per newton-metre per hertz).";
+
 // The system's reason for the innermost failure on HDF5's error stack ("File too large"), or
 // "" when it gives none.
 herr_t take_reason(unsigned, const H5E_error2_t* e, void* data) {
@@ -431,16 +439,18 @@ BankFileWriter::BankFileWriter(const std::string& path, const BankConfig& c, con
       force_spectra_ = pair_dataset("force_spectra", {kForceCount, kComponents});
       attr_text(force_spectra_.get(), path, "description", kForceSpectra);
     }
-    // Strain and rotation, after the displacement's datasets.
+    // Strain, rotation and pressure, after the displacement's datasets.
     JournalShape held;
     held.force = c.force;
     held.strain = c.strain;
     held.rotation = c.rotation;
+    held.pressure = c.pressure;
     for (std::size_t i = 0; i < kRecordParts.size(); ++i) {
       const RecordPart& part = kRecordParts[i];
       if (part.quantity == &kDisplacement || !part.in(held)) continue;
       parts_[i] = pair_dataset(part.name, {part.sources(), part.components()});
-      attr_text(parts_[i].get(), path, "description", derived_description(part, false));
+      attr_text(parts_[i].get(), path, "description",
+                part.from_gradients() ? derived_description(part, false) : kPressureSpectra);
     }
   }
 }

@@ -83,7 +83,7 @@ class BankFileWriter {
   H5Type memory_complex_, file_complex_;
   H5Dataset iterations_, spectra_;
   H5Dataset force_spectra_;                           // banks with forces only
-  std::array<H5Dataset, kRecordParts.size()> parts_;  // strain and rotation, as asked for
+  std::array<H5Dataset, kRecordParts.size()> parts_;  // strain, rotation, pressure, as asked for
 };
 
 }  // namespace lg

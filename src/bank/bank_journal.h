@@ -24,6 +24,9 @@ struct JournalRecord {
   // of the strain (six components) and rotation (three); see bank_parts.h.
   std::vector<Cx> strain_spectra, rotation_spectra;
   std::vector<Cx> force_strain_spectra, force_rotation_spectra;
+  // With "pressure" in the quantities: [subfault of the row][frequency][element] of the
+  // pressure in the water.
+  std::vector<Cx> pressure_spectra;
 };
 
 // What records must look like to belong to the bank.
@@ -35,6 +38,7 @@ struct JournalShape {
   std::string text;                       // the configuration's text, kept in the journal's header
   bool force = false;                     // records hold force spectra too
   bool strain = false, rotation = false;  // and the strain and rotation spectra
+  bool pressure = false;                  // and the pressure spectra
 };
 
 // The header of a journal: its key and the configuration's text (empty for journals of

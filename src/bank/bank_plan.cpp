@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "bank/bank_pressure.h"
 #include "bank/bank_statics.h"
 #include "bank/geodesy.h"
 #include "kernel/constants.h"
@@ -218,8 +219,11 @@ double bank_file_bytes(const BankConfig& c, const BankPlan& p) {
   const double sources = kElements + (c.force ? kForceCount : 0);
   const double values = sources * (kComponents + (c.strain ? kStrain.count() : 0) +
                                    (c.rotation ? kRotation.count() : 0));
+  // The pressure's spectra (no static values).
+  const double spectra = values + (c.pressure ? kElements * kPressure.count() : 0);
   return st * static_cast<double>(p.subfault_count()) * (c.statics ? values * 8.0 : 0.0) +
-         st * static_cast<double>(p.subfault_count()) * c.nfreq * values * (c.single ? 8.0 : 16.0) +
+         st * static_cast<double>(p.subfault_count()) * c.nfreq * spectra *
+             (c.single ? 8.0 : 16.0) +
          st * static_cast<double>(p.row_count()) * c.nfreq * 4.0 +
          st * static_cast<double>(p.subfault_count()) * 4 * 8.0;
 }
@@ -234,7 +238,13 @@ std::string plan_summary(const BankConfig& c, const BankPlan& p, int threads) {
     // The gradient sums of strain and rotation: about 2.1 times the per-receiver work
     // (docs/strain.md, Cost).
     const double per_receiver = (c.strain || c.rotation ? 2.1 : 1.0) * 0.09e-6;
-    seconds += c.nfreq * (p.ikmax + 1.0) * (1.7e-6 + per_receiver * receivers);
+    const double step = 1.7e-6 + per_receiver * receivers;
+    // With the pressure each data set is computed once more, alone, with the pressure's sums
+    // (about the displacement's again); a station in the water is computed that way only.
+    const bool in_water =
+        p.stations[static_cast<std::size_t>(d.station)].depth < sea_floor_depth(c.layers);
+    seconds += c.nfreq * (p.ikmax + 1.0) *
+               (c.pressure ? (in_water ? 0.0 : step) + step + per_receiver * receivers : step);
   }
   // The forces' sums add about a quarter to the work of a receiver (docs/forces.md).
   if (c.force) seconds *= 1.25;
@@ -264,6 +274,10 @@ std::string plan_summary(const BankConfig& c, const BankPlan& p, int threads) {
     s << "  quantities: displacement, " << (c.strain ? "strain" : "")
       << (c.strain && c.rotation ? ", " : "") << (c.rotation ? "rotation" : "") << " (" << sets
       << ")\n";
+  }
+  if (c.pressure) {
+    s << "  quantities: displacement, pressure (/pressure_spectra; every data set computed alone "
+         "with the pressure)\n";
   }
   s << "  steps: at most " << num(p.steps)
     << " (wavenumber steps x receivers, every frequency to ikmax)\n";

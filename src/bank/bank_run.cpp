@@ -21,6 +21,7 @@
 #include "bank/bank_journal.h"
 #include "bank/bank_parts.h"
 #include "bank/bank_plan.h"
+#include "bank/bank_pressure.h"
 #include "bank/bank_read.h"
 #include "bank/bank_statics.h"
 #include "bank/bank_update.h"
@@ -65,6 +66,7 @@ JournalShape journal_shape(const BankConfig& c, const BankPlan& p) {
   s.force = c.force;
   s.strain = c.strain;
   s.rotation = c.rotation;
+  s.pressure = c.pressure;
   for (const std::vector<int>& row : p.fault.rows) s.row_sizes.push_back(row.size());
   return s;
 }
@@ -155,7 +157,7 @@ BankOutcome write_bank_file(const BankConfig& c, const BankPlan& p, const Journa
       w.write_force_statics(bank_statics(c, p, threads, true), plan_statics(c, p));
     }
     for (const RecordPart& part : kRecordParts) {
-      if (!c.statics || part.quantity == &kDisplacement || !part.in(shape)) continue;
+      if (!c.statics || !part.from_gradients() || !part.in(shape)) continue;
       w.write_derived_statics(part, bank_statics(c, p, threads, part.force, *part.quantity),
                               plan_statics(c, p));
     }
@@ -250,6 +252,7 @@ std::optional<BankSetup> setup_bank(const std::string& config_path, std::ostream
     refuse_output_over_inputs(s.config);
     s.plan = plan_bank(s.config);
     check_quantities(s.config, s.plan);
+    check_pressure(s.config);
     if (s.config.statics) plan_statics(s.config, s.plan);  // a pair it cannot take fails now
     s.shape = journal_shape(s.config, s.plan);
     return s;
@@ -292,9 +295,12 @@ std::unique_ptr<JournalWriter> open_journal(const BankSetup& s, bool resume,
   return journal;
 }
 
-std::vector<JournalRecord> compute_data_sets(const BankSetup& s, const std::vector<int>& indices,
-                                             int threads,
-                                             const std::function<void(int)>& on_frequency) {
+namespace {
+
+// The records of the data sets `indices` computed together in one shared sweep.
+std::vector<JournalRecord> sweep_records(const BankSetup& s, const std::vector<int>& indices,
+                                         int threads,
+                                         const std::function<void(int)>& on_frequency) {
   std::vector<SpectraRequest> requests;
   for (int index : indices) {
     requests.push_back(
@@ -341,7 +347,7 @@ std::vector<JournalRecord> compute_data_sets(const BankSetup& s, const std::vect
       }
       // Strain and rotation from the displacement gradients, as layergreen.greens forms them.
       for (const RecordPart& part : kRecordParts) {
-        if (part.quantity == &kDisplacement || !part.in(s.shape)) continue;
+        if (!part.from_gradients() || !part.in(s.shape)) continue;
         const std::size_t n = part.per_receiver(), nc = part.components();
         Cx* to = (r.*part.values).data();
         for (std::size_t slot = 0; slot < slot_receiver.size(); ++slot) {
@@ -356,6 +362,19 @@ std::vector<JournalRecord> compute_data_sets(const BankSetup& s, const std::vect
     if (on_frequency && !frs.empty()) on_frequency(static_cast<int>(frs.front().index) + 1);
   });
   return records;
+}
+
+}  // namespace
+
+std::vector<JournalRecord> compute_data_sets(const BankSetup& s, const std::vector<int>& indices,
+                                             int threads,
+                                             const std::function<void(int)>& on_frequency) {
+  if (!s.shape.pressure) return sweep_records(s, indices, threads, on_frequency);
+  return compute_with_pressure(
+      s, indices, threads, on_frequency,
+      [&](const std::vector<int>& part, const std::function<void(int)>& report) {
+        return sweep_records(s, part, threads, report);
+      });
 }
 
 JournalRecord compute_data_set(const BankSetup& s, int index, int threads,

@@ -122,7 +122,7 @@ std::string update_difference(const BankConfig& was, const BankPlan& was_plan,
         now.force ? "[\"moment\", \"force\"]" : "[\"moment\"]");
   const auto quantities = [](const BankConfig& c) {
     return std::string("[\"displacement\"") + (c.strain ? ", \"strain\"" : "") +
-           (c.rotation ? ", \"rotation\"" : "") + "]";
+           (c.rotation ? ", \"rotation\"" : "") + (c.pressure ? ", \"pressure\"" : "") + "]";
   };
   d.add("[bank] quantities", quantities(was), quantities(now));
   d.add("[bank] precision", was.single ? "\"single\"" : "\"double\"",

@@ -105,6 +105,11 @@ inline constexpr std::array<OutputComponent, 3> kRotationComponents = {{
     {"z", 0.0, 0.0},
 }};
 
+// Pressure in the water: one scalar component, positive in compression.
+inline constexpr std::array<OutputComponent, 1> kPressureComponents = {{
+    {"p", 0.0, 0.0},
+}};
+
 }  // namespace layout_tables
 
 inline constexpr SourceKind kMomentTensor{
@@ -128,11 +133,15 @@ inline constexpr Quantity kRotation{
     "half the curl, physical: omega_z positive anticlockwise from above",
     layout_tables::kRotationComponents};
 
+inline constexpr Quantity kPressure{"pressure", "the pressure in the water (one component)",
+                                    "positive in compression", layout_tables::kPressureComponents};
+
 // Every source kind and quantity the program knows. Strain and rotation come from the
-// displacement gradient (kernel/gradient_spectra.h); a run's files hold displacement.
+// displacement gradient (kernel/gradient_spectra.h), the pressure from the fluid layers' own
+// sums (kernel/fluid_layers.h); a run's files hold displacement.
 inline constexpr std::array<const SourceKind*, 2> kSourceKinds = {&kMomentTensor, &kForce};
-inline constexpr std::array<const Quantity*, 3> kQuantities = {&kDisplacement, &kStrain,
-                                                               &kRotation};
+inline constexpr std::array<const Quantity*, 4> kQuantities = {&kDisplacement, &kStrain, &kRotation,
+                                                               &kPressure};
 
 // What a run computes: moment-tensor elements, displacement. Their counts are compile-time
 // constants, the bounds of the kernel's fixed-size records.

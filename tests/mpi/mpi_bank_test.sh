@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # layergreen-mpi bank under mpirun with RANKS ranks gives byte for byte the file of
-# layergreen bank, and resumes from a journal.
+# layergreen bank (also with forces, strain and rotation, and under an ocean with the pressure).
 #   mpi_bank_test.sh LAYERGREEN LAYERGREEN_MPI MPIEXEC RANKS
 set -euo pipefail
 serial="$1" parallel="$2" mpiexec="$3" ranks="$4"
@@ -62,4 +62,18 @@ done
   exit 1
 }
 cmp "$work/serial/forces.h5" "$work/mpi/forces.h5"
+# Under an ocean, with the pressure: a station at the sea floor and one in the water.
+for d in serial mpi; do
+  sed -e 's/^output = "bank.h5"/output = "ocean.h5"\nstatics = true\nquantities = ["displacement", "pressure"]/' \
+    -e 's/^layers = \[/layers = [[1.0, 1.5, 0.0, 1.0, 1e4, 1e4], /' -e 's/^top_center = .*/top_center = [0.0, 0.0, 2.0]/' \
+    -e 's/^name = "NEAR"/name = "NEAR"\ndepth = 1.0/' -e 's/^name = "C"/name = "C"\ndepth = 0.4/' \
+    -e 's/^name = "FARAWAY2"/name = "FARAWAY2"\ndepth = 1.0/' "$work/$d/bank.toml" >"$work/$d/ocean.toml"
+done
+(cd "$work/serial" && "$serial" bank ocean.toml --threads 1 >/dev/null)
+(cd "$work/mpi" && "$mpiexec" -q --oversubscribe --allow-run-as-root --bind-to none \
+  -np "$ranks" "$parallel" bank ocean.toml --threads 1 >out.txt 2>err.txt) || {
+  cat "$work/mpi/err.txt" >&2
+  exit 1
+}
+cmp "$work/serial/ocean.h5" "$work/mpi/ocean.h5"
 echo "mpi bank with $ranks ranks: same file as layergreen bank"
