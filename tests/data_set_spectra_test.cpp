@@ -136,10 +136,10 @@ TEST_F(DataSetSpectraTest, HundredLayersOfOneMediumApproachTheUnsplitModel) {
 
 TEST_F(DataSetSpectraTest, SharedSweepGivesEachDataSetItsOwnBitsAndSteps) {
   // Data sets with their own source depths (two equal, one on an interface, one in the
-  // half-space, five others in one layer: sources in lanes and one left over), receivers (those of the two equal sources at shared and at their own depths,
-  // above and below the source) and convergence: computed in one sweep, each must equal itself
-  // computed alone, for 1 and 2 threads; and with forces, which leave the sum at their own
-  // steps.
+  // half-space, five others in one layer: sources in lanes and one left over), receivers (those of
+  // the two equal sources at shared and at their own depths, above and below the source) and
+  // convergence: computed in one sweep, each must equal itself computed alone, for 1 and 2 threads;
+  // and with forces, which leave the sum at their own steps.
   q_.uconv = 1e-3;
   q_.ikmax = 400;
   std::vector<SpectraRequest> group;

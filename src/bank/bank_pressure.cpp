@@ -58,7 +58,8 @@ std::vector<JournalRecord> compute_with_pressure(const BankSetup& s,
   const int passes = static_cast<int>(indices.size()) + (at_floor.empty() ? 0 : 1);
   int pass = 0;
   const auto report = [&](int f) {
-    if (on_frequency) on_frequency(static_cast<int>((static_cast<long long>(pass) * nfreq + f) / passes));
+    if (on_frequency)
+      on_frequency(static_cast<int>((static_cast<long long>(pass) * nfreq + f) / passes));
   };
   std::vector<JournalRecord> swept;
   if (!at_floor.empty()) {

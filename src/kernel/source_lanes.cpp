@@ -87,7 +87,9 @@ LG_SOURCE_LANES void in_lanes(int n, const Cx* egam_s, const Cx* enu_s,
   source_amplitudes_at_depth(lift_m2(st.crdo[ls]), lift<C4>(st.crdosh[ls]), lift_m2(st.crup[ls]),
                              lift<C4>(st.crupsh[ls]), inv, egam4, enu4, cud);
   const int k = key.layer;
-  const StackLanes stl{{lift_m2(st.crdo[k])}, {lift_m2(st.crup[k])}, {lift<C4>(st.crdosh[k])},
+  const StackLanes stl{{lift_m2(st.crdo[k])},
+                       {lift_m2(st.crup[k])},
+                       {lift<C4>(st.crdosh[k])},
                        {lift<C4>(st.crupsh[k])}};
   const SourceTransfers& f = *layer.transfers;
   TransferLanes fl;

@@ -15,7 +15,9 @@
 #include "kernel/interface_coefficients.h"
 #include "kernel/lanes.h"
 #include "kernel/layer_medium.h"
+#include "kernel/moment_tensor_spectra.h"
 #include "kernel/receiver_increments.h"
+#include "kernel/receiver_sums_each.h"
 #include "kernel/source_layer_amplitudes.h"
 #include "kernel/stack_responses.h"
 #include "kernel/vertical_wavenumbers.h"
@@ -135,7 +137,7 @@ SweepSources sweep_sources(const std::vector<SweepMember>& members) {
       auto [g, new_group] = group_at.try_emplace(p.ls, static_cast<int>(out.layer_groups.size()));
       if (new_group) out.layer_groups.push_back({p.ls, TransferRange{p.ls, p.ls}, {}});
       out.layer_groups[static_cast<std::size_t>(g->second)].sources.push_back(s->second);
-      out.sources.push_back({g->second, p.zsl, {}, {}});
+      out.sources.push_back({g->second, p.zsl, {}, {}, {}, 0, {}});
     }
     SweepSources::Source& src = out.sources[static_cast<std::size_t>(s->second)];
     src.members.push_back(static_cast<int>(d));
@@ -158,7 +160,50 @@ SweepSources sweep_sources(const std::vector<SweepMember>& members) {
       }
     }
   }
+  for (SweepSources::Source& src : out.sources) {
+    for (const int m : src.members) {
+      const int offset = src.slots;
+      src.offset.push_back(offset + 1);
+      src.slots += members[static_cast<std::size_t>(m)].placement.nr;
+      for (const SweepSources::Run& r : out.runs[static_cast<std::size_t>(m)]) {
+        // Adjacent runs at the same depth make one.
+        if (!src.block_runs.empty() && src.block_runs.back().key == r.key &&
+            src.block_runs.back().last == offset + r.first - 1) {
+          src.block_runs.back().last = offset + r.last;
+        } else {
+          src.block_runs.push_back({offset + r.first, offset + r.last, r.key});
+        }
+      }
+    }
+  }
   return out;
+}
+
+std::vector<SweepBlock> sweep_blocks(const std::vector<SweepMember>& members,
+                                     const SweepSources& sources) {
+  std::vector<SweepBlock> blocks(sources.sources.size());
+  for (std::size_t si = 0; si < blocks.size(); ++si) {
+    const SweepSources::Source& src = sources.sources[si];
+    SweepBlock& b = blocks[si];
+    b.sources = members[static_cast<std::size_t>(src.members.front())].sources;
+    const auto slots = static_cast<std::size_t>(src.slots + 1);
+    b.placement.nr = src.slots;
+    b.placement.ls = members[static_cast<std::size_t>(src.members.front())].placement.ls;
+    b.placement.rr.assign(slots, 0.0);
+    b.receivers = ReceiverPositions(src.slots);
+    for (std::size_t j = 0; j < src.members.size(); ++j) {
+      const SweepMember& m = members[static_cast<std::size_t>(src.members[j])];
+      for (int ir = 1; ir <= m.placement.nr; ++ir) {
+        const auto at = static_cast<std::size_t>(src.offset[j] + ir - 1);
+        b.placement.rr[at] = m.placement.rr[static_cast<std::size_t>(ir)];
+        b.receivers.caz[at] = m.receivers.caz[static_cast<std::size_t>(ir)];
+        b.receivers.saz[at] = m.receivers.saz[static_cast<std::size_t>(ir)];
+      }
+    }
+    b.live.assign(slots, 0);
+    b.ok.assign(slots, 0);
+  }
+  return blocks;
 }
 
 namespace {
@@ -193,11 +238,20 @@ DepthTerms key_depth_terms(double zsl, const SourceLayerStep& step, const LayerW
 }  // namespace
 
 std::vector<FrequencyOutcome> compute_frequency_group(
-    Workspace& sh, std::vector<SweepMember>& members, const SweepSources& sources, double freq,
-    const Sampling& s, const std::vector<const BesselTable*>& tables) {
+    Workspace& sh, std::vector<SweepMember>& members, std::vector<SweepBlock>& blocks,
+    const SweepSources& sources, double freq, const Sampling& s,
+    const std::vector<const BesselTable*>& tables) {
   const std::size_t n = members.size();
+  const bool by_blocks = !blocks.empty();
   start_frequency(sh, freq, s);
-  for (SweepMember& m : members) clear_sums(m);
+  if (by_blocks) {
+    for (SweepBlock& b : blocks) {
+      clear_sums(b);
+      std::fill(b.live.begin() + 1, b.live.end(), ~std::uint64_t{0});
+    }
+  } else {
+    for (SweepMember& m : members) clear_sums(m);
+  }
   std::vector<SharedLayer> layers(sources.layer_groups.size());
   // The depth terms of every (source, receiver depth) the step needs, [source * keys + key].
   const std::size_t nkeys = sources.keys.size();
@@ -208,6 +262,7 @@ std::vector<FrequencyOutcome> compute_frequency_group(
   std::vector<DepthTerms> slope(gradient ? depth.size() : 0);
   // Sources in lanes, four at a time; the derivatives in depth go source by source.
   const Lanes lanes = gradient ? Lanes::scalar : best_lanes();
+  const Lanes sum_lanes = best_lanes();
   std::vector<FrequencyOutcome> out(n);
   std::vector<char> active(n, 1);
   std::vector<KindsSumming> kinds(n);
@@ -276,11 +331,47 @@ std::vector<FrequencyOutcome> compute_frequency_group(
         }
       }
     }
-    // The receiver part, data set by data set.
+    // The receiver part: source by source (blocks), or data set by data set.
     for (std::size_t si = 0; si < sources.sources.size(); ++si) {
       if (left[si] == 0) continue;
       const SweepSources::Source& source = sources.sources[si];
       const SharedLayer& layer = layers[static_cast<std::size_t>(source.layer_group)];
+      if (by_blocks) {
+        SweepBlock& b = blocks[si];
+        const BesselTable* table = tables[si];
+        if (table != nullptr && ik < table->rows()) {
+          bessel_factors(b.placement, k, table->row(ik), b.bessel, sum_lanes);
+        } else {
+          bessel_factors(b.placement, k, b.bessel);
+        }
+        for (const SweepSources::Run& run : source.block_runs) {
+          add_receiver_sums_each(
+              run.first, run.last, b.bessel, depth[si * nkeys + static_cast<std::size_t>(run.key)],
+              layer.terms, test.uconv, test.wanted, b.live.data(), b.ok.data(), b.sums, sum_lanes);
+        }
+        for (std::size_t j = 0; j < source.members.size(); ++j) {
+          const auto d = static_cast<std::size_t>(source.members[j]);
+          if (!active[d]) continue;
+          const auto first = static_cast<std::size_t>(source.offset[j]);
+          const auto end = first + static_cast<std::size_t>(members[d].placement.nr);
+          SourceSet passed{true, true};
+          if (test.wanted) {
+            for (std::size_t at = first; at < end && passed.moment; ++at) {
+              passed.moment = b.ok[at] != 0;
+            }
+          }
+          const bool ended = kinds[d].end_step(passed, ik);
+          out[d] = FrequencyOutcome{ik, kinds[d].converged(passed)};
+          if (ended) {
+            active[d] = 0;
+            --remaining;
+            --left[si];
+            std::fill(b.live.begin() + static_cast<std::ptrdiff_t>(first),
+                      b.live.begin() + static_cast<std::ptrdiff_t>(end), 0);
+          }
+        }
+        continue;
+      }
       for (const int member : source.members) {
         const auto d = static_cast<std::size_t>(member);
         if (!active[d]) continue;
@@ -315,8 +406,23 @@ std::vector<FrequencyOutcome> compute_frequency_group(
   for (std::size_t d = 0; d < n; ++d) {
     // A data set that ran to the last index reports ikmax + 1 steps.
     if (active[d]) out[d].ik = ik;
+    if (by_blocks) continue;
     SweepMember& m = members[d];
     source_spectra(m.sources, m.placement, m.receivers, sh.medium, m.sums, m.spectra);
+  }
+  // A block's spectra, each data set's into its own slots.
+  for (std::size_t si = 0; by_blocks && si < blocks.size(); ++si) {
+    SweepBlock& b = blocks[si];
+    moment_tensor_spectra(b.placement, b.receivers, sh.medium, b.sums, b.spectra);
+    const SweepSources::Source& source = sources.sources[si];
+    for (std::size_t j = 0; j < source.members.size(); ++j) {
+      SweepMember& m = members[static_cast<std::size_t>(source.members[j])];
+      const auto first = static_cast<std::size_t>(source.offset[j]);
+      m.spectra.ug.resize(static_cast<std::size_t>(m.placement.nr + 1));
+      for (std::size_t ir = 1; ir <= static_cast<std::size_t>(m.placement.nr); ++ir) {
+        m.spectra.ug[ir] = b.spectra.ug[first + ir - 1];
+      }
+    }
   }
   return out;
 }

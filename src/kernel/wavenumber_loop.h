@@ -4,6 +4,7 @@
 // per-frequency records and spectra.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -132,23 +133,30 @@ struct SweepMember {
 // layer, bit for bit) share one source: its amplitudes and the depth terms of every receiver
 // depth. Sources in one layer share the source-layer terms and the transfers from that layer,
 // which reach the layers of all their data sets' receivers.
+// A run of a data set's receivers at one depth (adjacent once ordered), which share their
+// depth terms.
+struct SweepSourcesRun {
+  int first = 0, last = 0;
+  int key = 0;  // index into SweepSources::keys
+};
+
 struct SweepSources {
+  using Run = SweepSourcesRun;
   struct Source {
     int layer_group = 0;       // index into layer_groups
     double zsl = 0.0;          // the depth in the layer
     std::vector<int> members;  // the data sets of this source, in sweep order
     std::vector<int> keys;     // the receiver depths (indices into keys) of its data sets
+    // Its data sets' receivers end to end (a SweepBlock): the first slot of each data set (in
+    // the order of `members`), the slots in all, and the runs at one depth in those slots.
+    std::vector<int> offset;
+    int slots = 0;
+    std::vector<SweepSourcesRun> block_runs;
   };
   struct LayerGroup {
     int ls = 0;
     TransferRange range;
     std::vector<int> sources;  // indices into sources
-  };
-  // A run of a data set's receivers at one depth (adjacent once ordered), which share their
-  // depth terms.
-  struct Run {
-    int first = 0, last = 0;
-    int key = 0;  // index into keys
   };
   std::vector<Source> sources;
   std::vector<LayerGroup> layer_groups;
@@ -158,6 +166,24 @@ struct SweepSources {
 
 SweepSources sweep_sources(const std::vector<SweepMember>& members);
 
+// The data sets of one source with their receivers end to end: a sweep that computes the
+// moment tensor alone (no forces, no gradients) sums a source's receivers together, each data
+// set's receivers only while the data set sums, and judges each data set by the tests of its
+// own receivers.
+struct SweepBlock {
+  SourceSet sources;            // the moment tensor alone
+  Placement placement;          // the source's layer; every receiver's distance
+  ReceiverPositions receivers;  // every receiver's azimuth
+  BesselFactors bessel;
+  WavenumberSums sums;
+  Spectra spectra;
+  std::vector<std::uint64_t> live, ok;  // per slot: summing, and its test passed (all ones)
+};
+
+// The blocks of the sources of `sources` (one per source, in its order).
+std::vector<SweepBlock> sweep_blocks(const std::vector<SweepMember>& members,
+                                     const SweepSources& sources);
+
 // One frequency of the data sets of a sweep, which share the model and the sampling (each with
 // its own source depth, receivers and Bessel table, which may be null): the frequency terms,
 // the layer medium, the vertical wavenumbers, the interface coefficients and the stack
@@ -166,8 +192,12 @@ SweepSources sweep_sources(const std::vector<SweepMember>& members);
 // `sources`; the receiver part per data set. Each data set leaves the loop at the step where it
 // would leave it alone and takes no further increments, so its spectra (in members[d].spectra)
 // and outcome are those of compute_frequency, bit for bit.
+// With `blocks` (from sweep_blocks; only for the moment tensor alone), the receiver part goes
+// block by block and `tables` are the blocks'; without (empty), data set by data set and
+// `tables` are the data sets'.
 std::vector<FrequencyOutcome> compute_frequency_group(
-    Workspace& shared, std::vector<SweepMember>& members, const SweepSources& sources, double freq,
-    const Sampling& s, const std::vector<const BesselTable*>& tables);
+    Workspace& shared, std::vector<SweepMember>& members, std::vector<SweepBlock>& blocks,
+    const SweepSources& sources, double freq, const Sampling& s,
+    const std::vector<const BesselTable*>& tables);
 
 }  // namespace lg

@@ -51,6 +51,9 @@ struct SweepState {
   Workspace shared;
   std::vector<SweepMember> members;  // every data set's own part
   SweepSources sources;
+  // The moment tensor alone: the receivers of each source's data sets together (and the
+  // Bessel tables are the blocks').
+  std::vector<SweepBlock> blocks;
   std::vector<BesselTable> tables;
   Sampling sampling;
   std::size_t nfreq = 0;
@@ -229,7 +232,6 @@ SharedSweep::SharedSweep(const std::vector<SpectraRequest>& requests, int /*thre
     }
   }
   SweepState& st = *state_;
-  st.tables.resize(requests.size());
   st.members.resize(requests.size());
   for (std::size_t d = 0; d < requests.size(); ++d) {
     Workspace w;
@@ -250,8 +252,19 @@ SharedSweep::SharedSweep(const std::vector<SpectraRequest>& requests, int /*thre
   if (st.pressure && requests.size() > 1) {
     throw std::invalid_argument("the pressure is computed for one data set at a time");
   }
-  for (std::size_t d = 0; d < requests.size(); ++d) {
-    const Placement& p = st.members[d].placement;
+  const SourceSet& kinds = st.members.front().sources;
+  if (requests.size() > 1 && kinds.moment && !kinds.force && !kinds.gradient) {
+    st.blocks = sweep_blocks(st.members, st.sources);
+  }
+  // Bessel tables of the blocks, else of the data sets.
+  std::vector<const Placement*> placements;
+  for (const SweepBlock& b : st.blocks) placements.push_back(&b.placement);
+  if (st.blocks.empty()) {
+    for (const SweepMember& m : st.members) placements.push_back(&m.placement);
+  }
+  st.tables.resize(placements.size());
+  for (std::size_t d = 0; d < placements.size(); ++d) {
+    const Placement& p = *placements[d];
     const double cells = (static_cast<double>(st.sampling.ikmax) + 1.0) * 2.0 * p.nr;
     if (q.nfreq > 1 && cells * sizeof(double) <= kMaxBesselTableBytes) {
       st.tables[d] = BesselTable(p, st.sampling, st.sampling.ikmax + 1);
@@ -277,9 +290,10 @@ void SharedSweep::run(int threads,
     auto ws = std::make_shared<std::vector<Workspace>>(single ? kFrequencyLanes : 1, st.shared);
     auto members = std::make_shared<std::vector<SweepMember>>(single ? std::vector<SweepMember>{}
                                                                      : st.members);
-    return [ws, members, single, &st, &tables, &on_worker](std::size_t f, const double* freqs,
-                                                           std::size_t count,
-                                                           std::vector<FrequencyResults>& out) {
+    auto blocks = std::make_shared<std::vector<SweepBlock>>(st.blocks);
+    return [ws, members, blocks, single, &st, &tables, &on_worker](
+               std::size_t f, const double* freqs, std::size_t count,
+               std::vector<FrequencyResults>& out) {
       if (single && st.pressure) {
         PerReceiver<Arr<Cx, kElements>> pressure;
         for (std::size_t j = 0; j < count; ++j) {
@@ -307,7 +321,7 @@ void SharedSweep::run(int threads,
       for (std::size_t j = 0; j < count; ++j) {
         out[j].resize(members->size());
         const std::vector<FrequencyOutcome> o = compute_frequency_group(
-            ws->front(), *members, st.sources, freqs[j], st.sampling, tables);
+            ws->front(), *members, *blocks, st.sources, freqs[j], st.sampling, tables);
         for (std::size_t d = 0; d < members->size(); ++d) {
           collect((*members)[d], f + j, freqs[j], o[d], out[j][d]);
         }
