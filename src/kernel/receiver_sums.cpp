@@ -239,8 +239,6 @@ struct Threshold {
 constexpr double kSquaresLow = 0x1p-900;
 constexpr double kSquaresHigh = 0x1p900;
 
-// Adds increment m of the receivers from `first` in the lanes of `on` to their sums and, with
-// `test`, clears lanes of `ok` whose increment is not small against its sum.
 // Clears lanes of `ok` whose increment `inc` is not small against its sum (sre, sim).
 LG_AVX2 void add_test(V4 inc, __m256d sre, __m256d sim, __m256i on, const Threshold& th,
                       __m256d& ok) {
@@ -285,75 +283,231 @@ LG_AVX2 void store4(double* p, __m256i on, bool full, __m256d v) {
   }
 }
 
-// Adds increment m of the receivers from `first` in the lanes of `on` (all four when `full`)
-// to their sums and, with `test`, clears lanes of `ok` whose increment is not small against its
-// sum; once a lane has failed, clears `test`, as no more tests are needed.
-LG_AVX2 void add4(V4 inc, int m, int first, __m256i on, bool full, WavenumberSums& sums, bool& test,
-                  const Threshold& th, __m256d& ok) {
-  double* re = &sums.re[sums.index(first, m)];
-  double* im = &sums.im[sums.index(first, m)];
-  const __m256d sre = _mm256_add_pd(load4(re, on, full), inc.re);
-  const __m256d sim = _mm256_add_pd(load4(im, on, full), inc.im);
-  store4(re, on, full, sre);
-  store4(im, on, full, sim);
-  if (!test) return;
-  add_test(inc, sre, sim, on, th, ok);
-  if (_mm256_movemask_pd(_mm256_andnot_pd(ok, _mm256_castsi256_pd(on))) != 0) test = false;
+// The products below in two forms. The exact form (kExact) does every operation of the scalar
+// complex product, among them the terms a real factor's zero imaginary part brings: 0 * b.im
+// taken from x * b.re, 0 * b.re added to x * b.im, and the like for a * cx(x). For a finite
+// constant b those terms are zeros, and taking a zero from or adding it to a value changes at
+// most the sign of a zero result. So does every product, sum and difference that value then
+// enters, and so the increments differ at most in the signs of their zero parts. A wavenumber
+// sum never is -0 (it starts at +0, and a sum of two doubles is -0 only when both are), so it
+// adds either zero alike, and the convergence test reads moduli only: the sums and the outcome
+// of their tests are the same bits without those terms. The short form (kExact false) leaves
+// them out; it is taken only when every constant it so multiplies is finite (see finite_parts).
+template <bool kExact>
+LG_AVX2 V4 real_times(__m256d x, const K4& b) {
+  if constexpr (kExact) return real_times(x, b);
+  return V4{_mm256_mul_pd(x, b.p), _mm256_mul_pd(x, b.r)};
 }
 
-// add_receiver_sums with receivers four at a time in lanes (the last group masked), each lane
-// doing the scalar operations of add_block; the outcome of the convergence test is that of
-// add_block, found by squared moduli where they settle it.
-__attribute__((target("avx2"))) bool add_in_lanes(int first, int last, const BesselFactors& b,
-                                                  const DepthTerms& d, const SourceLayerTerms& s,
-                                                  double uconv, bool test, WavenumberSums& sums) {
-  const double uu = uconv * uconv;
-  const Threshold u{splat(uconv), splat(uu),
-                    uconv > 0.0 && uu >= kSquaresLow && uu <= kSquaresHigh};
-  const __m256i lane_index = _mm256_set_epi64x(3, 2, 1, 0);
+template <bool kExact>
+LG_AVX2 V4 times_real(const K4& a, __m256d x) {
+  if constexpr (kExact) return times_real(a, x);
+  return V4{_mm256_mul_pd(a.p, x), _mm256_mul_pd(a.s, x)};
+}
+
+// Whether every part of the complex numbers c is finite (x - x is 0 for a finite x, else NaN).
+template <class... C>
+bool finite_parts(const C&... c) {
+  const double zero = (0.0 + ... + ((c.re - c.re) + (c.im - c.im)));
+  return zero == 0.0;
+}
+
+// The increments of the sums, each over four receivers from offset i of the Bessel factors, the
+// receivers read by `load` (all four, or the lanes of the last group). One form each:
+// cx(x) * b;
+struct RealTimes {
+  const double* x;
+  K4 b;
+  template <bool kExact, class Load>
+  LG_AVX2 V4 at(int i, const Load& load) const {
+    return real_times<kExact>(load(x + i), b);
+  }
+};
+
+// (a * cx(x)) * c;
+struct ScaledTimes {
+  const double* x;
+  K4 a, c;
+  template <bool kExact, class Load>
+  LG_AVX2 V4 at(int i, const Load& load) const {
+    return times(times_real<kExact>(a, load(x + i)), c);
+  }
+};
+
+// cx(x) * b - (a * cx(y)) * c, and with kPlus the sum.
+template <bool kPlus>
+struct TwoTerms {
+  const double* x;
+  const double* y;
+  K4 b, a, c;
+  template <bool kExact, class Load>
+  LG_AVX2 V4 at(int i, const Load& load) const {
+    const V4 u = real_times<kExact>(load(x + i), b);
+    const V4 v = times(times_real<kExact>(a, load(y + i)), c);
+    if constexpr (kPlus) return V4{_mm256_add_pd(u.re, v.re), _mm256_add_pd(u.im, v.im)};
+    return minus(u, v);
+  }
+};
+
+// Loads of four receivers, or of the lanes of `on`.
+struct LoadAll {
+  LG_AVX2 __m256d operator()(const double* p) const { return _mm256_loadu_pd(p); }
+};
+struct LoadSome {
+  __m256i on;
+  LG_AVX2 __m256d operator()(const double* p) const { return _mm256_maskload_pd(p, on); }
+};
+
+// Whether the increments of the lanes of `on` are all small against their new sums.
+LG_AVX2 bool group_passes(V4 inc, __m256d sre, __m256d sim, __m256i on, const Threshold& th) {
+  __m256d ok = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+  add_test(inc, sre, sim, on, th, ok);
+  return _mm256_movemask_pd(_mm256_andnot_pd(ok, _mm256_castsi256_pd(on))) == 0;
+}
+
+// Where the receivers of one call go: n of them, from offset 0 of the Bessel factors' pointers
+// and of the sums' rows; the last n % 4 in the lanes of `tail`.
+struct Span {
+  int n;
+  __m256i tail;
+};
+
+// The sums of the receivers from the first of a call: sum m at re[m * slots + i], im[...].
+struct Rows {
+  double* re;
+  double* im;
+  std::size_t slots;
+};
+
+// Adds increment f of receivers 0 ... n - 1 to their sums m, four receivers at a time. With
+// `test`, tests each group's increments against their new sums until a group fails, then clears
+// `test`: no further test is needed, the sums of the step are not all small.
+template <bool kExact, class F>
+LG_AVX2 void add_row(const F& f, const Span& span, const Rows& rows, int m, const Threshold& th,
+                     bool& test) {
+  double* __restrict re = rows.re + static_cast<std::size_t>(m) * rows.slots;
+  double* __restrict im = rows.im + static_cast<std::size_t>(m) * rows.slots;
+  const int whole = span.n & ~3;
+  const __m256i all = _mm256_set1_epi64x(-1);
+  int i = 0;
+  if (test) {
+    for (; i < whole; i += 4) {
+      const V4 v = f.template at<kExact>(i, LoadAll{});
+      const __m256d sre = _mm256_add_pd(_mm256_loadu_pd(re + i), v.re);
+      const __m256d sim = _mm256_add_pd(_mm256_loadu_pd(im + i), v.im);
+      _mm256_storeu_pd(re + i, sre);
+      _mm256_storeu_pd(im + i, sim);
+      if (!group_passes(v, sre, sim, all, th)) {
+        test = false;
+        i += 4;
+        break;
+      }
+    }
+  }
+  for (; i < whole; i += 4) {
+    const V4 v = f.template at<kExact>(i, LoadAll{});
+    _mm256_storeu_pd(re + i, _mm256_add_pd(_mm256_loadu_pd(re + i), v.re));
+    _mm256_storeu_pd(im + i, _mm256_add_pd(_mm256_loadu_pd(im + i), v.im));
+  }
+  if (whole < span.n) {
+    const LoadSome some{span.tail};
+    const V4 v = f.template at<kExact>(whole, some);
+    const __m256d sre = _mm256_add_pd(some(re + whole), v.re);
+    const __m256d sim = _mm256_add_pd(some(im + whole), v.im);
+    _mm256_maskstore_pd(re + whole, span.tail, sre);
+    _mm256_maskstore_pd(im + whole, span.tail, sim);
+    if (test && !group_passes(v, sre, sim, span.tail, th)) test = false;
+  }
+}
+
+// The moment tensor's increments of add_block (the scalar form) for receivers first ... last.
+// Increment by increment across the receivers, so that each loop holds only its constants and
+// row pointers; each receiver's values see the scalar operations in the scalar order, and the
+// outcome of the tests (all pass, or not) does not depend on the order they are made in.
+template <bool kExact>
+LG_AVX2 bool moment_rows(int first, const Span& span, const BesselFactors& b, const DepthTerms& d,
+                         const SourceLayerTerms& s, const Threshold& th, bool test,
+                         WavenumberSums& sums) {
+  const auto at = static_cast<std::size_t>(first);
+  const double* dkj2 = &b.dkj2[at];
+  const double* bkj2r = &b.bkj2r[at];
+  const double* bkj2 = &b.bkj2[at];
+  const double* bj1r = &b.bj1r[at];
+  const double* dj1 = &b.dj1[at];
+  const double* bj1 = &b.bj1[at];
+  const double* bkj0 = &b.bkj0[at];
   const K4 cu = real_times_k(d.cu);
   const K4 cu2 = real_times_k(d.cu2);
   const K4 cu3 = real_times_k(d.cu3);
-  const K4 c9 = real_times_k(d.c9);
-  const K4 c10 = real_times_k(d.c10);
-  const K4 c11 = real_times_k(d.c11);
   const K4 cs3 = times_real_k(s.cs3);
   const K4 cs6 = times_real_k(s.cs6);
   const K4 s5 = times_k(d.s5);
   const K4 s6 = times_k(d.s6);
-  bool converged = true;
-  for (int start = first; start <= last; start += 4) {
-    // Lanes of receivers start ... last only: the others neither read nor write.
-    const __m256i on = _mm256_cmpgt_epi64(_mm256_set1_epi64x(last - start + 1), lane_index);
-    const bool full = last - start >= 3;
-    const auto at = static_cast<std::size_t>(start);
-    const __m256d dkj2 = load4(&b.dkj2[at], on, full);
-    const __m256d bkj2r = load4(&b.bkj2r[at], on, full);
-    const __m256d bkj2 = load4(&b.bkj2[at], on, full);
-    const __m256d bj1r = load4(&b.bj1r[at], on, full);
-    const __m256d dj1 = load4(&b.dj1[at], on, full);
-    const __m256d bj1 = load4(&b.bj1[at], on, full);
-    const __m256d bkj0 = load4(&b.bkj0[at], on, full);
-    __m256d ok = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
-    const bool tested = test && converged;
-    bool t = tested;
-    add4(real_times(dkj2, cu), 1, start, on, full, sums, t, u, ok);
-    add4(real_times(bkj2r, cu), 2, start, on, full, sums, t, u, ok);
-    add4(real_times(bkj2, cu2), 3, start, on, full, sums, t, u, ok);
-    add4(real_times(bj1r, cu2), 4, start, on, full, sums, t, u, ok);
-    add4(times(times_real(cs3, bkj2r), s5), 5, start, on, full, sums, t, u, ok);
-    add4(times(times_real(cs3, dkj2), s5), 6, start, on, full, sums, t, u, ok);
-    add4(minus(real_times(dj1, cu3), times(times_real(cs6, bj1r), s6)), 7, start, on, full, sums, t,
-         u, ok);
-    add4(minus(real_times(bj1r, cu3), times(times_real(cs6, dj1), s6)), 8, start, on, full, sums, t,
-         u, ok);
-    add4(real_times(bj1, c9), 9, start, on, full, sums, t, u, ok);
-    add4(real_times(bj1, c10), 10, start, on, full, sums, t, u, ok);
-    add4(real_times(bkj0, c11), 11, start, on, full, sums, t, u, ok);
-    // Lanes that are off count as passed.
-    if (tested) converged = _mm256_movemask_pd(_mm256_or_pd(ok, _mm256_castsi256_pd(~on))) == 0xf;
+  const Rows rows{sums.re.data() + sums.index(first, 0), sums.im.data() + sums.index(first, 0),
+                  static_cast<std::size_t>(sums.slots)};
+  bool t = test;
+  add_row<kExact>(RealTimes{dkj2, cu}, span, rows, 1, th, t);
+  add_row<kExact>(RealTimes{bkj2r, cu}, span, rows, 2, th, t);
+  add_row<kExact>(RealTimes{bkj2, cu2}, span, rows, 3, th, t);
+  add_row<kExact>(RealTimes{bj1r, cu2}, span, rows, 4, th, t);
+  add_row<kExact>(ScaledTimes{bkj2r, cs3, s5}, span, rows, 5, th, t);
+  add_row<kExact>(ScaledTimes{dkj2, cs3, s5}, span, rows, 6, th, t);
+  add_row<kExact>(TwoTerms<false>{dj1, bj1r, cu3, cs6, s6}, span, rows, 7, th, t);
+  add_row<kExact>(TwoTerms<false>{bj1r, dj1, cu3, cs6, s6}, span, rows, 8, th, t);
+  add_row<kExact>(RealTimes{bj1, real_times_k(d.c9)}, span, rows, 9, th, t);
+  add_row<kExact>(RealTimes{bj1, real_times_k(d.c10)}, span, rows, 10, th, t);
+  add_row<kExact>(RealTimes{bkj0, real_times_k(d.c11)}, span, rows, 11, th, t);
+  return !test || t;
+}
+
+// The forces' increments of add_force_block, as moment_rows.
+template <bool kExact>
+LG_AVX2 bool force_rows(int first, const Span& span, const BesselFactors& b, const DepthTerms& d,
+                        const SourceLayerTerms& s, const Threshold& th, bool test,
+                        WavenumberSums& sums) {
+  const auto at = static_cast<std::size_t>(first);
+  const double* bj1r = &b.bj1r[at];
+  const double* dj1 = &b.dj1[at];
+  const double* bj1 = &b.bj1[at];
+  const double* bkj0 = &b.bkj0[at];
+  const K4 cu = real_times_k(d.cu);
+  const K4 cs3 = times_real_k(s.cs3);
+  const K4 s5 = times_k(d.s5);
+  const Rows rows{sums.re.data() + sums.index(first, kSums + 1),
+                  sums.im.data() + sums.index(first, kSums + 1),
+                  static_cast<std::size_t>(sums.slots)};
+  bool t = test;
+  add_row<kExact>(TwoTerms<true>{dj1, bj1r, cu, cs3, s5}, span, rows, 0, th, t);
+  add_row<kExact>(TwoTerms<true>{bj1r, dj1, cu, cs3, s5}, span, rows, 1, th, t);
+  add_row<kExact>(RealTimes{bj1, real_times_k(d.cu2)}, span, rows, 2, th, t);
+  add_row<kExact>(RealTimes{bj1, real_times_k(d.fzr)}, span, rows, 3, th, t);
+  add_row<kExact>(RealTimes{bkj0, real_times_k(d.fzz)}, span, rows, 4, th, t);
+  return !test || t;
+}
+
+LG_AVX2 Threshold threshold(double uconv) {
+  const double uu = uconv * uconv;
+  return Threshold{splat(uconv), splat(uu), uconv > 0.0 && uu >= kSquaresLow && uu <= kSquaresHigh};
+}
+
+LG_AVX2 Span span_of(int first, int last) {
+  const int n = last - first + 1;
+  const __m256i lane_index = _mm256_set_epi64x(3, 2, 1, 0);
+  return Span{n, _mm256_cmpgt_epi64(_mm256_set1_epi64x(n & 3), lane_index)};
+}
+
+// add_receiver_sums with receivers four at a time in lanes (the last group masked), each lane
+// doing the scalar operations of add_block but for the zero terms above; the outcome of the
+// convergence test is that of add_block, found by squared moduli where they settle it.
+__attribute__((target("avx2"))) bool add_in_lanes(int first, int last, const BesselFactors& b,
+                                                  const DepthTerms& d, const SourceLayerTerms& s,
+                                                  double uconv, bool test, WavenumberSums& sums) {
+  const Threshold th = threshold(uconv);
+  const Span span = span_of(first, last);
+  if (finite_parts(d.cu, d.cu2, d.cu3, d.c9, d.c10, d.c11, s.cs3, s.cs6)) {
+    return moment_rows<false>(first, span, b, d, s, th, test, sums);
   }
-  return converged;
+  return moment_rows<true>(first, span, b, d, s, th, test, sums);
 }
 
 // add_force_sums in lanes, as add_in_lanes.
@@ -361,43 +515,12 @@ __attribute__((target("avx2"))) bool add_force_in_lanes(int first, int last, con
                                                         const DepthTerms& d,
                                                         const SourceLayerTerms& s, double uconv,
                                                         bool test, WavenumberSums& sums) {
-  const double uu = uconv * uconv;
-  const Threshold u{splat(uconv), splat(uu),
-                    uconv > 0.0 && uu >= kSquaresLow && uu <= kSquaresHigh};
-  const __m256i lane_index = _mm256_set_epi64x(3, 2, 1, 0);
-  const K4 cu = real_times_k(d.cu);
-  const K4 cu2 = real_times_k(d.cu2);
-  const K4 fzr = real_times_k(d.fzr);
-  const K4 fzz = real_times_k(d.fzz);
-  const K4 cs3 = times_real_k(s.cs3);
-  const K4 s5 = times_k(d.s5);
-  bool converged = true;
-  for (int start = first; start <= last; start += 4) {
-    const __m256i on = _mm256_cmpgt_epi64(_mm256_set1_epi64x(last - start + 1), lane_index);
-    const bool full = last - start >= 3;
-    const auto at = static_cast<std::size_t>(start);
-    const __m256d bj1r = load4(&b.bj1r[at], on, full);
-    const __m256d dj1 = load4(&b.dj1[at], on, full);
-    const __m256d bj1 = load4(&b.bj1[at], on, full);
-    const __m256d bkj0 = load4(&b.bkj0[at], on, full);
-    __m256d ok = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
-    const bool tested = test && converged;
-    bool t = tested;
-    constexpr int m = kSums + 1;
-    const V4 h1 = real_times(dj1, cu);
-    const V4 h1s = times(times_real(cs3, bj1r), s5);
-    add4(V4{_mm256_add_pd(h1.re, h1s.re), _mm256_add_pd(h1.im, h1s.im)}, m, start, on, full, sums,
-         t, u, ok);
-    const V4 h2 = real_times(bj1r, cu);
-    const V4 h2s = times(times_real(cs3, dj1), s5);
-    add4(V4{_mm256_add_pd(h2.re, h2s.re), _mm256_add_pd(h2.im, h2s.im)}, m + 1, start, on, full,
-         sums, t, u, ok);
-    add4(real_times(bj1, cu2), m + 2, start, on, full, sums, t, u, ok);
-    add4(real_times(bj1, fzr), m + 3, start, on, full, sums, t, u, ok);
-    add4(real_times(bkj0, fzz), m + 4, start, on, full, sums, t, u, ok);
-    if (tested) converged = _mm256_movemask_pd(_mm256_or_pd(ok, _mm256_castsi256_pd(~on))) == 0xf;
+  const Threshold th = threshold(uconv);
+  const Span span = span_of(first, last);
+  if (finite_parts(d.cu, d.cu2, d.fzr, d.fzz, s.cs3)) {
+    return force_rows<false>(first, span, b, d, s, th, test, sums);
   }
-  return converged;
+  return force_rows<true>(first, span, b, d, s, th, test, sums);
 }
 
 // Adds an increment of the gradient sums (never tested).
