@@ -305,11 +305,23 @@ LG_AVX2 V4 times_real(const K4& a, __m256d x) {
   return V4{_mm256_mul_pd(a.p, x), _mm256_mul_pd(a.s, x)};
 }
 
-// Whether every part of the complex numbers c is finite (x - x is 0 for a finite x, else NaN).
+// x - x for the parts of a and b: zeros where they are finite, NaN where not.
+LG_AVX2 __m256d zero_if_finite(Cx a, Cx b) {
+  const __m256d v = _mm256_set_pd(b.im, b.re, a.im, a.re);
+  return _mm256_sub_pd(v, v);
+}
+
+// Whether every part of the complex numbers c (an even number of them) is finite.
 template <class... C>
-bool finite_parts(const C&... c) {
-  const double zero = (0.0 + ... + ((c.re - c.re) + (c.im - c.im)));
-  return zero == 0.0;
+LG_AVX2 bool finite_parts(Cx a, Cx b, const C&... c) {
+  __m256d zero = zero_if_finite(a, b);
+  if constexpr (sizeof...(c) > 0) {
+    const Cx rest[] = {c...};
+    for (std::size_t i = 0; i < sizeof...(c); i += 2) {
+      zero = _mm256_add_pd(zero, zero_if_finite(rest[i], rest[i + 1]));
+    }
+  }
+  return _mm256_movemask_pd(_mm256_cmp_pd(zero, zero, _CMP_UNORD_Q)) == 0;
 }
 
 // The increments of the sums, each over four receivers from offset i of the Bessel factors, the
@@ -517,7 +529,7 @@ __attribute__((target("avx2"))) bool add_force_in_lanes(int first, int last, con
                                                         bool test, WavenumberSums& sums) {
   const Threshold th = threshold(uconv);
   const Span span = span_of(first, last);
-  if (finite_parts(d.cu, d.cu2, d.fzr, d.fzz, s.cs3)) {
+  if (finite_parts(d.cu, d.cu2, d.fzr, d.fzz, s.cs3, s.cs3)) {
     return force_rows<false>(first, span, b, d, s, th, test, sums);
   }
   return force_rows<true>(first, span, b, d, s, th, test, sums);
