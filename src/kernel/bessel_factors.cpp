@@ -37,7 +37,8 @@ LG_TARGET_AVX2 void factors_in_lanes(int nr, const double* rr, const double* j01
   using lanes::D4;
   using lanes::I4;
   const D4 zero = {0.0, 0.0, 0.0, 0.0};
-  const D4 half_k = lanes::splat(ak / 2.0);
+  const double h = ak / 2.0;
+  const D4 half_k = {h, h, h, h};
   const I4 lane_index = {0, 1, 2, 3};
   double* const out[] = {b.bj0.data(),  b.bj1.data(),   b.bkj0.data(), b.bj1r.data(),
                          b.bkj2.data(), b.bkj2r.data(), b.dkj2.data(), b.dj1.data()};
