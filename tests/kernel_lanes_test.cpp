@@ -171,10 +171,16 @@ TEST_F(KernelLanes, ReceiverSumsAndTheirTestAreTheScalarBits) {
     EXPECT_EQ(add_force_sums(1, n, b, d, s, uconv, test, scalar, Lanes::scalar),
               add_force_sums(1, n, b, d, s, uconv, test, in_lanes, Lanes::avx2))
         << "trial " << trial;
-    // The gradient sums too, with the derivatives' distances (one in four at the epicentre).
+    // The gradient sums too, with the derivatives' distances (one in four at the epicentre) and
+    // now and then a slope that is not finite.
     std::vector<double> rr(slots);
     for (double& r : rr) r = gen() % 4 == 0 ? 0.0 : positive();
-    const DepthTerms z{any(), any(), any(), any(), any(), any(), any(), any(), any(), any()};
+    DepthTerms z{any(), any(), any(), any(), any(), any(), any(), any(), any(), any()};
+    if (trial % 8 == 5) {
+      Cx* c[] = {&z.cu, &z.cu2, &z.cu3, &z.c9, &z.c10, &z.c11, &z.fzr, &z.fzz};
+      Cx& w = *c[gen() % std::size(c)];
+      ((gen() & 1) != 0 ? w.re : w.im) = (gen() & 1) != 0 ? INFINITY : NAN;
+    }
     const Wavenumber k{positive(), positive()};
     const SourceSet kinds{true, true, true};
     add_gradient_sums(kinds, 1, n, rr.data(), k, b, d, z, s, scalar, Lanes::scalar);

@@ -576,40 +576,46 @@ LG_AVX2 Depth4 depth4(const DepthTerms& d, bool force) {
 }
 
 // The moment tensor's increments (those of moment_increments) into sums base + 1 ....
+template <bool kExact>
 LG_AVX2 void add_moment4(const Bessel4& b, const Depth4& d, const K4& cs3, const K4& cs6, int base,
                          int start, __m256i on, bool full, WavenumberSums& sums) {
-  add_untested(real_times(b.dkj2, d.cu), base + 1, start, on, full, sums);
-  add_untested(real_times(b.bkj2r, d.cu), base + 2, start, on, full, sums);
-  add_untested(real_times(b.bkj2, d.cu2), base + 3, start, on, full, sums);
-  add_untested(real_times(b.bj1r, d.cu2), base + 4, start, on, full, sums);
-  add_untested(times(times_real(cs3, b.bkj2r), d.s5), base + 5, start, on, full, sums);
-  add_untested(times(times_real(cs3, b.dkj2), d.s5), base + 6, start, on, full, sums);
-  add_untested(minus(real_times(b.dj1, d.cu3), times(times_real(cs6, b.bj1r), d.s6)), base + 7,
-               start, on, full, sums);
-  add_untested(minus(real_times(b.bj1r, d.cu3), times(times_real(cs6, b.dj1), d.s6)), base + 8,
-               start, on, full, sums);
-  add_untested(real_times(b.bj1, d.c9), base + 9, start, on, full, sums);
-  add_untested(real_times(b.bj1, d.c10), base + 10, start, on, full, sums);
-  add_untested(real_times(b.bkj0, d.c11), base + 11, start, on, full, sums);
+  add_untested(real_times<kExact>(b.dkj2, d.cu), base + 1, start, on, full, sums);
+  add_untested(real_times<kExact>(b.bkj2r, d.cu), base + 2, start, on, full, sums);
+  add_untested(real_times<kExact>(b.bkj2, d.cu2), base + 3, start, on, full, sums);
+  add_untested(real_times<kExact>(b.bj1r, d.cu2), base + 4, start, on, full, sums);
+  add_untested(times(times_real<kExact>(cs3, b.bkj2r), d.s5), base + 5, start, on, full, sums);
+  add_untested(times(times_real<kExact>(cs3, b.dkj2), d.s5), base + 6, start, on, full, sums);
+  add_untested(
+      minus(real_times<kExact>(b.dj1, d.cu3), times(times_real<kExact>(cs6, b.bj1r), d.s6)),
+      base + 7, start, on, full, sums);
+  add_untested(
+      minus(real_times<kExact>(b.bj1r, d.cu3), times(times_real<kExact>(cs6, b.dj1), d.s6)),
+      base + 8, start, on, full, sums);
+  add_untested(real_times<kExact>(b.bj1, d.c9), base + 9, start, on, full, sums);
+  add_untested(real_times<kExact>(b.bj1, d.c10), base + 10, start, on, full, sums);
+  add_untested(real_times<kExact>(b.bkj0, d.c11), base + 11, start, on, full, sums);
 }
 
 // The forces' increments (those of force_increments) into sums base + 1 ....
+template <bool kExact>
 LG_AVX2 void add_force4(const Bessel4& b, const Depth4& d, const K4& cs3, int base, int start,
                         __m256i on, bool full, WavenumberSums& sums) {
-  add_untested(plus(real_times(b.dj1, d.cu), times(times_real(cs3, b.bj1r), d.s5)), base + 1, start,
-               on, full, sums);
-  add_untested(plus(real_times(b.bj1r, d.cu), times(times_real(cs3, b.dj1), d.s5)), base + 2, start,
-               on, full, sums);
-  add_untested(real_times(b.bj1, d.cu2), base + 3, start, on, full, sums);
-  add_untested(real_times(b.bj1, d.fzr), base + 4, start, on, full, sums);
-  add_untested(real_times(b.bkj0, d.fzz), base + 5, start, on, full, sums);
+  add_untested(plus(real_times<kExact>(b.dj1, d.cu), times(times_real<kExact>(cs3, b.bj1r), d.s5)),
+               base + 1, start, on, full, sums);
+  add_untested(plus(real_times<kExact>(b.bj1r, d.cu), times(times_real<kExact>(cs3, b.dj1), d.s5)),
+               base + 2, start, on, full, sums);
+  add_untested(real_times<kExact>(b.bj1, d.cu2), base + 3, start, on, full, sums);
+  add_untested(real_times<kExact>(b.bj1, d.fzr), base + 4, start, on, full, sums);
+  add_untested(real_times<kExact>(b.bkj0, d.fzz), base + 5, start, on, full, sums);
 }
 
-// add_gradient_sums in lanes: the same operations as its scalar form, lane by lane.
-__attribute__((target("avx2"))) void add_gradient_in_lanes(
-    const SourceSet& active, int first, int last, const double* rr, const Wavenumber& k,
-    const BesselFactors& b, const DepthTerms& d, const DepthTerms& slope, const SourceLayerTerms& s,
-    WavenumberSums& sums) {
+// add_gradient_sums in lanes: the same operations as its scalar form, lane by lane, but for the
+// zero terms of the products with a real factor where kExact is false (see real_times).
+template <bool kExact>
+LG_AVX2 void gradient_in_lanes(const SourceSet& active, int first, int last, const double* rr,
+                               const Wavenumber& k, const BesselFactors& b, const DepthTerms& d,
+                               const DepthTerms& slope, const SourceLayerTerms& s,
+                               WavenumberSums& sums) {
   const __m256i lane_index = _mm256_set_epi64x(3, 2, 1, 0);
   const Depth4 d4 = depth4(d, active.force);
   const Depth4 z4 = depth4(slope, active.force);
@@ -644,11 +650,27 @@ __attribute__((target("avx2"))) void add_gradient_in_lanes(
                         _mm256_mul_pd(_mm256_sub_pd(k2, rinv2), v.bj1)),
           v.dj1,
           _mm256_sub_pd(zero, _mm256_mul_pd(k2, v.bj1))};
-      if (active.moment) add_moment4(dr, d4, cs3, cs6, kMomentRadialSums, start, ron, rfull, sums);
-      if (active.force) add_force4(dr, d4, cs3, kForceRadialSums, start, ron, rfull, sums);
+      if (active.moment)
+        add_moment4<kExact>(dr, d4, cs3, cs6, kMomentRadialSums, start, ron, rfull, sums);
+      if (active.force) add_force4<kExact>(dr, d4, cs3, kForceRadialSums, start, ron, rfull, sums);
     }
-    if (active.moment) add_moment4(v, z4, cs3, cs6, kMomentDepthSums, start, on, full, sums);
-    if (active.force) add_force4(v, z4, cs3, kForceDepthSums, start, on, full, sums);
+    if (active.moment)
+      add_moment4<kExact>(v, z4, cs3, cs6, kMomentDepthSums, start, on, full, sums);
+    if (active.force) add_force4<kExact>(v, z4, cs3, kForceDepthSums, start, on, full, sums);
+  }
+}
+
+__attribute__((target("avx2"))) void add_gradient_in_lanes(
+    const SourceSet& active, int first, int last, const double* rr, const Wavenumber& k,
+    const BesselFactors& b, const DepthTerms& d, const DepthTerms& slope, const SourceLayerTerms& s,
+    WavenumberSums& sums) {
+  const bool finite = finite_parts(d.cu, d.cu2, d.cu3, d.c9, d.c10, d.c11, slope.cu, slope.cu2,
+                                   slope.cu3, slope.c9, slope.c10, slope.c11, s.cs3, s.cs6) &&
+                      (!active.force || finite_parts(d.fzr, d.fzz, slope.fzr, slope.fzz));
+  if (finite) {
+    gradient_in_lanes<false>(active, first, last, rr, k, b, d, slope, s, sums);
+  } else {
+    gradient_in_lanes<true>(active, first, last, rr, k, b, d, slope, s, sums);
   }
 }
 #endif
