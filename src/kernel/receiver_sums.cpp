@@ -391,25 +391,62 @@ struct Rows {
   std::size_t slots;
 };
 
-// Adds increment f of receivers 0 ... n - 1 to their sums m, four receivers at a time. With
-// `test`, tests each group's increments against their new sums until a group fails, then clears
-// `test`: no further test is needed, the sums of the step are not all small.
+// Two increments over the same receivers, for sums m and m + 1: one loop forms both, sharing
+// its loads of the Bessel factors.
+template <class A, class B>
+struct Pair {
+  A a;
+  B b;
+};
+
+// Adds the increments of receivers 0 ... n - 1 to their sums: those of f to sums m, or those of
+// a pair to sums m and m + 1, four receivers at a time. With `test`, tests each group's
+// increments against their new sums until a group fails, then clears `test`: no further test
+// is needed, the sums of the step are not all small.
+template <bool kExact, class F, class Load>
+LG_AVX2 int increments_at(const F& f, int i, const Load& load, V4* v) {
+  v[0] = f.template at<kExact>(i, load);
+  return 1;
+}
+
+template <bool kExact, class A, class B, class Load>
+LG_AVX2 int increments_at(const Pair<A, B>& f, int i, const Load& load, V4* v) {
+  v[0] = f.a.template at<kExact>(i, load);
+  v[1] = f.b.template at<kExact>(i, load);
+  return 2;
+}
+
+template <class F>
+constexpr int kRowsOf = 1;
+template <class A, class B>
+constexpr int kRowsOf<Pair<A, B>> = 2;
+
 template <bool kExact, class F>
 LG_AVX2 void add_row(const F& f, const Span& span, const Rows& rows, int m, const Threshold& th,
                      bool& test) {
-  double* __restrict re = rows.re + static_cast<std::size_t>(m) * rows.slots;
-  double* __restrict im = rows.im + static_cast<std::size_t>(m) * rows.slots;
+  constexpr int kRows = kRowsOf<F>;
+  double* re[kRows];
+  double* im[kRows];
+  for (int k = 0; k < kRows; ++k) {
+    re[k] = rows.re + static_cast<std::size_t>(m + k) * rows.slots;
+    im[k] = rows.im + static_cast<std::size_t>(m + k) * rows.slots;
+  }
   const int whole = span.n & ~3;
   const __m256i all = _mm256_set1_epi64x(-1);
+  V4 v[kRows];
   int i = 0;
   if (test) {
     for (; i < whole; i += 4) {
-      const V4 v = f.template at<kExact>(i, LoadAll{});
-      const __m256d sre = _mm256_add_pd(_mm256_loadu_pd(re + i), v.re);
-      const __m256d sim = _mm256_add_pd(_mm256_loadu_pd(im + i), v.im);
-      _mm256_storeu_pd(re + i, sre);
-      _mm256_storeu_pd(im + i, sim);
-      if (!group_passes(v, sre, sim, all, th)) {
+      increments_at<kExact>(f, i, LoadAll{}, v);
+      bool pass = true;
+      for (int k = 0; k < kRows; ++k) {
+        const __m256d sre = _mm256_add_pd(_mm256_loadu_pd(re[k] + i), v[k].re);
+        const __m256d sim = _mm256_add_pd(_mm256_loadu_pd(im[k] + i), v[k].im);
+        _mm256_storeu_pd(re[k] + i, sre);
+        _mm256_storeu_pd(im[k] + i, sim);
+        pass = pass && group_passes(v[k], sre, sim, all, th);
+      }
+      if (!pass) {
         test = false;
         i += 4;
         break;
@@ -417,18 +454,22 @@ LG_AVX2 void add_row(const F& f, const Span& span, const Rows& rows, int m, cons
     }
   }
   for (; i < whole; i += 4) {
-    const V4 v = f.template at<kExact>(i, LoadAll{});
-    _mm256_storeu_pd(re + i, _mm256_add_pd(_mm256_loadu_pd(re + i), v.re));
-    _mm256_storeu_pd(im + i, _mm256_add_pd(_mm256_loadu_pd(im + i), v.im));
+    increments_at<kExact>(f, i, LoadAll{}, v);
+    for (int k = 0; k < kRows; ++k) {
+      _mm256_storeu_pd(re[k] + i, _mm256_add_pd(_mm256_loadu_pd(re[k] + i), v[k].re));
+      _mm256_storeu_pd(im[k] + i, _mm256_add_pd(_mm256_loadu_pd(im[k] + i), v[k].im));
+    }
   }
   if (whole < span.n) {
     const LoadSome some{span.tail};
-    const V4 v = f.template at<kExact>(whole, some);
-    const __m256d sre = _mm256_add_pd(some(re + whole), v.re);
-    const __m256d sim = _mm256_add_pd(some(im + whole), v.im);
-    _mm256_maskstore_pd(re + whole, span.tail, sre);
-    _mm256_maskstore_pd(im + whole, span.tail, sim);
-    if (test && !group_passes(v, sre, sim, span.tail, th)) test = false;
+    increments_at<kExact>(f, whole, some, v);
+    for (int k = 0; k < kRows; ++k) {
+      const __m256d sre = _mm256_add_pd(some(re[k] + whole), v[k].re);
+      const __m256d sim = _mm256_add_pd(some(im[k] + whole), v[k].im);
+      _mm256_maskstore_pd(re[k] + whole, span.tail, sre);
+      _mm256_maskstore_pd(im[k] + whole, span.tail, sim);
+      if (test && !group_passes(v[k], sre, sim, span.tail, th)) test = false;
+    }
   }
 }
 
@@ -458,16 +499,15 @@ LG_AVX2 bool moment_rows(int first, const Span& span, const BesselFactors& b, co
   const Rows rows{sums.re.data() + sums.index(first, 0), sums.im.data() + sums.index(first, 0),
                   static_cast<std::size_t>(sums.slots)};
   bool t = test;
-  add_row<kExact>(RealTimes{dkj2, cu}, span, rows, 1, th, t);
-  add_row<kExact>(RealTimes{bkj2r, cu}, span, rows, 2, th, t);
-  add_row<kExact>(RealTimes{bkj2, cu2}, span, rows, 3, th, t);
-  add_row<kExact>(RealTimes{bj1r, cu2}, span, rows, 4, th, t);
-  add_row<kExact>(ScaledTimes{bkj2r, cs3, s5}, span, rows, 5, th, t);
-  add_row<kExact>(ScaledTimes{dkj2, cs3, s5}, span, rows, 6, th, t);
-  add_row<kExact>(TwoTerms<false>{dj1, bj1r, cu3, cs6, s6}, span, rows, 7, th, t);
-  add_row<kExact>(TwoTerms<false>{bj1r, dj1, cu3, cs6, s6}, span, rows, 8, th, t);
-  add_row<kExact>(RealTimes{bj1, real_times_k(d.c9)}, span, rows, 9, th, t);
-  add_row<kExact>(RealTimes{bj1, real_times_k(d.c10)}, span, rows, 10, th, t);
+  add_row<kExact>(Pair<RealTimes, RealTimes>{{dkj2, cu}, {bkj2r, cu}}, span, rows, 1, th, t);
+  add_row<kExact>(Pair<RealTimes, RealTimes>{{bkj2, cu2}, {bj1r, cu2}}, span, rows, 3, th, t);
+  add_row<kExact>(Pair<ScaledTimes, ScaledTimes>{{bkj2r, cs3, s5}, {dkj2, cs3, s5}}, span, rows, 5,
+                  th, t);
+  add_row<kExact>(
+      Pair<TwoTerms<false>, TwoTerms<false>>{{dj1, bj1r, cu3, cs6, s6}, {bj1r, dj1, cu3, cs6, s6}},
+      span, rows, 7, th, t);
+  add_row<kExact>(Pair<RealTimes, RealTimes>{{bj1, real_times_k(d.c9)}, {bj1, real_times_k(d.c10)}},
+                  span, rows, 9, th, t);
   add_row<kExact>(RealTimes{bkj0, real_times_k(d.c11)}, span, rows, 11, th, t);
   return !test || t;
 }
@@ -489,10 +529,12 @@ LG_AVX2 bool force_rows(int first, const Span& span, const BesselFactors& b, con
                   sums.im.data() + sums.index(first, kSums + 1),
                   static_cast<std::size_t>(sums.slots)};
   bool t = test;
-  add_row<kExact>(TwoTerms<true>{dj1, bj1r, cu, cs3, s5}, span, rows, 0, th, t);
-  add_row<kExact>(TwoTerms<true>{bj1r, dj1, cu, cs3, s5}, span, rows, 1, th, t);
-  add_row<kExact>(RealTimes{bj1, real_times_k(d.cu2)}, span, rows, 2, th, t);
-  add_row<kExact>(RealTimes{bj1, real_times_k(d.fzr)}, span, rows, 3, th, t);
+  add_row<kExact>(
+      Pair<TwoTerms<true>, TwoTerms<true>>{{dj1, bj1r, cu, cs3, s5}, {bj1r, dj1, cu, cs3, s5}},
+      span, rows, 0, th, t);
+  add_row<kExact>(
+      Pair<RealTimes, RealTimes>{{bj1, real_times_k(d.cu2)}, {bj1, real_times_k(d.fzr)}}, span,
+      rows, 2, th, t);
   add_row<kExact>(RealTimes{bkj0, real_times_k(d.fzz)}, span, rows, 4, th, t);
   return !test || t;
 }
