@@ -1,7 +1,8 @@
 // The AVX2 lane paths of the kernel give the scalar path's bits: interface coefficients,
 // vertical wavenumbers, stack responses, receiver sums and Bessel factors on random inputs that
 // take both branches of Smith's quotient and of the modulus (parts of equal size, zero parts) and
-// both outcomes of the convergence test, receivers at zero distance; and frequencies stepping
+// both outcomes of the convergence test, receivers at zero distance, constants that are not
+// finite; and frequencies stepping
 // together in lanes give the bits and step counts of each frequency alone.
 #include <gtest/gtest.h>
 
@@ -134,21 +135,30 @@ TEST_F(KernelLanes, StackResponsesAreTheScalarBits) {
 TEST_F(KernelLanes, ReceiverSumsAndTheirTestAreTheScalarBits) {
   int converged = 0;
   for (int trial = 0; trial < 400; ++trial) {
-    const int n = 1 + static_cast<int>(gen() % 13);  // whole groups of four and the rest
+    // Whole groups of four and the rest; now and then more receivers than one pass takes.
+    const int n = 1 + static_cast<int>(gen() % (trial % 10 == 7 ? 150 : 13));
     const auto slots = static_cast<std::size_t>(n + 1);
+    // Factors of either zero now and then, so that increments have zero parts of either sign.
     BesselFactors b;
     for (PerReceiver<double>* v :
          {&b.bj0, &b.bj1, &b.bkj0, &b.bkj2, &b.bj1r, &b.dkj2, &b.bkj2r, &b.dj1}) {
       v->resize(slots);
-      for (double& x : *v) x = signed_value();
+      for (double& x : *v) x = gen() % 8 != 0 ? signed_value() : ((gen() & 1) != 0 ? 0.0 : -0.0);
     }
-    const DepthTerms d{any(), any(), any(), any(), any(), any(), any(), any(), any(), any()};
-    const SourceLayerTerms s{any(), any(), any(), any(), any(), any(), any(), any()};
+    DepthTerms d{any(), any(), any(), any(), any(), any(), any(), any(), any(), any()};
+    SourceLayerTerms s{any(), any(), any(), any(), any(), any(), any(), any()};
+    // In one trial of eight, a constant with an infinite or NaN part.
+    if (trial % 8 == 3) {
+      Cx* c[] = {&d.cu, &d.cu2, &d.cu3, &d.c9, &d.c10, &d.c11, &d.fzr, &d.fzz, &s.cs3, &s.cs6};
+      Cx& z = *c[gen() % std::size(c)];
+      ((gen() & 1) != 0 ? z.re : z.im) = (gen() & 1) != 0 ? INFINITY : NAN;
+    }
+    // Sums as they start, at +0, now and then.
     WavenumberSums scalar;
     scalar.reset(n, kAllSums);
     for (std::size_t i = 0; i < scalar.re.size(); ++i) {
-      scalar.re[i] = signed_value() * 1e6;
-      scalar.im[i] = signed_value() * 1e6;
+      scalar.re[i] = gen() % 8 != 0 ? signed_value() * 1e6 : 0.0;
+      scalar.im[i] = gen() % 8 != 0 ? signed_value() * 1e6 : 0.0;
     }
     WavenumberSums in_lanes = scalar;
     // Thresholds from hopeless to generous, so that the test fails and passes.
@@ -162,10 +172,16 @@ TEST_F(KernelLanes, ReceiverSumsAndTheirTestAreTheScalarBits) {
     EXPECT_EQ(add_force_sums(1, n, b, d, s, uconv, test, scalar, Lanes::scalar),
               add_force_sums(1, n, b, d, s, uconv, test, in_lanes, Lanes::avx2))
         << "trial " << trial;
-    // The gradient sums too, with the derivatives' distances (one in four at the epicentre).
+    // The gradient sums too, with the derivatives' distances (one in four at the epicentre) and
+    // now and then a slope that is not finite.
     std::vector<double> rr(slots);
     for (double& r : rr) r = gen() % 4 == 0 ? 0.0 : positive();
-    const DepthTerms z{any(), any(), any(), any(), any(), any(), any(), any(), any(), any()};
+    DepthTerms z{any(), any(), any(), any(), any(), any(), any(), any(), any(), any()};
+    if (trial % 8 == 5) {
+      Cx* c[] = {&z.cu, &z.cu2, &z.cu3, &z.c9, &z.c10, &z.c11, &z.fzr, &z.fzz};
+      Cx& w = *c[gen() % std::size(c)];
+      ((gen() & 1) != 0 ? w.re : w.im) = (gen() & 1) != 0 ? INFINITY : NAN;
+    }
     const Wavenumber k{positive(), positive()};
     const SourceSet kinds{true, true, true};
     add_gradient_sums(kinds, 1, n, rr.data(), k, b, d, z, s, scalar, Lanes::scalar);

@@ -29,36 +29,68 @@ inline void derived(BesselFactors& b, int ir, double r, double ak, double ak2) {
 }
 
 #if LG_AVX2_LANES
-// derived() for receivers ir ... ir + 3 in lanes: the branch on a zero distance becomes a
-// select between the two branches' values.
-LG_TARGET_AVX2 void derived_in_lanes(BesselFactors& b, int ir, const double* rr, double ak,
-                                     double ak2) {
+// J0 and J1 of the tabulated row and derived() for receivers 1 ... nr, four at a time in lanes
+// (the last n % 4 masked): the branch on a zero distance becomes a select between the two
+// branches' values.
+LG_TARGET_AVX2 void factors_in_lanes(int nr, const double* rr, const double* j01, double ak,
+                                     double ak2, BesselFactors& b) {
   using lanes::D4;
   using lanes::I4;
-  const auto at = static_cast<std::size_t>(ir);
-  D4 r;
-  D4 bj1;
-  D4 bkj0;
-  __builtin_memcpy(&r, rr + ir, sizeof r);
-  __builtin_memcpy(&bj1, &b.bj1[at], sizeof bj1);
-  __builtin_memcpy(&bkj0, &b.bj0[at], sizeof bkj0);
-  bkj0 = ak * bkj0;
   const D4 zero = {0.0, 0.0, 0.0, 0.0};
-  const I4 at_source = reinterpret_cast<I4>(r == zero);
-  const D4 bj1r = lanes::select_v(at_source, D4{ak / 2.0, ak / 2.0, ak / 2.0, ak / 2.0}, bj1 / r);
-  const D4 bkj2_off = bkj0 - 2.0 * bj1r;
-  const D4 bkj2r_off = bkj2_off / r;
-  const D4 dkj2_off = -(ak2 * bj1 + 2.0 * bkj2r_off);
-  const D4 bkj2 = lanes::select_v(at_source, zero, bkj2_off);
-  const D4 bkj2r = lanes::select_v(at_source, zero, bkj2r_off);
-  const D4 dkj2 = lanes::select_v(at_source, zero, dkj2_off);
-  const D4 dj1 = bkj0 - bj1r;
-  __builtin_memcpy(&b.bkj0[at], &bkj0, sizeof bkj0);
-  __builtin_memcpy(&b.bj1r[at], &bj1r, sizeof bj1r);
-  __builtin_memcpy(&b.bkj2[at], &bkj2, sizeof bkj2);
-  __builtin_memcpy(&b.bkj2r[at], &bkj2r, sizeof bkj2r);
-  __builtin_memcpy(&b.dkj2[at], &dkj2, sizeof dkj2);
-  __builtin_memcpy(&b.dj1[at], &dj1, sizeof dj1);
+  const double h = ak / 2.0;
+  const D4 half_k = {h, h, h, h};
+  const I4 lane_index = {0, 1, 2, 3};
+  double* const out[] = {b.bj0.data(),  b.bj1.data(),   b.bkj0.data(), b.bj1r.data(),
+                         b.bkj2.data(), b.bkj2r.data(), b.dkj2.data(), b.dj1.data()};
+  for (int ir = 1; ir <= nr; ir += 4) {
+    const long long n = nr - ir + 1;
+    const bool full = n >= 4;
+    // Lanes of receivers ir ... nr; the pairs (J0, J1) of the first two, of the last two.
+    const I4 on = lane_index < n;
+    const I4 low = lane_index < 2 * n;
+    const I4 high = lane_index + 4 < 2 * n;
+    const double* row = j01 + 2 * (ir - 1);
+    const auto at = static_cast<std::size_t>(ir);
+    D4 r;
+    D4 a;
+    D4 c;
+    if (full) {
+      r = reinterpret_cast<D4>(_mm256_loadu_pd(rr + ir));
+      a = reinterpret_cast<D4>(_mm256_loadu_pd(row));
+      c = reinterpret_cast<D4>(_mm256_loadu_pd(row + 4));
+    } else {
+      r = reinterpret_cast<D4>(_mm256_maskload_pd(rr + ir, reinterpret_cast<__m256i>(on)));
+      a = reinterpret_cast<D4>(_mm256_maskload_pd(row, reinterpret_cast<__m256i>(low)));
+      c = reinterpret_cast<D4>(_mm256_maskload_pd(row + 4, reinterpret_cast<__m256i>(high)));
+    }
+    // (J0 J1 J0 J1) twice into J0 and J1 of the four receivers, in order.
+    const D4 bj0 = reinterpret_cast<D4>(_mm256_permute4x64_pd(
+        _mm256_unpacklo_pd(reinterpret_cast<__m256d>(a), reinterpret_cast<__m256d>(c)), 0xd8));
+    const D4 bj1 = reinterpret_cast<D4>(_mm256_permute4x64_pd(
+        _mm256_unpackhi_pd(reinterpret_cast<__m256d>(a), reinterpret_cast<__m256d>(c)), 0xd8));
+    const D4 bkj0 = ak * bj0;
+    const I4 at_source = reinterpret_cast<I4>(r == zero);
+    const D4 bj1r = lanes::select_v(at_source, half_k, bj1 / r);
+    const D4 bkj2_off = bkj0 - 2.0 * bj1r;
+    const D4 bkj2r_off = bkj2_off / r;
+    const D4 dkj2_off = -(ak2 * bj1 + 2.0 * bkj2r_off);
+    const D4 v[] = {bj0,
+                    bj1,
+                    bkj0,
+                    bj1r,
+                    lanes::select_v(at_source, zero, bkj2_off),
+                    lanes::select_v(at_source, zero, bkj2r_off),
+                    lanes::select_v(at_source, zero, dkj2_off),
+                    bkj0 - bj1r};
+    for (int f = 0; f < 8; ++f) {
+      if (full) {
+        _mm256_storeu_pd(out[f] + at, reinterpret_cast<__m256d>(v[f]));
+      } else {
+        _mm256_maskstore_pd(out[f] + at, reinterpret_cast<__m256i>(on),
+                            reinterpret_cast<__m256d>(v[f]));
+      }
+    }
+  }
 }
 #endif
 
@@ -83,17 +115,17 @@ void bessel_factors(const Placement& p, const Wavenumber& k, BesselFactors& out)
 
 void bessel_factors(const Placement& p, const Wavenumber& k, const double* j01, BesselFactors& out,
                     [[maybe_unused]] Lanes lanes) {
+#if LG_AVX2_LANES
+  if (lanes == Lanes::avx2) {
+    factors_in_lanes(p.nr, p.rr.data(), j01, k.ak, k.ak2, out);
+    return;
+  }
+#endif
   for (int ir = 1; ir <= p.nr; ++ir) {
     out.bj0[ir] = j01[2 * (ir - 1)];
     out.bj1[ir] = j01[2 * (ir - 1) + 1];
+    derived(out, ir, p.rr[ir], k.ak, k.ak2);
   }
-  int ir = 1;
-#if LG_AVX2_LANES
-  if (lanes == Lanes::avx2) {
-    for (; ir + 3 <= p.nr; ir += 4) derived_in_lanes(out, ir, p.rr.data(), k.ak, k.ak2);
-  }
-#endif
-  for (; ir <= p.nr; ++ir) derived(out, ir, p.rr[ir], k.ak, k.ak2);
 }
 
 }  // namespace lg

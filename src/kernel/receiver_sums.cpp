@@ -239,8 +239,6 @@ struct Threshold {
 constexpr double kSquaresLow = 0x1p-900;
 constexpr double kSquaresHigh = 0x1p900;
 
-// Adds increment m of the receivers from `first` in the lanes of `on` to their sums and, with
-// `test`, clears lanes of `ok` whose increment is not small against its sum.
 // Clears lanes of `ok` whose increment `inc` is not small against its sum (sre, sim).
 LG_AVX2 void add_test(V4 inc, __m256d sre, __m256d sim, __m256i on, const Threshold& th,
                       __m256d& ok) {
@@ -272,88 +270,308 @@ LG_AVX2 void add_test(V4 inc, __m256d sre, __m256d sim, __m256i on, const Thresh
   ok = _mm256_and_pd(ok, _mm256_cmp_pd(ci, _mm256_mul_pd(cs, th.u), _CMP_LE_OQ));
 }
 
-LG_AVX2 __m256d load4(const double* p, __m256i on, bool full) {
-  return full ? _mm256_loadu_pd(p) : _mm256_maskload_pd(p, on);
+// The products below in two forms. The exact form (kExact) does every operation of the scalar
+// complex product, among them the terms a real factor's zero imaginary part brings: 0 * b.im
+// taken from x * b.re, 0 * b.re added to x * b.im, and the like for a * cx(x). For a finite
+// constant b those terms are zeros, and taking a zero from or adding it to a value changes at
+// most the sign of a zero result. So does every product, sum and difference that value then
+// enters, and so the increments differ at most in the signs of their zero parts. A wavenumber
+// sum never is -0 (it starts at +0, and a sum of two doubles is -0 only when both are), so it
+// adds either zero alike, and the convergence test reads moduli only: the sums and the outcome
+// of their tests are the same bits without those terms. The short form (kExact false) leaves
+// them out; it is taken only when every constant it so multiplies is finite (see finite_parts).
+template <bool kExact>
+LG_AVX2 V4 real_times(__m256d x, const K4& b) {
+  if constexpr (kExact) return real_times(x, b);
+  return V4{_mm256_mul_pd(x, b.p), _mm256_mul_pd(x, b.r)};
 }
 
-// Masked stores are slow on some processors: whole groups store plainly.
-LG_AVX2 void store4(double* p, __m256i on, bool full, __m256d v) {
-  if (full) {
-    _mm256_storeu_pd(p, v);
-  } else {
-    _mm256_maskstore_pd(p, on, v);
+template <bool kExact>
+LG_AVX2 V4 times_real(const K4& a, __m256d x) {
+  if constexpr (kExact) return times_real(a, x);
+  return V4{_mm256_mul_pd(a.p, x), _mm256_mul_pd(a.s, x)};
+}
+
+// x - x for the parts of a and b: zeros where they are finite, NaN where not.
+LG_AVX2 __m256d zero_if_finite(Cx a, Cx b) {
+  const __m256d v = _mm256_set_pd(b.im, b.re, a.im, a.re);
+  return _mm256_sub_pd(v, v);
+}
+
+// Whether every part of the complex numbers c (an even number of them) is finite.
+template <class... C>
+LG_AVX2 bool finite_parts(Cx a, Cx b, const C&... c) {
+  __m256d zero = zero_if_finite(a, b);
+  if constexpr (sizeof...(c) > 0) {
+    const Cx rest[] = {c...};
+    for (std::size_t i = 0; i < sizeof...(c); i += 2) {
+      zero = _mm256_add_pd(zero, zero_if_finite(rest[i], rest[i + 1]));
+    }
+  }
+  return _mm256_movemask_pd(_mm256_cmp_pd(zero, zero, _CMP_UNORD_Q)) == 0;
+}
+
+// The increments of the sums, each over four receivers from offset i of the Bessel factors, the
+// receivers read by `load` (all four, or the lanes of the last group). One form each:
+// cx(x) * b;
+struct RealTimes {
+  const double* x;
+  K4 b;
+  template <bool kExact, class Load>
+  LG_AVX2 V4 at(int i, const Load& load) const {
+    return real_times<kExact>(load(x + i), b);
+  }
+};
+
+// (a * cx(x)) * c;
+struct ScaledTimes {
+  const double* x;
+  K4 a, c;
+  template <bool kExact, class Load>
+  LG_AVX2 V4 at(int i, const Load& load) const {
+    return times(times_real<kExact>(a, load(x + i)), c);
+  }
+};
+
+// cx(x) * b - (a * cx(y)) * c, and with kPlus the sum.
+template <bool kPlus>
+struct TwoTerms {
+  const double* x;
+  const double* y;
+  K4 b, a, c;
+  template <bool kExact, class Load>
+  LG_AVX2 V4 at(int i, const Load& load) const {
+    const V4 u = real_times<kExact>(load(x + i), b);
+    const V4 v = times(times_real<kExact>(a, load(y + i)), c);
+    if constexpr (kPlus) return V4{_mm256_add_pd(u.re, v.re), _mm256_add_pd(u.im, v.im)};
+    return minus(u, v);
+  }
+};
+
+// Loads of four receivers, or of the lanes of `on`.
+struct LoadAll {
+  LG_AVX2 __m256d operator()(const double* p) const { return _mm256_loadu_pd(p); }
+};
+struct LoadSome {
+  __m256i on;
+  LG_AVX2 __m256d operator()(const double* p) const { return _mm256_maskload_pd(p, on); }
+};
+
+// Whether the increments of the lanes of `on` are all small against their new sums.
+LG_AVX2 bool group_passes(V4 inc, __m256d sre, __m256d sim, __m256i on, const Threshold& th) {
+  __m256d ok = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+  add_test(inc, sre, sim, on, th, ok);
+  return _mm256_movemask_pd(_mm256_andnot_pd(ok, _mm256_castsi256_pd(on))) == 0;
+}
+
+// Where the receivers of one call go: n of them, from offset 0 of the Bessel factors' pointers
+// and of the sums' rows; the last n % 4 in the lanes of `tail`.
+struct Span {
+  int n;
+  __m256i tail;
+};
+
+// The sums of the receivers from the first of a call: sum m at re[m * slots + i], im[...].
+struct Rows {
+  double* re;
+  double* im;
+  std::size_t slots;
+};
+
+// Two increments over the same receivers, for sums m and m + 1: one loop forms both, sharing
+// its loads of the Bessel factors.
+template <class A, class B>
+struct Pair {
+  A a;
+  B b;
+};
+
+// The increments of f (one, or two for a pair) at four receivers from offset i into v.
+template <bool kExact, class F, class Load>
+LG_AVX2 void increments_at(const F& f, int i, const Load& load, V4* v) {
+  v[0] = f.template at<kExact>(i, load);
+}
+
+template <bool kExact, class A, class B, class Load>
+LG_AVX2 void increments_at(const Pair<A, B>& f, int i, const Load& load, V4* v) {
+  v[0] = f.a.template at<kExact>(i, load);
+  v[1] = f.b.template at<kExact>(i, load);
+}
+
+template <class F>
+constexpr int kRowsOf = 1;
+template <class A, class B>
+constexpr int kRowsOf<Pair<A, B>> = 2;
+
+// Adds the increments of receivers 0 ... n - 1 to their sums: those of f to sums m, or those of
+// a pair to sums m and m + 1, four receivers at a time. With `test`, tests each group's
+// increments against their new sums until a group fails, then clears `test`: no further test
+// is needed, the sums of the step are not all small. With kMasked, group g adds only to the
+// lanes of on[g] (which holds the lanes of the last group too).
+template <bool kExact, bool kMasked = false, class F>
+LG_AVX2 void add_row(const F& f, const Span& span, const Rows& rows, int m, const Threshold& th,
+                     bool& test, const __m256i* on = nullptr) {
+  constexpr int kRows = kRowsOf<F>;
+  double* re[kRows];
+  double* im[kRows];
+  for (int k = 0; k < kRows; ++k) {
+    re[k] = rows.re + static_cast<std::size_t>(m + k) * rows.slots;
+    im[k] = rows.im + static_cast<std::size_t>(m + k) * rows.slots;
+  }
+  const int whole = span.n & ~3;
+  const __m256i all = _mm256_set1_epi64x(-1);
+  V4 v[kRows];
+  int i = 0;
+  if constexpr (kMasked) {
+    for (; i < span.n; i += 4) {
+      const LoadSome some{on[i / 4]};
+      increments_at<kExact>(f, i, some, v);
+      for (int k = 0; k < kRows; ++k) {
+        _mm256_maskstore_pd(re[k] + i, some.on, _mm256_add_pd(some(re[k] + i), v[k].re));
+        _mm256_maskstore_pd(im[k] + i, some.on, _mm256_add_pd(some(im[k] + i), v[k].im));
+      }
+    }
+    return;
+  }
+  if (test) {
+    for (; i < whole; i += 4) {
+      increments_at<kExact>(f, i, LoadAll{}, v);
+      bool pass = true;
+      for (int k = 0; k < kRows; ++k) {
+        const __m256d sre = _mm256_add_pd(_mm256_loadu_pd(re[k] + i), v[k].re);
+        const __m256d sim = _mm256_add_pd(_mm256_loadu_pd(im[k] + i), v[k].im);
+        _mm256_storeu_pd(re[k] + i, sre);
+        _mm256_storeu_pd(im[k] + i, sim);
+        pass = pass && group_passes(v[k], sre, sim, all, th);
+      }
+      if (!pass) {
+        test = false;
+        i += 4;
+        break;
+      }
+    }
+  }
+  for (; i < whole; i += 4) {
+    increments_at<kExact>(f, i, LoadAll{}, v);
+    for (int k = 0; k < kRows; ++k) {
+      _mm256_storeu_pd(re[k] + i, _mm256_add_pd(_mm256_loadu_pd(re[k] + i), v[k].re));
+      _mm256_storeu_pd(im[k] + i, _mm256_add_pd(_mm256_loadu_pd(im[k] + i), v[k].im));
+    }
+  }
+  if (whole < span.n) {
+    const LoadSome some{span.tail};
+    increments_at<kExact>(f, whole, some, v);
+    for (int k = 0; k < kRows; ++k) {
+      const __m256d sre = _mm256_add_pd(some(re[k] + whole), v[k].re);
+      const __m256d sim = _mm256_add_pd(some(im[k] + whole), v[k].im);
+      _mm256_maskstore_pd(re[k] + whole, span.tail, sre);
+      _mm256_maskstore_pd(im[k] + whole, span.tail, sim);
+      if (test && !group_passes(v[k], sre, sim, span.tail, th)) test = false;
+    }
   }
 }
 
-// Adds increment m of the receivers from `first` in the lanes of `on` (all four when `full`)
-// to their sums and, with `test`, clears lanes of `ok` whose increment is not small against its
-// sum; once a lane has failed, clears `test`, as no more tests are needed.
-LG_AVX2 void add4(V4 inc, int m, int first, __m256i on, bool full, WavenumberSums& sums, bool& test,
-                  const Threshold& th, __m256d& ok) {
-  double* re = &sums.re[sums.index(first, m)];
-  double* im = &sums.im[sums.index(first, m)];
-  const __m256d sre = _mm256_add_pd(load4(re, on, full), inc.re);
-  const __m256d sim = _mm256_add_pd(load4(im, on, full), inc.im);
-  store4(re, on, full, sre);
-  store4(im, on, full, sim);
-  if (!test) return;
-  add_test(inc, sre, sim, on, th, ok);
-  if (_mm256_movemask_pd(_mm256_andnot_pd(ok, _mm256_castsi256_pd(on))) != 0) test = false;
+// The Bessel factors the increments read (or their derivatives in distance), from the first
+// receiver of a call.
+struct Factors {
+  const double* dkj2;
+  const double* bkj2r;
+  const double* bkj2;
+  const double* bj1r;
+  const double* dj1;
+  const double* bj1;
+  const double* bkj0;
+};
+
+Factors factors_from(const BesselFactors& b, int first) {
+  const auto at = static_cast<std::size_t>(first);
+  return Factors{&b.dkj2[at], &b.bkj2r[at], &b.bkj2[at], &b.bj1r[at],
+                 &b.dj1[at],  &b.bj1[at],   &b.bkj0[at]};
 }
 
-// add_receiver_sums with receivers four at a time in lanes (the last group masked), each lane
-// doing the scalar operations of add_block; the outcome of the convergence test is that of
-// add_block, found by squared moduli where they settle it.
-__attribute__((target("avx2"))) bool add_in_lanes(int first, int last, const BesselFactors& b,
-                                                  const DepthTerms& d, const SourceLayerTerms& s,
-                                                  double uconv, bool test, WavenumberSums& sums) {
-  const double uu = uconv * uconv;
-  const Threshold u{splat(uconv), splat(uu),
-                    uconv > 0.0 && uu >= kSquaresLow && uu <= kSquaresHigh};
-  const __m256i lane_index = _mm256_set_epi64x(3, 2, 1, 0);
+// The moment tensor's increments of add_block (the scalar form) into sums base + 1 ...
+// base + kSums. Increment by increment across the receivers (two that share factors or
+// constants in one loop), so that each loop holds only its constants and row pointers; each
+// receiver's values see the scalar operations in the scalar order, and the outcome of the tests
+// (all pass, or not) does not depend on the order they are made in.
+template <bool kExact, bool kMasked = false>
+LG_AVX2 void moment_sums(const Factors& f, const DepthTerms& d, const SourceLayerTerms& s, int base,
+                         const Span& span, const Rows& rows, const Threshold& th, bool& t,
+                         const __m256i* on = nullptr) {
   const K4 cu = real_times_k(d.cu);
   const K4 cu2 = real_times_k(d.cu2);
   const K4 cu3 = real_times_k(d.cu3);
-  const K4 c9 = real_times_k(d.c9);
-  const K4 c10 = real_times_k(d.c10);
-  const K4 c11 = real_times_k(d.c11);
   const K4 cs3 = times_real_k(s.cs3);
   const K4 cs6 = times_real_k(s.cs6);
   const K4 s5 = times_k(d.s5);
   const K4 s6 = times_k(d.s6);
-  bool converged = true;
-  for (int start = first; start <= last; start += 4) {
-    // Lanes of receivers start ... last only: the others neither read nor write.
-    const __m256i on = _mm256_cmpgt_epi64(_mm256_set1_epi64x(last - start + 1), lane_index);
-    const bool full = last - start >= 3;
-    const auto at = static_cast<std::size_t>(start);
-    const __m256d dkj2 = load4(&b.dkj2[at], on, full);
-    const __m256d bkj2r = load4(&b.bkj2r[at], on, full);
-    const __m256d bkj2 = load4(&b.bkj2[at], on, full);
-    const __m256d bj1r = load4(&b.bj1r[at], on, full);
-    const __m256d dj1 = load4(&b.dj1[at], on, full);
-    const __m256d bj1 = load4(&b.bj1[at], on, full);
-    const __m256d bkj0 = load4(&b.bkj0[at], on, full);
-    __m256d ok = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
-    const bool tested = test && converged;
-    bool t = tested;
-    add4(real_times(dkj2, cu), 1, start, on, full, sums, t, u, ok);
-    add4(real_times(bkj2r, cu), 2, start, on, full, sums, t, u, ok);
-    add4(real_times(bkj2, cu2), 3, start, on, full, sums, t, u, ok);
-    add4(real_times(bj1r, cu2), 4, start, on, full, sums, t, u, ok);
-    add4(times(times_real(cs3, bkj2r), s5), 5, start, on, full, sums, t, u, ok);
-    add4(times(times_real(cs3, dkj2), s5), 6, start, on, full, sums, t, u, ok);
-    add4(minus(real_times(dj1, cu3), times(times_real(cs6, bj1r), s6)), 7, start, on, full, sums, t,
-         u, ok);
-    add4(minus(real_times(bj1r, cu3), times(times_real(cs6, dj1), s6)), 8, start, on, full, sums, t,
-         u, ok);
-    add4(real_times(bj1, c9), 9, start, on, full, sums, t, u, ok);
-    add4(real_times(bj1, c10), 10, start, on, full, sums, t, u, ok);
-    add4(real_times(bkj0, c11), 11, start, on, full, sums, t, u, ok);
-    // Lanes that are off count as passed.
-    if (tested) converged = _mm256_movemask_pd(_mm256_or_pd(ok, _mm256_castsi256_pd(~on))) == 0xf;
+  add_row<kExact, kMasked>(Pair<RealTimes, RealTimes>{{f.dkj2, cu}, {f.bkj2r, cu}}, span, rows,
+                           base + 1, th, t, on);
+  add_row<kExact, kMasked>(Pair<RealTimes, RealTimes>{{f.bkj2, cu2}, {f.bj1r, cu2}}, span, rows,
+                           base + 3, th, t, on);
+  add_row<kExact, kMasked>(Pair<ScaledTimes, ScaledTimes>{{f.bkj2r, cs3, s5}, {f.dkj2, cs3, s5}},
+                           span, rows, base + 5, th, t, on);
+  add_row<kExact, kMasked>(Pair<TwoTerms<false>, TwoTerms<false>>{{f.dj1, f.bj1r, cu3, cs6, s6},
+                                                                  {f.bj1r, f.dj1, cu3, cs6, s6}},
+                           span, rows, base + 7, th, t, on);
+  add_row<kExact, kMasked>(
+      Pair<RealTimes, RealTimes>{{f.bj1, real_times_k(d.c9)}, {f.bj1, real_times_k(d.c10)}}, span,
+      rows, base + 9, th, t, on);
+  add_row<kExact, kMasked>(RealTimes{f.bkj0, real_times_k(d.c11)}, span, rows, base + 11, th, t,
+                           on);
+}
+
+// The forces' increments of add_force_block into sums base + 1 ... base + kForceSums, as
+// moment_sums.
+template <bool kExact, bool kMasked = false>
+LG_AVX2 void force_sums(const Factors& f, const DepthTerms& d, const SourceLayerTerms& s, int base,
+                        const Span& span, const Rows& rows, const Threshold& th, bool& t,
+                        const __m256i* on = nullptr) {
+  const K4 cu = real_times_k(d.cu);
+  const K4 cs3 = times_real_k(s.cs3);
+  const K4 s5 = times_k(d.s5);
+  add_row<kExact, kMasked>(Pair<TwoTerms<true>, TwoTerms<true>>{{f.dj1, f.bj1r, cu, cs3, s5},
+                                                                {f.bj1r, f.dj1, cu, cs3, s5}},
+                           span, rows, base + 1, th, t, on);
+  add_row<kExact, kMasked>(
+      Pair<RealTimes, RealTimes>{{f.bj1, real_times_k(d.cu2)}, {f.bj1, real_times_k(d.fzr)}}, span,
+      rows, base + 3, th, t, on);
+  add_row<kExact, kMasked>(RealTimes{f.bkj0, real_times_k(d.fzz)}, span, rows, base + 5, th, t, on);
+}
+
+LG_AVX2 Threshold threshold(double uconv) {
+  const double uu = uconv * uconv;
+  return Threshold{splat(uconv), splat(uu), uconv > 0.0 && uu >= kSquaresLow && uu <= kSquaresHigh};
+}
+
+LG_AVX2 Span span_of(int n) {
+  const __m256i lane_index = _mm256_set_epi64x(3, 2, 1, 0);
+  return Span{n, _mm256_cmpgt_epi64(_mm256_set1_epi64x(n & 3), lane_index)};
+}
+
+// The sums of receivers first ... from sum 0 on.
+Rows rows_from(WavenumberSums& sums, int first) {
+  return Rows{sums.re.data() + sums.index(first, 0), sums.im.data() + sums.index(first, 0),
+              static_cast<std::size_t>(sums.slots)};
+}
+
+// add_receiver_sums with receivers four at a time in lanes (the last group masked), each lane
+// doing the scalar operations of add_block but for the zero terms above; the outcome of the
+// convergence test is that of add_block, found by squared moduli where they settle it.
+__attribute__((target("avx2"))) bool add_in_lanes(int first, int last, const BesselFactors& b,
+                                                  const DepthTerms& d, const SourceLayerTerms& s,
+                                                  double uconv, bool test, WavenumberSums& sums) {
+  const Threshold th = threshold(uconv);
+  const Span span = span_of(last - first + 1);
+  const Factors f = factors_from(b, first);
+  const Rows rows = rows_from(sums, first);
+  bool t = test;
+  if (finite_parts(d.cu, d.cu2, d.cu3, d.c9, d.c10, d.c11, s.cs3, s.cs6)) {
+    moment_sums<false>(f, d, s, 0, span, rows, th, t);
+  } else {
+    moment_sums<true>(f, d, s, 0, span, rows, th, t);
   }
-  return converged;
+  return !test || t;
 }
 
 // add_force_sums in lanes, as add_in_lanes.
@@ -361,159 +579,111 @@ __attribute__((target("avx2"))) bool add_force_in_lanes(int first, int last, con
                                                         const DepthTerms& d,
                                                         const SourceLayerTerms& s, double uconv,
                                                         bool test, WavenumberSums& sums) {
-  const double uu = uconv * uconv;
-  const Threshold u{splat(uconv), splat(uu),
-                    uconv > 0.0 && uu >= kSquaresLow && uu <= kSquaresHigh};
-  const __m256i lane_index = _mm256_set_epi64x(3, 2, 1, 0);
-  const K4 cu = real_times_k(d.cu);
-  const K4 cu2 = real_times_k(d.cu2);
-  const K4 fzr = real_times_k(d.fzr);
-  const K4 fzz = real_times_k(d.fzz);
-  const K4 cs3 = times_real_k(s.cs3);
-  const K4 s5 = times_k(d.s5);
-  bool converged = true;
-  for (int start = first; start <= last; start += 4) {
-    const __m256i on = _mm256_cmpgt_epi64(_mm256_set1_epi64x(last - start + 1), lane_index);
-    const bool full = last - start >= 3;
-    const auto at = static_cast<std::size_t>(start);
-    const __m256d bj1r = load4(&b.bj1r[at], on, full);
-    const __m256d dj1 = load4(&b.dj1[at], on, full);
-    const __m256d bj1 = load4(&b.bj1[at], on, full);
-    const __m256d bkj0 = load4(&b.bkj0[at], on, full);
-    __m256d ok = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
-    const bool tested = test && converged;
-    bool t = tested;
-    constexpr int m = kSums + 1;
-    const V4 h1 = real_times(dj1, cu);
-    const V4 h1s = times(times_real(cs3, bj1r), s5);
-    add4(V4{_mm256_add_pd(h1.re, h1s.re), _mm256_add_pd(h1.im, h1s.im)}, m, start, on, full, sums,
-         t, u, ok);
-    const V4 h2 = real_times(bj1r, cu);
-    const V4 h2s = times(times_real(cs3, dj1), s5);
-    add4(V4{_mm256_add_pd(h2.re, h2s.re), _mm256_add_pd(h2.im, h2s.im)}, m + 1, start, on, full,
-         sums, t, u, ok);
-    add4(real_times(bj1, cu2), m + 2, start, on, full, sums, t, u, ok);
-    add4(real_times(bj1, fzr), m + 3, start, on, full, sums, t, u, ok);
-    add4(real_times(bkj0, fzz), m + 4, start, on, full, sums, t, u, ok);
-    if (tested) converged = _mm256_movemask_pd(_mm256_or_pd(ok, _mm256_castsi256_pd(~on))) == 0xf;
+  const Threshold th = threshold(uconv);
+  const Span span = span_of(last - first + 1);
+  const Factors f = factors_from(b, first);
+  const Rows rows = rows_from(sums, first);
+  bool t = test;
+  if (finite_parts(d.cu, d.cu2, d.fzr, d.fzz, s.cs3, s.cs3)) {
+    force_sums<false>(f, d, s, kSums, span, rows, th, t);
+  } else {
+    force_sums<true>(f, d, s, kSums, span, rows, th, t);
   }
-  return converged;
+  return !test || t;
 }
 
-// Adds an increment of the gradient sums (never tested).
-LG_AVX2 void add_untested(V4 inc, int m, int first, __m256i on, bool full, WavenumberSums& sums) {
-  double* re = &sums.re[sums.index(first, m)];
-  double* im = &sums.im[sums.index(first, m)];
-  store4(re, on, full, _mm256_add_pd(load4(re, on, full), inc.re));
-  store4(im, on, full, _mm256_add_pd(load4(im, on, full), inc.im));
-}
+// Receivers per chunk of the gradient sums, whose derivatives in distance are formed first.
+constexpr int kChunk = 64;
 
-LG_AVX2 V4 plus(V4 a, V4 b) {
-  return V4{_mm256_add_pd(a.re, b.re), _mm256_add_pd(a.im, b.im)};
-}
-
-// Four receivers' Bessel factors, or their derivatives in distance.
-struct Bessel4 {
-  __m256d dkj2, bkj2r, bkj2, bj1r, dj1, bj1, bkj0;
+// The derivatives in distance of a chunk's Bessel factors, as radial_derivatives forms them;
+// those equal to a factor (bkj2 = dkj2, bj1 = dj1) are read from the factors. on[g]: the lanes
+// of group g at a distance other than zero, which alone take radial increments.
+struct Radial {
+  alignas(32) double dkj2[kChunk], bkj2r[kChunk], bj1r[kChunk], dj1[kChunk], bkj0[kChunk];
+  __m256i on[kChunk / 4];
+  bool all;  // every receiver of the chunk at a distance other than zero
 };
 
-// The depth terms in the forms the products need.
-struct Depth4 {
-  K4 cu, cu2, cu3, c9, c10, c11, fzr, fzz, s5, s6;
-};
-
-LG_AVX2 Depth4 depth4(const DepthTerms& d, bool force) {
-  Depth4 k{real_times_k(d.cu),
-           real_times_k(d.cu2),
-           real_times_k(d.cu3),
-           real_times_k(d.c9),
-           real_times_k(d.c10),
-           real_times_k(d.c11),
-           K4{},
-           K4{},
-           times_k(d.s5),
-           times_k(d.s6)};
-  if (force) {
-    k.fzr = real_times_k(d.fzr);
-    k.fzz = real_times_k(d.fzz);
+// The derivatives of receivers 0 ... span.n - 1 of f at distances r (lane by lane the
+// operations of radial_derivatives), into q.
+LG_AVX2 void radial_factors(const Factors& f, const double* r, const Span& span, double k2,
+                            Radial& q) {
+  const __m256d zero = splat(0.0);
+  const __m256d one = splat(1.0);
+  const __m256d four = splat(4.0);
+  const __m256d k2v = splat(k2);
+  bool all = true;
+  for (int i = 0; i < span.n; i += 4) {
+    const __m256i on = span.n - i >= 4 ? _mm256_set1_epi64x(-1) : span.tail;
+    const LoadSome load{on};
+    const __m256d ri = load(r + i);
+    const __m256d radial =
+        _mm256_andnot_pd(_mm256_cmp_pd(ri, zero, _CMP_EQ_OQ), _mm256_castsi256_pd(on));
+    q.on[i / 4] = _mm256_castpd_si256(radial);
+    all = all && _mm256_movemask_pd(_mm256_xor_pd(radial, _mm256_castsi256_pd(on))) == 0;
+    const __m256d rinv = _mm256_div_pd(one, _mm256_blendv_pd(one, ri, radial));
+    const __m256d rinv2 = _mm256_mul_pd(rinv, rinv);
+    const __m256d dkj2 = load(f.dkj2 + i);
+    const __m256d bkj2 = load(f.bkj2 + i);
+    const __m256d dj1 = load(f.dj1 + i);
+    const __m256d bj1 = load(f.bj1 + i);
+    _mm256_store_pd(
+        q.dkj2 + i,
+        _mm256_sub_pd(_mm256_sub_pd(zero, _mm256_mul_pd(dkj2, rinv)),
+                      _mm256_mul_pd(_mm256_sub_pd(k2v, _mm256_mul_pd(four, rinv2)), bkj2)));
+    _mm256_store_pd(q.bkj2r + i, _mm256_mul_pd(_mm256_sub_pd(dkj2, load(f.bkj2r + i)), rinv));
+    _mm256_store_pd(q.bj1r + i, _mm256_mul_pd(_mm256_sub_pd(dj1, load(f.bj1r + i)), rinv));
+    _mm256_store_pd(q.dj1 + i, _mm256_sub_pd(_mm256_sub_pd(zero, _mm256_mul_pd(dj1, rinv)),
+                                             _mm256_mul_pd(_mm256_sub_pd(k2v, rinv2), bj1)));
+    _mm256_store_pd(q.bkj0 + i, _mm256_sub_pd(zero, _mm256_mul_pd(k2v, bj1)));
   }
-  return k;
+  q.all = all;
 }
 
-// The moment tensor's increments (those of moment_increments) into sums base + 1 ....
-LG_AVX2 void add_moment4(const Bessel4& b, const Depth4& d, const K4& cs3, const K4& cs6, int base,
-                         int start, __m256i on, bool full, WavenumberSums& sums) {
-  add_untested(real_times(b.dkj2, d.cu), base + 1, start, on, full, sums);
-  add_untested(real_times(b.bkj2r, d.cu), base + 2, start, on, full, sums);
-  add_untested(real_times(b.bkj2, d.cu2), base + 3, start, on, full, sums);
-  add_untested(real_times(b.bj1r, d.cu2), base + 4, start, on, full, sums);
-  add_untested(times(times_real(cs3, b.bkj2r), d.s5), base + 5, start, on, full, sums);
-  add_untested(times(times_real(cs3, b.dkj2), d.s5), base + 6, start, on, full, sums);
-  add_untested(minus(real_times(b.dj1, d.cu3), times(times_real(cs6, b.bj1r), d.s6)), base + 7,
-               start, on, full, sums);
-  add_untested(minus(real_times(b.bj1r, d.cu3), times(times_real(cs6, b.dj1), d.s6)), base + 8,
-               start, on, full, sums);
-  add_untested(real_times(b.bj1, d.c9), base + 9, start, on, full, sums);
-  add_untested(real_times(b.bj1, d.c10), base + 10, start, on, full, sums);
-  add_untested(real_times(b.bkj0, d.c11), base + 11, start, on, full, sums);
+// add_gradient_sums in lanes: the same operations as its scalar form, lane by lane, but for the
+// zero terms of the products with a real factor where kExact is false (see real_times). A
+// chunk of receivers at a time: their derivatives in distance, then the sums row by row.
+template <bool kExact>
+LG_AVX2 void gradient_in_lanes(const SourceSet& active, int first, int last, const double* rr,
+                               const Wavenumber& k, const BesselFactors& b, const DepthTerms& d,
+                               const DepthTerms& slope, const SourceLayerTerms& s,
+                               WavenumberSums& sums) {
+  const Threshold th = threshold(0.0);
+  bool untested = false;
+  Radial q;
+  for (int start = first; start <= last; start += kChunk) {
+    const Span span = span_of(std::min(kChunk, last - start + 1));
+    const Factors f = factors_from(b, start);
+    const Rows rows = rows_from(sums, start);
+    radial_factors(f, rr + start, span, k.ak2, q);
+    const Factors fr{q.dkj2, q.bkj2r, f.dkj2, q.bj1r, q.dj1, f.dj1, q.bkj0};
+    if (q.all) {
+      if (active.moment) moment_sums<kExact>(fr, d, s, kMomentRadialSums, span, rows, th, untested);
+      if (active.force) force_sums<kExact>(fr, d, s, kForceRadialSums, span, rows, th, untested);
+    } else {
+      if (active.moment) {
+        moment_sums<kExact, true>(fr, d, s, kMomentRadialSums, span, rows, th, untested, q.on);
+      }
+      if (active.force) {
+        force_sums<kExact, true>(fr, d, s, kForceRadialSums, span, rows, th, untested, q.on);
+      }
+    }
+    if (active.moment) moment_sums<kExact>(f, slope, s, kMomentDepthSums, span, rows, th, untested);
+    if (active.force) force_sums<kExact>(f, slope, s, kForceDepthSums, span, rows, th, untested);
+  }
 }
 
-// The forces' increments (those of force_increments) into sums base + 1 ....
-LG_AVX2 void add_force4(const Bessel4& b, const Depth4& d, const K4& cs3, int base, int start,
-                        __m256i on, bool full, WavenumberSums& sums) {
-  add_untested(plus(real_times(b.dj1, d.cu), times(times_real(cs3, b.bj1r), d.s5)), base + 1, start,
-               on, full, sums);
-  add_untested(plus(real_times(b.bj1r, d.cu), times(times_real(cs3, b.dj1), d.s5)), base + 2, start,
-               on, full, sums);
-  add_untested(real_times(b.bj1, d.cu2), base + 3, start, on, full, sums);
-  add_untested(real_times(b.bj1, d.fzr), base + 4, start, on, full, sums);
-  add_untested(real_times(b.bkj0, d.fzz), base + 5, start, on, full, sums);
-}
-
-// add_gradient_sums in lanes: the same operations as its scalar form, lane by lane.
 __attribute__((target("avx2"))) void add_gradient_in_lanes(
     const SourceSet& active, int first, int last, const double* rr, const Wavenumber& k,
     const BesselFactors& b, const DepthTerms& d, const DepthTerms& slope, const SourceLayerTerms& s,
     WavenumberSums& sums) {
-  const __m256i lane_index = _mm256_set_epi64x(3, 2, 1, 0);
-  const Depth4 d4 = depth4(d, active.force);
-  const Depth4 z4 = depth4(slope, active.force);
-  const K4 cs3 = times_real_k(s.cs3);
-  const K4 cs6 = times_real_k(s.cs6);
-  const __m256d k2 = splat(k.ak2);
-  const __m256d zero = splat(0.0);
-  for (int start = first; start <= last; start += 4) {
-    const __m256i on = _mm256_cmpgt_epi64(_mm256_set1_epi64x(last - start + 1), lane_index);
-    const bool full = last - start >= 3;
-    const auto at = static_cast<std::size_t>(start);
-    const Bessel4 v{load4(&b.dkj2[at], on, full), load4(&b.bkj2r[at], on, full),
-                    load4(&b.bkj2[at], on, full), load4(&b.bj1r[at], on, full),
-                    load4(&b.dj1[at], on, full),  load4(&b.bj1[at], on, full),
-                    load4(&b.bkj0[at], on, full)};
-    // Receivers at distance 0 (and lanes that are off) take no radial increments.
-    const __m256d r = load4(rr + start, on, full);
-    const __m256d radial =
-        _mm256_andnot_pd(_mm256_cmp_pd(r, zero, _CMP_EQ_OQ), _mm256_castsi256_pd(on));
-    const __m256i ron = _mm256_castpd_si256(radial);
-    const bool rfull = _mm256_movemask_pd(radial) == 0xf;
-    if (_mm256_movemask_pd(radial) != 0) {
-      const __m256d rinv = _mm256_div_pd(splat(1.0), _mm256_blendv_pd(splat(1.0), r, radial));
-      const __m256d rinv2 = _mm256_mul_pd(rinv, rinv);
-      const Bessel4 dr{
-          _mm256_sub_pd(_mm256_sub_pd(zero, _mm256_mul_pd(v.dkj2, rinv)),
-                        _mm256_mul_pd(_mm256_sub_pd(k2, _mm256_mul_pd(splat(4.0), rinv2)), v.bkj2)),
-          _mm256_mul_pd(_mm256_sub_pd(v.dkj2, v.bkj2r), rinv),
-          v.dkj2,
-          _mm256_mul_pd(_mm256_sub_pd(v.dj1, v.bj1r), rinv),
-          _mm256_sub_pd(_mm256_sub_pd(zero, _mm256_mul_pd(v.dj1, rinv)),
-                        _mm256_mul_pd(_mm256_sub_pd(k2, rinv2), v.bj1)),
-          v.dj1,
-          _mm256_sub_pd(zero, _mm256_mul_pd(k2, v.bj1))};
-      if (active.moment) add_moment4(dr, d4, cs3, cs6, kMomentRadialSums, start, ron, rfull, sums);
-      if (active.force) add_force4(dr, d4, cs3, kForceRadialSums, start, ron, rfull, sums);
-    }
-    if (active.moment) add_moment4(v, z4, cs3, cs6, kMomentDepthSums, start, on, full, sums);
-    if (active.force) add_force4(v, z4, cs3, kForceDepthSums, start, on, full, sums);
+  const bool finite = finite_parts(d.cu, d.cu2, d.cu3, d.c9, d.c10, d.c11, slope.cu, slope.cu2,
+                                   slope.cu3, slope.c9, slope.c10, slope.c11, s.cs3, s.cs6) &&
+                      (!active.force || finite_parts(d.fzr, d.fzz, slope.fzr, slope.fzz));
+  if (finite) {
+    gradient_in_lanes<false>(active, first, last, rr, k, b, d, slope, s, sums);
+  } else {
+    gradient_in_lanes<true>(active, first, last, rr, k, b, d, slope, s, sums);
   }
 }
 #endif
