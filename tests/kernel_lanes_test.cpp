@@ -172,6 +172,14 @@ TEST_F(KernelLanes, ReceiverSumsAndTheirTestAreTheScalarBits) {
     EXPECT_EQ(add_force_sums(1, n, b, d, s, uconv, test, scalar, Lanes::scalar),
               add_force_sums(1, n, b, d, s, uconv, test, in_lanes, Lanes::avx2))
         << "trial " << trial;
+    // Receivers of several data sets, some of them no longer summing: each receiver's outcome.
+    std::vector<std::uint64_t> live(slots), ok_scalar(slots, 7), ok_lanes(slots, 7);
+    for (std::uint64_t& l : live) l = gen() % 3 != 0 ? ~std::uint64_t{0} : 0;
+    add_receiver_sums_each(1, n, b, d, s, uconv, test, live.data(), ok_scalar.data(), scalar,
+                           Lanes::scalar);
+    add_receiver_sums_each(1, n, b, d, s, uconv, test, live.data(), ok_lanes.data(), in_lanes,
+                           Lanes::avx2);
+    EXPECT_EQ(ok_scalar, ok_lanes) << "trial " << trial;
     // The gradient sums too, with the derivatives' distances (one in four at the epicentre) and
     // now and then a slope that is not finite.
     std::vector<double> rr(slots);

@@ -1,6 +1,7 @@
 #include "kernel/receiver_sums.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #if LG_AVX2_LANES
 #include <immintrin.h>
@@ -270,56 +271,15 @@ LG_AVX2 void add_test(V4 inc, __m256d sre, __m256d sim, __m256i on, const Thresh
   ok = _mm256_and_pd(ok, _mm256_cmp_pd(ci, _mm256_mul_pd(cs, th.u), _CMP_LE_OQ));
 }
 
-// The products below in two forms. The exact form (kExact) does every operation of the scalar
-// complex product, among them the terms a real factor's zero imaginary part brings: 0 * b.im
-// taken from x * b.re, 0 * b.re added to x * b.im, and the like for a * cx(x). For a finite
-// constant b those terms are zeros, and taking a zero from or adding it to a value changes at
-// most the sign of a zero result. So does every product, sum and difference that value then
-// enters, and so the increments differ at most in the signs of their zero parts. A wavenumber
-// sum never is -0 (it starts at +0, and a sum of two doubles is -0 only when both are), so it
-// adds either zero alike, and the convergence test reads moduli only: the sums and the outcome
-// of their tests are the same bits without those terms. The short form (kExact false) leaves
-// them out; it is taken only when every constant it so multiplies is finite (see finite_parts).
-template <bool kExact>
-LG_AVX2 V4 real_times(__m256d x, const K4& b) {
-  if constexpr (kExact) return real_times(x, b);
-  return V4{_mm256_mul_pd(x, b.p), _mm256_mul_pd(x, b.r)};
-}
-
-template <bool kExact>
-LG_AVX2 V4 times_real(const K4& a, __m256d x) {
-  if constexpr (kExact) return times_real(a, x);
-  return V4{_mm256_mul_pd(a.p, x), _mm256_mul_pd(a.s, x)};
-}
-
-// x - x for the parts of a and b: zeros where they are finite, NaN where not.
-LG_AVX2 __m256d zero_if_finite(Cx a, Cx b) {
-  const __m256d v = _mm256_set_pd(b.im, b.re, a.im, a.re);
-  return _mm256_sub_pd(v, v);
-}
-
-// Whether every part of the complex numbers c (an even number of them) is finite.
-template <class... C>
-LG_AVX2 bool finite_parts(Cx a, Cx b, const C&... c) {
-  __m256d zero = zero_if_finite(a, b);
-  if constexpr (sizeof...(c) > 0) {
-    const Cx rest[] = {c...};
-    for (std::size_t i = 0; i < sizeof...(c); i += 2) {
-      zero = _mm256_add_pd(zero, zero_if_finite(rest[i], rest[i + 1]));
-    }
-  }
-  return _mm256_movemask_pd(_mm256_cmp_pd(zero, zero, _CMP_UNORD_Q)) == 0;
-}
-
 // The increments of the sums, each over four receivers from offset i of the Bessel factors, the
 // receivers read by `load` (all four, or the lanes of the last group). One form each:
 // cx(x) * b;
 struct RealTimes {
   const double* x;
   K4 b;
-  template <bool kExact, class Load>
+  template <class Load>
   LG_AVX2 V4 at(int i, const Load& load) const {
-    return real_times<kExact>(load(x + i), b);
+    return real_times(load(x + i), b);
   }
 };
 
@@ -327,9 +287,9 @@ struct RealTimes {
 struct ScaledTimes {
   const double* x;
   K4 a, c;
-  template <bool kExact, class Load>
+  template <class Load>
   LG_AVX2 V4 at(int i, const Load& load) const {
-    return times(times_real<kExact>(a, load(x + i)), c);
+    return times(times_real(a, load(x + i)), c);
   }
 };
 
@@ -339,10 +299,10 @@ struct TwoTerms {
   const double* x;
   const double* y;
   K4 b, a, c;
-  template <bool kExact, class Load>
+  template <class Load>
   LG_AVX2 V4 at(int i, const Load& load) const {
-    const V4 u = real_times<kExact>(load(x + i), b);
-    const V4 v = times(times_real<kExact>(a, load(y + i)), c);
+    const V4 u = real_times(load(x + i), b);
+    const V4 v = times(times_real(a, load(y + i)), c);
     if constexpr (kPlus) return V4{_mm256_add_pd(u.re, v.re), _mm256_add_pd(u.im, v.im)};
     return minus(u, v);
   }
@@ -387,15 +347,15 @@ struct Pair {
 };
 
 // The increments of f (one, or two for a pair) at four receivers from offset i into v.
-template <bool kExact, class F, class Load>
+template <class F, class Load>
 LG_AVX2 void increments_at(const F& f, int i, const Load& load, V4* v) {
-  v[0] = f.template at<kExact>(i, load);
+  v[0] = f.at(i, load);
 }
 
-template <bool kExact, class A, class B, class Load>
+template <class A, class B, class Load>
 LG_AVX2 void increments_at(const Pair<A, B>& f, int i, const Load& load, V4* v) {
-  v[0] = f.a.template at<kExact>(i, load);
-  v[1] = f.b.template at<kExact>(i, load);
+  v[0] = f.a.at(i, load);
+  v[1] = f.b.at(i, load);
 }
 
 template <class F>
@@ -408,9 +368,9 @@ constexpr int kRowsOf<Pair<A, B>> = 2;
 // increments against their new sums until a group fails, then clears `test`: no further test
 // is needed, the sums of the step are not all small. With kMasked, group g adds only to the
 // lanes of on[g] (which holds the lanes of the last group too).
-template <bool kExact, bool kMasked = false, class F>
+template <bool kMasked = false, class F>
 LG_AVX2 void add_row(const F& f, const Span& span, const Rows& rows, int m, const Threshold& th,
-                     bool& test, const __m256i* on = nullptr) {
+                     bool& test, const __m256i* on = nullptr, __m256d* ok = nullptr) {
   constexpr int kRows = kRowsOf<F>;
   double* re[kRows];
   double* im[kRows];
@@ -425,17 +385,22 @@ LG_AVX2 void add_row(const F& f, const Span& span, const Rows& rows, int m, cons
   if constexpr (kMasked) {
     for (; i < span.n; i += 4) {
       const LoadSome some{on[i / 4]};
-      increments_at<kExact>(f, i, some, v);
+      if (_mm256_testz_si256(some.on, some.on)) continue;
+      increments_at(f, i, some, v);
       for (int k = 0; k < kRows; ++k) {
-        _mm256_maskstore_pd(re[k] + i, some.on, _mm256_add_pd(some(re[k] + i), v[k].re));
-        _mm256_maskstore_pd(im[k] + i, some.on, _mm256_add_pd(some(im[k] + i), v[k].im));
+        const __m256d sre = _mm256_add_pd(some(re[k] + i), v[k].re);
+        const __m256d sim = _mm256_add_pd(some(im[k] + i), v[k].im);
+        _mm256_maskstore_pd(re[k] + i, some.on, sre);
+        _mm256_maskstore_pd(im[k] + i, some.on, sim);
+        // With `ok`, every lane's test, into the lanes of its group.
+        if (ok != nullptr && test) add_test(v[k], sre, sim, some.on, th, ok[i / 4]);
       }
     }
     return;
   }
   if (test) {
     for (; i < whole; i += 4) {
-      increments_at<kExact>(f, i, LoadAll{}, v);
+      increments_at(f, i, LoadAll{}, v);
       bool pass = true;
       for (int k = 0; k < kRows; ++k) {
         const __m256d sre = _mm256_add_pd(_mm256_loadu_pd(re[k] + i), v[k].re);
@@ -452,7 +417,7 @@ LG_AVX2 void add_row(const F& f, const Span& span, const Rows& rows, int m, cons
     }
   }
   for (; i < whole; i += 4) {
-    increments_at<kExact>(f, i, LoadAll{}, v);
+    increments_at(f, i, LoadAll{}, v);
     for (int k = 0; k < kRows; ++k) {
       _mm256_storeu_pd(re[k] + i, _mm256_add_pd(_mm256_loadu_pd(re[k] + i), v[k].re));
       _mm256_storeu_pd(im[k] + i, _mm256_add_pd(_mm256_loadu_pd(im[k] + i), v[k].im));
@@ -460,7 +425,7 @@ LG_AVX2 void add_row(const F& f, const Span& span, const Rows& rows, int m, cons
   }
   if (whole < span.n) {
     const LoadSome some{span.tail};
-    increments_at<kExact>(f, whole, some, v);
+    increments_at(f, whole, some, v);
     for (int k = 0; k < kRows; ++k) {
       const __m256d sre = _mm256_add_pd(some(re[k] + whole), v[k].re);
       const __m256d sim = _mm256_add_pd(some(im[k] + whole), v[k].im);
@@ -494,10 +459,10 @@ Factors factors_from(const BesselFactors& b, int first) {
 // constants in one loop), so that each loop holds only its constants and row pointers; each
 // receiver's values see the scalar operations in the scalar order, and the outcome of the tests
 // (all pass, or not) does not depend on the order they are made in.
-template <bool kExact, bool kMasked = false>
+template <bool kMasked = false>
 LG_AVX2 void moment_sums(const Factors& f, const DepthTerms& d, const SourceLayerTerms& s, int base,
                          const Span& span, const Rows& rows, const Threshold& th, bool& t,
-                         const __m256i* on = nullptr) {
+                         const __m256i* on = nullptr, __m256d* ok = nullptr) {
   const K4 cu = real_times_k(d.cu);
   const K4 cu2 = real_times_k(d.cu2);
   const K4 cu3 = real_times_k(d.cu3);
@@ -505,38 +470,37 @@ LG_AVX2 void moment_sums(const Factors& f, const DepthTerms& d, const SourceLaye
   const K4 cs6 = times_real_k(s.cs6);
   const K4 s5 = times_k(d.s5);
   const K4 s6 = times_k(d.s6);
-  add_row<kExact, kMasked>(Pair<RealTimes, RealTimes>{{f.dkj2, cu}, {f.bkj2r, cu}}, span, rows,
-                           base + 1, th, t, on);
-  add_row<kExact, kMasked>(Pair<RealTimes, RealTimes>{{f.bkj2, cu2}, {f.bj1r, cu2}}, span, rows,
-                           base + 3, th, t, on);
-  add_row<kExact, kMasked>(Pair<ScaledTimes, ScaledTimes>{{f.bkj2r, cs3, s5}, {f.dkj2, cs3, s5}},
-                           span, rows, base + 5, th, t, on);
-  add_row<kExact, kMasked>(Pair<TwoTerms<false>, TwoTerms<false>>{{f.dj1, f.bj1r, cu3, cs6, s6},
-                                                                  {f.bj1r, f.dj1, cu3, cs6, s6}},
-                           span, rows, base + 7, th, t, on);
-  add_row<kExact, kMasked>(
+  add_row<kMasked>(Pair<RealTimes, RealTimes>{{f.dkj2, cu}, {f.bkj2r, cu}}, span, rows, base + 1,
+                   th, t, on, ok);
+  add_row<kMasked>(Pair<RealTimes, RealTimes>{{f.bkj2, cu2}, {f.bj1r, cu2}}, span, rows, base + 3,
+                   th, t, on, ok);
+  add_row<kMasked>(Pair<ScaledTimes, ScaledTimes>{{f.bkj2r, cs3, s5}, {f.dkj2, cs3, s5}}, span,
+                   rows, base + 5, th, t, on, ok);
+  add_row<kMasked>(Pair<TwoTerms<false>, TwoTerms<false>>{{f.dj1, f.bj1r, cu3, cs6, s6},
+                                                          {f.bj1r, f.dj1, cu3, cs6, s6}},
+                   span, rows, base + 7, th, t, on, ok);
+  add_row<kMasked>(
       Pair<RealTimes, RealTimes>{{f.bj1, real_times_k(d.c9)}, {f.bj1, real_times_k(d.c10)}}, span,
-      rows, base + 9, th, t, on);
-  add_row<kExact, kMasked>(RealTimes{f.bkj0, real_times_k(d.c11)}, span, rows, base + 11, th, t,
-                           on);
+      rows, base + 9, th, t, on, ok);
+  add_row<kMasked>(RealTimes{f.bkj0, real_times_k(d.c11)}, span, rows, base + 11, th, t, on, ok);
 }
 
 // The forces' increments of add_force_block into sums base + 1 ... base + kForceSums, as
 // moment_sums.
-template <bool kExact, bool kMasked = false>
+template <bool kMasked = false>
 LG_AVX2 void force_sums(const Factors& f, const DepthTerms& d, const SourceLayerTerms& s, int base,
                         const Span& span, const Rows& rows, const Threshold& th, bool& t,
                         const __m256i* on = nullptr) {
   const K4 cu = real_times_k(d.cu);
   const K4 cs3 = times_real_k(s.cs3);
   const K4 s5 = times_k(d.s5);
-  add_row<kExact, kMasked>(Pair<TwoTerms<true>, TwoTerms<true>>{{f.dj1, f.bj1r, cu, cs3, s5},
-                                                                {f.bj1r, f.dj1, cu, cs3, s5}},
-                           span, rows, base + 1, th, t, on);
-  add_row<kExact, kMasked>(
+  add_row<kMasked>(Pair<TwoTerms<true>, TwoTerms<true>>{{f.dj1, f.bj1r, cu, cs3, s5},
+                                                        {f.bj1r, f.dj1, cu, cs3, s5}},
+                   span, rows, base + 1, th, t, on);
+  add_row<kMasked>(
       Pair<RealTimes, RealTimes>{{f.bj1, real_times_k(d.cu2)}, {f.bj1, real_times_k(d.fzr)}}, span,
       rows, base + 3, th, t, on);
-  add_row<kExact, kMasked>(RealTimes{f.bkj0, real_times_k(d.fzz)}, span, rows, base + 5, th, t, on);
+  add_row<kMasked>(RealTimes{f.bkj0, real_times_k(d.fzz)}, span, rows, base + 5, th, t, on);
 }
 
 LG_AVX2 Threshold threshold(double uconv) {
@@ -556,7 +520,7 @@ Rows rows_from(WavenumberSums& sums, int first) {
 }
 
 // add_receiver_sums with receivers four at a time in lanes (the last group masked), each lane
-// doing the scalar operations of add_block but for the zero terms above; the outcome of the
+// doing the scalar operations of add_block in their order; the outcome of the
 // convergence test is that of add_block, found by squared moduli where they settle it.
 __attribute__((target("avx2"))) bool add_in_lanes(int first, int last, const BesselFactors& b,
                                                   const DepthTerms& d, const SourceLayerTerms& s,
@@ -566,11 +530,7 @@ __attribute__((target("avx2"))) bool add_in_lanes(int first, int last, const Bes
   const Factors f = factors_from(b, first);
   const Rows rows = rows_from(sums, first);
   bool t = test;
-  if (finite_parts(d.cu, d.cu2, d.cu3, d.c9, d.c10, d.c11, s.cs3, s.cs6)) {
-    moment_sums<false>(f, d, s, 0, span, rows, th, t);
-  } else {
-    moment_sums<true>(f, d, s, 0, span, rows, th, t);
-  }
+  moment_sums(f, d, s, 0, span, rows, th, t);
   return !test || t;
 }
 
@@ -584,11 +544,7 @@ __attribute__((target("avx2"))) bool add_force_in_lanes(int first, int last, con
   const Factors f = factors_from(b, first);
   const Rows rows = rows_from(sums, first);
   bool t = test;
-  if (finite_parts(d.cu, d.cu2, d.fzr, d.fzz, s.cs3, s.cs3)) {
-    force_sums<false>(f, d, s, kSums, span, rows, th, t);
-  } else {
-    force_sums<true>(f, d, s, kSums, span, rows, th, t);
-  }
+  force_sums(f, d, s, kSums, span, rows, th, t);
   return !test || t;
 }
 
@@ -640,10 +596,8 @@ LG_AVX2 void radial_factors(const Factors& f, const double* r, const Span& span,
   q.all = all;
 }
 
-// add_gradient_sums in lanes: the same operations as its scalar form, lane by lane, but for the
-// zero terms of the products with a real factor where kExact is false (see real_times). A
+// add_gradient_sums in lanes: the same operations as its scalar form, lane by lane. A
 // chunk of receivers at a time: their derivatives in distance, then the sums row by row.
-template <bool kExact>
 LG_AVX2 void gradient_in_lanes(const SourceSet& active, int first, int last, const double* rr,
                                const Wavenumber& k, const BesselFactors& b, const DepthTerms& d,
                                const DepthTerms& slope, const SourceLayerTerms& s,
@@ -658,18 +612,51 @@ LG_AVX2 void gradient_in_lanes(const SourceSet& active, int first, int last, con
     radial_factors(f, rr + start, span, k.ak2, q);
     const Factors fr{q.dkj2, q.bkj2r, f.dkj2, q.bj1r, q.dj1, f.dj1, q.bkj0};
     if (q.all) {
-      if (active.moment) moment_sums<kExact>(fr, d, s, kMomentRadialSums, span, rows, th, untested);
-      if (active.force) force_sums<kExact>(fr, d, s, kForceRadialSums, span, rows, th, untested);
+      if (active.moment) moment_sums(fr, d, s, kMomentRadialSums, span, rows, th, untested);
+      if (active.force) force_sums(fr, d, s, kForceRadialSums, span, rows, th, untested);
     } else {
       if (active.moment) {
-        moment_sums<kExact, true>(fr, d, s, kMomentRadialSums, span, rows, th, untested, q.on);
+        moment_sums<true>(fr, d, s, kMomentRadialSums, span, rows, th, untested, q.on);
       }
       if (active.force) {
-        force_sums<kExact, true>(fr, d, s, kForceRadialSums, span, rows, th, untested, q.on);
+        force_sums<true>(fr, d, s, kForceRadialSums, span, rows, th, untested, q.on);
       }
     }
-    if (active.moment) moment_sums<kExact>(f, slope, s, kMomentDepthSums, span, rows, th, untested);
-    if (active.force) force_sums<kExact>(f, slope, s, kForceDepthSums, span, rows, th, untested);
+    if (active.moment) moment_sums(f, slope, s, kMomentDepthSums, span, rows, th, untested);
+    if (active.force) force_sums(f, slope, s, kForceDepthSums, span, rows, th, untested);
+  }
+}
+
+// add_receiver_sums_each in lanes: chunks of receivers, each group of four in the lanes of its
+// receivers that are live, every lane tested.
+__attribute__((target("avx2"))) void each_in_lanes(int first, int last, const BesselFactors& b,
+                                                   const DepthTerms& d, const SourceLayerTerms& s,
+                                                   double uconv, bool test,
+                                                   const std::uint64_t* live, std::uint64_t* ok,
+                                                   WavenumberSums& sums) {
+  const Threshold th = threshold(uconv);
+  const __m256i lane_index = _mm256_set_epi64x(3, 2, 1, 0);
+  __m256i on[kChunk / 4];
+  __m256d pass[kChunk / 4];
+  for (int start = first; start <= last; start += kChunk) {
+    const int n = std::min(kChunk, last - start + 1);
+    bool any = false;
+    for (int g = 0; 4 * g < n; ++g) {
+      const __m256i in_range = _mm256_cmpgt_epi64(_mm256_set1_epi64x(n - 4 * g), lane_index);
+      const auto* from = reinterpret_cast<const long long*>(live + start + 4 * g);
+      on[g] = _mm256_and_si256(in_range, _mm256_maskload_epi64(from, in_range));
+      pass[g] = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+      any = any || !_mm256_testz_si256(on[g], on[g]);
+    }
+    if (!any) continue;
+    bool t = test;
+    moment_sums<true>(factors_from(b, start), d, s, 0, span_of(n), rows_from(sums, start), th, t,
+                      on, pass);
+    if (!test) continue;
+    for (int g = 0; 4 * g < n; ++g) {
+      _mm256_maskstore_epi64(reinterpret_cast<long long*>(ok + start + 4 * g), on[g],
+                             _mm256_castpd_si256(pass[g]));
+    }
   }
 }
 
@@ -677,14 +664,7 @@ __attribute__((target("avx2"))) void add_gradient_in_lanes(
     const SourceSet& active, int first, int last, const double* rr, const Wavenumber& k,
     const BesselFactors& b, const DepthTerms& d, const DepthTerms& slope, const SourceLayerTerms& s,
     WavenumberSums& sums) {
-  const bool finite = finite_parts(d.cu, d.cu2, d.cu3, d.c9, d.c10, d.c11, slope.cu, slope.cu2,
-                                   slope.cu3, slope.c9, slope.c10, slope.c11, s.cs3, s.cs6) &&
-                      (!active.force || finite_parts(d.fzr, d.fzz, slope.fzr, slope.fzz));
-  if (finite) {
-    gradient_in_lanes<false>(active, first, last, rr, k, b, d, slope, s, sums);
-  } else {
-    gradient_in_lanes<true>(active, first, last, rr, k, b, d, slope, s, sums);
-  }
+  gradient_in_lanes(active, first, last, rr, k, b, d, slope, s, sums);
 }
 #endif
 
@@ -797,6 +777,23 @@ bool add_receiver_sums(int first, int last, const BesselFactors& b, const DepthT
     converged = add_block(start, end, b, d, s, uconv, test && converged, sums) && converged;
   }
   return converged;
+}
+
+void add_receiver_sums_each(int first, int last, const BesselFactors& b, const DepthTerms& d,
+                            const SourceLayerTerms& s, double uconv, bool test,
+                            const std::uint64_t* live, std::uint64_t* ok, WavenumberSums& sums,
+                            [[maybe_unused]] Lanes lanes) {
+#if LG_AVX2_LANES
+  if (lanes == Lanes::avx2) {
+    each_in_lanes(first, last, b, d, s, uconv, test, live, ok, sums);
+    return;
+  }
+#endif
+  for (int ir = first; ir <= last; ++ir) {
+    if (live[ir] == 0) continue;
+    const bool passed = add_block(ir, ir, b, d, s, uconv, test, sums);
+    if (test) ok[ir] = passed ? ~std::uint64_t{0} : 0;
+  }
 }
 
 bool add_force_sums(int first, int last, const BesselFactors& b, const DepthTerms& d,

@@ -3,6 +3,8 @@
 // the placement, wavenumber, layer values and Bessel factors; adds to WavenumberSums.
 #pragma once
 
+#include <cstdint>
+
 #include "kernel/lanes.h"
 #include "kernel/receiver_waves.h"
 #include "kernel/records.h"
@@ -46,6 +48,17 @@ DepthTerms depth_terms(const Placement& p, int ir, const LayerWavenumbers& l,
 bool add_receiver_sums(int first, int last, const BesselFactors& b, const DepthTerms& d,
                        const SourceLayerTerms& s, double uconv, bool test, WavenumberSums& sums,
                        Lanes lanes = best_lanes());
+
+// The same for receivers that belong to different data sets (a sweep's data sets of one source,
+// their receivers end to end): adds the increments only of the receivers whose `live` entry is
+// all ones (~0; 0 leaves a receiver untouched) and, with `test`, sets ok[ir] to ~0 when every
+// increment of receiver ir is small against its sum and to 0 when not (without, leaves ok as it
+// is), so that each data set can be judged by its own receivers. live and ok are indexed by
+// receiver, as the sums.
+void add_receiver_sums_each(int first, int last, const BesselFactors& b, const DepthTerms& d,
+                            const SourceLayerTerms& s, double uconv, bool test,
+                            const std::uint64_t* live, std::uint64_t* ok, WavenumberSums& sums,
+                            Lanes lanes = best_lanes());
 
 // The same for the forces' kForceSums sums, numbered kSums + 1 ...: the horizontal forces'
 // dj1 cu + (cs3 bj1r) s5, bj1r cu + (cs3 dj1) s5 and bj1 cu2, the vertical force's bj1 fzr

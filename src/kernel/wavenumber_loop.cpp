@@ -17,7 +17,6 @@
 #include "kernel/layer_medium.h"
 #include "kernel/moment_tensor_spectra.h"
 #include "kernel/receiver_increments.h"
-#include "kernel/receiver_sums_each.h"
 #include "kernel/source_layer_amplitudes.h"
 #include "kernel/stack_responses.h"
 #include "kernel/vertical_wavenumbers.h"
