@@ -385,15 +385,29 @@ LG_AVX2 void add_row(const F& f, const Span& span, const Rows& rows, int m, cons
   if constexpr (kMasked) {
     for (; i < span.n; i += 4) {
       const LoadSome some{on[i / 4]};
-      if (_mm256_testz_si256(some.on, some.on)) continue;
-      increments_at(f, i, some, v);
+      const int lanes = _mm256_movemask_pd(_mm256_castsi256_pd(some.on));
+      if (lanes == 0) continue;
+      // With `ok`, the test of every lane that has not failed yet, into the lanes of its group.
+      const bool tested = ok != nullptr && test && (_mm256_movemask_pd(ok[i / 4]) & lanes) != 0;
+      if (lanes == 0xf) {
+        increments_at(f, i, LoadAll{}, v);
+      } else {
+        increments_at(f, i, some, v);
+      }
       for (int k = 0; k < kRows; ++k) {
-        const __m256d sre = _mm256_add_pd(some(re[k] + i), v[k].re);
-        const __m256d sim = _mm256_add_pd(some(im[k] + i), v[k].im);
-        _mm256_maskstore_pd(re[k] + i, some.on, sre);
-        _mm256_maskstore_pd(im[k] + i, some.on, sim);
-        // With `ok`, every lane's test, into the lanes of its group.
-        if (ok != nullptr && test) add_test(v[k], sre, sim, some.on, th, ok[i / 4]);
+        if (lanes == 0xf) {
+          const __m256d sre = _mm256_add_pd(_mm256_loadu_pd(re[k] + i), v[k].re);
+          const __m256d sim = _mm256_add_pd(_mm256_loadu_pd(im[k] + i), v[k].im);
+          _mm256_storeu_pd(re[k] + i, sre);
+          _mm256_storeu_pd(im[k] + i, sim);
+          if (tested) add_test(v[k], sre, sim, all, th, ok[i / 4]);
+        } else {
+          const __m256d sre = _mm256_add_pd(some(re[k] + i), v[k].re);
+          const __m256d sim = _mm256_add_pd(some(im[k] + i), v[k].im);
+          _mm256_maskstore_pd(re[k] + i, some.on, sre);
+          _mm256_maskstore_pd(im[k] + i, some.on, sim);
+          if (tested) add_test(v[k], sre, sim, some.on, th, ok[i / 4]);
+        }
       }
     }
     return;
