@@ -136,7 +136,7 @@ SweepSources sweep_sources(const std::vector<SweepMember>& members) {
       auto [g, new_group] = group_at.try_emplace(p.ls, static_cast<int>(out.layer_groups.size()));
       if (new_group) out.layer_groups.push_back({p.ls, TransferRange{p.ls, p.ls}, {}});
       out.layer_groups[static_cast<std::size_t>(g->second)].sources.push_back(s->second);
-      out.sources.push_back({g->second, p.zsl, {}, {}, {}, 0, {}});
+      out.sources.push_back({g->second, p.zsl, {}, {}, {}, {}, 0, {}});
     }
     SweepSources::Source& src = out.sources[static_cast<std::size_t>(s->second)];
     src.members.push_back(static_cast<int>(d));
@@ -162,8 +162,11 @@ SweepSources sweep_sources(const std::vector<SweepMember>& members) {
   for (SweepSources::Source& src : out.sources) {
     for (const int m : src.members) {
       const int offset = src.slots;
+      const int nr = members[static_cast<std::size_t>(m)].placement.nr;
       src.offset.push_back(offset + 1);
-      src.slots += members[static_cast<std::size_t>(m)].placement.nr;
+      src.alone.push_back(nr >= SweepSources::kAloneReceivers ? 1 : 0);
+      src.slots += nr;
+      if (src.alone.back() != 0) continue;
       for (const SweepSources::Run& r : out.runs[static_cast<std::size_t>(m)]) {
         // Adjacent runs at the same depth make one.
         if (!src.block_runs.empty() && src.block_runs.back().key == r.key &&
@@ -201,6 +204,12 @@ std::vector<SweepBlock> sweep_blocks(const std::vector<SweepMember>& members,
     }
     b.live.assign(slots, 0);
     b.ok.assign(slots, 0);
+    b.live_at_start.assign(slots, 0);
+    for (std::size_t j = 0; j < src.members.size(); ++j) {
+      if (src.alone[j] != 0) continue;
+      const int nr = members[static_cast<std::size_t>(src.members[j])].placement.nr;
+      std::fill_n(b.live_at_start.begin() + src.offset[j], nr, ~std::uint64_t{0});
+    }
   }
   return blocks;
 }
@@ -246,7 +255,7 @@ std::vector<FrequencyOutcome> compute_frequency_group(
   if (by_blocks) {
     for (SweepBlock& b : blocks) {
       clear_sums(b);
-      std::fill(b.live.begin() + 1, b.live.end(), ~std::uint64_t{0});
+      b.live = b.live_at_start;
     }
   } else {
     for (SweepMember& m : members) clear_sums(m);
@@ -354,7 +363,18 @@ std::vector<FrequencyOutcome> compute_frequency_group(
           const auto first = static_cast<std::size_t>(source.offset[j]);
           const auto end = first + static_cast<std::size_t>(members[d].placement.nr);
           SourceSet passed{true, true};
-          if (test.wanted) {
+          if (source.alone[j] != 0) {
+            // As add_source_sums, in the block's slots.
+            const int shift = source.offset[j] - 1;
+            for (const SweepSources::Run& run : sources.runs[d]) {
+              passed.moment =
+                  add_receiver_sums(shift + run.first, shift + run.last, b.bessel,
+                                    depth[si * nkeys + static_cast<std::size_t>(run.key)],
+                                    layer.terms, test.uconv, test.wanted && passed.moment, b.sums,
+                                    sum_lanes) &&
+                  passed.moment;
+            }
+          } else if (test.wanted) {
             for (std::size_t at = first; at < end && passed.moment; ++at) {
               passed.moment = b.ok[at] != 0;
             }

@@ -142,6 +142,7 @@ struct SweepSourcesRun {
 
 struct SweepSources {
   using Run = SweepSourcesRun;
+  static constexpr int kAloneReceivers = 8;
   struct Source {
     int layer_group = 0;       // index into layer_groups
     double zsl = 0.0;          // the depth in the layer
@@ -149,7 +150,11 @@ struct SweepSources {
     std::vector<int> keys;     // the receiver depths (indices into keys) of its data sets
     // Its data sets' receivers end to end (a SweepBlock): the first slot of each data set (in
     // the order of `members`), the slots in all, and the runs at one depth in those slots.
+    // Data sets of at least kAloneReceivers receivers are summed and tested alone (their
+    // receivers fill the lanes and their test stops at their first failing receiver); the
+    // runs of the others, end to end, are summed together (block_runs).
     std::vector<int> offset;
+    std::vector<char> alone;
     int slots = 0;
     std::vector<SweepSourcesRun> block_runs;
   };
@@ -178,6 +183,7 @@ struct SweepBlock {
   WavenumberSums sums;
   Spectra spectra;
   std::vector<std::uint64_t> live, ok;  // per slot: summing, and its test passed (all ones)
+  std::vector<std::uint64_t> live_at_start;  // the slots summed together (not alone)
 };
 
 // The blocks of the sources of `sources` (one per source, in its order).
