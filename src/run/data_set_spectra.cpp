@@ -233,10 +233,12 @@ SharedSweep::SharedSweep(const std::vector<SpectraRequest>& requests, int /*thre
   }
   SweepState& st = *state_;
   st.members.resize(requests.size());
+  // The data sets after the first are placed in one scratch workspace (they share the model
+  // and the law, and the placement rewrites everything else it reads).
+  auto scratch = requests.size() > 1 ? std::make_unique<Workspace>() : nullptr;
   for (std::size_t d = 0; d < requests.size(); ++d) {
-    Workspace w;
-    slot_receiver_.push_back(prepare(requests[d], d == 0 ? st.shared : w));
-    const Workspace& from = d == 0 ? st.shared : w;
+    Workspace& from = d == 0 ? st.shared : *scratch;
+    slot_receiver_.push_back(prepare(requests[d], from));
     SweepMember& m = st.members[d];
     m.sources = from.sources;
     m.receivers = from.receivers;
