@@ -182,7 +182,7 @@ struct SweepBlock {
   BesselFactors bessel;
   WavenumberSums sums;
   Spectra spectra;
-  std::vector<std::uint64_t> live, ok;  // per slot: summing, and its test passed (all ones)
+  std::vector<std::uint64_t> live, ok;       // per slot: summing, and its test passed (all ones)
   std::vector<std::uint64_t> live_at_start;  // the slots summed together (not alone)
 };
 
