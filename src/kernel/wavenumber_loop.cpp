@@ -357,9 +357,17 @@ std::vector<FrequencyOutcome> compute_frequency_group(
               run.first, run.last, b.bessel, depth[si * nkeys + static_cast<std::size_t>(run.key)],
               layer.terms, test.uconv, test.wanted, b.live.data(), b.ok.data(), b.sums, sum_lanes);
         }
+        // A data set summed with others can end only at a tested step where one of the block's
+        // receivers passed, and the last step reports every outcome: the others wait.
+        bool look = !source.block_runs.empty() && test.wanted;
+        if (look && ik != s.ikmax) {
+          std::uint64_t any = 0;
+          for (std::size_t at = 1; at < b.ok.size(); ++at) any |= b.live[at] & b.ok[at];
+          look = any != 0;
+        }
         for (std::size_t j = 0; j < source.members.size(); ++j) {
           const auto d = static_cast<std::size_t>(source.members[j]);
-          if (!active[d]) continue;
+          if (!active[d] || (source.alone[j] == 0 && !look)) continue;
           const auto first = static_cast<std::size_t>(source.offset[j]);
           const auto end = first + static_cast<std::size_t>(members[d].placement.nr);
           SourceSet passed{true, true};
