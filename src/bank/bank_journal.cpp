@@ -247,7 +247,7 @@ JournalWriter::~JournalWriter() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-void JournalWriter::append(const JournalRecord& r) {
+void JournalWriter::write_record(const JournalRecord& r) {
   const std::uint32_t h[5] = {
       kRecordMark, static_cast<std::uint32_t>(r.station), static_cast<std::uint32_t>(r.row),
       static_cast<std::uint32_t>(shape_.row_sizes[static_cast<std::size_t>(r.row)]),
@@ -273,9 +273,23 @@ void JournalWriter::append(const JournalRecord& r) {
     write_all(fd_, v.data(), v.size() * sizeof(Cx), path_);
   }
   write_all(fd_, &sum, sizeof sum, path_);
-  if (::fsync(fd_) != 0) throw sys_error(path_, "cannot sync the journal");
+}
+
+void JournalWriter::mark_done(const JournalRecord& r) {
   done_[static_cast<std::size_t>(r.station) * shape_.row_sizes.size() +
         static_cast<std::size_t>(r.row)] = true;
+}
+
+void JournalWriter::append(const JournalRecord& r) {
+  write_record(r);
+  if (::fsync(fd_) != 0) throw sys_error(path_, "cannot sync the journal");
+  mark_done(r);
+}
+
+void JournalWriter::append(const std::vector<JournalRecord>& rs) {
+  for (const JournalRecord& r : rs) write_record(r);
+  if (::fsync(fd_) != 0) throw sys_error(path_, "cannot sync the journal");
+  for (const JournalRecord& r : rs) mark_done(r);
 }
 
 void read_journal(const std::string& path, const JournalShape& shape,

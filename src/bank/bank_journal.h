@@ -72,8 +72,13 @@ class JournalWriter {
   const std::vector<bool>& done() const { return done_; }
   // Appends a record and syncs it to disk.
   void append(const JournalRecord& r);
+  // Appends the records of a sweep and syncs them to disk together (a kill before the sync
+  // leaves whole records or a torn last one, which a resumed run cuts off).
+  void append(const std::vector<JournalRecord>& rs);
 
  private:
+  void write_record(const JournalRecord& r);
+  void mark_done(const JournalRecord& r);
   std::string path_;
   JournalShape shape_;
   int fd_ = -1;

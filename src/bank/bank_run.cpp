@@ -409,10 +409,7 @@ void compute_in_sweeps(const BankSetup& s, const BankOptions& o, const std::vect
     const auto from = todo.begin() + static_cast<std::ptrdiff_t>(first[*unit]);
     const std::vector<int> part(from, from + static_cast<std::ptrdiff_t>(sweeps[*unit]));
     progress.start(first[*unit], part.size());
-    for (const JournalRecord& r :
-         compute_data_sets(s, part, o.threads, [&](int f) { progress.update(f); })) {
-      journal.append(r);
-    }
+    journal.append(compute_data_sets(s, part, o.threads, [&](int f) { progress.update(f); }));
     UnitReport report;
     report.unit = unit;
     schedule.record(report);

@@ -5,7 +5,7 @@
 #include <bit>
 #include <cstdint>
 #include <map>
-#include <mutex>
+#include <thread>
 #include <tuple>
 #include <utility>
 
@@ -30,8 +30,8 @@ struct BesselTable::Lazy {
   // Left uninitialised: rows are written before they are read, and the pages of rows never
   // reached are never touched.
   std::unique_ptr<double[]> values;
-  std::atomic<int> filled{0};  // rows 0 .. filled-1 are computed
-  std::mutex mu;
+  std::unique_ptr<std::atomic<bool>[]> done;  // per row: computed
+  std::atomic<int> next{0};                   // the next row to claim
 };
 
 BesselTable::BesselTable() = default;
@@ -46,22 +46,28 @@ BesselTable::BesselTable(const Placement& p, const Sampling& s, int rows)
   lazy_->stride = 2 * p.nr;
   lazy_->values.reset(
       new double[static_cast<std::size_t>(rows_) * static_cast<std::size_t>(lazy_->stride)]);
+  lazy_->done.reset(new std::atomic<bool>[static_cast<std::size_t>(rows_)]);
+  for (int r = 0; r < rows_; ++r) lazy_->done[static_cast<std::size_t>(r)].store(false);
 }
 
 const double* BesselTable::row(int ik) const {
   Lazy& t = *lazy_;
   double* at = t.values.get() + static_cast<std::size_t>(ik) * static_cast<std::size_t>(t.stride);
-  if (ik < t.filled.load(std::memory_order_acquire)) return at;
-  std::lock_guard<std::mutex> lock(t.mu);
-  int filled = t.filled.load(std::memory_order_relaxed);
-  if (ik < filled) return at;
-  constexpr int kBlockRows = 64;
-  const int end = std::min(rows_, std::max(ik + 1, filled + kBlockRows));
-  for (int r = filled; r < end; ++r) {
+  std::atomic<bool>& ready = t.done[static_cast<std::size_t>(ik)];
+  // Rows are claimed in order, one at a time, by the threads that need a row not yet computed
+  // (every thread steps through the rows from 0): a thread whose row another is computing
+  // claims and computes the next ones meanwhile, which it will need too, instead of waiting.
+  while (!ready.load(std::memory_order_acquire)) {
+    if (t.next.load(std::memory_order_relaxed) >= rows_) {
+      std::this_thread::yield();
+      continue;
+    }
+    const int r = t.next.fetch_add(1, std::memory_order_relaxed);
+    if (r >= rows_) continue;
     bessel_row(t.placement, wavenumber_of_step(r, t.pil),
                t.values.get() + static_cast<std::size_t>(r) * static_cast<std::size_t>(t.stride));
+    t.done[static_cast<std::size_t>(r)].store(true, std::memory_order_release);
   }
-  t.filled.store(end, std::memory_order_release);
   return at;
 }
 
