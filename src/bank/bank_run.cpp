@@ -11,9 +11,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <new>
 #include <stdexcept>
+#include <thread>
+#include <tuple>
 
 #include "bank/bank_classic.h"
 #include "bank/bank_config.h"
@@ -129,8 +132,11 @@ std::string sums_in(std::int64_t n, std::int64_t data_sets, const SumsOutcome& o
 
 // Writes the bank file from the journal (and the static displacements when asked for) under a
 // temporary name, then renames it into place.
+// With `held`, the records are those (every data set of the bank) instead of the journal's, and
+// `before_rename` runs before the file is put in place.
 BankOutcome write_bank_file(const BankConfig& c, const BankPlan& p, const JournalShape& shape,
-                            int threads) {
+                            int threads, const std::vector<JournalRecord>* held = nullptr,
+                            const std::function<void()>& before_rename = {}) {
   const fs::path out(c.output);
   const std::string temp =
       (out.parent_path() / (temporary_prefix(out) + std::to_string(::getpid()))).string();
@@ -139,18 +145,25 @@ BankOutcome write_bank_file(const BankConfig& c, const BankPlan& p, const Journa
     BankFileWriter w(temp, c, p);
     // In (station, row) order, so that the file's bytes do not depend on the order the data
     // sets finished in.
-    read_journal(
-        journal_path(c.output), shape,
-        [&](const JournalRecord& r) {
-          w.write(r);
-          const SumsOutcome o = record_outcome(c, p, r);
-          outcome.total.add_data_set(o);
-          if ((c.uconv > 0.0 && o.unconverged > 0) || o.nonfinite > 0) {
-            outcome.marked.push_back(
-                {r.station, r.row, c.uconv > 0.0 ? o.unconverged : 0, o.nonfinite});
-          }
-        },
-        true);
+    const auto each = [&](const JournalRecord& r) {
+      w.write(r);
+      const SumsOutcome o = record_outcome(c, p, r);
+      outcome.total.add_data_set(o);
+      if ((c.uconv > 0.0 && o.unconverged > 0) || o.nonfinite > 0) {
+        outcome.marked.push_back(
+            {r.station, r.row, c.uconv > 0.0 ? o.unconverged : 0, o.nonfinite});
+      }
+    };
+    if (held != nullptr) {
+      std::vector<const JournalRecord*> order;
+      for (const JournalRecord& r : *held) order.push_back(&r);
+      std::sort(order.begin(), order.end(), [](const JournalRecord* a, const JournalRecord* b) {
+        return std::tie(a->station, a->row) < std::tie(b->station, b->row);
+      });
+      for (const JournalRecord* r : order) each(*r);
+    } else {
+      read_journal(journal_path(c.output), shape, each, true);
+    }
 
     if (c.statics) w.write_statics(bank_statics(c, p, threads), plan_statics(c, p));
     if (c.statics && c.force) {
@@ -166,6 +179,7 @@ BankOutcome write_bank_file(const BankConfig& c, const BankPlan& p, const Journa
     w.write_outcome(counted);
     w.close();
     sync_path(temp, O_RDONLY);
+    if (before_rename) before_rename();
     check_interrupt();
     if (std::rename(temp.c_str(), c.output.c_str()) != 0) {
       throw Error("cannot rename " + temp + " to " + c.output + ": " + std::strerror(errno));
@@ -398,7 +412,8 @@ std::size_t bank_sweep_size(const BankSetup& s, const BankOptions& o) {
 }
 
 void compute_in_sweeps(const BankSetup& s, const BankOptions& o, const std::vector<int>& todo,
-                       JournalWriter& journal, std::ostream& err) {
+                       JournalWriter& journal, std::ostream& err,
+                       std::vector<JournalRecord>* held) {
   const std::vector<std::size_t> sweeps = equal_sweeps(todo.size(), bank_sweep_size(s, o), 1);
   std::vector<std::size_t> first(sweeps.size(), 0);
   for (std::size_t u = 1; u < sweeps.size(); ++u) first[u] = first[u - 1] + sweeps[u - 1];
@@ -409,7 +424,13 @@ void compute_in_sweeps(const BankSetup& s, const BankOptions& o, const std::vect
     const auto from = todo.begin() + static_cast<std::ptrdiff_t>(first[*unit]);
     const std::vector<int> part(from, from + static_cast<std::ptrdiff_t>(sweeps[*unit]));
     progress.start(first[*unit], part.size());
-    journal.append(compute_data_sets(s, part, o.threads, [&](int f) { progress.update(f); }));
+    std::vector<JournalRecord> records =
+        compute_data_sets(s, part, o.threads, [&](int f) { progress.update(f); });
+    if (held != nullptr && sweeps.size() == 1 && todo.size() == s.plan.data_sets.size()) {
+      *held = std::move(records);
+    } else {
+      journal.append(records);
+    }
     UnitReport report;
     report.unit = unit;
     schedule.record(report);
@@ -418,8 +439,34 @@ void compute_in_sweeps(const BankSetup& s, const BankOptions& o, const std::vect
   progress.finish();
 }
 
-BankOutcome finish_bank(const BankSetup& s, int threads) {
-  const BankOutcome outcome = write_bank_file(s.config, s.plan, s.shape, threads);
+BankOutcome finish_bank(const BankSetup& s, int threads, JournalWriter* journal,
+                        std::vector<JournalRecord>* held) {
+  BankOutcome outcome;
+  if (journal != nullptr && held != nullptr && !held->empty()) {
+    // The records are journalled on a thread of their own while the file is written from
+    // them; the file is put in place only when the journal holds them all, so that a kill at
+    // any moment leaves either the journal or the file.
+    std::exception_ptr failed;
+    std::thread journalling([&]() {
+      try {
+        journal->append(*held);
+      } catch (...) {
+        failed = std::current_exception();
+      }
+    });
+    struct Join {
+      std::thread& t;
+      ~Join() {
+        if (t.joinable()) t.join();
+      }
+    } join{journalling};
+    outcome = write_bank_file(s.config, s.plan, s.shape, threads, held, [&]() {
+      journalling.join();
+      if (failed) std::rethrow_exception(failed);
+    });
+  } else {
+    outcome = write_bank_file(s.config, s.plan, s.shape, threads);
+  }
   std::error_code ec;
   fs::remove(journal_path(s.config.output), ec);
   sync_path(folder_of(s.config.output), O_RDONLY | O_DIRECTORY);
@@ -619,8 +666,9 @@ int run_bank(const BankOptions& o, std::ostream& out, std::ostream& err) {
     }
     if (!said.empty()) out << said << '\n' << std::flush;
     if (!journal) return kExitOk;  // --update with nothing to add
-    compute_in_sweeps(*setup, o, todo, *journal, err);
-    const BankOutcome outcome = finish_bank(*setup, o.threads);
+    std::vector<JournalRecord> held;
+    compute_in_sweeps(*setup, o, todo, *journal, err, &held);
+    const BankOutcome outcome = finish_bank(*setup, o.threads, journal.get(), &held);
     warn_outcome(*setup, outcome, err);
     if (o.progress) summarize_bank(*setup, todo.size(), outcome, started, err);
   } catch (const Interrupted&) {

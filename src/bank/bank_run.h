@@ -81,8 +81,11 @@ std::size_t bank_sweep_size(const BankSetup& s, const BankOptions& o);
 // Computes the data sets `todo` (indices into plan.data_sets) on this process: in sweeps of
 // near-equal size (equal_sweeps of bank_sweep_size), taken in order from the run's unit schedule,
 // each appended to the journal when it ends, with the progress line of o.progress on err.
+// With `held`, a bank computed in one sweep from nothing is not journalled here: its records
+// are moved into *held, for finish_bank.
 void compute_in_sweeps(const BankSetup& s, const BankOptions& o, const std::vector<int>& todo,
-                       JournalWriter& journal, std::ostream& err);
+                       JournalWriter& journal, std::ostream& err,
+                       std::vector<JournalRecord>* held = nullptr);
 
 // What the sums of a finished bank met: over the whole, and the data sets that had sums
 // unconverged or spectra not finite, by station and row (in station, row order).
@@ -100,7 +103,10 @@ struct BankOutcome {
 // removes the journal. Returns what the sums of every data set in the bank met (read from the
 // journal: a sum that took ikmax + 1 steps ran out unconverged). Throws Error (Interrupted on
 // a signal).
-BankOutcome finish_bank(const BankSetup& s, int threads);
+// With records `held` by compute_in_sweeps, they are appended to `journal` while the file is
+// written from them.
+BankOutcome finish_bank(const BankSetup& s, int threads, JournalWriter* journal = nullptr,
+                        std::vector<JournalRecord>* held = nullptr);
 
 // The warnings of the sampling rules for the bank, one line each on err ("layergreen:
 // warning: CONFIG: sampling: ..."); returns their number.
