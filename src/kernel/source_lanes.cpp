@@ -16,7 +16,8 @@ namespace {
 
 // The scalar form: each source by source_layer_amplitudes and receiver_depth_terms.
 void one_by_one(int n, const double* zsl, const SourceLayerStep& layer, const LayerWavenumbers& v,
-                const StackResponses& st, const DepthKey& key, bool force, DepthTerms* out) {
+                const StackResponses& st, const DepthKey& key, bool force, DepthTerms* out,
+                DepthTerms* slope) {
   // A placement with one receiver at the key's depth.
   Placement p;
   p.ls = layer.ls;
@@ -28,7 +29,8 @@ void one_by_one(int n, const double* zsl, const SourceLayerStep& layer, const La
     p.zsl = zsl[j];
     SourceLayerAmplitudes a;
     source_layer_amplitudes(p, v, st, *layer.inverses, a);
-    out[j] = receiver_depth_terms(p, 1, v, st, *layer.transfers, a, *layer.terms, force);
+    out[j] = receiver_depth_terms(p, 1, v, st, *layer.transfers, a, *layer.terms, force,
+                                  slope != nullptr ? &slope[j] : nullptr);
   }
 }
 
@@ -136,9 +138,10 @@ LG_SOURCE_LANES void in_lanes(int n, const Cx* egam_s, const Cx* enu_s,
 
 void source_depth_terms(int n, const double* zsl, const SourceLayerStep& layer,
                         const LayerWavenumbers& v, const StackResponses& st, const DepthKey& key,
-                        bool force, DepthTerms* out, [[maybe_unused]] Lanes lanes) {
+                        bool force, DepthTerms* out, [[maybe_unused]] Lanes lanes,
+                        DepthTerms* slope) {
 #if LG_AVX2_LANES
-  if (lanes == Lanes::avx2) {
+  if (lanes == Lanes::avx2 && slope == nullptr) {
     // The phase factors are library calls, source by source and once for the key, as
     // source_layer_amplitudes and depth_terms form them.
     Cx egam_s[4], enu_s[4];
@@ -152,7 +155,7 @@ void source_depth_terms(int n, const double* zsl, const SourceLayerStep& layer,
     return;
   }
 #endif
-  one_by_one(n, zsl, layer, v, st, key, force, out);
+  one_by_one(n, zsl, layer, v, st, key, force, out, slope);
 }
 
 }  // namespace lg

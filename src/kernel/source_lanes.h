@@ -30,10 +30,11 @@ struct SourceLayerStep {
 };
 
 // The depth terms of the sources at depths zsl[0 .. n-1] in the layer (n from 1 to 4) for the
-// receiver depth `key`: out[j] for source j. With `force`, the forces' terms too. Lanes of
-// `lanes` (scalar: one source after another); the results are the same either way.
+// receiver depth `key`: out[j] for source j. With `force`, the forces' terms too; with `slope`,
+// their derivatives in depth into slope[j] (one source after another). Lanes of `lanes`
+// (scalar: one source after another); the results are the same either way.
 void source_depth_terms(int n, const double* zsl, const SourceLayerStep& layer,
                         const LayerWavenumbers& v, const StackResponses& st, const DepthKey& key,
-                        bool force, DepthTerms* out, Lanes lanes);
+                        bool force, DepthTerms* out, Lanes lanes, DepthTerms* slope = nullptr);
 
 }  // namespace lg

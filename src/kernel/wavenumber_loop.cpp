@@ -232,23 +232,6 @@ struct SharedLayer {
   SourceLayerInverses<Cx> inverses;
 };
 
-// The depth terms (and with `slope`, their derivatives in depth) of a source at depth zsl in
-// the layer of `step` for the receiver depth `key`, as receiver_depth_terms forms them.
-DepthTerms key_depth_terms(double zsl, const SourceLayerStep& step, const LayerWavenumbers& v,
-                           const StackResponses& st, const DepthKey& key, bool force,
-                           DepthTerms* slope) {
-  Placement p;
-  p.ls = step.ls;
-  p.zsl = zsl;
-  p.nr = 1;
-  p.nrup = key.above ? 1 : 0;
-  p.lr.assign(2, key.layer);
-  p.zrl.assign(2, key.zrl);
-  SourceLayerAmplitudes a;
-  source_layer_amplitudes(p, v, st, *step.inverses, a);
-  return receiver_depth_terms(p, 1, v, st, *step.transfers, a, *step.terms, force, slope);
-}
-
 }  // namespace
 
 std::vector<FrequencyOutcome> compute_frequency_group(
@@ -321,8 +304,8 @@ std::vector<FrequencyOutcome> compute_frequency_group(
           }
           if (gradient) {
             const std::size_t at = static_cast<std::size_t>(si) * nkeys + key;
-            depth[at] = key_depth_terms(src.zsl, step, sh.vertical, sh.stacks, sources.keys[key],
-                                        force, &slope[at]);
+            source_depth_terms(1, &src.zsl, step, sh.vertical, sh.stacks, sources.keys[key], force,
+                               &depth[at], Lanes::scalar, &slope[at]);
             continue;
           }
           batch.push_back(si);
