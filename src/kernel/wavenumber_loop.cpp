@@ -142,7 +142,7 @@ SweepSources sweep_sources(const std::vector<SweepMember>& members) {
       auto [g, new_group] = group_at.try_emplace(p.ls, static_cast<int>(out.layer_groups.size()));
       if (new_group) out.layer_groups.push_back({p.ls, TransferRange{p.ls, p.ls}, {}});
       out.layer_groups[static_cast<std::size_t>(g->second)].sources.push_back(s->second);
-      out.sources.push_back({g->second, p.zsl, {}, {}, {}, {}, 0, {}});
+      out.sources.push_back({g->second, p.zsl, {}, {}, {}, {}, {}, 0, {}});
     }
     SweepSources::Source& src = out.sources[static_cast<std::size_t>(s->second)];
     src.members.push_back(static_cast<int>(d));
@@ -171,6 +171,9 @@ SweepSources sweep_sources(const std::vector<SweepMember>& members) {
       const int nr = members[static_cast<std::size_t>(m)].placement.nr;
       src.offset.push_back(offset + 1);
       src.alone.push_back(nr >= SweepSources::kAloneReceivers ? 1 : 0);
+      if (src.owner.empty()) src.owner.push_back(-1);
+      src.owner.insert(src.owner.end(), static_cast<std::size_t>(nr),
+                       static_cast<int>(src.offset.size()) - 1);
       src.slots += nr;
       if (src.alone.back() != 0) continue;
       for (const SweepSources::Run& r : out.runs[static_cast<std::size_t>(m)]) {
@@ -346,45 +349,64 @@ std::vector<FrequencyOutcome> compute_frequency_group(
               run.first, run.last, b.bessel, depth[si * nkeys + static_cast<std::size_t>(run.key)],
               layer.terms, test.uconv, test.wanted, b.live.data(), b.ok.data(), b.sums, sum_lanes);
         }
-        // A data set summed with others can end only at a tested step where one of the block's
-        // receivers passed, and the last step reports every outcome: the others wait.
-        bool look = !source.block_runs.empty() && test.wanted;
-        if (look && ik != s.ikmax) {
-          std::uint64_t any = 0;
-          for (std::size_t at = 1; at < b.ok.size(); ++at) any |= b.live[at] & b.ok[at];
-          look = any != 0;
-        }
-        for (std::size_t j = 0; j < source.members.size(); ++j) {
+        // After a step: ends the data set j of the source if the step ends it.
+        const auto after_step = [&](std::size_t j, const SourceSet& passed) {
           const auto d = static_cast<std::size_t>(source.members[j]);
-          if (!active[d] || (source.alone[j] == 0 && !look)) continue;
-          const auto first = static_cast<std::size_t>(source.offset[j]);
-          const auto end = first + static_cast<std::size_t>(members[d].placement.nr);
-          SourceSet passed{true, true};
-          if (source.alone[j] != 0) {
-            // As add_source_sums, in the block's slots.
-            const int shift = source.offset[j] - 1;
-            for (const SweepSources::Run& run : sources.runs[d]) {
-              passed.moment =
-                  add_receiver_sums(shift + run.first, shift + run.last, b.bessel,
-                                    depth[si * nkeys + static_cast<std::size_t>(run.key)],
-                                    layer.terms, test.uconv, test.wanted && passed.moment, b.sums,
-                                    sum_lanes) &&
-                  passed.moment;
-            }
-          } else if (test.wanted) {
-            for (std::size_t at = first; at < end && passed.moment; ++at) {
-              passed.moment = b.ok[at] != 0;
-            }
-          }
           const bool ended = kinds[d].end_step(passed, ik);
           out[d] = FrequencyOutcome{ik, kinds[d].converged(passed)};
           if (ended) {
             active[d] = 0;
             --remaining;
             --left[si];
-            std::fill(b.live.begin() + static_cast<std::ptrdiff_t>(first),
-                      b.live.begin() + static_cast<std::ptrdiff_t>(end), 0);
+            const auto first = b.live.begin() + source.offset[j];
+            std::fill(first, first + members[d].placement.nr, 0);
           }
+        };
+        for (std::size_t j = 0; j < source.members.size(); ++j) {
+          const auto d = static_cast<std::size_t>(source.members[j]);
+          if (!active[d] || source.alone[j] == 0) continue;
+          // As add_source_sums, in the block's slots.
+          SourceSet passed{true, true};
+          const int shift = source.offset[j] - 1;
+          for (const SweepSources::Run& run : sources.runs[d]) {
+            passed.moment = add_receiver_sums(shift + run.first, shift + run.last, b.bessel,
+                                              depth[si * nkeys + static_cast<std::size_t>(run.key)],
+                                              layer.terms, test.uconv, test.wanted && passed.moment,
+                                              b.sums, sum_lanes) &&
+                            passed.moment;
+          }
+          after_step(j, passed);
+        }
+        // The data sets summed together: a data set passes when all its receivers did. Before
+        // the last step, only a tested step whose test a data set passed can end it (and its
+        // outcome is not looked at otherwise), so only the receivers that passed are visited;
+        // at the last step every data set reports its outcome.
+        if (source.block_runs.empty() || !test.wanted) continue;
+        const auto passed_all = [&](std::size_t j) {
+          const auto first = static_cast<std::size_t>(source.offset[j]);
+          const auto end =
+              first + static_cast<std::size_t>(
+                          members[static_cast<std::size_t>(source.members[j])].placement.nr);
+          for (std::size_t at = first; at < end; ++at) {
+            if (b.ok[at] == 0) return false;
+          }
+          return true;
+        };
+        if (ik == s.ikmax) {
+          for (std::size_t j = 0; j < source.members.size(); ++j) {
+            if (source.alone[j] != 0 || !active[static_cast<std::size_t>(source.members[j])]) {
+              continue;
+            }
+            after_step(j, SourceSet{passed_all(j), true});
+          }
+          continue;
+        }
+        for (std::size_t at = 1; at < b.ok.size(); ++at) {
+          if ((b.live[at] & b.ok[at]) == 0) continue;
+          const auto j = static_cast<std::size_t>(source.owner[at]);
+          // A data set whose first receiver failed has not passed.
+          if (static_cast<std::size_t>(source.offset[j]) != at || !passed_all(j)) continue;
+          after_step(j, SourceSet{true, true});
         }
         continue;
       }

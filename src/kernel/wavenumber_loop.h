@@ -154,6 +154,7 @@ struct SweepSources {
     // receivers fill the lanes and their test stops at their first failing receiver); the
     // runs of the others, end to end, are summed together (block_runs).
     std::vector<int> offset;
+    std::vector<int> owner;  // per slot (from 1): the data set (index into members) it is of
     std::vector<char> alone;
     int slots = 0;
     std::vector<SweepSourcesRun> block_runs;
