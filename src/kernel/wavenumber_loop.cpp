@@ -142,7 +142,7 @@ SweepSources sweep_sources(const std::vector<SweepMember>& members) {
       auto [g, new_group] = group_at.try_emplace(p.ls, static_cast<int>(out.layer_groups.size()));
       if (new_group) out.layer_groups.push_back({p.ls, TransferRange{p.ls, p.ls}, {}});
       out.layer_groups[static_cast<std::size_t>(g->second)].sources.push_back(s->second);
-      out.sources.push_back({g->second, p.zsl, {}, {}, {}, {}, {}, 0, {}});
+      out.sources.push_back({g->second, p.zsl, {}, {}, {}, {}, {}, {}, 0, {}});
     }
     SweepSources::Source& src = out.sources[static_cast<std::size_t>(s->second)];
     src.members.push_back(static_cast<int>(d));
@@ -171,6 +171,8 @@ SweepSources sweep_sources(const std::vector<SweepMember>& members) {
       const int nr = members[static_cast<std::size_t>(m)].placement.nr;
       src.offset.push_back(offset + 1);
       src.alone.push_back(nr >= SweepSources::kAloneReceivers ? 1 : 0);
+      if (src.alone.back() != 0)
+        src.alone_members.push_back(static_cast<int>(src.alone.size()) - 1);
       if (src.owner.empty()) src.owner.push_back(-1);
       src.owner.insert(src.owner.end(), static_cast<std::size_t>(nr),
                        static_cast<int>(src.offset.size()) - 1);
@@ -362,9 +364,10 @@ std::vector<FrequencyOutcome> compute_frequency_group(
             std::fill(first, first + members[d].placement.nr, 0);
           }
         };
-        for (std::size_t j = 0; j < source.members.size(); ++j) {
+        for (const int alone : source.alone_members) {
+          const auto j = static_cast<std::size_t>(alone);
           const auto d = static_cast<std::size_t>(source.members[j]);
-          if (!active[d] || source.alone[j] == 0) continue;
+          if (!active[d]) continue;
           // As add_source_sums, in the block's slots.
           SourceSet passed{true, true};
           const int shift = source.offset[j] - 1;

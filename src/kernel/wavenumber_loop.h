@@ -156,6 +156,7 @@ struct SweepSources {
     std::vector<int> offset;
     std::vector<int> owner;  // per slot (from 1): the data set (index into members) it is of
     std::vector<char> alone;
+    std::vector<int> alone_members;  // the indices j of those summed alone
     int slots = 0;
     std::vector<SweepSourcesRun> block_runs;
   };
